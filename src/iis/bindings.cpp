@@ -1,0 +1,53 @@
+#include "iis/bindings.h"
+
+#include "iis/appcmd.h"
+#include "support/runner.h"
+#include "support/text.h"
+
+namespace quillbay::iis {
+
+std::string GetSiteBindings(app::Main& m, const std::string& appcmd, const std::string& siteName) {
+    return TrimBlanks(RunHiddenAndCapture(m.shell, m.fs, m.log, ListSiteBindingsCommand(appcmd, siteName)));
+}
+
+std::string GetSiteDomains(app::Main& m, const std::string& appcmd, const std::string& siteName) {
+    // The display uses the deployment's parse, so a line break at the end of the tool's
+    // output never reaches the list and duplicates are recognised the same way.
+    return FormatDomains(CollectSiteHostNames(
+        RunHiddenAndCapture(m.shell, m.fs, m.log, ListSiteBindingsCommand(appcmd, siteName))));
+}
+
+bool CollectionContains(const std::vector<std::string>& items, const std::string& value) {
+    const std::string v = AsciiLower(value);
+    for (const auto& item : items)
+        if (AsciiLower(item) == v) return true;
+    return false;
+}
+
+std::vector<std::string> CollectSiteHostNames(const std::string& bindingsText) {
+    std::vector<std::string> hosts;
+    if (bindingsText.empty()) return hosts;
+    for (const std::string& piece : Split(bindingsText, ",")) {
+        std::vector<std::string> fields = Split(TrimBlanks(piece), ":");
+        if (fields.size() != 3) continue;
+        std::string cleaned;
+        for (char c : fields[2])
+            if (c != '\r' && c != '\n' && c != '\t' && c != '\0') cleaned += c;
+        const std::string host = TrimBlanks(cleaned);
+        if (host.empty() || host == "*") continue;
+        if (!CollectionContains(hosts, host)) hosts.push_back(host);
+    }
+    return hosts;
+}
+
+std::string FormatDomains(const std::vector<std::string>& hosts) {
+    if (hosts.empty()) return "";
+    std::string out = "(";
+    for (std::size_t i = 0; i < hosts.size(); ++i) {
+        if (i) out += ", ";
+        out += hosts[i];
+    }
+    return out + ")";
+}
+
+}  // namespace quillbay::iis

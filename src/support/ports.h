@@ -1,0 +1,100 @@
+#pragma once
+// The program's only ways to reach the machine. Win32 adapters live in src/win32,
+// in-memory fakes in tests/unit. Every failure is thrown as quillbay::Failure.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/failure.h"
+
+namespace quillbay {
+
+// Process start and registry (the scriptable shell object's role).
+class Shell {
+public:
+    virtual ~Shell() = default;
+    // Starts a command line (program, then its arguments; a bare name is found on the
+    // search path, a document opens with its associated program). windowStyle 0 hidden,
+    // 1 normal. With wait, returns the process's exit code; without, returns 0.
+    // A line that cannot be started throws.
+    virtual std::int32_t Run(const std::string& commandLine, int windowStyle, bool wait) = 0;
+    // Reads a value given as a full path "HKLM\...\Name". Missing key or value throws.
+    // REG_DWORD values come back as decimal text.
+    virtual std::string RegRead(const std::string& valuePath) = 0;
+};
+
+struct FileEntry {
+    std::string path;  // full path
+    std::string name;  // name with extension
+};
+
+// Files and folders. Text files are in the system ANSI code page on disk and UTF-8 here.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    virtual bool FileExists(const std::string& path) = 0;
+    virtual bool FolderExists(const std::string& path) = 0;
+    virtual void CreateFolder(const std::string& path) = 0;
+    // Files directly in the folder (not subfolders), in the file system's order.
+    virtual std::vector<FileEntry> ListFiles(const std::string& folder) = 0;
+    // 1: system folder, 2: the user's temporary folder; no trailing backslash.
+    virtual std::string GetSpecialFolder(int which) = 0;
+    // A fresh name (no folder) that is unique in the temporary folder.
+    virtual std::string GetTempName() = 0;
+    // Whole file as text (ANSI code page converted to UTF-8). Missing file throws.
+    virtual std::string ReadAllText(const std::string& path) = 0;
+    // Raw bytes of a file. Missing file throws.
+    virtual std::string ReadBytes(const std::string& path) = 0;
+    // Appends the text (converted to the ANSI code page), creating the file if needed.
+    virtual void AppendText(const std::string& path, const std::string& text) = 0;
+    // Creates or empties the file and writes the text (ANSI code page).
+    virtual void WriteText(const std::string& path, const std::string& text) = 0;
+    virtual void CopyFile(const std::string& from, const std::string& to, bool overwrite) = 0;
+    // Deletes the file, also when it is read-only.
+    virtual void DeleteFile(const std::string& path) = 0;
+};
+
+struct LocalTime {
+    int year = 2000, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+};
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual LocalTime Now() = 0;
+    // The moment as the user's regional settings write it: short date, a blank, long time.
+    virtual std::string TimestampText() = 0;
+};
+
+// The process and its executable.
+class Host {
+public:
+    virtual ~Host() = default;
+    // Folder of the executable as the platform reports it (no trailing backslash, except
+    // for a drive root).
+    virtual std::string AppFolder() = 0;
+    // File name of the executable without its extension.
+    virtual std::string ExeBaseName() = 0;
+    virtual std::uint16_t UserUILanguage() = 0;
+    // Empty optional when the variable is not set.
+    virtual std::optional<std::string> GetEnv(const std::string& name) = 0;
+    // The product version text of a file's version record; empty when it has none.
+    virtual std::string FileProductVersion(const std::string& path) = 0;
+    // The executable's own version record as major.minor.build.revision.
+    virtual std::vector<int> OwnVersion() = 0;
+};
+
+// Opens PKCS #12 data; lists certificates with a private key flag and SHA-1.
+struct PfxCertificate {
+    bool hasPrivateKey = false;
+    std::string sha1;  // 20 raw bytes
+};
+class Pkcs12 {
+public:
+    virtual ~Pkcs12() = default;
+    // Throws Failure when the data is not a PFX or the password is wrong.
+    virtual std::vector<PfxCertificate> Open(const std::string& bytes, const std::string& password) = 0;
+};
+
+}  // namespace quillbay

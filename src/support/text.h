@@ -1,0 +1,22 @@
+#pragma once
+// Small text helpers shared by the behaviour.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillbay {
+
+// Removes blanks (U+0020 only) at both ends.
+std::string TrimBlanks(std::string_view s);
+// ASCII lower case; other bytes unchanged.
+std::string AsciiLower(std::string_view s);
+bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+bool ContainsIgnoreCase(std::string_view haystack, std::string_view needle);
+// Splits at every occurrence of the separator; an empty text gives one empty piece.
+std::vector<std::string> Split(std::string_view s, std::string_view separator);
+// A decimal whole number with optional blanks around it and an optional sign, within
+// the signed 16-bit range.
+std::optional<int> ParseInt16(std::string_view s);
+
+}  // namespace quillbay

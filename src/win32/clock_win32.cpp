@@ -1,0 +1,28 @@
+#include "win32/clock_win32.h"
+
+#include "win32/text_win32.h"
+
+namespace quillbay::win32 {
+
+std::string FormatTimestamp(const SYSTEMTIME& localTime) {
+    wchar_t date[128];
+    wchar_t time[128];
+    if (!GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &localTime, nullptr, date, 128, nullptr))
+        ThrowLastError();
+    if (!GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &localTime, nullptr, time, 128)) ThrowLastError();
+    return WideToUtf8(date) + " " + WideToUtf8(time);
+}
+
+LocalTime Win32Clock::Now() {
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    return {st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
+}
+
+std::string Win32Clock::TimestampText() {
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    return FormatTimestamp(st);
+}
+
+}  // namespace quillbay::win32

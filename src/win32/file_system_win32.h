@@ -1,0 +1,45 @@
+#pragma once
+// Files and folders through the Win32 file functions. Text files are converted between
+// UTF-8 and the system ANSI code page here.
+//
+// <windows.h> renames CopyFile and DeleteFile to their W functions by macro. It comes before
+// the port here so that base and derived class get the same (renamed) names; a translation
+// unit must not read support/ports.h before <windows.h> and then include this header.
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "support/ports.h"
+
+namespace quillbay::win32 {
+
+class Win32FileSystem : public FileSystem {
+public:
+    Win32FileSystem();
+
+    bool FileExists(const std::string& path) override;
+    bool FolderExists(const std::string& path) override;
+    // Creates one folder; its parent must exist. An existing folder throws.
+    void CreateFolder(const std::string& path) override;
+    std::vector<FileEntry> ListFiles(const std::string& folder) override;
+    // 0: Windows folder, 1: system folder, 2: temporary folder (a drive root keeps its
+    // backslash). Other numbers throw Failure(ERROR_INVALID_PARAMETER).
+    std::string GetSpecialFolder(int which) override;
+    // "rad" + 5 hexadecimal digits + ".tmp". Successive names in one process differ, and
+    // none names an existing file or folder in the temporary folder.
+    std::string GetTempName() override;
+    std::string ReadAllText(const std::string& path) override;
+    std::string ReadBytes(const std::string& path) override;
+    void AppendText(const std::string& path, const std::string& text) override;
+    void WriteText(const std::string& path, const std::string& text) override;
+    void CopyFile(const std::string& from, const std::string& to, bool overwrite) override;
+    void DeleteFile(const std::string& path) override;
+
+private:
+    void WriteBytes(const std::string& path, const std::string& bytes, bool append);
+
+    std::atomic<std::uint32_t> nextTempNumber_;
+};
+
+}  // namespace quillbay::win32

@@ -1,0 +1,45 @@
+// The program: one window whose load event starts everything; the process ends when the
+// window is gone.
+// The Win32 headers first: <windows.h> must precede the portable headers so that its
+// macros (MessageBox, CopyFile, DeleteFile) rename base and derived methods alike.
+#include <windows.h>
+#include <objbase.h>
+
+#include "win32/clock_win32.h"
+#include "win32/file_system_win32.h"
+#include "win32/host_win32.h"
+#include "win32/pkcs12_win32.h"
+#include "win32/shell_win32.h"
+#include "win32/text_win32.h"
+#include "win32/window.h"
+
+#include "app/handlers.h"
+#include "app/main.h"
+#include "support/failure.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    using namespace quillbay;
+    // The file dialog and the shell functions expect a single-threaded apartment.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    int exitCode = 0;
+    try {
+        win32::MainWindow window(instance);
+        win32::Win32Shell shell;
+        win32::Win32FileSystem fs;
+        win32::Win32Host host;
+        win32::Win32Clock clock;
+        win32::Win32Pkcs12 pkcs12;
+        app::Main main(app::Ports{window, shell, fs, host, clock, pkcs12});
+        window.Attach(main);
+        window.Create(showCommand);
+        window.Load();
+        exitCode = window.RunMessageLoop();
+    } catch (const Failure& failure) {
+        // Only the window's own creation can end up here.
+        MessageBoxW(nullptr, win32::Utf8ToWide(failure.description()).c_str(), L"Quillbay",
+                    MB_ICONERROR | MB_TASKMODAL);
+        exitCode = 1;
+    }
+    if (SUCCEEDED(com)) CoUninitialize();
+    return exitCode;
+}

@@ -1,0 +1,188 @@
+#include "win32/pkcs12_win32.h"
+
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "win32/text_win32.h"
+
+namespace quillbay::win32 {
+
+namespace {
+
+// A CryptoAPI key container, enough to delete it.
+struct KeyContainer {
+    std::wstring container;
+    std::wstring provider;
+    DWORD providerType = 0;
+    DWORD flags = 0;  // CRYPT_MACHINE_KEYSET or 0
+    bool operator==(const KeyContainer&) const = default;
+};
+
+std::wstring AnsiToWide(const char* text) { return Utf8ToWide(AnsiToUtf8(text)); }
+
+std::string ProviderParam(HCRYPTPROV provider, DWORD param) {
+    DWORD size = 0;
+    if (!CryptGetProvParam(provider, param, nullptr, &size, 0) || size == 0) return {};
+    std::string value(size, '\0');
+    if (!CryptGetProvParam(provider, param, reinterpret_cast<BYTE*>(value.data()), &size, 0)) return {};
+    value.resize(std::min<size_t>(size, value.size()));
+    while (!value.empty() && value.back() == '\0') value.pop_back();
+    return value;
+}
+
+std::vector<BYTE> CertProperty(PCCERT_CONTEXT cert, DWORD property) {
+    DWORD size = 0;
+    if (!CertGetCertificateContextProperty(cert, property, nullptr, &size)) return {};
+    std::vector<BYTE> data(std::max<DWORD>(size, 1));
+    if (!CertGetCertificateContextProperty(cert, property, data.data(), &size)) return {};
+    data.resize(size);
+    return data;
+}
+
+bool HasProperty(PCCERT_CONTEXT cert, DWORD property) {
+    DWORD size = 0;
+    return CertGetCertificateContextProperty(cert, property, nullptr, &size) != FALSE;
+}
+
+// The CryptoAPI containers that hold the certificate's key, if it has one there.
+void CollectContainers(PCCERT_CONTEXT cert, std::vector<KeyContainer>& containers) {
+    auto add = [&containers](KeyContainer found) {
+        if (found.container.empty() || found.providerType == 0) return;
+        if (std::find(containers.begin(), containers.end(), found) == containers.end())
+            containers.push_back(std::move(found));
+    };
+    std::vector<BYTE> provInfo = CertProperty(cert, CERT_KEY_PROV_INFO_PROP_ID);
+    if (provInfo.size() >= sizeof(CRYPT_KEY_PROV_INFO)) {
+        auto* info = reinterpret_cast<const CRYPT_KEY_PROV_INFO*>(provInfo.data());
+        add({info->pwszContainerName ? info->pwszContainerName : L"", info->pwszProvName ? info->pwszProvName : L"",
+             info->dwProvType, info->dwFlags & CRYPT_MACHINE_KEYSET});
+    }
+    std::vector<BYTE> keyContext = CertProperty(cert, CERT_KEY_CONTEXT_PROP_ID);
+    if (keyContext.size() >= sizeof(CERT_KEY_CONTEXT)) {
+        auto* context = reinterpret_cast<const CERT_KEY_CONTEXT*>(keyContext.data());
+        if (context->dwKeySpec != CERT_NCRYPT_KEY_SPEC && context->hCryptProv) {
+            KeyContainer found;
+            found.container = AnsiToWide(ProviderParam(context->hCryptProv, PP_CONTAINER).c_str());
+            found.provider = AnsiToWide(ProviderParam(context->hCryptProv, PP_NAME).c_str());
+            DWORD value = 0, size = sizeof value;
+            if (CryptGetProvParam(context->hCryptProv, PP_PROVTYPE, reinterpret_cast<BYTE*>(&value), &size, 0))
+                found.providerType = value;
+            size = sizeof value;
+            value = 0;
+            if (CryptGetProvParam(context->hCryptProv, PP_KEYSET_TYPE, reinterpret_cast<BYTE*>(&value), &size, 0))
+                found.flags = value & CRYPT_MACHINE_KEYSET;
+            add(std::move(found));
+        }
+    }
+}
+
+void DeleteContainer(const KeyContainer& key) {
+    HCRYPTPROV ignored = 0;
+    CryptAcquireContextW(&ignored, key.container.c_str(), key.provider.empty() ? nullptr : key.provider.c_str(),
+                         key.providerType, CRYPT_DELETEKEYSET | key.flags);
+}
+
+void FreeNCryptObject(ULONG_PTR handle) {
+    using FreeObject = LONG(WINAPI*)(ULONG_PTR);
+    if (HMODULE ncrypt = GetModuleHandleW(L"ncrypt.dll"))
+        if (auto free = reinterpret_cast<FreeObject>(reinterpret_cast<void*>(GetProcAddress(ncrypt, "NCryptFreeObject"))))
+            free(handle);
+}
+
+// Whether the private key attached to the certificate is the partner of its public key.
+bool KeyMatchesCertificate(PCCERT_CONTEXT cert) {
+    HCRYPTPROV_OR_NCRYPT_KEY_HANDLE key = 0;
+    DWORD keySpec = 0;
+    BOOL callerFrees = FALSE;
+    if (!CryptAcquireCertificatePrivateKey(cert, CRYPT_ACQUIRE_SILENT_FLAG | CRYPT_ACQUIRE_ALLOW_NCRYPT_KEY_FLAG,
+                                           nullptr, &key, &keySpec, &callerFrees))
+        return false;
+    bool matches = false;
+    DWORD size = 0;
+    if (CryptExportPublicKeyInfo(key, keySpec, X509_ASN_ENCODING, nullptr, &size) && size > 0) {
+        std::vector<BYTE> buffer(size);
+        auto* info = reinterpret_cast<CERT_PUBLIC_KEY_INFO*>(buffer.data());
+        if (CryptExportPublicKeyInfo(key, keySpec, X509_ASN_ENCODING, info, &size))
+            matches = CertComparePublicKeyInfo(X509_ASN_ENCODING, &cert->pCertInfo->SubjectPublicKeyInfo, info);
+    }
+    if (callerFrees) {
+        if (keySpec == CERT_NCRYPT_KEY_SPEC)
+            FreeNCryptObject(key);
+        else
+            CryptReleaseContext(key, 0);
+    }
+    return matches;
+}
+
+// Owns the imported store and what it left behind; releases all of it on every path.
+class ImportedStore {
+public:
+    explicit ImportedStore(HCERTSTORE store) : store_(store) {}
+    ~ImportedStore() {
+        if (current_) CertFreeCertificateContext(current_);
+        // Closing the store releases the key handles, so the containers can go next.
+        CertCloseStore(store_, 0);
+        for (const KeyContainer& container : containers_) DeleteContainer(container);
+    }
+    ImportedStore(const ImportedStore&) = delete;
+    ImportedStore& operator=(const ImportedStore&) = delete;
+
+    PCCERT_CONTEXT Next() {
+        current_ = CertEnumCertificatesInStore(store_, current_);
+        return current_;
+    }
+    std::vector<KeyContainer>& containers() { return containers_; }
+
+private:
+    HCERTSTORE store_;
+    PCCERT_CONTEXT current_ = nullptr;
+    std::vector<KeyContainer> containers_;
+};
+
+HCERTSTORE Import(const std::string& bytes, const wchar_t* password) {
+    CRYPT_DATA_BLOB blob;
+    blob.cbData = static_cast<DWORD>(bytes.size());
+    blob.pbData = reinterpret_cast<BYTE*>(const_cast<char*>(bytes.data()));
+    return PFXImportCertStore(&blob, password, CRYPT_EXPORTABLE | PKCS12_NO_PERSIST_KEY);
+}
+
+}  // namespace
+
+std::vector<PfxCertificate> Win32Pkcs12::Open(const std::string& bytes, const std::string& password) {
+    std::wstring widePassword = Utf8ToWide(password);
+    SetLastError(ERROR_SUCCESS);
+    HCERTSTORE store = Import(bytes, widePassword.c_str());
+    if (!store && password.empty()) {
+        DWORD firstError = GetLastError();
+        SetLastError(ERROR_SUCCESS);
+        store = Import(bytes, nullptr);
+        if (!store) SetLastError(firstError);
+    }
+    SecureZeroMemory(widePassword.data(), widePassword.size() * sizeof(wchar_t));
+    if (!store) {
+        DWORD code = GetLastError();
+        // The import does not always say why it failed.
+        throw MakeFailure(code != ERROR_SUCCESS ? code : static_cast<DWORD>(CRYPT_E_BAD_ENCODE));
+    }
+
+    ImportedStore imported(store);
+    std::vector<PfxCertificate> certificates;
+    while (PCCERT_CONTEXT cert = imported.Next()) {
+        CollectContainers(cert, imported.containers());
+        PfxCertificate entry;
+        bool keyAttached = HasProperty(cert, CERT_KEY_PROV_INFO_PROP_ID) ||
+                           HasProperty(cert, CERT_KEY_CONTEXT_PROP_ID) ||
+                           HasProperty(cert, CERT_NCRYPT_KEY_HANDLE_PROP_ID);
+        entry.hasPrivateKey = keyAttached && KeyMatchesCertificate(cert);
+        std::vector<BYTE> hash = CertProperty(cert, CERT_SHA1_HASH_PROP_ID);
+        if (hash.empty()) ThrowLastError();
+        entry.sha1.assign(hash.begin(), hash.end());
+        certificates.push_back(std::move(entry));
+    }
+    return certificates;
+}
+
+}  // namespace quillbay::win32

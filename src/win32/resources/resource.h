@@ -1,0 +1,4 @@
+#pragma once
+// Resource IDs shared by quillbay.rc and the code.
+
+#define IDI_QUILLBAY 1

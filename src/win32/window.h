@@ -1,0 +1,101 @@
+#pragma once
+// The main window: creates the controls and menus, reads and writes them for the
+// behaviour (app::Ui), and routes their events to the handlers of app/. It keeps no copy
+// of control state; every read goes to the real control.
+//
+// <windows.h> renames MessageBox to MessageBoxW by macro. It comes before app/ui.h here so
+// that the Ui method and this override get the same name; a translation unit must not read
+// app/ui.h before <windows.h> and then include this header.
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+#include "app/ui.h"
+
+namespace quillbay::app {
+struct Main;
+}
+
+namespace quillbay::win32 {
+
+class MainWindow final : public app::Ui {
+public:
+    explicit MainWindow(HINSTANCE instance);
+    ~MainWindow() override;
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    // Registers the class and creates the window with its controls and menus in their
+    // initial state, sized for the monitor's DPI, centred and shown. Throws Failure.
+    void Create(int showCommand);
+    // The handlers' context; it needs this Ui, so it is connected after construction.
+    void Attach(app::Main& main) { main_ = &main; }
+    // The window's load event. False when it failed; the window is then closing.
+    bool Load();
+    // Runs until the window is gone; returns the process exit code.
+    int RunMessageLoop();
+    HWND Handle() const { return hwnd_; }
+
+    // app::Ui
+    void SetText(app::Id id, const std::string& text) override;
+    std::string Text(app::Id id) override;
+    void SetEnabled(app::Id id, bool enabled) override;
+    bool Enabled(app::Id id) override;
+    void ListClear(app::Id list) override;
+    void ListAdd(app::Id list, const std::string& item) override;
+    int ListCount(app::Id list) override;
+    std::string ListItem(app::Id list, int index) override;
+    bool ListSelected(app::Id list, int index) override;
+    void ListSetSelected(app::Id list, int index, bool selected) override;
+    int ListIndex(app::Id list) override;
+    int CheckValue(app::Id box) override;
+    void SetCheckValue(app::Id box, int value) override;
+    void SetMenuChecked(app::Id item, bool checked) override;
+    bool MenuChecked(app::Id item) override;
+    int MessageBox(const std::string& text, int style, const std::string& title) override;
+    std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
+                                        const std::string& defaultText) override;
+    std::string OpenFileDialog(const std::string& title, const std::string& filter,
+                               const std::string& initialFolder, unsigned flags) override;
+    void SetBusyCursor(bool busy) override;
+    void DoEvents() override;
+    void Close() override;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    void CreateControls();
+    HMENU BuildMenuBar();
+    void ApplyDpi(UINT dpi);
+    int Scale(int twips) const;
+
+    // Every call into app/ goes through here: counts nesting (a handler may pump messages
+    // and so start another), turns an escaped failure into a logged error box, and closes
+    // the window once the outermost handler has returned if a close was asked meanwhile.
+    template <class Handler>
+    void RunHandler(const char* name, Handler&& handler);
+    void ReportUnhandled(const char* name, long number, const std::string& description);
+    void CloseWhenIdle();
+
+    HWND Control(app::Id id) const;
+    // Menu item or menu-bar entry: the menu that holds it, and the position or command.
+    bool FindMenuItem(app::Id id, HMENU& menu, UINT& item, UINT& byFlag) const;
+    LRESULT AnswerMenuState(WPARAM id);
+    LRESULT AnswerMenuText(WPARAM id);
+
+    HINSTANCE instance_;
+    HWND hwnd_ = nullptr;
+    HFONT font_ = nullptr;
+    UINT dpi_ = 96;
+    app::Main* main_ = nullptr;
+    int handlerDepth_ = 0;
+    bool closeRequested_ = false;
+    bool busy_ = false;
+    UINT menuStateMessage_ = 0;
+    UINT menuTextMessage_ = 0;
+    HANDLE menuTextMapping_ = nullptr;
+};
+
+}  // namespace quillbay::win32

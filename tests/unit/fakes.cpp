@@ -1,0 +1,296 @@
+#include "fakes.h"
+
+#include <algorithm>
+
+#include "support/paths.h"
+
+namespace quillbay::testing {
+
+std::string Lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+namespace {
+std::string ParentOf(const std::string& path) {
+    auto pos = path.find_last_of('\\');
+    if (pos == std::string::npos) return "";
+    return path.substr(0, pos);
+}
+Failure NotFound(const std::string& path) { return Failure(53, "File not found: " + path); }
+}  // namespace
+
+void FakeFileSystem::AddFile(const std::string& path, const std::string& content) {
+    files[Lower(path)] = content;
+    names[Lower(path)] = path;
+    for (std::string p = ParentOf(path); !p.empty(); p = ParentOf(p)) folders.insert(Lower(p));
+}
+
+void FakeFileSystem::AddFolder(const std::string& path) {
+    for (std::string p = path; !p.empty(); p = ParentOf(p)) folders.insert(Lower(p));
+}
+
+std::optional<std::string> FakeFileSystem::Content(const std::string& path) const {
+    auto it = files.find(Lower(path));
+    if (it == files.end()) return std::nullopt;
+    return it->second;
+}
+
+bool FakeFileSystem::Writable(const std::string& path) const {
+    std::string lower = Lower(path);
+    for (const auto& ro : readOnlyFolders)
+        if (lower.rfind(Lower(ro) + "\\", 0) == 0) return false;
+    return true;
+}
+
+bool FakeFileSystem::FileExists(const std::string& path) { return files.count(Lower(path)) > 0; }
+bool FakeFileSystem::FolderExists(const std::string& path) { return folders.count(Lower(path)) > 0; }
+
+void FakeFileSystem::CreateFolder(const std::string& path) {
+    if (folders.count(Lower(path)) || files.count(Lower(path)))
+        throw Failure(58, "File already exists");
+    if (!folders.count(Lower(ParentOf(path)))) throw Failure(76, "Path not found");
+    if (!Writable(path)) throw Failure(70, "Permission denied");
+    folders.insert(Lower(path));
+}
+
+std::vector<FileEntry> FakeFileSystem::ListFiles(const std::string& folder) {
+    if (!FolderExists(folder)) throw Failure(76, "Path not found");
+    std::vector<FileEntry> out;
+    std::string prefix = Lower(folder) + "\\";
+    for (const auto& [lower, content] : files) {
+        if (lower.rfind(prefix, 0) != 0) continue;
+        if (lower.find('\\', prefix.size()) != std::string::npos) continue;
+        const std::string& path = names[lower];
+        out.push_back({path, GetFileName(path)});
+    }
+    return out;
+}
+
+std::string FakeFileSystem::GetSpecialFolder(int which) {
+    if (which == 1) return systemFolder;
+    if (which == 2) return tempFolder;
+    throw Failure(5, "Invalid procedure call or argument");
+}
+
+std::string FakeFileSystem::GetTempName() { return "rad" + std::to_string(++tempCounter) + ".tmp"; }
+
+std::string FakeFileSystem::ReadAllText(const std::string& path) {
+    if (onRead) onRead(path);
+    auto c = Content(path);
+    if (!c) throw NotFound(path);
+    return decodeAnsi ? decodeAnsi(*c) : *c;
+}
+
+std::string FakeFileSystem::ReadBytes(const std::string& path) {
+    if (onRead) onRead(path);
+    auto c = Content(path);
+    if (!c) throw NotFound(path);
+    return *c;
+}
+
+void FakeFileSystem::AppendText(const std::string& path, const std::string& text) {
+    if (!FolderExists(ParentOf(path)) || !Writable(path)) throw Failure(70, "Permission denied");
+    auto c = Content(path);
+    AddFile(path, (c ? *c : std::string()) + text);
+}
+
+void FakeFileSystem::WriteText(const std::string& path, const std::string& text) {
+    if (!FolderExists(ParentOf(path)) || !Writable(path)) throw Failure(70, "Permission denied");
+    AddFile(path, text);
+}
+
+void FakeFileSystem::CopyFile(const std::string& from, const std::string& to, bool overwrite) {
+    if (onCopy) onCopy(to);
+    auto c = Content(from);
+    if (!c) throw NotFound(from);
+    if (!overwrite && FileExists(to)) throw Failure(58, "File already exists");
+    if (!FolderExists(ParentOf(to)) || !Writable(to)) throw Failure(70, "Permission denied");
+    AddFile(to, *c);
+}
+
+void FakeFileSystem::DeleteFile(const std::string& path) {
+    if (!FileExists(path)) throw NotFound(path);
+    files.erase(Lower(path));
+    names.erase(Lower(path));
+    deleted.push_back(path);
+}
+
+std::int32_t FakeShell::Run(const std::string& commandLine, int windowStyle, bool wait) {
+    runs.push_back({commandLine, windowStyle, wait});
+    return onRun ? onRun(commandLine) : 0;
+}
+
+std::string FakeShell::RegRead(const std::string& valuePath) {
+    auto it = registry.find(Lower(valuePath));
+    if (it == registry.end())
+        throw Failure(-2147024894, "Unable to open registry key \"" + valuePath + "\" for reading.");
+    return it->second;
+}
+
+std::optional<std::string> FakeHost::GetEnv(const std::string& name) {
+    for (const auto& [k, v] : env)
+        if (Lower(k) == Lower(name)) return v;
+    return std::nullopt;
+}
+
+std::string FakeHost::FileProductVersion(const std::string& path) {
+    auto it = productVersions.find(Lower(path));
+    return it == productVersions.end() ? std::string() : it->second;
+}
+
+std::vector<PfxCertificate> FakePkcs12::Open(const std::string& bytes, const std::string& password) {
+    if (!onOpen) throw Failure(-2147024810, "The specified network password is not correct.");
+    return onOpen(bytes, password);
+}
+
+FakeUi::FakeUi() {
+    using app::Id;
+    for (Id id : {Id::Main, Id::lstCertificates, Id::lblCertList, Id::cmdImport, Id::lblStatus, Id::lstSites,
+                  Id::cmdDeploy, Id::lblSiteList, Id::chkHttpRedirect, Id::TxtHttpsPort, Id::lblHttpsPort,
+                  Id::mnuFileExit, Id::mnuChainManualImport, Id::mnuChainViewSystemStore, Id::mnuToolsSetPort,
+                  Id::mnuLanguageEnglish, Id::mnuLanguageSimplifiedChinese, Id::mnuLanguageTraditionalChinese,
+                  Id::mnuHelpAbout, Id::mnuHelpCheckUpdate, Id::mnuFile, Id::mnuChain, Id::mnuTools,
+                  Id::mnuLanguage, Id::mnuHelp})
+        controls[id] = FakeControl{};
+    controls[Id::chkHttpRedirect].check = 1;
+    controls[Id::TxtHttpsPort].text = "443";
+}
+
+std::vector<int> FakeUi::SelectedIndices(app::Id list) {
+    std::vector<int> out;
+    auto& c = C(list);
+    for (std::size_t i = 0; i < c.selected.size(); ++i)
+        if (c.selected[i]) out.push_back(static_cast<int>(i));
+    return out;
+}
+
+void FakeUi::ClickItem(app::Id list, int index) {
+    auto& c = C(list);
+    c.selected.at(static_cast<std::size_t>(index)) = !c.selected.at(static_cast<std::size_t>(index));
+    c.caret = index;
+}
+
+void FakeUi::SetText(app::Id id, const std::string& text) {
+    C(id).text = text;
+    if (id == app::Id::lblStatus) statusHistory.push_back(text);
+}
+std::string FakeUi::Text(app::Id id) { return C(id).text; }
+void FakeUi::SetEnabled(app::Id id, bool enabled) { C(id).enabled = enabled; }
+bool FakeUi::Enabled(app::Id id) { return C(id).enabled; }
+void FakeUi::ListClear(app::Id list) {
+    auto& c = C(list);
+    c.items.clear();
+    c.selected.clear();
+    c.caret = -1;
+}
+void FakeUi::ListAdd(app::Id list, const std::string& item) {
+    auto& c = C(list);
+    c.items.push_back(item);
+    c.selected.push_back(false);
+}
+int FakeUi::ListCount(app::Id list) { return static_cast<int>(C(list).items.size()); }
+std::string FakeUi::ListItem(app::Id list, int index) { return C(list).items.at(static_cast<std::size_t>(index)); }
+bool FakeUi::ListSelected(app::Id list, int index) { return C(list).selected.at(static_cast<std::size_t>(index)); }
+void FakeUi::ListSetSelected(app::Id list, int index, bool selected) {
+    C(list).selected.at(static_cast<std::size_t>(index)) = selected;
+}
+int FakeUi::ListIndex(app::Id list) { return C(list).caret; }
+int FakeUi::CheckValue(app::Id box) { return C(box).check; }
+void FakeUi::SetCheckValue(app::Id box, int value) { C(box).check = value; }
+void FakeUi::SetMenuChecked(app::Id item, bool checked) { C(item).menuChecked = checked; }
+bool FakeUi::MenuChecked(app::Id item) { return C(item).menuChecked; }
+
+int FakeUi::MessageBox(const std::string& text, int style, const std::string& title) {
+    boxes.push_back({text, style, title});
+    if (!boxAnswers.empty()) {
+        int a = boxAnswers.front();
+        boxAnswers.erase(boxAnswers.begin());
+        return a;
+    }
+    return (style == app::kYesNoExclamation || style == app::kYesNoInformation) ? app::kYes : app::kOk;
+}
+
+std::optional<std::string> FakeUi::InputBox(const std::string& prompt, const std::string& title,
+                                            const std::string& defaultText) {
+    inputPrompts.push_back(prompt + "|" + title + "|" + defaultText);
+    if (inputAnswers.empty()) return std::nullopt;
+    auto a = inputAnswers.front();
+    inputAnswers.erase(inputAnswers.begin());
+    return a;
+}
+
+std::string FakeUi::OpenFileDialog(const std::string& title, const std::string& filter,
+                                   const std::string& initialFolder, unsigned flags) {
+    fileDialogCalls.push_back(title + "|" + filter + "|" + initialFolder + "|" + std::to_string(flags));
+    if (fileDialogResults.empty()) return "";
+    auto r = fileDialogResults.front();
+    fileDialogResults.erase(fileDialogResults.begin());
+    return r;
+}
+
+void FakeUi::DoEvents() {
+    ++doEvents;
+    if (onDoEvents) onDoEvents();
+}
+
+std::vector<std::string> ParseCommandLine(const std::string& line) {
+    std::vector<std::string> args;
+    const std::size_t n = line.size();
+    std::size_t i = 0;
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    // The program name: up to the next quote when quoted, else up to a blank; no escapes.
+    if (i < n && line[i] == '"') {
+        const std::size_t close = line.find('"', 1);
+        args.push_back(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+        i = close == std::string::npos ? n : close + 1;
+    } else {
+        while (i < n && !blank(line[i])) ++i;
+        args.push_back(line.substr(0, i));
+    }
+    for (;;) {
+        while (i < n && blank(line[i])) ++i;
+        if (i >= n) break;
+        std::string arg;
+        bool quoted = false;
+        while (i < n && (quoted || !blank(line[i]))) {
+            if (line[i] == '\\') {
+                std::size_t count = 0;
+                while (i < n && line[i] == '\\') {
+                    ++count;
+                    ++i;
+                }
+                if (i < n && line[i] == '"') {
+                    arg.append(count / 2, '\\');
+                    if (count % 2 == 1) arg += line[i++];  // escaped quote; an even run leaves it to toggle
+                } else {
+                    arg.append(count, '\\');
+                }
+            } else if (line[i] == '"') {
+                if (quoted && i + 1 < n && line[i + 1] == '"') {
+                    arg += '"';  // "" inside quotes is one literal quote
+                    i += 2;
+                } else {
+                    quoted = !quoted;
+                    ++i;
+                }
+            } else {
+                arg += line[i++];
+            }
+        }
+        args.push_back(arg);
+    }
+    return args;
+}
+
+std::string World::ErrorLog() const {
+    auto c = fs.Content(host.appFolder + "\\log-error.txt");
+    return c ? *c : std::string();
+}
+std::string World::InfoLog() const {
+    auto c = fs.Content(host.appFolder + "\\log.txt");
+    return c ? *c : std::string();
+}
+
+}  // namespace quillbay::testing
