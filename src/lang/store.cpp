@@ -3,6 +3,7 @@
 #include <map>
 #include <memory>
 #include <stdexcept>
+#include <utility>
 
 namespace quillbay::lang {
 namespace {
@@ -31,7 +32,7 @@ struct AsciiCaseInsensitiveLess {
 
 using Store = std::map<std::string, std::string, AsciiCaseInsensitiveLess>;
 
-// Module-level state (Part 2.1): the current language and the store, absent before the
+// Module-level state: the current language and the store, absent before the
 // first load.
 LanguageId g_currentLanguage = kEnglish;
 std::unique_ptr<Store> g_store;

@@ -18,7 +18,7 @@ struct StringEntry {
     std::string_view text;
 };
 
-// Table layout: the first kBaseKeyCount keys are the key list of Part 2.3 in its order; the
+// Table layout: the first kBaseKeyCount keys are the standard key list in its order; the
 // kExtraKeyCount keys after them serve the import's outcome report. Each table holds
 // kStringCount == kBaseKeyCount + kExtraKeyCount entries.
 inline constexpr std::size_t kBaseKeyCount = 119;

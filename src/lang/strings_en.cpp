@@ -1,5 +1,5 @@
-// English string table (Part 2.3): the key list in its order, then the extra keys.
-// Texts quoted in the specification are used byte for byte; the few it does not quote
+// English string table: the standard keys in their fixed order, then the extra keys.
+// Texts fixed by the product's wording are used byte for byte; the few it does not quote
 // follow the same style.
 // Multi-line texts are one literal with their parts joined by CR LF.
 #include <iterator>
@@ -152,7 +152,7 @@ const StringEntry kEnglishStrings[] = {
     {"MsgBox_ConfiguringSecurityProtocols", "Configuring security protocols..."},
     {"MsgBox_ConfiguringWDigest", "Configuring WDigest..."},
     {"MsgBox_RefreshingIIS", "Refreshing IIS services..."},
-    // Keys beyond the key list of Part 2.3: the import's outcome report.
+    // Keys beyond the standard list: the import's outcome report.
     {"MsgBox_Import_PartialIntro", "The import finished, but not everything succeeded:"},
     {"MsgBox_Import_PfxMissing",
      "The PFX was not imported because fullchain.pfx or password.txt is missing."},

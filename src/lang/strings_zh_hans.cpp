@@ -1,5 +1,5 @@
-// Simplified Chinese string table (Part 2.3): the key list in its order, then the extra keys.
-// Rows the specification gives are used byte for byte; the others follow the English meaning
+// Simplified Chinese string table: the standard keys in their fixed order, then the extra keys.
+// Rows with fixed wording are used byte for byte; the others follow the English meaning
 // with the same piece boundaries and leading/trailing spaces (mainland terms).
 // Multi-line texts are one literal with their parts joined by CR LF.
 #include <iterator>
@@ -132,7 +132,7 @@ const StringEntry kSimplifiedChineseStrings[] = {
     {"MsgBox_ConfiguringSecurityProtocols", "正在配置安全协议..."},
     {"MsgBox_ConfiguringWDigest", "正在配置WDigest..."},
     {"MsgBox_RefreshingIIS", "正在刷新IIS服务..."},
-    // Keys beyond the key list of Part 2.3: the import's outcome report.
+    // Keys beyond the standard list: the import's outcome report.
     {"MsgBox_Import_PartialIntro", "导入已完成，但并非全部成功："},
     {"MsgBox_Import_PfxMissing", "未导入PFX证书，因为缺少 fullchain.pfx 或 password.txt。"},
     {"MsgBox_Import_PfxFailed", "certutil 无法导入 fullchain.pfx (退出代码 "},

@@ -1,5 +1,5 @@
-// Traditional Chinese string table (Part 2.3): the key list in its order, then the extra keys.
-// Rows the specification gives are used byte for byte; the others follow the English meaning
+// Traditional Chinese string table: the standard keys in their fixed order, then the extra keys.
+// Rows with fixed wording are used byte for byte; the others follow the English meaning
 // with the same piece boundaries and leading/trailing spaces (Taiwan terms).
 // Multi-line texts are one literal with their parts joined by CR LF.
 #include <iterator>
@@ -132,7 +132,7 @@ const StringEntry kTraditionalChineseStrings[] = {
     {"MsgBox_ConfiguringSecurityProtocols", "正在設定安全性協定..."},
     {"MsgBox_ConfiguringWDigest", "正在設定WDigest..."},
     {"MsgBox_RefreshingIIS", "正在重新整理IIS服務..."},
-    // Keys beyond the key list of Part 2.3: the import's outcome report.
+    // Keys beyond the standard list: the import's outcome report.
     {"MsgBox_Import_PartialIntro", "匯入已完成，但並非全部成功："},
     {"MsgBox_Import_PfxMissing", "未匯入PFX憑證，因為缺少 fullchain.pfx 或 password.txt。"},
     {"MsgBox_Import_PfxFailed", "certutil 無法匯入 fullchain.pfx (結束代碼 "},

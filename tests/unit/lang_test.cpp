@@ -15,8 +15,8 @@ namespace {
 
 using namespace quillbay::lang;
 
-// The key list of Part 2.3, copied from the specification (independent of the tables).
-constexpr std::string_view kSpecKeyList[] = {
+// The standard key list, written out independently of the tables.
+constexpr std::string_view kStandardKeyList[] = {
     "Main_Caption", "cmdDeploy_Caption", "cmdImport_Caption", "chkHttpRedirect_Caption",
     "chkHttpRedirect_Caption_no_module", "lblHttpsPort_Caption", "lblStatus_Ready",
     "lblStatus_IISDetected", "lblStatus_NoIIS", "lblStatus_CertsFound", "lblStatus_NoCerts",
@@ -99,7 +99,7 @@ const char* NameOf(LanguageId id) {
 }
 
 std::vector<std::string_view> AllTableKeys() {
-    std::vector<std::string_view> keys(std::begin(kSpecKeyList), std::end(kSpecKeyList));
+    std::vector<std::string_view> keys(std::begin(kStandardKeyList), std::end(kStandardKeyList));
     keys.insert(keys.end(), std::begin(kExtraKeys), std::end(kExtraKeys));
     return keys;
 }
@@ -189,11 +189,11 @@ protected:
 using LangTexts = LangStore;
 
 // ---------------------------------------------------------------------------------------
-// The tables as data (Part 2.3)
+// The tables as data
 
 TEST(LangTables, CountsFollowTheKeyList) {
-    EXPECT_EQ(std::size(kSpecKeyList), 119u);
-    EXPECT_EQ(kBaseKeyCount, std::size(kSpecKeyList));
+    EXPECT_EQ(std::size(kStandardKeyList), 119u);
+    EXPECT_EQ(kBaseKeyCount, std::size(kStandardKeyList));
     EXPECT_EQ(kExtraKeyCount, std::size(kExtraKeys));
     EXPECT_EQ(kStringCount, kBaseKeyCount + std::size(kExtraKeys));
 }
@@ -279,8 +279,8 @@ TEST(LangTables, OnlyTheTwoEnglishCheckLogTextsBeginWithALineBreak) {
 }
 
 // Pieces are joined with counts and names, so their outer blanks must agree in all three
-// languages. The spec's own rows differ in one place: " of " becomes " 个证书链..." (the
-// Chinese piece ends the status text instead of leading to the selected count).
+// languages. The reference rows differ in one place: " of " ends with a blank, while its
+// Chinese rows (" 个证书链...", " 個憑證鏈...") end with "..." before the selected count.
 TEST(LangTables, OuterBlanksOfPiecesAgreeAcrossLanguages) {
     for (std::size_t i = 0; i < kStringCount; ++i) {
         const StringEntry& en = kEnglishStrings[i];
@@ -326,7 +326,7 @@ TEST(LangTables, MenuCaptionsCarryTheSameAccessKeyInEveryLanguage) {
 }
 
 // Simplified uses simplified characters and mainland terms, Traditional the traditional
-// characters and the Taiwan terms of the spec's rows: neither table borrows the other's.
+// characters and the Taiwan terms of the reference rows: neither table borrows the other's.
 TEST(LangTables, ChineseTablesKeepToTheirOwnScript) {
     const char* simplifiedOnly[] = {"证", "导", "点", "端口", "设", "个", "为", "这", "时", "会",
                                     "发", "无", "选", "择", "确", "认", "请", "检", "错", "误",
@@ -349,7 +349,7 @@ TEST(LangTables, ChineseTablesKeepToTheirOwnScript) {
 }
 
 // ---------------------------------------------------------------------------------------
-// The store and the lookup (Part 2.1)
+// The store and the lookup
 
 TEST_F(LangStore, BeforeTheFirstLoadEveryLookupSaysNotLoaded) {
     EXPECT_EQ(StoreSize(), 0u);
@@ -387,7 +387,7 @@ TEST_F(LangStore, EveryKeyResolvesInEveryLanguage) {
         SetCurrentLanguage(id);
         EXPECT_EQ(GetCurrentLanguage(), id);
         EXPECT_EQ(StoreSize(), kStringCount + 3);
-        for (std::string_view key : kSpecKeyList) {
+        for (std::string_view key : kStandardKeyList) {
             const std::string text = GetLangString(key);
             EXPECT_NE(text, MissingText(key));
             EXPECT_FALSE(text.empty()) << key;
@@ -483,7 +483,7 @@ TEST_F(LangStore, ResetReturnsToTheStateBeforeStartUp) {
 }
 
 // ---------------------------------------------------------------------------------------
-// Texts the specification gives byte for byte, and how the pieces join (Part 2.3)
+// Fixed texts, byte for byte, and how the pieces join
 
 TEST_F(LangTexts, MultiLineTextsAreStoredWholeWithCrLf) {
     struct Row {
