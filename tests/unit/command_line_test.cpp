@@ -67,7 +67,7 @@ TEST(QuoteArg, EveryAwkwardPasswordSurvivesTheArgvParser) {
 }
 
 TEST(QuoteArg, LastArgumentWithTrailingBackslashesSurvives) {
-    for (const std::string& arg : {"x\\", "x\\\\", "\\", "x\\\"\\"}) {
+    for (const char* arg : {"x\\", "x\\\\", "\\", "x\\\"\\"}) {
         const std::vector<std::string> expected = {"p", std::string(arg)};
         EXPECT_EQ(ParseCommandLine("p " + QuoteArg(arg)), expected) << arg;
     }
@@ -83,7 +83,7 @@ TEST(Redact, ReplacesTheQuotedSecretEverywhereAndNothingElse) {
     EXPECT_EQ(Redact("nothing secret here", "zz"), "nothing secret here");
 }
 
-TEST(ParseCommandLineHelper, KnownSplits) {
+TEST(ArgvParser, KnownSplits) {
     // Guards the test's own parser against the documented examples.
     EXPECT_EQ(ParseCommandLine("p \"a b c\" d e"), (std::vector<std::string>{"p", "a b c", "d", "e"}));
     EXPECT_EQ(ParseCommandLine("p \"ab\\\"c\" \"\\\\\" d"), (std::vector<std::string>{"p", "ab\"c", "\\", "d"}));
