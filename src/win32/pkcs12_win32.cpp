@@ -4,6 +4,8 @@
 #include <wincrypt.h>
 
 #include <algorithm>
+#include <optional>
+#include <set>
 #include <vector>
 
 #include "win32/text_win32.h"
@@ -79,6 +81,34 @@ void CollectContainers(PCCERT_CONTEXT cert, std::vector<KeyContainer>& container
     }
 }
 
+// Names of the CryptoAPI key containers of the user (flags 0) or of the machine
+// (CRYPT_MACHINE_KEYSET); nothing when they cannot be listed.
+std::optional<std::set<std::wstring>> ContainerNames(DWORD flags) {
+    HCRYPTPROV provider = 0;
+    if (!CryptAcquireContextW(&provider, nullptr, MS_ENHANCED_PROV_W, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT | flags))
+        return std::nullopt;
+    std::set<std::wstring> names;
+    std::vector<BYTE> name(1024);
+    DWORD enumFlags = CRYPT_FIRST;
+    for (;;) {
+        DWORD size = static_cast<DWORD>(name.size());
+        if (!CryptGetProvParam(provider, PP_ENUMCONTAINERS, name.data(), &size, enumFlags)) break;
+        name.back() = 0;
+        names.insert(AnsiToWide(reinterpret_cast<const char*>(name.data())));
+        enumFlags = CRYPT_NEXT;
+    }
+    bool complete = GetLastError() == ERROR_NO_MORE_ITEMS;
+    CryptReleaseContext(provider, 0);
+    if (!complete) return std::nullopt;
+    return names;
+}
+
+// The providers whose containers ContainerNames lists: they share one key storage.
+bool InRsaKeyStorage(const KeyContainer& key) {
+    return key.providerType == PROV_RSA_FULL || key.providerType == PROV_RSA_SIG ||
+           key.providerType == PROV_RSA_SCHANNEL || key.providerType == PROV_RSA_AES;
+}
+
 void DeleteContainer(const KeyContainer& key) {
     HCRYPTPROV ignored = 0;
     CryptAcquireContextW(&ignored, key.container.c_str(), key.provider.empty() ? nullptr : key.provider.c_str(),
@@ -86,10 +116,21 @@ void DeleteContainer(const KeyContainer& key) {
 }
 
 void FreeNCryptObject(ULONG_PTR handle) {
+    // Looked up at run time: a key handle of this kind exists only when ncrypt.dll is loaded.
     using FreeObject = LONG(WINAPI*)(ULONG_PTR);
-    if (HMODULE ncrypt = GetModuleHandleW(L"ncrypt.dll"))
-        if (auto free = reinterpret_cast<FreeObject>(reinterpret_cast<void*>(GetProcAddress(ncrypt, "NCryptFreeObject"))))
-            free(handle);
+    HMODULE ncrypt = GetModuleHandleW(L"ncrypt.dll");
+    if (!ncrypt) return;
+    auto free = reinterpret_cast<FreeObject>(reinterpret_cast<void*>(GetProcAddress(ncrypt, "NCryptFreeObject")));
+    if (free) free(handle);
+}
+
+bool PublicKeyMatches(PCCERT_CONTEXT cert, HCRYPTPROV_OR_NCRYPT_KEY_HANDLE key, DWORD keySpec) {
+    DWORD size = 0;
+    if (!CryptExportPublicKeyInfo(key, keySpec, X509_ASN_ENCODING, nullptr, &size) || size == 0) return false;
+    std::vector<BYTE> buffer(size);
+    auto* info = reinterpret_cast<CERT_PUBLIC_KEY_INFO*>(buffer.data());
+    return CryptExportPublicKeyInfo(key, keySpec, X509_ASN_ENCODING, info, &size) &&
+           CertComparePublicKeyInfo(X509_ASN_ENCODING, &cert->pCertInfo->SubjectPublicKeyInfo, info);
 }
 
 // Whether the private key attached to the certificate is the partner of its public key.
@@ -97,17 +138,16 @@ bool KeyMatchesCertificate(PCCERT_CONTEXT cert) {
     HCRYPTPROV_OR_NCRYPT_KEY_HANDLE key = 0;
     DWORD keySpec = 0;
     BOOL callerFrees = FALSE;
-    if (!CryptAcquireCertificatePrivateKey(cert, CRYPT_ACQUIRE_SILENT_FLAG | CRYPT_ACQUIRE_ALLOW_NCRYPT_KEY_FLAG,
-                                           nullptr, &key, &keySpec, &callerFrees))
+    // The cache flag makes the function use a key handle held by the certificate, which is
+    // all that a key imported without persisting has.
+    if (!CryptAcquireCertificatePrivateKey(
+            cert, CRYPT_ACQUIRE_CACHE_FLAG | CRYPT_ACQUIRE_SILENT_FLAG | CRYPT_ACQUIRE_ALLOW_NCRYPT_KEY_FLAG, nullptr,
+            &key, &keySpec, &callerFrees))
         return false;
-    bool matches = false;
-    DWORD size = 0;
-    if (CryptExportPublicKeyInfo(key, keySpec, X509_ASN_ENCODING, nullptr, &size) && size > 0) {
-        std::vector<BYTE> buffer(size);
-        auto* info = reinterpret_cast<CERT_PUBLIC_KEY_INFO*>(buffer.data());
-        if (CryptExportPublicKeyInfo(key, keySpec, X509_ASN_ENCODING, info, &size))
-            matches = CertComparePublicKeyInfo(X509_ASN_ENCODING, &cert->pCertInfo->SubjectPublicKeyInfo, info);
-    }
+    bool matches = PublicKeyMatches(cert, key, keySpec);
+    // Some providers report a key specification that names both key pairs.
+    if (!matches && keySpec != CERT_NCRYPT_KEY_SPEC && keySpec != AT_KEYEXCHANGE && keySpec != AT_SIGNATURE)
+        matches = PublicKeyMatches(cert, key, AT_KEYEXCHANGE) || PublicKeyMatches(cert, key, AT_SIGNATURE);
     if (callerFrees) {
         if (keySpec == CERT_NCRYPT_KEY_SPEC)
             FreeNCryptObject(key);
@@ -120,12 +160,20 @@ bool KeyMatchesCertificate(PCCERT_CONTEXT cert) {
 // Owns the imported store and what it left behind; releases all of it on every path.
 class ImportedStore {
 public:
-    explicit ImportedStore(HCERTSTORE store) : store_(store) {}
+    // userBefore, machineBefore: the key containers that existed before the import.
+    ImportedStore(HCERTSTORE store, std::optional<std::set<std::wstring>> userBefore,
+                  std::optional<std::set<std::wstring>> machineBefore)
+        : store_(store), userBefore_(std::move(userBefore)), machineBefore_(std::move(machineBefore)) {}
     ~ImportedStore() {
         if (current_) CertFreeCertificateContext(current_);
-        // Closing the store releases the key handles, so the containers can go next.
+        // Closing the store releases the key handles, so the containers can go next. Only
+        // those the import created: a platform may have put the key into an existing one.
         CertCloseStore(store_, 0);
-        for (const KeyContainer& container : containers_) DeleteContainer(container);
+        for (const KeyContainer& container : containers_) {
+            const auto& before = (container.flags & CRYPT_MACHINE_KEYSET) ? machineBefore_ : userBefore_;
+            if (InRsaKeyStorage(container) && before && !before->count(container.container))
+                DeleteContainer(container);
+        }
     }
     ImportedStore(const ImportedStore&) = delete;
     ImportedStore& operator=(const ImportedStore&) = delete;
@@ -138,6 +186,8 @@ public:
 
 private:
     HCERTSTORE store_;
+    std::optional<std::set<std::wstring>> userBefore_;
+    std::optional<std::set<std::wstring>> machineBefore_;
     PCCERT_CONTEXT current_ = nullptr;
     std::vector<KeyContainer> containers_;
 };
@@ -152,6 +202,8 @@ HCERTSTORE Import(const std::string& bytes, const wchar_t* password) {
 }  // namespace
 
 std::vector<PfxCertificate> Win32Pkcs12::Open(const std::string& bytes, const std::string& password) {
+    std::optional<std::set<std::wstring>> userBefore = ContainerNames(0);
+    std::optional<std::set<std::wstring>> machineBefore = ContainerNames(CRYPT_MACHINE_KEYSET);
     std::wstring widePassword = Utf8ToWide(password);
     SetLastError(ERROR_SUCCESS);
     HCERTSTORE store = Import(bytes, widePassword.c_str());
@@ -168,7 +220,7 @@ std::vector<PfxCertificate> Win32Pkcs12::Open(const std::string& bytes, const st
         throw MakeFailure(code != ERROR_SUCCESS ? code : static_cast<DWORD>(CRYPT_E_BAD_ENCODE));
     }
 
-    ImportedStore imported(store);
+    ImportedStore imported(store, std::move(userBefore), std::move(machineBefore));
     std::vector<PfxCertificate> certificates;
     while (PCCERT_CONTEXT cert = imported.Next()) {
         CollectContainers(cert, imported.containers());

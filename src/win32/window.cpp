@@ -39,22 +39,26 @@ struct ControlSpec {
 constexpr DWORD kListStyle =
     LBS_MULTIPLESEL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP;
 
-// In tab order: creation order is the order the keyboard visits them.
+// Creation order is z-order, top first, and the keyboard visits the focusable controls in
+// it: lstCertificates, cmdImport, lstSites, cmdDeploy, chkHttpRedirect, TxtHttpsPort. The
+// labels come last, beneath everything: some rectangles overlap (lblCertList reaches under
+// lblSiteList, the headings touch the lists' top edges, lblHttpsPort starts under the check
+// box), and with WS_CLIPSIBLINGS the control above keeps its pixels.
 constexpr ControlSpec kControls[] = {
     {Id::lstCertificates, WC_LISTBOXW, kListStyle, WS_EX_CLIENTEDGE, L"", 240, 360, 4935, 3630},
-    {Id::lblCertList, WC_STATICW, SS_LEFT | SS_NOPREFIX, 0, L"Importable Chains ('chain/' folder):", 240, 120, 5775,
-     255},
     {Id::cmdImport, WC_BUTTONW, BS_PUSHBUTTON | WS_TABSTOP, 0, L"1. Import Chain and PFX", 2280, 4440, 2895, 495},
-    {Id::lblStatus, WC_STATICW, SS_CENTER | SS_NOPREFIX, 0, L"", 0, 5100, 10575, 255},
     {Id::lstSites, WC_LISTBOXW, kListStyle, WS_EX_CLIENTEDGE, L"", 5400, 360, 4995, 3630},
     {Id::cmdDeploy, WC_BUTTONW, BS_PUSHBUTTON | WS_TABSTOP, 0, L"2. Deploy PFX to Sites", 5400, 4440, 2895, 495},
-    {Id::lblSiteList, WC_STATICW, SS_LEFT | SS_NOPREFIX, 0, L"IIS Site List", 5400, 120, 4155, 255},
     {Id::chkHttpRedirect, WC_BUTTONW, BS_AUTOCHECKBOX | WS_TABSTOP, 0, L"HTTP to HTTPS Redirection", 5400, 4080,
      3405, 255},
     // Read-only for typing: the Set Port command is the validated way to change it.
     {Id::TxtHttpsPort, WC_EDITW, ES_LEFT | ES_AUTOHSCROLL | ES_READONLY | WS_TABSTOP, WS_EX_CLIENTEDGE, L"443", 9765,
      4080, 615, 270},
+    {Id::lblSiteList, WC_STATICW, SS_LEFT | SS_NOPREFIX, 0, L"IIS Site List", 5400, 120, 4155, 255},
+    {Id::lblCertList, WC_STATICW, SS_LEFT | SS_NOPREFIX, 0, L"Importable Chains ('chain/' folder):", 240, 120, 5775,
+     255},
     {Id::lblHttpsPort, WC_STATICW, SS_RIGHT | SS_NOPREFIX, 0, L"HTTPS Port:", 8520, 4120, 1215, 255},
+    {Id::lblStatus, WC_STATICW, SS_CENTER | SS_NOPREFIX, 0, L"", 0, 5100, 10575, 255},
 };
 
 constexpr int kFirstMenuBarId = static_cast<int>(Id::mnuFile);
@@ -172,6 +176,8 @@ void MainWindow::Create(int showCommand) {
     InitCommonControlsEx(&controls);
     menuStateMessage_ = RegisterWindowMessageW(kMenuStateMessage);
     menuTextMessage_ = RegisterWindowMessageW(kMenuTextMessage);
+    pingMessage_ = RegisterWindowMessageW(kPingMessage);
+    busyMessage_ = RegisterWindowMessageW(kBusyMessage);
 
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
@@ -216,7 +222,8 @@ void MainWindow::Create(int showCommand) {
 }
 
 HMENU MainWindow::BuildMenuBar() {
-    // Menu-bar order is what Id::mnuFile..mnuHelp map to (by position).
+    // Design captions, replaced by the language's at load. Menu-bar order is what
+    // Id::mnuFile..mnuHelp map to (by position).
     HMENU bar = CreateMenu();
     HMENU file = CreatePopupMenu();
     AppendItem(file, Id::mnuFileExit, L"Exit(&X)");
@@ -227,9 +234,9 @@ HMENU MainWindow::BuildMenuBar() {
     HMENU tools = CreatePopupMenu();
     AppendItem(tools, Id::mnuToolsSetPort, L"Set Deployment Port(&P)...");
     HMENU language = CreatePopupMenu();
-    AppendItem(language, Id::mnuLanguageEnglish, L"English");
-    AppendItem(language, Id::mnuLanguageSimplifiedChinese, L"Simplified Chinese");
-    AppendItem(language, Id::mnuLanguageTraditionalChinese, L"Traditional Chinese");
+    AppendItem(language, Id::mnuLanguageEnglish, L"&English");
+    AppendItem(language, Id::mnuLanguageSimplifiedChinese, L"简体中文");
+    AppendItem(language, Id::mnuLanguageTraditionalChinese, L"繁體中文");
     HMENU help = CreatePopupMenu();
     AppendItem(help, Id::mnuHelpAbout, L"About(&A)...");
     AppendMenuW(help, MF_SEPARATOR, 0, nullptr);
@@ -245,7 +252,8 @@ HMENU MainWindow::BuildMenuBar() {
 
 void MainWindow::CreateControls() {
     for (const auto& c : kControls) {
-        CreateWindowExW(c.exStyle, c.className, c.text, c.style | WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, hwnd_,
+        const DWORD style = c.style | WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+        CreateWindowExW(c.exStyle, c.className, c.text, style, 0, 0, 0, 0, hwnd_,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance_, nullptr);
     }
     SendMessageW(Control(Id::chkHttpRedirect), BM_SETCHECK, BST_CHECKED, 0);
@@ -288,6 +296,12 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message != 0 && message == menuStateMessage_) return AnswerMenuState(wParam);
     if (message != 0 && message == menuTextMessage_) return AnswerMenuText(wParam);
+    if (message != 0 && message == pingMessage_) {
+        lastPing_ = wParam;
+        return 0;
+    }
+    if (message != 0 && message == busyMessage_)
+        return ((!loaded_ || handlerDepth_ > 0) ? 1 : 0) | (lastPing_ != wParam ? 2 : 0);
 
     switch (message) {
     case WM_COMMAND: {
@@ -368,6 +382,7 @@ void MainWindow::ReportUnhandled(const char* name, long number, const std::strin
 bool MainWindow::Load() {
     bool loaded = false;
     if (main_) RunHandler("Form_Load", [&] { loaded = app::Form_Load(*main_); });
+    loaded_ = true;
     if (!loaded) Close();
     return loaded;
 }

@@ -95,6 +95,10 @@ private:
     bool busy_ = false;
     UINT menuStateMessage_ = 0;
     UINT menuTextMessage_ = 0;
+    UINT pingMessage_ = 0;
+    UINT busyMessage_ = 0;
+    WPARAM lastPing_ = 0;
+    bool loaded_ = false;
     HANDLE menuTextMapping_ = nullptr;
 };
 
