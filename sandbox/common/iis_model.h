@@ -1,0 +1,74 @@
+// The simulated IIS configuration: sites with their bindings, installed modules and URL
+// Rewrite rules, kept in iis.tsv. Record kinds this version does not know are kept as they are,
+// so that an older tool never drops what a newer one wrote.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/state.h"
+
+namespace sandbox {
+
+struct Binding {
+    std::wstring protocol;
+    std::wstring information;  // address:port:host for http and https
+    std::wstring sslFlags = L"0";
+};
+
+struct Site {
+    unsigned id = 0;
+    std::wstring name;
+    std::wstring state = L"Started";
+    std::vector<Binding> bindings;
+};
+
+struct Module {
+    std::wstring name;
+    std::wstring type;  // empty for a native module
+    std::wstring preCondition;
+};
+
+struct RewriteCondition {
+    std::wstring input;
+    std::wstring pattern;
+};
+
+// One rule of system.webServer/rewrite/rules at a site's level.
+struct RewriteRule {
+    std::wstring site;
+    std::wstring name;
+    std::wstring stopProcessing = L"false";
+    std::wstring matchUrl;
+    std::wstring actionType = L"None";
+    std::wstring actionUrl;
+    std::wstring appendQueryString = L"true";
+    std::vector<RewriteCondition> conditions;
+};
+
+struct IisConfig {
+    std::vector<Site> sites;
+    std::vector<Module> modules;
+    std::vector<RewriteRule> rules;
+    std::vector<Record> unknown;
+
+    static IisConfig Load();
+    bool Save() const;
+
+    Site* FindSite(std::wstring_view name);
+    const Site* FindSite(std::wstring_view name) const;
+    const Module* FindModule(std::wstring_view name) const;
+    unsigned NextSiteId() const;
+};
+
+// "http/*:80:,https/*:443:www.example.com" as the tool prints a site's bindings.
+std::wstring BindingsText(const Site& site);
+// The same form back; false when an entry lacks its protocol.
+bool ParseBindingsText(std::wstring_view text, std::vector<Binding>& bindings);
+
+// Binding identity: protocol and binding information, compared as the configuration system
+// compares unique keys (without regard to letter case).
+bool SameBinding(const Binding& a, const Binding& b);
+
+}  // namespace sandbox

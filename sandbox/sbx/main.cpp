@@ -1,0 +1,397 @@
+// sbx.exe: sets up and inspects the simulated host. It lives in C:\QuillbaySandbox with the
+// stand-in tools in its bin folder, from where "seed" places them as the chosen host would have
+// them.
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/cert_model.h"
+#include "common/cmdline.h"
+#include "common/console.h"
+#include "common/iis_model.h"
+#include "common/state.h"
+#include "common/text.h"
+#include "sbx/version_resource.h"
+
+using namespace sandbox;
+
+namespace {
+
+const wchar_t kUsage[] =
+    L"Usage: sbx <command> [options]\r\n"
+    L"\r\n"
+    L"  seed [options]        Reset the whole sandbox state and set up a host:\r\n"
+    L"      --no-iis                   no IIS: no appcmd.exe, iisreset.exe, InetMgr.exe, and no\r\n"
+    L"                                 InetStp registry key unless --iis-major is given\r\n"
+    L"      --iis-major N              HKLM\\SOFTWARE\\Microsoft\\InetStp MajorVersion (default 10)\r\n"
+    L"      --no-iis-registry          no InetStp registry key\r\n"
+    L"      --inetmgr-version TEXT     product version of inetsrv\\InetMgr.exe (default after the\r\n"
+    L"                                 major version, e.g. 10.0.17763.1)\r\n"
+    L"      --no-inetmgr               no InetMgr.exe\r\n"
+    L"      --rewrite | --no-rewrite   URL Rewrite module installed (default) or not\r\n"
+    L"      --site NAME BINDINGS       a site and its bindings, e.g. \"http/*:80:,https/*:443:a.example\"\r\n"
+    L"                                 (repeatable; without any, one \"Default Web Site\" on http/*:80:)\r\n"
+    L"      --sites-file PATH          sites from a UTF-8 file, one \"NAME<TAB>BINDINGS\" a line\r\n"
+    L"      --no-sites                 no sites at all\r\n"
+    L"  stores                Certificates: store, thumbprint, key (yes/no), subject\r\n"
+    L"  sites                 Sites and bindings, as records of iis.tsv\r\n"
+    L"  rules                 URL Rewrite rules, as records of iis.tsv\r\n"
+    L"  sslcerts              HTTP.sys certificate bindings: kind, endpoint, hash, appid, store\r\n"
+    L"  restarts              Number of IIS restarts (iisreset)\r\n"
+    L"  log                   Tool invocations: time, tool, exit code, command line\r\n"
+    L"  state                 All state files\r\n"
+    L"  install               Register the stand-ins in this prefix and seed a default host\r\n"
+    L"                        when there is no state yet (install.sh runs this)\r\n"
+    L"\r\n"
+    L"State: %ProgramData%\\QuillbaySandbox. Output: one record a line, fields separated by tabs\r\n"
+    L"(a tab or line break inside a field shows as a blank), UTF-8 when redirected.\r\n";
+
+constexpr int kUsageError = 2;
+
+std::wstring KitDirectory() { return ModuleDirectory() + L"\\bin"; }
+
+bool DeleteTree(const std::wstring& path) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring child = path + L"\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                DeleteTree(child);
+            } else {
+                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(child.c_str());
+            }
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    return RemoveDirectoryW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+bool Place(const std::wstring& kitName, const std::wstring& target) {
+    std::wstring source = KitDirectory() + L"\\" + kitName;
+    if (CopyFileW(source.c_str(), target.c_str(), FALSE)) return true;
+    Err(L"sbx: cannot copy " + source + L" to " + target + L" (error " + std::to_wstring(GetLastError()) + L")\r\n");
+    return false;
+}
+
+void Remove(const std::wstring& path) {
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path.c_str());
+}
+
+struct SeedOptions {
+    bool iis = true;
+    std::optional<DWORD> major;
+    bool registry = true;
+    std::optional<std::wstring> inetmgrVersion;
+    bool inetmgr = true;
+    bool rewrite = true;
+    bool noSites = false;
+    std::vector<std::pair<std::wstring, std::wstring>> sites;
+};
+
+std::wstring DefaultInetMgrVersion(DWORD major) {
+    switch (major) {
+        case 10: return L"10.0.17763.1";
+        case 8: return L"8.0.9200.16384";
+        case 7: return L"7.5.7600.16385";
+        case 6: return L"6.0.6000.16386";
+        default: return std::to_wstring(major) + L".0.0.0";
+    }
+}
+
+bool ReadSitesFile(const std::wstring& path, std::vector<std::pair<std::wstring, std::wstring>>& sites) {
+    std::vector<unsigned char> bytes;
+    DWORD error = 0;
+    if (!ReadFileBytes(path, bytes, &error)) {
+        Err(L"sbx: cannot read " + path + L" (error " + std::to_wstring(error) + L")\r\n");
+        return false;
+    }
+    std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    for (std::wstring line : Split(Widen(text), L'\n')) {
+        if (!line.empty() && line.back() == L'\r') line.pop_back();
+        if (line.empty() || line[0] == L'#') continue;
+        size_t tab = line.find(L'\t');
+        sites.emplace_back(line.substr(0, tab), tab == std::wstring::npos ? L"" : line.substr(tab + 1));
+    }
+    return true;
+}
+
+bool ParseSeed(const std::vector<std::wstring>& args, SeedOptions& options) {
+    bool registrySet = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::wstring& a = args[i];
+        auto value = [&](std::wstring& out) {
+            if (i + 1 >= args.size()) return false;
+            out = args[++i];
+            return true;
+        };
+        std::wstring v;
+        if (a == L"--no-iis") {
+            options.iis = false;
+        } else if (a == L"--iis-major") {
+            if (!value(v) || v.empty() || v.find_first_not_of(L"0123456789") != std::wstring::npos) return false;
+            options.major = static_cast<DWORD>(wcstoul(v.c_str(), nullptr, 10));
+            registrySet = true;
+        } else if (a == L"--no-iis-registry") {
+            options.registry = false;
+            registrySet = true;
+        } else if (a == L"--inetmgr-version") {
+            if (!value(v)) return false;
+            options.inetmgrVersion = v;
+        } else if (a == L"--no-inetmgr") {
+            options.inetmgr = false;
+        } else if (a == L"--rewrite") {
+            options.rewrite = true;
+        } else if (a == L"--no-rewrite") {
+            options.rewrite = false;
+        } else if (a == L"--site") {
+            if (i + 2 >= args.size()) return false;
+            options.sites.emplace_back(args[i + 1], args[i + 2]);
+            i += 2;
+        } else if (a == L"--sites-file") {
+            if (!value(v) || !ReadSitesFile(v, options.sites)) return false;
+        } else if (a == L"--no-sites") {
+            options.noSites = true;
+        } else {
+            Err(L"sbx: unknown seed option " + a + L"\r\n");
+            return false;
+        }
+    }
+    if (!options.iis && !registrySet) options.registry = false;
+    if (options.major && !options.registry) {
+        Err(L"sbx: --iis-major and --no-iis-registry exclude each other\r\n");
+        return false;
+    }
+    return true;
+}
+
+bool WriteRegistry(const SeedOptions& options, DWORD major) {
+    const wchar_t key[] = L"SOFTWARE\\Microsoft\\InetStp";
+    if (!options.registry) {
+        LSTATUS status = RegDeleteTreeW(HKEY_LOCAL_MACHINE, key);
+        return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+    }
+    HKEY handle = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    DWORD minor = 0;
+    std::wstring versionString = L"Version " + std::to_wstring(major) + L".0";
+    std::wstring installPath = InetsrvDirectory();
+    bool ok = RegSetValueExW(handle, L"MajorVersion", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&major), sizeof major) ==
+                  ERROR_SUCCESS &&
+              RegSetValueExW(handle, L"MinorVersion", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&minor), sizeof minor) ==
+                  ERROR_SUCCESS &&
+              RegSetValueExW(handle, L"VersionString", 0, REG_SZ, reinterpret_cast<const BYTE*>(versionString.c_str()),
+                             static_cast<DWORD>((versionString.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS &&
+              RegSetValueExW(handle, L"InstallPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(installPath.c_str()),
+                             static_cast<DWORD>((installPath.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    RegCloseKey(handle);
+    return ok;
+}
+
+const wchar_t* const kStandardModules[] = {
+    L"HttpLoggingModule",   L"UriCacheModule",         L"FileCacheModule",         L"TokenCacheModule",
+    L"HttpCacheModule",     L"StaticCompressionModule", L"DefaultDocumentModule",   L"DirectoryListingModule",
+    L"ProtocolSupportModule", L"StaticFileModule",      L"AnonymousAuthenticationModule", L"RequestFilteringModule",
+    L"CustomErrorModule"};
+
+int Seed(const std::vector<std::wstring>& args) {
+    SeedOptions options;
+    if (!ParseSeed(args, options)) {
+        Err(L"Run \"sbx help\" for the options.\r\n");
+        return kUsageError;
+    }
+    DWORD major = options.major.value_or(10);
+    IisConfig config;
+    if (options.iis) {
+        std::vector<std::pair<std::wstring, std::wstring>> sites = options.sites;
+        if (sites.empty() && !options.noSites) sites.emplace_back(L"Default Web Site", L"http/*:80:");
+        for (const auto& [name, bindings] : sites) {
+            Site site;
+            site.id = config.NextSiteId();
+            site.name = name;
+            if (name.empty() || config.FindSite(name) || !ParseBindingsText(bindings, site.bindings)) {
+                Err(L"sbx: bad or repeated site \"" + name + L"\" / \"" + bindings + L"\"\r\n");
+                return kUsageError;
+            }
+            config.sites.push_back(std::move(site));
+        }
+        for (const wchar_t* name : kStandardModules) config.modules.push_back({name, L"", L""});
+        if (options.rewrite) config.modules.push_back({L"RewriteModule", L"", L""});
+    }
+
+    StateLock lock;
+    bool ok = true;
+    std::wstring state = StateDirectory();
+    if (DirectoryExists(state) && !DeleteTree(state)) {
+        Err(L"sbx: cannot clear " + state + L"\r\n");
+        return 1;
+    }
+    CreateDirectories(state);
+    ok = config.Save() && ok;
+    ok = WriteRecords(StatePath(L"services.tsv"), {{L"restarts", L"0"}, {L"w3svc", options.iis ? L"Running" : L"Absent"}}) && ok;
+    ok = WriteRecords(StatePath(L"certs.tsv"), {}) && ok;
+    ok = WriteRecords(StatePath(L"http.tsv"), {}) && ok;
+
+    if (!WriteRegistry(options, major)) {
+        Err(L"sbx: cannot write HKLM\\SOFTWARE\\Microsoft\\InetStp\r\n");
+        ok = false;
+    }
+
+    std::wstring inetsrv = InetsrvDirectory();
+    std::wstring inetmgr = inetsrv + L"\\InetMgr.exe";
+    if (options.iis) {
+        CreateDirectories(inetsrv);
+        ok = Place(L"appcmd.exe", inetsrv + L"\\appcmd.exe") && ok;
+        ok = Place(L"iisreset.exe", inetsrv + L"\\iisreset.exe") && ok;
+        ok = Place(L"iisreset.exe", SystemDirectory() + L"\\iisreset.exe") && ok;
+        if (options.inetmgr) {
+            std::wstring version = options.inetmgrVersion.value_or(DefaultInetMgrVersion(major));
+            unsigned long error = 0;
+            if (!Place(L"inetmgr_stub.exe", inetmgr) || !StampVersion(inetmgr, version, &error)) {
+                Err(L"sbx: cannot write the version record of " + inetmgr + L" (error " + std::to_wstring(error) + L")\r\n");
+                ok = false;
+            }
+        } else {
+            Remove(inetmgr);
+        }
+    } else {
+        for (const wchar_t* name : {L"appcmd.exe", L"iisreset.exe", L"InetMgr.exe"}) Remove(inetsrv + L"\\" + name);
+        Remove(SystemDirectory() + L"\\iisreset.exe");
+        RemoveDirectoryW(inetsrv.c_str());  // only when nothing else lives there
+    }
+    if (!ok) return 1;
+    std::wstring summary = L"Sandbox host seeded: ";
+    summary += options.registry ? L"InetStp MajorVersion " + std::to_wstring(major) : std::wstring(L"no InetStp key");
+    if (options.iis) {
+        summary += options.inetmgr ? L", InetMgr.exe " + options.inetmgrVersion.value_or(DefaultInetMgrVersion(major))
+                                   : std::wstring(L", no InetMgr.exe");
+        summary += L", " + std::to_wstring(config.sites.size()) + L" site(s), URL Rewrite " +
+                   (options.rewrite ? L"installed" : L"not installed");
+    } else {
+        summary += L", IIS not installed";
+    }
+    Out(summary + L".\r\n");
+    return 0;
+}
+
+int Install() {
+    HKEY overrides = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\DllOverrides", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                        &overrides, nullptr) != ERROR_SUCCESS) {
+        Err(L"sbx: cannot open HKCU\\Software\\Wine\\DllOverrides\r\n");
+        return 1;
+    }
+    // Wine has built-in certutil and netsh that would otherwise win over the files in system32.
+    const wchar_t native[] = L"native";
+    bool ok = true;
+    for (const wchar_t* tool : {L"certutil.exe", L"netsh.exe", L"iisreset.exe", L"appcmd.exe"})
+        ok = RegSetValueExW(overrides, tool, 0, REG_SZ, reinterpret_cast<const BYTE*>(native), sizeof native) ==
+                 ERROR_SUCCESS &&
+             ok;
+    RegCloseKey(overrides);
+    ok = Place(L"certutil.exe", SystemDirectory() + L"\\certutil.exe") && ok;
+    ok = Place(L"netsh.exe", SystemDirectory() + L"\\netsh.exe") && ok;
+    if (!ok) return 1;
+    if (!FileExists(StatePath(L"iis.tsv"))) return Seed({});
+    return 0;
+}
+
+// Fields as they are, separated by tabs; a tab or line break inside a field becomes a blank so
+// that every record stays one line.
+void Print(const Record& record) {
+    std::wstring line;
+    for (size_t i = 0; i < record.size(); ++i) {
+        if (i) line += L'\t';
+        for (wchar_t c : record[i]) line += (c == L'\t' || c == L'\r' || c == L'\n') ? L' ' : c;
+    }
+    Out(line + L"\r\n");
+}
+
+int Stores() {
+    for (const StoredCertificate& c : CertificateStores::Load().certificates)
+        Print({c.store, c.thumbprint, c.hasKey ? L"yes" : L"no", c.subject});
+    return 0;
+}
+
+int Records(const wchar_t* file, std::initializer_list<const wchar_t*> kinds) {
+    for (const Record& record : ReadRecords(StatePath(file))) {
+        bool wanted = kinds.size() == 0;
+        for (const wchar_t* kind : kinds) wanted = wanted || record[0] == kind;
+        if (wanted) Print(record);
+    }
+    return 0;
+}
+
+int SslCerts() {
+    for (Record record : ReadRecords(StatePath(L"http.tsv"))) {
+        if (record.empty() || record[0] != L"sslcert") continue;
+        record.erase(record.begin());
+        Print(record);
+    }
+    return 0;
+}
+
+int Restarts() {
+    std::wstring count = L"0";
+    for (const Record& record : ReadRecords(StatePath(L"services.tsv")))
+        if (record.size() >= 2 && record[0] == L"restarts") count = record[1];
+    Out(count + L"\r\n");
+    return 0;
+}
+
+int State() {
+    for (const wchar_t* file : {L"iis.tsv", L"certs.tsv", L"http.tsv", L"services.tsv", L"iisreset.log", L"invocations.log"}) {
+        Out(L"== " + std::wstring(file) + L"\r\n");
+        Records(file, {});
+    }
+    Out(L"== registry HKLM\\SOFTWARE\\Microsoft\\InetStp\r\n");
+    DWORD major = 0;
+    DWORD size = sizeof major;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\InetStp", L"MajorVersion", RRF_RT_REG_DWORD, nullptr,
+                     &major, &size) == ERROR_SUCCESS)
+        Print({L"MajorVersion", std::to_wstring(major)});
+    Out(L"== files\r\n");
+    std::wstring inetsrv = InetsrvDirectory();
+    for (const std::wstring& path : {inetsrv + L"\\appcmd.exe", inetsrv + L"\\iisreset.exe", inetsrv + L"\\InetMgr.exe",
+                                     SystemDirectory() + L"\\iisreset.exe"})
+        Print({path, FileExists(path) ? L"present" : L"absent"});
+    return 0;
+}
+
+}  // namespace
+
+int wmain() {
+    UseUtf8WhenRedirected();
+    std::vector<Argument> split = SplitCommandLine(GetCommandLineW());
+    std::vector<std::wstring> args;
+    for (size_t i = 2; i < split.size(); ++i) args.push_back(split[i].value);
+    std::wstring command = split.size() > 1 ? split[1].value : L"help";
+    if (command == L"seed") return Seed(args);
+    if (!args.empty()) {
+        Err(kUsage);
+        return kUsageError;
+    }
+    if (command == L"install") return Install();
+    if (command == L"stores") return Stores();
+    if (command == L"sites") return Records(L"iis.tsv", {L"site", L"binding"});
+    if (command == L"rules") return Records(L"iis.tsv", {L"rule", L"condition"});
+    if (command == L"sslcerts") return SslCerts();
+    if (command == L"restarts") return Restarts();
+    if (command == L"log") return Records(L"invocations.log", {});
+    if (command == L"state") return State();
+    if (command == L"help" || command == L"--help" || command == L"/?") {
+        Out(kUsage);
+        return 0;
+    }
+    Err(kUsage);
+    return kUsageError;
+}

@@ -1,0 +1,169 @@
+#!/usr/bin/env bash
+# End-to-end tests: the real Quillbay.exe in a fresh Wine prefix, driven through its window
+# by qbdriver.exe, one scenario file after the other.
+#
+#   run_e2e.sh BUILD_DIR [--docs] [SCENARIO...]
+#
+# BUILD_DIR holds bin/Quillbay.exe and bin/qbdriver.exe. Without a DISPLAY an Xvfb server is
+# started for the run. --docs also copies the window screenshots into docs/. SCENARIO names
+# (file names without .sh) pick scenarios; the default is all of tests/e2e/scenarios.
+# Everything started here is stopped on exit.
+set -uo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source_dir=$(cd "$here/../.." && pwd)
+
+build_dir=${1:?usage: run_e2e.sh BUILD_DIR [--docs] [SCENARIO...]}
+build_dir=$(cd "$build_dir" && pwd)
+shift
+copy_docs=0
+if [[ ${1:-} == --docs ]]; then
+    copy_docs=1
+    shift
+fi
+
+app_exe=$build_dir/bin/Quillbay.exe
+driver_exe=$build_dir/bin/qbdriver.exe
+for f in "$app_exe" "$driver_exe"; do
+    [[ -f $f ]] || { echo "missing $f: build the windows configuration first" >&2; exit 1; }
+done
+for tool in wine wineboot wineserver import; do
+    command -v "$tool" >/dev/null || { echo "missing tool: $tool" >&2; exit 1; }
+done
+
+work=$build_dir/e2e
+export WINEPREFIX=$work/prefix
+export WINEDEBUG=-all
+# No Mono or Gecko installer dialogs in a fresh prefix.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64
+shots=$work/screenshots
+xvfb_pid=
+
+cleanup() {
+    # Ends the program, Wine's services and the prefix's server; then our display.
+    wineserver -k >/dev/null 2>&1
+    wineserver -w >/dev/null 2>&1
+    if [[ -n $xvfb_pid ]]; then
+        kill "$xvfb_pid" 2>/dev/null
+        wait "$xvfb_pid" 2>/dev/null
+    fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+echo "e2e: fresh prefix in $WINEPREFIX"
+# A server left over from an earlier, interrupted run of this prefix would hold old state.
+wineserver -k >/dev/null 2>&1
+rm -rf "$work"
+mkdir -p "$work" "$shots"
+
+# The display must exist before wineboot, or Wine's windows may never be found on it.
+if [[ -z ${DISPLAY:-} ]]; then
+    command -v Xvfb >/dev/null || { echo "no DISPLAY and no Xvfb" >&2; exit 1; }
+    # Xvfb picks a free display number and writes it to the descriptor.
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+        [[ -s $work/display ]] && break
+        kill -0 "$xvfb_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    display=$(tr -dc 0-9 <"$work/display")
+    [[ -n $display ]] || { echo "Xvfb did not start; see $work/xvfb.log" >&2; exit 1; }
+    export DISPLAY=:$display
+fi
+echo "e2e: display $DISPLAY"
+
+# One persistent server for the whole run, and Wine's services started with no ties to our
+# standard handles: they inherit those of whatever starts them first, and a test runner
+# waits for its pipes to close.
+wineserver -p </dev/null >/dev/null 2>&1
+wineboot -i </dev/null >"$work/wineboot.log" 2>&1 || { echo "wineboot failed" >&2; exit 1; }
+wine cmd /c exit </dev/null >/dev/null 2>&1
+
+wine_reg() {
+    wine reg add "$@" /f </dev/null >>"$work/setup.log" 2>&1 || { echo "reg add $* failed" >&2; exit 1; }
+}
+# Without a window manager, Wine's own frames; avoids a stall when a nested dialog closes.
+wine_reg 'HKCU\Software\Wine\X11 Driver' /v Managed /d N
+# Fonts for screenshots. The dialog font (MS Shell Dlg) maps to Tahoma, which Wine only
+# finds once its own copy is in the prefix. Chinese glyphs come from the fonts linked behind
+# Tahoma: our CJK font first; and since Wine rewrites those links with its defaults (SimSun,
+# PMingLiU, ...) whenever the code page changes between runs, those names are pointed at the
+# same font. Text read through window messages is exact either way.
+wine_fonts=$(dirname "$(command -v wine)")/../share/wine/fonts
+cp "$wine_fonts"/tahoma*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null ||
+    echo "e2e: Wine's Tahoma not found; screenshots use a substitute font"
+cjk_font=/usr/share/fonts/truetype/wqy/wqy-microhei.ttc
+cjk_face="WenQuanYi Micro Hei"
+if [[ -f $cjk_font ]]; then
+    cp "$cjk_font" "$WINEPREFIX/drive_c/windows/Fonts/"
+    for face in "Tahoma" "Microsoft Sans Serif" "MS Shell Dlg" "MS Shell Dlg 2"; do
+        wine_reg 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+            /v "$face" /t REG_MULTI_SZ /d "wqy-microhei.ttc,$cjk_face"
+    done
+    for face in "SimSun" "PMingLiU" "MingLiU" "Microsoft YaHei UI" "Microsoft JhengHei UI"; do
+        wine_reg 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d "$cjk_face"
+    done
+else
+    echo "e2e: $cjk_font missing; Chinese screenshots will show boxes"
+fi
+
+app_dir=$WINEPREFIX/drive_c/Quillbay
+mkdir -p "$app_dir"
+cp "$app_exe" "$app_dir/"
+cp "$driver_exe" "$work/"
+
+# The simulated Windows/IIS host, when the source tree has it and the build made its tools.
+if [[ -f $source_dir/sandbox/install.sh ]]; then
+    if [[ -f $build_dir/sandbox/sbx.exe ]]; then
+        echo "e2e: installing the sandbox host"
+        bash "$source_dir/sandbox/install.sh" "$WINEPREFIX" "$build_dir/sandbox" </dev/null \
+            >"$work/sandbox-install.log" 2>&1 ||
+            { echo "sandbox/install.sh failed; see $work/sandbox-install.log" >&2; exit 1; }
+    else
+        echo "e2e: sandbox tools not built ($build_dir/sandbox); running without IIS"
+    fi
+fi
+
+export QB_APP_DIR=$app_dir QB_DRIVER=$work/qbdriver.exe QB_DRIVER_LOG=$work/driver.log QB_SHOTS=$shots
+
+scenarios=()
+if (($#)); then
+    for name in "$@"; do scenarios+=("$here/scenarios/$name.sh"); done
+else
+    scenarios=("$here"/scenarios/*.sh)
+fi
+
+failed=()
+for scenario in "${scenarios[@]}"; do
+    name=$(basename "$scenario" .sh)
+    echo "e2e: $name"
+    rm -rf "$QB_APP_DIR/chain"  # each scenario starts from the program as installed
+    (
+        source "$here/lib.sh"
+        source "$scenario"
+        stop_app
+        exit $((QB_FAILURES > 0))
+    )
+    rc=$?
+    # Whatever a failed scenario left open must not disturb the next one.
+    if ((rc != 0)); then
+        failed+=("$name")
+        wine "$QB_DRIVER" close </dev/null >/dev/null 2>&1
+        wine "$QB_DRIVER" wait-gone 5000 </dev/null >/dev/null 2>&1 ||
+            wine taskkill /f /im Quillbay.exe </dev/null >/dev/null 2>&1
+    fi
+done
+
+if ((copy_docs)); then
+    mkdir -p "$source_dir/docs"
+    cp "$shots"/screenshot-*.png "$source_dir/docs/" 2>/dev/null && echo "e2e: screenshots copied to docs/"
+fi
+
+if ((${#failed[@]})); then
+    echo "e2e: FAILED: ${failed[*]}"
+    exit 1
+fi
+echo "e2e: all ${#scenarios[@]} scenarios passed"
