@@ -31,7 +31,8 @@ for tool in wine wineboot wineserver import; do
     command -v "$tool" >/dev/null || { echo "missing tool: $tool" >&2; exit 1; }
 done
 
-work=$build_dir/e2e
+# QB_E2E_WORK lets two runs share one build without sharing a prefix.
+work=${QB_E2E_WORK:-$build_dir/e2e}
 export WINEPREFIX=$work/prefix
 export WINEDEBUG=-all
 # No Mono or Gecko installer dialogs in a fresh prefix.
