@@ -38,7 +38,7 @@ bool Form_Load(Main& m) {
     } catch (const std::exception& e) {
         const std::string description = DescriptionOf(e);
         m.log.WriteErrorLog("Form_Load", NumberOf(e), description);
-        m.ui.MessageBox(GetLangString("MsgBox_InitError") + description, kCritical,
+        m.ui.ShowMessage(GetLangString("MsgBox_InitError") + description, kCritical,
                         GetLangString("MsgBox_InitError_Title"));
         m.ui.Close();
         return false;
@@ -120,7 +120,7 @@ std::string VersionText(Main& m) {
 void mnuFileExit_Click(Main& m) { m.ui.Close(); }
 
 void mnuHelpAbout_Click(Main& m) {
-    m.ui.MessageBox(GetLangString("Main_Caption") + "\r\n\r\n" + GetLangString("MsgBox_About_Version") +
+    m.ui.ShowMessage(GetLangString("Main_Caption") + "\r\n\r\n" + GetLangString("MsgBox_About_Version") +
                         VersionText(m) + "\r\n" + GetLangString("MsgBox_About_Description"),
                     kInformation, GetLangString("MsgBox_About_Title"));
 }
@@ -132,12 +132,12 @@ void mnuToolsSetPort_Click(Main& m) {
     if (!answer || answer->empty()) return;
     const std::optional<std::string> port = ParsePort(*answer);
     if (!port) {
-        m.ui.MessageBox(GetLangString("MsgBox_SetPort_InvalidPort"), kCritical,
+        m.ui.ShowMessage(GetLangString("MsgBox_SetPort_InvalidPort"), kCritical,
                         GetLangString("MsgBox_SetPort_InvalidPort_Title"));
         return;
     }
     m.ui.SetText(Id::TxtHttpsPort, *port);
-    m.ui.MessageBox(GetLangString("MsgBox_SetPort_UpdateSuccess") + m.ui.Text(Id::TxtHttpsPort), kInformation,
+    m.ui.ShowMessage(GetLangString("MsgBox_SetPort_UpdateSuccess") + m.ui.Text(Id::TxtHttpsPort), kInformation,
                     GetLangString("MsgBox_SetPort_UpdateSuccess_Title"));
 }
 
@@ -148,7 +148,7 @@ void OnCommand(Main& m, Id id) {
         // Last line of defence for handlers that keep no failure handling of their own.
         const std::string description = DescriptionOf(e);
         m.log.WriteErrorLog("OnCommand", NumberOf(e), description);
-        m.ui.MessageBox(description, kCritical, GetLangString("Main_Caption"));
+        m.ui.ShowMessage(description, kCritical, GetLangString("Main_Caption"));
     }
 }
 

@@ -68,8 +68,8 @@ public:
     virtual void SetMenuChecked(Id item, bool checked) = 0;
     virtual bool MenuChecked(Id item) = 0;
 
-    // Modal dialogs. MessageBox returns the button pressed (MsgAnswer).
-    virtual int MessageBox(const std::string& text, int style, const std::string& title) = 0;
+    // Modal dialogs. ShowMessage returns the button pressed (MsgAnswer).
+    virtual int ShowMessage(const std::string& text, int style, const std::string& title) = 0;
     // Empty optional when cancelled.
     virtual std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
                                                 const std::string& defaultText) = 0;

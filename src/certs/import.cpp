@@ -172,7 +172,7 @@ void Import(app::Main& m) {
         if (m.ui.ListSelected(Id::lstCertificates, i)) ++selected;
 
     if (selected == 0) {
-        m.ui.MessageBox(GetLangString("MsgBox_Import_SelectCert"), app::kExclamation, kAppTitle);
+        m.ui.ShowMessage(GetLangString("MsgBox_Import_SelectCert"), app::kExclamation, kAppTitle);
         return;
     }
 
@@ -199,7 +199,7 @@ void Import(app::Main& m) {
     const int chainsFailed = selected - imported;
     if (chainsFailed == 0 && pfx.outcome == PfxOutcome::Imported && securityOk) {
         const std::string restartNote = GetLangString("MsgBox_Import_RestartNote");
-        m.ui.MessageBox(GetLangString("MsgBox_Import_CertImportSuccess") + std::to_string(imported) +
+        m.ui.ShowMessage(GetLangString("MsgBox_Import_CertImportSuccess") + std::to_string(imported) +
                             GetLangString("MsgBox_Import_CertImportSuccessPFX") + "\r\n" + restartNote,
                         app::kInformation, GetLangString("MsgBox_Import_CompleteTitle"));
         m.ui.SetText(Id::lblStatus, GetLangString("lblStatus_ImportCompleteDeployReady") + " " + restartNote);
@@ -215,7 +215,7 @@ void Import(app::Main& m) {
     if (chainsFailed > 0) text += "\r\n" + std::to_string(chainsFailed) + GetLangString("MsgBox_Import_ChainsFailed");
     const std::string securityFailed = GetLangString("lblStatus_ImportCompleteSecurityFailed");
     if (!securityOk) text += "\r\n" + securityFailed;
-    m.ui.MessageBox(text, app::kExclamation, GetLangString("MsgBox_Import_PartialCompleteTitle"));
+    m.ui.ShowMessage(text, app::kExclamation, GetLangString("MsgBox_Import_PartialCompleteTitle"));
     m.ui.SetText(Id::lblStatus, securityOk ? intro : securityFailed);
 }
 
@@ -245,7 +245,7 @@ void cmdImport_Click(app::Main& m) {
         const std::int32_t number = f ? f->number() : 0;
         const std::string description = f ? f->description() : std::string(e.what());
         m.log.WriteErrorLog("cmdImport_Click", number, description);
-        m.ui.MessageBox(GetLangString("MsgBox_Import_UnexpectedError") + description, app::kCritical,
+        m.ui.ShowMessage(GetLangString("MsgBox_Import_UnexpectedError") + description, app::kCritical,
                         GetLangString("MsgBox_Import_UnexpectedError_Title"));
     }
     EnableButtonsAtEnd(m);

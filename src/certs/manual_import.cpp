@@ -89,14 +89,14 @@ void mnuChainManualImport_Click(app::Main& m) {
             } catch (const Failure&) {
                 // Not started: not imported, but still copied.
             }
-            m.fs.CopyFile(file, CopyTarget(m, chainPath, file), false);
+            m.fs.Copy(file, CopyTarget(m, chainPath, file), false);
             ++copied;
         }
 
         m.ui.SetBusyCursor(false);
         ScanChainFolder(m);
         m.ui.SetText(Id::lblStatus, GetLangString("lblStatus_Ready"));
-        m.ui.MessageBox(GetLangString("MsgBox_ManualImport_Complete") + std::to_string(imported) +
+        m.ui.ShowMessage(GetLangString("MsgBox_ManualImport_Complete") + std::to_string(imported) +
                             GetLangString("MsgBox_ManualImport_Complete_Certs") + std::to_string(copied) +
                             GetLangString("MsgBox_ManualImport_Complete_Files"),
                         app::kInformation, GetLangString("MsgBox_ManualImport_CompleteTitle"));
@@ -106,7 +106,7 @@ void mnuChainManualImport_Click(app::Main& m) {
         const std::string description = f ? f->description() : std::string(e.what());
         m.ui.SetBusyCursor(false);
         m.log.WriteErrorLog("mnuChainManualImport_Click", f ? f->number() : 0, description);
-        m.ui.MessageBox(GetLangString("MsgBox_ManualImport_Error") + description, app::kCritical,
+        m.ui.ShowMessage(GetLangString("MsgBox_ManualImport_Error") + description, app::kCritical,
                         GetLangString("MsgBox_ManualImport_Error_Title"));
     }
 }

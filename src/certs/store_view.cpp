@@ -18,7 +18,7 @@ void ShowStatus(app::Main& m, const std::string& text) {
 
 void CannotOpen(app::Main& m, const Failure& f) {
     m.log.WriteErrorLog(kProcedure, f.number(), GetLangString("MsgBox_ViewSystemStore_CantOpen") + f.description());
-    m.ui.MessageBox(GetLangString("MsgBox_ViewSystemStore_Failed") + "\r\n" +
+    m.ui.ShowMessage(GetLangString("MsgBox_ViewSystemStore_Failed") + "\r\n" +
                         GetLangString("MsgBox_ViewSystemStore_AdminNeeded"),
                     app::kCritical, GetLangString("MsgBox_ViewSystemStore_Failed_Title"));
 }

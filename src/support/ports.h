@@ -50,9 +50,9 @@ public:
     virtual void AppendText(const std::string& path, const std::string& text) = 0;
     // Creates or empties the file and writes the text (ANSI code page).
     virtual void WriteText(const std::string& path, const std::string& text) = 0;
-    virtual void CopyFile(const std::string& from, const std::string& to, bool overwrite) = 0;
+    virtual void Copy(const std::string& from, const std::string& to, bool overwrite) = 0;
     // Deletes the file, also when it is read-only.
-    virtual void DeleteFile(const std::string& path) = 0;
+    virtual void Delete(const std::string& path) = 0;
 };
 
 struct LocalTime {

@@ -13,7 +13,7 @@ std::string RunHiddenAndCapture(Shell& shell, FileSystem& fs, Log& log, const st
         std::string result;
         if (fs.FileExists(capture)) {
             result = fs.ReadAllText(capture);
-            fs.DeleteFile(capture);
+            fs.Delete(capture);
         }
         return result;
     } catch (const Failure& f) {
@@ -22,7 +22,7 @@ std::string RunHiddenAndCapture(Shell& shell, FileSystem& fs, Log& log, const st
         log.WriteErrorLog("RunHiddenAndCapture", 0, e.what());
     }
     try {
-        if (!capture.empty() && fs.FileExists(capture)) fs.DeleteFile(capture);
+        if (!capture.empty() && fs.FileExists(capture)) fs.Delete(capture);
     } catch (...) {
     }
     return "";

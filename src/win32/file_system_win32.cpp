@@ -150,11 +150,11 @@ void Win32FileSystem::WriteText(const std::string& path, const std::string& text
     WriteBytes(path, Utf8ToAnsi(text), false);
 }
 
-void Win32FileSystem::CopyFile(const std::string& from, const std::string& to, bool overwrite) {
+void Win32FileSystem::Copy(const std::string& from, const std::string& to, bool overwrite) {
     if (!::CopyFileW(Utf8ToWide(from).c_str(), Utf8ToWide(to).c_str(), overwrite ? FALSE : TRUE)) ThrowLastError();
 }
 
-void Win32FileSystem::DeleteFile(const std::string& path) {
+void Win32FileSystem::Delete(const std::string& path) {
     std::wstring widePath = Utf8ToWide(path);
     DWORD attributes = GetFileAttributesW(widePath.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) ThrowLastError();

@@ -1,10 +1,6 @@
 #pragma once
 // Files and folders through the Win32 file functions. Text files are converted between
 // UTF-8 and the system ANSI code page here.
-//
-// <windows.h> renames CopyFile and DeleteFile to their W functions by macro. It comes before
-// the port here so that base and derived class get the same (renamed) names; a translation
-// unit must not read support/ports.h before <windows.h> and then include this header.
 #include <windows.h>
 
 #include <atomic>
@@ -33,8 +29,8 @@ public:
     std::string ReadBytes(const std::string& path) override;
     void AppendText(const std::string& path, const std::string& text) override;
     void WriteText(const std::string& path, const std::string& text) override;
-    void CopyFile(const std::string& from, const std::string& to, bool overwrite) override;
-    void DeleteFile(const std::string& path) override;
+    void Copy(const std::string& from, const std::string& to, bool overwrite) override;
+    void Delete(const std::string& path) override;
 
 private:
     void WriteBytes(const std::string& path, const std::string& bytes, bool append);

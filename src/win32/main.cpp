@@ -1,7 +1,5 @@
 // The program: one window whose load event starts everything; the process ends when the
 // window is gone.
-// The Win32 headers first: <windows.h> must precede the portable headers so that its
-// macros (MessageBox, CopyFile, DeleteFile) rename base and derived methods alike.
 #include <windows.h>
 #include <objbase.h>
 

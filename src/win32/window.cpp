@@ -374,7 +374,7 @@ void MainWindow::ReportUnhandled(const char* name, long number, const std::strin
     // A failure no handler caught must not cross the window procedure; the program goes on.
     try {
         if (main_) main_->log.WriteErrorLog(name, static_cast<std::int32_t>(number), description);
-        MessageBox(description, app::kCritical, "Quillbay");
+        ShowMessage(description, app::kCritical, "Quillbay");
     } catch (...) {
     }
 }
@@ -587,7 +587,7 @@ bool MainWindow::MenuChecked(Id item) {
     return state != static_cast<UINT>(-1) && (state & MF_CHECKED);
 }
 
-int MainWindow::MessageBox(const std::string& text, int style, const std::string& title) {
+int MainWindow::ShowMessage(const std::string& text, int style, const std::string& title) {
     UINT flags = static_cast<UINT>(style);
     HWND owner = hwnd_;
     if (!owner) flags |= MB_TASKMODAL;

@@ -2,10 +2,6 @@
 // The main window: creates the controls and menus, reads and writes them for the
 // behaviour (app::Ui), and routes their events to the handlers of app/. It keeps no copy
 // of control state; every read goes to the real control.
-//
-// <windows.h> renames MessageBox to MessageBoxW by macro. It comes before app/ui.h here so
-// that the Ui method and this override get the same name; a translation unit must not read
-// app/ui.h before <windows.h> and then include this header.
 #include <windows.h>
 
 #include <optional>
@@ -53,7 +49,7 @@ public:
     void SetCheckValue(app::Id box, int value) override;
     void SetMenuChecked(app::Id item, bool checked) override;
     bool MenuChecked(app::Id item) override;
-    int MessageBox(const std::string& text, int style, const std::string& title) override;
+    int ShowMessage(const std::string& text, int style, const std::string& title) override;
     std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
                                         const std::string& defaultText) override;
     std::string OpenFileDialog(const std::string& title, const std::string& filter,

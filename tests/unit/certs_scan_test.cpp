@@ -66,7 +66,7 @@ TEST_F(Scan, ARescanSelectsEverythingAgainAndDropsOldItems) {
     certs::ScanChainFolder(w.main);
     w.ui.ClickItem(Id::lstCertificates, 0);
     ASSERT_EQ(w.ui.SelectedIndices(Id::lstCertificates), std::vector<int>{1});
-    w.fs.DeleteFile(kChain + "\\b.crt");
+    w.fs.Delete(kChain + "\\b.crt");
     certs::ScanChainFolder(w.main);
     EXPECT_EQ(Items(), std::vector<std::string>{"a.crt"});
     EXPECT_EQ(w.ui.SelectedIndices(Id::lstCertificates), std::vector<int>{0});

@@ -101,7 +101,7 @@ void FakeFileSystem::WriteText(const std::string& path, const std::string& text)
     AddFile(path, text);
 }
 
-void FakeFileSystem::CopyFile(const std::string& from, const std::string& to, bool overwrite) {
+void FakeFileSystem::Copy(const std::string& from, const std::string& to, bool overwrite) {
     if (onCopy) onCopy(to);
     auto c = Content(from);
     if (!c) throw NotFound(from);
@@ -110,7 +110,7 @@ void FakeFileSystem::CopyFile(const std::string& from, const std::string& to, bo
     AddFile(to, *c);
 }
 
-void FakeFileSystem::DeleteFile(const std::string& path) {
+void FakeFileSystem::Delete(const std::string& path) {
     if (!FileExists(path)) throw NotFound(path);
     files.erase(Lower(path));
     names.erase(Lower(path));
@@ -202,7 +202,7 @@ void FakeUi::SetCheckValue(app::Id box, int value) { C(box).check = value; }
 void FakeUi::SetMenuChecked(app::Id item, bool checked) { C(item).menuChecked = checked; }
 bool FakeUi::MenuChecked(app::Id item) { return C(item).menuChecked; }
 
-int FakeUi::MessageBox(const std::string& text, int style, const std::string& title) {
+int FakeUi::ShowMessage(const std::string& text, int style, const std::string& title) {
     boxes.push_back({text, style, title});
     if (!boxAnswers.empty()) {
         int a = boxAnswers.front();

@@ -45,8 +45,8 @@ public:
     std::string ReadBytes(const std::string& path) override;
     void AppendText(const std::string& path, const std::string& text) override;
     void WriteText(const std::string& path, const std::string& text) override;
-    void CopyFile(const std::string& from, const std::string& to, bool overwrite) override;
-    void DeleteFile(const std::string& path) override;
+    void Copy(const std::string& from, const std::string& to, bool overwrite) override;
+    void Delete(const std::string& path) override;
 
 private:
     bool Writable(const std::string& path) const;
@@ -152,7 +152,7 @@ public:
     void SetCheckValue(app::Id box, int value) override;
     void SetMenuChecked(app::Id item, bool checked) override;
     bool MenuChecked(app::Id item) override;
-    int MessageBox(const std::string& text, int style, const std::string& title) override;
+    int ShowMessage(const std::string& text, int style, const std::string& title) override;
     std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
                                         const std::string& defaultText) override;
     std::string OpenFileDialog(const std::string& title, const std::string& filter,

@@ -112,7 +112,7 @@ TEST_F(Win32FileSystemTest, TempNamesAreFreshAndWellFormed) {
     std::string name = fs.GetTempName();
     EXPECT_FALSE(fs.FileExists(temp + "\\" + name));
     WriteRaw(temp + "\\" + name, "x");
-    fs.DeleteFile(temp + "\\" + name);
+    fs.Delete(temp + "\\" + name);
 }
 
 TEST_F(Win32FileSystemTest, TextFilesAreInTheSystemCodePage) {
@@ -159,13 +159,13 @@ TEST_F(Win32FileSystemTest, WritingIntoAMissingFolderThrows) {
 TEST_F(Win32FileSystemTest, CopiesWithAndWithoutOverwriting) {
     WriteRaw(scratch / "a.crt", "first");
     WriteRaw(scratch / "b.crt", "second");
-    fs.CopyFile(scratch / "a.crt", scratch / "c.crt", false);
+    fs.Copy(scratch / "a.crt", scratch / "c.crt", false);
     EXPECT_EQ(ReadRaw(scratch / "c.crt"), "first");
-    EXPECT_EQ(FailureNumber([&] { fs.CopyFile(scratch / "b.crt", scratch / "c.crt", false); }), ERROR_FILE_EXISTS);
+    EXPECT_EQ(FailureNumber([&] { fs.Copy(scratch / "b.crt", scratch / "c.crt", false); }), ERROR_FILE_EXISTS);
     EXPECT_EQ(ReadRaw(scratch / "c.crt"), "first");
-    fs.CopyFile(scratch / "b.crt", scratch / "c.crt", true);
+    fs.Copy(scratch / "b.crt", scratch / "c.crt", true);
     EXPECT_EQ(ReadRaw(scratch / "c.crt"), "second");
-    EXPECT_EQ(FailureNumber([&] { fs.CopyFile(scratch / "none.crt", scratch / "d.crt", true); }),
+    EXPECT_EQ(FailureNumber([&] { fs.Copy(scratch / "none.crt", scratch / "d.crt", true); }),
               ERROR_FILE_NOT_FOUND);
 }
 
@@ -173,9 +173,9 @@ TEST_F(Win32FileSystemTest, DeletesReadOnlyFiles) {
     std::string path = scratch / "capture.tmp";
     WriteRaw(path, "x");
     ASSERT_TRUE(SetFileAttributesW(Utf8ToWide(path).c_str(), FILE_ATTRIBUTE_READONLY));
-    fs.DeleteFile(path);
+    fs.Delete(path);
     EXPECT_EQ(GetFileAttributesW(Utf8ToWide(path).c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(FailureNumber([&] { fs.DeleteFile(path); }), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(FailureNumber([&] { fs.Delete(path); }), ERROR_FILE_NOT_FOUND);
 }
 
 }  // namespace
