@@ -1,0 +1,102 @@
+# The simulated host for a run of Quillbay.exe: a display (Xvfb when there is none), a fresh
+# Wine prefix with fonts for all three languages, the program in C:\Quillbay, the driver,
+# and the sandbox's stand-in tools. Sourced; expects build_dir, source_dir and work to be set,
+# and installs an exit trap that stops everything it started.
+# Exports WINEPREFIX, DISPLAY, QB_APP_DIR, QB_DRIVER, QB_DRIVER_LOG and QB_SHOTS.
+export WINEPREFIX=$work/prefix
+export WINEDEBUG=-all
+# No Mono or Gecko installer dialogs in a fresh prefix.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64
+shots=$work/screenshots
+xvfb_pid=
+
+cleanup() {
+    # Ends the program, Wine's services and the prefix's server; then our display.
+    wineserver -k >/dev/null 2>&1
+    wineserver -w >/dev/null 2>&1
+    if [[ -n $xvfb_pid ]]; then
+        kill "$xvfb_pid" 2>/dev/null
+        wait "$xvfb_pid" 2>/dev/null
+    fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+echo "host: fresh prefix in $WINEPREFIX"
+# A server left over from an earlier, interrupted run of this prefix would hold old state.
+wineserver -k >/dev/null 2>&1
+rm -rf "$work"
+mkdir -p "$work" "$shots"
+
+# The display must exist before wineboot, or Wine's windows may never be found on it.
+if [[ -z ${DISPLAY:-} ]]; then
+    command -v Xvfb >/dev/null || { echo "no DISPLAY and no Xvfb" >&2; exit 1; }
+    # Xvfb picks a free display number and writes it to the descriptor.
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+        [[ -s $work/display ]] && break
+        kill -0 "$xvfb_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    display=$(tr -dc 0-9 <"$work/display")
+    [[ -n $display ]] || { echo "Xvfb did not start; see $work/xvfb.log" >&2; exit 1; }
+    export DISPLAY=:$display
+fi
+echo "host: display $DISPLAY"
+
+# One persistent server for the whole run, and Wine's services started with no ties to our
+# standard handles: they inherit those of whatever starts them first, and a test runner
+# waits for its pipes to close.
+wineserver -p </dev/null >/dev/null 2>&1
+wineboot -i </dev/null >"$work/wineboot.log" 2>&1 || { echo "wineboot failed" >&2; exit 1; }
+wine cmd /c exit </dev/null >/dev/null 2>&1
+
+wine_reg() {
+    wine reg add "$@" /f </dev/null >>"$work/setup.log" 2>&1 || { echo "reg add $* failed" >&2; exit 1; }
+}
+# Without a window manager, Wine's own frames; avoids a stall when a nested dialog closes.
+wine_reg 'HKCU\Software\Wine\X11 Driver' /v Managed /d N
+# Fonts for screenshots. The dialog font (MS Shell Dlg) maps to Tahoma, which Wine only
+# finds once its own copy is in the prefix. Chinese glyphs come from the fonts linked behind
+# Tahoma: our CJK font first; and since Wine rewrites those links with its defaults (SimSun,
+# PMingLiU, ...) whenever the code page changes between runs, those names are pointed at the
+# same font. Text read through window messages is exact either way.
+wine_fonts=$(dirname "$(command -v wine)")/../share/wine/fonts
+cp "$wine_fonts"/tahoma*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null ||
+    echo "host: Wine's Tahoma not found; screenshots use a substitute font"
+cjk_font=/usr/share/fonts/truetype/wqy/wqy-microhei.ttc
+cjk_face="WenQuanYi Micro Hei"
+if [[ -f $cjk_font ]]; then
+    cp "$cjk_font" "$WINEPREFIX/drive_c/windows/Fonts/"
+    for face in "Tahoma" "Microsoft Sans Serif" "MS Shell Dlg" "MS Shell Dlg 2"; do
+        wine_reg 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+            /v "$face" /t REG_MULTI_SZ /d "wqy-microhei.ttc,$cjk_face"
+    done
+    for face in "SimSun" "PMingLiU" "MingLiU" "Microsoft YaHei UI" "Microsoft JhengHei UI"; do
+        wine_reg 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d "$cjk_face"
+    done
+else
+    echo "host: $cjk_font missing; Chinese screenshots will show boxes"
+fi
+
+app_dir=$WINEPREFIX/drive_c/Quillbay
+mkdir -p "$app_dir"
+cp "$app_exe" "$app_dir/"
+cp "$driver_exe" "$work/"
+
+# The simulated Windows/IIS host, when the source tree has it and the build made its tools.
+if [[ -f $source_dir/sandbox/install.sh ]]; then
+    if [[ -f $build_dir/sandbox/sbx.exe ]]; then
+        echo "host: installing the sandbox host"
+        bash "$source_dir/sandbox/install.sh" "$WINEPREFIX" "$build_dir/sandbox" </dev/null \
+            >"$work/sandbox-install.log" 2>&1 ||
+            { echo "sandbox/install.sh failed; see $work/sandbox-install.log" >&2; exit 1; }
+    else
+        echo "host: sandbox tools not built ($build_dir/sandbox); running without IIS"
+    fi
+fi
+
+export QB_APP_DIR=$app_dir QB_DRIVER=$work/qbdriver.exe QB_DRIVER_LOG=$work/driver.log QB_SHOTS=$shots
+
