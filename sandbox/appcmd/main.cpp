@@ -538,7 +538,12 @@ int wmain() {
     std::vector<std::wstring> args;
     for (size_t i = 1; i < split.size(); ++i) args.push_back(split[i].value);
     Result result = Dispatch(args);
-    Out(result.out);
+    // Injected fault: every answer goes to standard error, so a caller that captures only
+    // standard output sees nothing at all.
+    if (HasFault(L"appcmd", L"stderr-only"))
+        Err(result.out);
+    else
+        Out(result.out);
     LogInvocation(L"appcmd", raw, result.code);
     return static_cast<int>(result.code);
 }

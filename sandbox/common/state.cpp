@@ -113,6 +113,12 @@ void LogInvocation(std::wstring_view tool, std::wstring_view rawCommandLine, DWO
                   std::wstring(rawCommandLine)});
 }
 
+bool HasFault(std::wstring_view tool, std::wstring_view fault) {
+    for (const Record& record : ReadRecords(StatePath(L"faults.tsv")))
+        if (record.size() >= 2 && record[0] == tool && record[1] == fault) return true;
+    return false;
+}
+
 std::wstring SystemDirectory() {
     wchar_t buffer[MAX_PATH];
     UINT length = GetSystemDirectoryW(buffer, MAX_PATH);

@@ -10,6 +10,7 @@
 //     services.tsv       IIS restart counter and service state (iisreset)
 //     iisreset.log       one time-stamped record per iisreset action
 //     invocations.log    every tool invocation: time, tool, exit code, raw command line
+//     faults.tsv         faults injected into a tool until the next seed: tool, fault
 #pragma once
 
 #include <windows.h>
@@ -47,6 +48,9 @@ std::wstring Timestamp();
 
 // One line in invocations.log; the caller masks secrets in the raw line first.
 void LogInvocation(std::wstring_view tool, std::wstring_view rawCommandLine, DWORD exitCode);
+
+// Whether sbx seed injected this fault into this tool (faults.tsv).
+bool HasFault(std::wstring_view tool, std::wstring_view fault);
 
 std::wstring SystemDirectory();
 std::wstring InetsrvDirectory();

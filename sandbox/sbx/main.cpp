@@ -3,6 +3,8 @@
 // them.
 #include <windows.h>
 
+#include <algorithm>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +37,7 @@ const wchar_t kUsage[] =
     L"                                 (repeatable; without any, one \"Default Web Site\" on http/*:80:)\r\n"
     L"      --sites-file PATH          sites from a UTF-8 file, one \"NAME<TAB>BINDINGS\" a line\r\n"
     L"      --no-sites                 no sites at all\r\n"
+    L"      --appcmd-fault stderr-only appcmd.exe answers on standard error only (until the next seed)\r\n"
     L"  stores                Certificates: store, thumbprint, key (yes/no), subject\r\n"
     L"  sites                 Sites and bindings, as records of iis.tsv\r\n"
     L"  rules                 URL Rewrite rules, as records of iis.tsv\r\n"
@@ -93,7 +96,10 @@ struct SeedOptions {
     bool rewrite = true;
     bool noSites = false;
     std::vector<std::pair<std::wstring, std::wstring>> sites;
+    std::vector<std::wstring> appcmdFaults;
 };
+
+const wchar_t* const kAppcmdFaults[] = {L"stderr-only"};
 
 std::wstring DefaultInetMgrVersion(DWORD major) {
     switch (major) {
@@ -159,6 +165,15 @@ bool ParseSeed(const std::vector<std::wstring>& args, SeedOptions& options) {
             if (!value(v) || !ReadSitesFile(v, options.sites)) return false;
         } else if (a == L"--no-sites") {
             options.noSites = true;
+        } else if (a == L"--appcmd-fault") {
+            const auto known = [&v] {
+                return std::find(std::begin(kAppcmdFaults), std::end(kAppcmdFaults), v) != std::end(kAppcmdFaults);
+            };
+            if (!value(v) || !known()) {
+                Err(L"sbx: --appcmd-fault takes one of: stderr-only\r\n");
+                return false;
+            }
+            options.appcmdFaults.push_back(v);
         } else {
             Err(L"sbx: unknown seed option " + a + L"\r\n");
             return false;
@@ -240,6 +255,11 @@ int Seed(const std::vector<std::wstring>& args) {
     ok = WriteRecords(StatePath(L"services.tsv"), {{L"restarts", L"0"}, {L"w3svc", options.iis ? L"Running" : L"Absent"}}) && ok;
     ok = WriteRecords(StatePath(L"certs.tsv"), {}) && ok;
     ok = WriteRecords(StatePath(L"http.tsv"), {}) && ok;
+    if (!options.appcmdFaults.empty()) {
+        std::vector<Record> faults;
+        for (const std::wstring& fault : options.appcmdFaults) faults.push_back({L"appcmd", fault});
+        ok = WriteRecords(StatePath(L"faults.tsv"), faults) && ok;
+    }
 
     if (!WriteRegistry(options, major)) {
         Err(L"sbx: cannot write HKLM\\SOFTWARE\\Microsoft\\InetStp\r\n");
@@ -276,6 +296,7 @@ int Seed(const std::vector<std::wstring>& args) {
                                    : std::wstring(L", no InetMgr.exe");
         summary += L", " + std::to_wstring(config.sites.size()) + L" site(s), URL Rewrite " +
                    (options.rewrite ? L"installed" : L"not installed");
+        for (const std::wstring& fault : options.appcmdFaults) summary += L", appcmd fault " + fault;
     } else {
         summary += L", IIS not installed";
     }
@@ -349,7 +370,8 @@ int Restarts() {
 }
 
 int State() {
-    for (const wchar_t* file : {L"iis.tsv", L"certs.tsv", L"http.tsv", L"services.tsv", L"iisreset.log", L"invocations.log"}) {
+    for (const wchar_t* file :
+         {L"iis.tsv", L"certs.tsv", L"http.tsv", L"services.tsv", L"iisreset.log", L"invocations.log", L"faults.tsv"}) {
         Out(L"== " + std::wstring(file) + L"\r\n");
         Records(file, {});
     }

@@ -199,6 +199,23 @@ TEST_F(Appcmd, BuildsAndRemovesTheRedirectRule) {
     EXPECT_NE(withoutModule.out.find("Unknown config section"), std::string::npos);
 }
 
+TEST_F(Appcmd, AnInjectedFaultMovesEveryAnswerToStandardError) {
+    ASSERT_TRUE(Seed(L"--appcmd-fault stderr-only --site Shop \"http/*:80:shop.example\""));
+    ProcessResult names = RunProcess(SiteNames());
+    EXPECT_EQ(names.exitCode, 0u);
+    EXPECT_EQ(names.out, "");
+    EXPECT_EQ(names.err, "Shop\r\n");
+    ProcessResult missing = RunProcess(SiteBindings(L"No Such Site"));
+    EXPECT_EQ(missing.exitCode, 1u) << "exit codes stay as they were";
+    EXPECT_EQ(RunHiddenAndCapture(SiteBindings(L"Shop")).text, L"");
+    EXPECT_EQ(RunHiddenAndCapture(L"%windir%\\system32\\inetsrv\\appcmd.exe list module \"RewriteModule\"").text, L"");
+
+    // The next seed clears it.
+    ASSERT_TRUE(Seed(L"--site Shop \"http/*:80:shop.example\""));
+    EXPECT_EQ(RunHiddenAndCapture(SiteNames()).text, L"Shop\r\n");
+    EXPECT_FALSE(Seed(L"--appcmd-fault sometimes"));
+}
+
 TEST_F(Appcmd, LogsEveryInvocationAsReceived) {
     RunHiddenAndCapture(SiteNames());
     auto log = LogOf(L"appcmd");

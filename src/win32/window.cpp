@@ -61,6 +61,9 @@ constexpr ControlSpec kControls[] = {
     {Id::lblStatus, WC_STATICW, SS_CENTER | SS_NOPREFIX, 0, L"", 0, 5100, 10575, 255},
 };
 
+// Posted to the window itself: a list may draw itself again (wParam: its ID).
+constexpr UINT kResumeListRedraw = WM_APP + 1;
+
 constexpr int kFirstMenuBarId = static_cast<int>(Id::mnuFile);
 constexpr int kLastMenuBarId = static_cast<int>(Id::mnuHelp);
 constexpr int kFirstCommandId = static_cast<int>(Id::mnuFileExit);
@@ -304,6 +307,9 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return ((!loaded_ || handlerDepth_ > 0) ? 1 : 0) | (lastPing_ != wParam ? 2 : 0);
 
     switch (message) {
+    case kResumeListRedraw:
+        ResumeListRedraw(static_cast<Id>(wParam));
+        return 0;
     case WM_COMMAND: {
         const int id = LOWORD(wParam);
         const int code = HIWORD(wParam);
@@ -515,10 +521,34 @@ void MainWindow::ListClear(Id list) {
 
 void MainWindow::ListAdd(Id list, const std::string& item) {
     if (!IsList(list)) return;
+    // A visible list repaints its scroll bar for every item added (about 5 ms an item under
+    // Wine: 1.5 s for 300 sites). Lists are filled by handlers, which pump no messages until
+    // they end or yield, so it is drawn once, when the message loop next runs.
+    DeferListRedraw(list);
     const std::wstring wide = Wide(item);
     LRESULT index = SendMessageW(Control(list), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
     if (index == LB_ERR || index == LB_ERRSPACE)
         throw Failure(static_cast<std::int32_t>(E_OUTOFMEMORY), "The item cannot be added to the list.");
+}
+
+void MainWindow::DeferListRedraw(Id list) {
+    bool& deferred = list == Id::lstSites ? siteListRedrawDeferred_ : certListRedrawDeferred_;
+    HWND control = Control(list);
+    if (deferred || !control) return;
+    if (!PostMessageW(hwnd_, kResumeListRedraw, static_cast<WPARAM>(list), 0)) return;
+    SendMessageW(control, WM_SETREDRAW, FALSE, 0);
+    deferred = true;
+}
+
+void MainWindow::ResumeListRedraw(Id list) {
+    if (!IsList(list)) return;
+    bool& deferred = list == Id::lstSites ? siteListRedrawDeferred_ : certListRedrawDeferred_;
+    if (!deferred) return;
+    deferred = false;
+    if (HWND control = Control(list)) {
+        SendMessageW(control, WM_SETREDRAW, TRUE, 0);
+        RedrawWindow(control, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE);
+    }
 }
 
 int MainWindow::ListCount(Id list) {

@@ -80,6 +80,9 @@ private:
     bool FindMenuItem(app::Id id, HMENU& menu, UINT& item, UINT& byFlag) const;
     LRESULT AnswerMenuState(WPARAM id);
     LRESULT AnswerMenuText(WPARAM id);
+    // Stops a list drawing itself until the message loop runs again (see ListAdd).
+    void DeferListRedraw(app::Id list);
+    void ResumeListRedraw(app::Id list);
 
     HINSTANCE instance_;
     HWND hwnd_ = nullptr;
@@ -96,6 +99,8 @@ private:
     WPARAM lastPing_ = 0;
     bool loaded_ = false;
     HANDLE menuTextMapping_ = nullptr;
+    bool certListRedrawDeferred_ = false;
+    bool siteListRedrawDeferred_ = false;
 };
 
 }  // namespace quillbay::win32

@@ -24,6 +24,17 @@
 //                           (a folder navigates there; "a" "b" picks several files)
 //   wait-status TEXT [ms]   wait until the status line reads TEXT
 //   rect                    the window's screen rectangle: "x y width height"
+//   launch EXE [NAME=VALUE...]
+//                           start EXE (a Windows path; its folder is the working folder) with
+//                           these environment changes, an empty VALUE removing the variable;
+//                           for what a shell cannot hand over (Wine sets TEMP and TMP from the
+//                           registry for a process started from outside); prints "pid N"
+//   time-start EXE STATUS [ms]
+//                           start EXE in a job object and wait until its window's status line
+//                           reads STATUS and the window is idle; prints "window-ms N" (until the
+//                           window showed), "ms N" (until idle), both counted from just before
+//                           the process was created, and "processes N" (every process the job
+//                           saw, EXE included)
 //
 // Texts are printed in UTF-8 on one line, with \r, \n, \t, \0 and \\ escaped. Exit code 0
 // on success, 1 when something did not appear or a condition did not hold in time, 2 for a
@@ -32,6 +43,7 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -114,12 +126,12 @@ std::wstring ClassOf(HWND hwnd) {
 HWND FindMain() { return FindWindowW(kMainWindowClass, nullptr); }
 
 template <class Condition>
-bool WaitFor(DWORD timeout, Condition&& condition) {
+bool WaitFor(DWORD timeout, Condition&& condition, DWORD pollMs = 50) {
     const ULONGLONG end = GetTickCount64() + timeout;
     for (;;) {
         if (condition()) return true;
         if (GetTickCount64() >= end) return false;
-        Sleep(50);
+        Sleep(pollMs);
     }
 }
 
@@ -231,6 +243,145 @@ int PressDialogButton(HWND dialog, int id, DWORD timeout) {
     return 0;
 }
 
+// A process of EXE in this environment; its folder is the working folder. Suspended when
+// asked, so that it can join a job before it runs. Its standard handles are the null device:
+// handed our own, it would hold the caller's output pipe open for as long as it runs. (Wine
+// still passes our standard error on: callers send that to a file.)
+std::optional<PROCESS_INFORMATION> StartProgram(const std::wstring& exe, DWORD flags) {
+    const auto slash = exe.find_last_of(L'\\');
+    const std::wstring folder = slash == std::wstring::npos ? std::wstring() : exe.substr(0, slash);
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (nul != INVALID_HANDLE_VALUE) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
+    }
+    PROCESS_INFORMATION process{};
+    const BOOL started = CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, flags, nullptr,
+                                        folder.empty() ? nullptr : folder.c_str(), &startup, &process);
+    const DWORD error = GetLastError();
+    if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
+    SetLastError(error);
+    if (!started) return std::nullopt;
+    return process;
+}
+
+// The main window that belongs to the given process, if it is visible yet.
+HWND FindMainOf(DWORD pid) {
+    HWND main = nullptr;
+    while ((main = FindWindowExW(nullptr, main, kMainWindowClass, nullptr)) != nullptr) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(main, &owner);
+        if (owner == pid && IsWindowVisible(main)) return main;
+    }
+    return nullptr;
+}
+
+// Waits until the window has worked through everything posted to it so far and runs no
+// handler (see automation.h); state is its last answer.
+bool WaitIdle(HWND main, DWORD timeout, LRESULT& state, DWORD pollMs = 50) {
+    static const UINT ping = RegisterWindowMessageW(quillbay::win32::kPingMessage);
+    static const UINT busy = RegisterWindowMessageW(quillbay::win32::kBusyMessage);
+    const WPARAM token = static_cast<WPARAM>(GetCurrentProcessId()) << 16 ^ GetTickCount();
+    PostMessageW(main, ping, token, 0);
+    state = -1;
+    return WaitFor(timeout, [&] { return Send(main, busy, token, 0, state) && state == 0; }, pollMs);
+}
+
+std::wstring StartFailure(const wchar_t* exe) {
+    return L"cannot start " + std::wstring(exe) + L" (error " + std::to_wstring(GetLastError()) + L")";
+}
+
+// Milliseconds since a performance-counter reading.
+long long MillisecondsSince(const LARGE_INTEGER& start) {
+    LARGE_INTEGER now{}, frequency{};
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return (now.QuadPart - start.QuadPart) * 1000 / frequency.QuadPart;
+}
+
+int Launch(int argc, wchar_t** argv) {
+    for (int i = 3; i < argc; ++i) {
+        const std::wstring change = argv[i];
+        const auto equals = change.find(L'=');
+        if (equals == std::wstring::npos || equals == 0) return Fail(2, L"not NAME=VALUE: " + change);
+        const std::wstring name = change.substr(0, equals), value = change.substr(equals + 1);
+        SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
+    }
+    auto process = StartProgram(argv[2], 0);
+    if (!process) return Fail(1, StartFailure(argv[2]));
+    Print(L"pid " + std::to_wstring(process->dwProcessId));
+    CloseHandle(process->hThread);
+    CloseHandle(process->hProcess);
+    return 0;
+}
+
+int TimeStart(int argc, wchar_t** argv) {
+    const std::wstring wanted = argv[3];
+    const DWORD timeout = TimeoutArg(argc, argv, 4);
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    if (!job) return Fail(1, L"no job object (error " + std::to_wstring(GetLastError()) + L")");
+    LARGE_INTEGER start{};
+    QueryPerformanceCounter(&start);
+    auto process = StartProgram(argv[2], CREATE_SUSPENDED);
+    if (!process) return Fail(1, StartFailure(argv[2]));
+    if (!AssignProcessToJobObject(job, process->hProcess)) {
+        TerminateProcess(process->hProcess, 1);
+        return Fail(1, L"the process cannot join the job (error " + std::to_wstring(GetLastError()) + L")");
+    }
+    ResumeThread(process->hThread);
+    CloseHandle(process->hThread);
+
+    // Polled finely: the figures are what this command is for. The window text of another
+    // process is read without a message, so polling never waits on the busy window.
+    constexpr DWORD kPollMs = 2;
+    const ULONGLONG end = GetTickCount64() + timeout;
+    auto left = [&] {
+        const ULONGLONG now = GetTickCount64();
+        return static_cast<DWORD>(end > now ? end - now : 0);
+    };
+    // Gives up early when the program has ended.
+    auto until = [&](auto&& condition) {
+        bool met = false;
+        WaitFor(left(), [&] {
+            return (met = condition()) || WaitForSingleObject(process->hProcess, 0) == WAIT_OBJECT_0;
+        }, kPollMs);
+        return met;
+    };
+    HWND main = nullptr;
+    if (!until([&] { return (main = FindMainOf(process->dwProcessId)) != nullptr; }))
+        return Fail(1, L"no window appeared");
+    const long long windowMs = MillisecondsSince(start);
+    HWND status = GetDlgItem(main, kStatusLine);
+    std::wstring text;
+    if (!until([&] {
+            wchar_t buffer[512] = {};
+            GetWindowTextW(status, buffer, 512);
+            text = buffer;
+            return text == wanted;
+        }))
+        return Fail(1, L"status is \"" + text + L"\"");
+    if (WaitForInputIdle(process->hProcess, left()) != 0) return Fail(1, L"the program did not become input-idle");
+    // The rewrite module check follows the site list: idle means the load event has ended.
+    LRESULT state = -1;
+    if (!WaitIdle(main, left(), state, kPollMs))
+        return Fail(1, L"the window stayed busy (" + std::to_wstring(state) + L")");
+    const long long ms = MillisecondsSince(start);
+
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+    if (!QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting, sizeof accounting, nullptr))
+        return Fail(1, L"no job accounting (error " + std::to_wstring(GetLastError()) + L")");
+    Print(L"window-ms " + std::to_wstring(windowMs));
+    Print(L"ms " + std::to_wstring(ms));
+    Print(L"processes " + std::to_wstring(accounting.TotalProcesses));
+    CloseHandle(process->hProcess);
+    CloseHandle(job);
+    return 0;
+}
+
 int Run(int argc, wchar_t** argv) {
     if (argc < 2) return Fail(2, L"usage: qbdriver COMMAND [ARGS]");
     const std::wstring command = argv[1];
@@ -250,16 +401,15 @@ int Run(int argc, wchar_t** argv) {
         return 0;
     }
 
+    if (command == L"launch" && argc >= 3) return Launch(argc, argv);
+    if (command == L"time-start" && argc >= 4) return TimeStart(argc, argv);
+
     HWND main = FindMain();
     if (!main) return Fail(1, L"no window of class QuillbayMain");
 
     if (command == L"wait-idle") {
-        static const UINT ping = RegisterWindowMessageW(quillbay::win32::kPingMessage);
-        static const UINT busy = RegisterWindowMessageW(quillbay::win32::kBusyMessage);
-        const WPARAM token = static_cast<WPARAM>(GetCurrentProcessId()) << 16 ^ GetTickCount();
-        PostMessageW(main, ping, token, 0);
         LRESULT state = -1;
-        if (!WaitFor(TimeoutArg(argc, argv, 2), [&] { return Send(main, busy, token, 0, state) && state == 0; }))
+        if (!WaitIdle(main, TimeoutArg(argc, argv, 2), state))
             return Fail(1, L"the window stayed busy (" + std::to_wstring(state) + L")");
         return 0;
     }

@@ -248,3 +248,59 @@ expect_startup() {
         expect_checked $ID_CHK_HTTP_REDIRECT 0
     fi
 }
+
+# start_app_env LANG NAME=VALUE...: start_app with environment changes that a shell cannot hand
+# over (Wine takes TEMP and TMP from the registry for a program started from outside); the
+# driver starts the program, which inherits its changed environment.
+start_app_env() {
+    local l=$1 exe
+    shift
+    exe='C:\'${QB_APP_DIR#"$WINEPREFIX/drive_c/"}'\Quillbay.exe'
+    exe=${exe//\//\\}
+    # Standard error to a file: Wine hands it on to the program, which would hold a pipe open.
+    if ! LANG=$l LC_ALL=$l wine "$QB_DRIVER" launch "$exe" "$@" \
+        </dev/null >/dev/null 2>>"$QB_DRIVER_LOG"; then
+        fail "the program could not be started"
+        return 1
+    fi
+    if ! drv wait-window 30000 >/dev/null; then
+        fail "the window did not appear"
+        return 1
+    fi
+    drv wait-idle 60000 >/dev/null || fail "the window did not finish loading"
+}
+
+# The program's log files beside it: clear_logs removes them; log_records FILE prints one
+# record a line, tab-separated: procedure and message (log.txt), or procedure, description
+# and error number (log-error.txt). The fixed Chinese words around them depend on the code
+# page and are left out.
+clear_logs() {
+    rm -f "$QB_APP_DIR/log.txt" "$QB_APP_DIR/log-error.txt"
+}
+log_records() {
+    [[ -f $QB_APP_DIR/$1 ]] || return 0
+    tr -d '\r' <"$QB_APP_DIR/$1" | LC_ALL=C sed -n "s/^\[[^]]*\] [^']*'\([^']*\)'[^:]*: \(.*\)$/\1\t\2/p" |
+        if [[ $1 == log-error.txt ]]; then LC_ALL=C sed 's/ ([^()]*: \(-\{0,1\}[0-9]*\))$/\t\1/'; else cat; fi
+}
+
+# expect_responsive: the window is up and takes a command (the About box opens and closes).
+expect_responsive() {
+    drv wait-idle 10000 >/dev/null || { fail "the window does not respond"; return 1; }
+    expect_ok "choose About" drv menu $ID_MNU_HELP_ABOUT
+    drv wait-box 10000 >/dev/null || { fail "no About box: the window does not respond"; return 1; }
+    expect_ok "close the About box" drv answer-box $IDOK
+}
+
+# seed_sites [OPTION...] < LINES: seeds the host with the sites read from standard input, one
+# "NAME<TAB>BINDINGS" a line (names that a command line would mangle travel in a file).
+seed_sites() {
+    local file=$WINEPREFIX/drive_c/qb-sites.tsv
+    cat >"$file"
+    sbx seed --sites-file 'C:\qb-sites.tsv' "$@" >/dev/null
+}
+
+# The appcmd command lines the sandbox host received since it was seeded, one a line, without
+# the blank that the command interpreter leaves before a redirection.
+appcmd_calls() {
+    sbx log | awk -F'\t' '$2 == "appcmd" { sub(/ +$/, "", $4); print $4 }'
+}

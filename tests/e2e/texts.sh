@@ -89,3 +89,12 @@ tx() {
     [[ -v "QB_TEXT[$key]" ]] || { echo "texts.sh: no text $key" >&2; return 1; }
     printf '%s' "${QB_TEXT[$key]}"
 }
+
+# What the IIS discovery writes into the status line and the site list.
+QB_TEXT+=(
+    [en.lblStatus_IISDetected]="IIS sites loaded. Please import first, then select sites for deployment."
+    [en.lblStatus_NoIIS]="IIS not detected, PFX deployment disabled."
+    [en.MsgBox_LoadingIIS]="Loading IIS site list..."
+    [en.MsgBox_NoIISFound]="No IIS found in the system."
+    [zh-hans.lblStatus_IISDetected]="IIS站点已加载。请先导入证书，再选择要部署的站点。"
+)
