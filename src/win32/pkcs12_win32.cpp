@@ -145,7 +145,7 @@ bool KeyMatchesCertificate(PCCERT_CONTEXT cert) {
             &key, &keySpec, &callerFrees))
         return false;
     bool matches = PublicKeyMatches(cert, key, keySpec);
-    // Some providers report a key specification that names both key pairs.
+    // Some providers report a key kind that names both key pairs.
     if (!matches && keySpec != CERT_NCRYPT_KEY_SPEC && keySpec != AT_KEYEXCHANGE && keySpec != AT_SIGNATURE)
         matches = PublicKeyMatches(cert, key, AT_KEYEXCHANGE) || PublicKeyMatches(cert, key, AT_SIGNATURE);
     if (callerFrees) {
