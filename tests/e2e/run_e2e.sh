@@ -43,25 +43,39 @@ else
 fi
 
 failed=()
-for scenario in "${scenarios[@]}"; do
-    name=$(basename "$scenario" .sh)
-    echo "e2e: $name"
+run_scenario() {
     rm -rf "$QB_APP_DIR/chain"  # each scenario starts from the program as installed
     (
         source "$here/lib.sh"
-        source "$scenario"
+        source "$1"
         stop_app
         exit $((QB_FAILURES > 0))
     )
-    rc=$?
+    local rc=$?
     # Whatever a failed scenario left open must not disturb the next one.
     if ((rc != 0)); then
-        failed+=("$name")
         wine "$QB_DRIVER" close </dev/null >/dev/null 2>&1
         wine "$QB_DRIVER" wait-gone 5000 </dev/null >/dev/null 2>&1 ||
             wine taskkill /f /im Quillbay.exe </dev/null >/dev/null 2>&1
     fi
+    return $rc
+}
+
+# A scenario that fails is run once more: a machine under heavy load can miss a window's
+# timing, while a real fault fails both times. A pass on the second run is reported.
+flaky=()
+for scenario in "${scenarios[@]}"; do
+    name=$(basename "$scenario" .sh)
+    echo "e2e: $name"
+    run_scenario "$scenario" && continue
+    echo "e2e: $name failed; running it once more"
+    if run_scenario "$scenario"; then
+        flaky+=("$name")
+    else
+        failed+=("$name")
+    fi
 done
+((${#flaky[@]})) && echo "e2e: passed only on the second run: ${flaky[*]}"
 
 if ((copy_docs)); then
     mkdir -p "$source_dir/docs"
