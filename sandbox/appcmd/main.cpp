@@ -534,9 +534,7 @@ Result Dispatch(const std::vector<std::wstring>& args) {
 
 int wmain() {
     std::wstring raw = GetCommandLineW();
-    std::vector<Argument> split = SplitCommandLine(raw);
-    std::vector<std::wstring> args;
-    for (size_t i = 1; i < split.size(); ++i) args.push_back(split[i].value);
+    std::vector<std::wstring> args = ArgumentValues(raw);
     Result result = Dispatch(args);
     // Injected fault: every answer goes to standard error, so a caller that captures only
     // standard output sees nothing at all.

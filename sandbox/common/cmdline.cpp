@@ -94,4 +94,11 @@ std::wstring QuoteArgument(std::wstring_view argument) {
     return quoted;
 }
 
+std::vector<std::wstring> ArgumentValues(std::wstring_view line) {
+    std::vector<Argument> split = SplitCommandLine(line);
+    std::vector<std::wstring> values;
+    for (size_t i = 1; i < split.size(); ++i) values.push_back(split[i].value);
+    return values;
+}
+
 }  // namespace sandbox

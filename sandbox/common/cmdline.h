@@ -19,6 +19,9 @@ struct Argument {
 // the next blank, or at the closing quote when it starts with one, without backslash escapes).
 std::vector<Argument> SplitCommandLine(std::wstring_view line);
 
+// The argument values after the program name.
+std::vector<std::wstring> ArgumentValues(std::wstring_view line);
+
 // Quotes one argument so that SplitCommandLine gives it back unchanged.
 std::wstring QuoteArgument(std::wstring_view argument);
 

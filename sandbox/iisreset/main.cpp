@@ -93,9 +93,7 @@ DWORD Run(const std::vector<std::wstring>& args) {
 
 int wmain() {
     std::wstring raw = GetCommandLineW();
-    std::vector<Argument> split = SplitCommandLine(raw);
-    std::vector<std::wstring> args;
-    for (size_t i = 1; i < split.size(); ++i) args.push_back(split[i].value);
+    std::vector<std::wstring> args = ArgumentValues(raw);
     DWORD code = Run(args);
     LogInvocation(L"iisreset", raw, code);
     return static_cast<int>(code);
