@@ -1,27 +1,51 @@
 #pragma once
-// The window's events, wired by the Win32 window (src/win32) and by the tests.
+// The window's events, wired by the Win32 window (src/win32) and by the tests. Each area of
+// the window has a file of its own: startup.cpp, certificates.cpp, chain_menu.cpp,
+// sites.cpp, commands.cpp.
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "app/main.h"
 #include "lang/store.h"
 
 namespace quillbay::app {
 
-// Start-up. Returns false when it failed: the failure was logged, shown, and the window
-// asked to close.
+// Start-up: the IIS version, the language and the captions, then the window is shown and
+// the lists are filled. Returns false when it failed: the failure was logged, shown, and
+// the window asked to close.
 bool Form_Load(Main& m);
 void RefreshAllLists(Main& m);
 void ApplyLanguage(Main& m);
 void SetLanguage(Main& m, lang::LanguageId id);
 
+// The certificate list and the Import button.
+void ScanChainFolder(Main& m);
+void cmdImport_Click(Main& m);
+
+// The Certificate Chain menu.
+void mnuChainManualImport_Click(Main& m);
+void mnuChainViewSystemStore_Click(Main& m);
+// Explorer-style dialog, file must exist, several files may be picked.
+inline constexpr unsigned kManualImportDialogFlags = 0x81200;
+// Full paths of the files picked in the open-file dialog, in the dialog's order, from its
+// result text (one full path, or the folder and the names separated by NUL characters).
+std::vector<std::string> PickedFiles(const std::string& dialogResult);
+
+// The site list and the redirect check box.
+void PopulateSitesList(Main& m);
+bool CheckRewriteModuleInstalled(Main& m);
 // Runs after the list has toggled the clicked item's selection.
 void lstSites_Click(Main& m);
-// Buttons and menu commands, by control or menu ID.
-void OnCommand(Main& m, Id id);
 
-// The small commands.
+// Buttons and menu commands, by control or menu ID; ignored until start-up has finished.
+void OnCommand(Main& m, Id id);
 void mnuFileExit_Click(Main& m);
 void mnuHelpAbout_Click(Main& m);
 void mnuToolsSetPort_Click(Main& m);
-
+// A deployment port typed by the user: a whole number 1..65535 with optional blanks
+// around it and an optional leading "+". Gives the canonical text ("443"), or nothing.
+std::optional<std::string> ParsePort(const std::string& answer);
 // Program version as shown and compared: "1.0.10".
 std::string VersionText(Main& m);
 

@@ -1,35 +1,22 @@
 #pragma once
-// The window context every handler takes: the controls (through Ui), the two start-up
-// findings, and the ports to the machine.
+// The window context every handler takes: the controls (through Ui), the machine the work
+// runs on, and what start-up found out about IIS.
 #include "app/ui.h"
-#include "support/log.h"
-#include "support/ports.h"
+#include "support/machine.h"
 
 namespace quillbay::app {
 
-struct Ports {
-    Ui& ui;
-    Shell& shell;
-    FileSystem& fs;
-    Host& host;
-    Clock& clock;
-    Pkcs12& pkcs12;
-};
-
 struct Main {
-    explicit Main(const Ports& p) : ui(p.ui), shell(p.shell), fs(p.fs), host(p.host), clock(p.clock),
-                                    pkcs12(p.pkcs12), log(p.fs, p.host, p.clock) {}
+    Main(Ui& u, Machine& mc) : ui(u), machine(mc), log(mc.log) {}
 
     Ui& ui;
-    Shell& shell;
-    FileSystem& fs;
-    Host& host;
-    Clock& clock;
-    Pkcs12& pkcs12;
-    Log log;
+    Machine& machine;
+    Log& log;
 
     bool m_IsIIS8OrGreater = false;
     bool m_RewriteModuleInstalled = false;
+    // Set once start-up has finished; commands and list clicks before that are ignored.
+    bool started = false;
 };
 
 }  // namespace quillbay::app

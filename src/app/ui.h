@@ -36,9 +36,17 @@ enum class Id : int {
     mnuHelp = 2105,
 };
 
-// Message box styles and answers.
-enum MsgStyle : int { kCritical = 16, kExclamation = 48, kYesNoExclamation = 52, kInformation = 64, kYesNoInformation = 68 };
-enum MsgAnswer : int { kOk = 1, kYes = 6, kNo = 7 };
+// Message box styles and answers, with the platform's values.
+enum class MsgStyle : int {
+    Critical = 16,
+    Exclamation = 48,
+    YesNoExclamation = 52,
+    Information = 64,
+    YesNoInformation = 68,
+};
+enum class MsgAnswer : int { Ok = 1, Yes = 6, No = 7 };
+
+enum class CheckState : int { Unchecked = 0, Checked = 1, Grayed = 2 };
 
 class Ui {
 public:
@@ -60,16 +68,15 @@ public:
     // The item last clicked (the caret), -1 when none.
     virtual int ListIndex(Id list) = 0;
 
-    // Check box value: 0 unchecked, 1 checked, 2 grayed.
-    virtual int CheckValue(Id box) = 0;
-    virtual void SetCheckValue(Id box, int value) = 0;
+    virtual CheckState CheckValue(Id box) = 0;
+    virtual void SetCheckValue(Id box, CheckState value) = 0;
 
     // Menu check marks.
     virtual void SetMenuChecked(Id item, bool checked) = 0;
     virtual bool MenuChecked(Id item) = 0;
 
-    // Modal dialogs. ShowMessage returns the button pressed (MsgAnswer).
-    virtual int ShowMessage(const std::string& text, int style, const std::string& title) = 0;
+    // Modal dialogs. ShowMessage returns the button pressed.
+    virtual MsgAnswer ShowMessage(const std::string& text, MsgStyle style, const std::string& title) = 0;
     // Empty optional when cancelled.
     virtual std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
                                                 const std::string& defaultText) = 0;
@@ -78,6 +85,8 @@ public:
     virtual std::string OpenFileDialog(const std::string& title, const std::string& filter,
                                        const std::string& initialFolder, unsigned flags) = 0;
 
+    // Shows the window, created hidden so that it first appears with its final captions.
+    virtual void Show() = 0;
     virtual void SetBusyCursor(bool busy) = 0;
     // One pass of the message loop so the window repaints and other events may run.
     virtual void DoEvents() = 0;

@@ -1,23 +1,46 @@
 #pragma once
-// The Import button: chain certificates into the intermediate store, fullchain.pfx into the
-// machine store, then the TLS hardening of the machine.
+// The import: chain certificates into the intermediate store, fullchain.pfx into the
+// machine store, then the TLS hardening.
+#include <cstdint>
 #include <string>
+#include <vector>
 
-#include "app/main.h"
+#include "certs/security.h"
+#include "support/machine.h"
 
 namespace quillbay::certs {
 
-void cmdImport_Click(app::Main& m);
+struct ChainImport {
+    std::string file;        // name in the chain folder
+    bool started = false;    // certutil could be started
+    std::int32_t exitCode = 0;
+    bool Imported() const { return started && exitCode == 0; }
+};
 
-// Writes the TLS settings below HKLM\...\SecurityProviders (after exporting the key into
-// backup\ beside the program) and restarts IIS when it is installed. True when every value
-// was written with exit code 0.
-bool ApplySecurityConfiguration(app::Main& m);
+enum class PfxStatus {
+    Imported,
+    Missing,  // no fullchain.pfx, no password.txt, or a password file without a line
+    Failed,
+};
 
-// The moment as yyyymmddhhnnss, for names of copies and backups.
-std::string CompactTimestamp(const LocalTime& t);
+struct PfxImport {
+    PfxStatus status = PfxStatus::Missing;
+    std::int32_t code = 0;  // certutil's exit code, or the failure number when it did not start
+};
 
-// stem + tail when no file has that path, else stem + "-2" + tail, "-3", ... (first free).
-std::string UnusedPath(FileSystem& fs, const std::string& stem, const std::string& tail);
+struct ImportOutcome {
+    std::vector<ChainImport> chains;
+    PfxImport pfx;
+    SecurityOutcome security;
+
+    int ChainsImported() const;
+    int ChainsFailed() const { return static_cast<int>(chains.size()) - ChainsImported(); }
+    bool Complete() const { return ChainsFailed() == 0 && pfx.status == PfxStatus::Imported && security.ok; }
+};
+
+// Imports the named chain files (each waited for and judged by its exit code), then the
+// PFX with the password from password.txt (never logged), then hardens TLS. Files and
+// password come from the program's folder.
+ImportOutcome ImportCertificates(Machine& machine, const std::vector<std::string>& chainFiles, Progress& progress);
 
 }  // namespace quillbay::certs

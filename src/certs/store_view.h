@@ -1,10 +1,14 @@
 #pragma once
-// Chain > View System Store: opens the platform's certificate manager.
-#include "app/main.h"
+// The platform's certificate manager, for a look at the machine's stores.
+#include "support/machine.h"
 
 namespace quillbay::certs {
 
-// Tries the local-computer manager, then the general one; tells the user when neither starts.
-void mnuChainViewSystemStore_Click(app::Main& m);
+// Which console opened the system certificate store.
+enum class StoreConsole { LocalMachine, CurrentUser };
+
+// Opens the local-computer certificate manager, or the general one when that cannot be
+// started; reports the fallback through progress. Throws when neither starts.
+StoreConsole OpenSystemStore(Machine& machine, Progress& progress);
 
 }  // namespace quillbay::certs

@@ -2,7 +2,7 @@
 
 namespace quillbay::iis {
 
-std::string AppcmdPath(FileSystem& fs) { return fs.GetSpecialFolder(1) + "\\inetsrv\\appcmd.exe"; }
+std::string AppcmdPath(FileSystem& fs) { return fs.GetSpecialFolder(SpecialFolder::System) + "\\inetsrv\\appcmd.exe"; }
 
 std::string ListSiteNamesCommand(const std::string& appcmd) { return appcmd + " list site /text:name"; }
 

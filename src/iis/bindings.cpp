@@ -6,15 +6,11 @@
 
 namespace quillbay::iis {
 
-std::string GetSiteBindings(app::Main& m, const std::string& appcmd, const std::string& siteName) {
-    return TrimBlanks(RunHiddenAndCapture(m.shell, m.fs, m.log, ListSiteBindingsCommand(appcmd, siteName)));
-}
-
-std::string GetSiteDomains(app::Main& m, const std::string& appcmd, const std::string& siteName) {
-    // The display uses the deployment's parse, so a line break at the end of the tool's
-    // output never reaches the list and duplicates are recognised the same way.
-    return FormatDomains(CollectSiteHostNames(
-        RunHiddenAndCapture(m.shell, m.fs, m.log, ListSiteBindingsCommand(appcmd, siteName))));
+std::vector<std::string> SiteHostNames(Machine& machine, const std::string& appcmd, const std::string& siteName) {
+    // A line break at the end of the tool's output never becomes part of a name, and
+    // duplicates are recognised the same way for the list and for deployment.
+    return CollectSiteHostNames(
+        RunHiddenAndCapture(machine.shell, machine.fs, machine.log, ListSiteBindingsCommand(appcmd, siteName)));
 }
 
 bool CollectionContains(const std::vector<std::string>& items, const std::string& value) {

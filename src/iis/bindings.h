@@ -3,19 +3,17 @@
 #include <string>
 #include <vector>
 
-#include "app/main.h"
+#include "support/machine.h"
 
 namespace quillbay::iis {
 
-// The site's bindings text with outer blanks removed ("" when nothing was captured).
-std::string GetSiteBindings(app::Main& m, const std::string& appcmd, const std::string& siteName);
-// "(a, b)" for the site list, or "" when the site has no host names.
-std::string GetSiteDomains(app::Main& m, const std::string& appcmd, const std::string& siteName);
-// Case-insensitive membership (ASCII), the one comparison both parses use.
+// The site's distinct host names, in the order of its bindings ("" when none could be read).
+std::vector<std::string> SiteHostNames(Machine& machine, const std::string& appcmd, const std::string& siteName);
+// Case-insensitive membership (ASCII), the one comparison every host-name parse uses.
 bool CollectionContains(const std::vector<std::string>& items, const std::string& value);
 // Distinct host names in order of first appearance, first spelling kept.
 std::vector<std::string> CollectSiteHostNames(const std::string& bindingsText);
-// The display text of a host-name list.
+// The display text of a host-name list: "(a, b)", or "" for none.
 std::string FormatDomains(const std::vector<std::string>& hosts);
 
 }  // namespace quillbay::iis

@@ -2,95 +2,44 @@
 
 #include "iis/appcmd.h"
 #include "iis/bindings.h"
-#include "lang/store.h"
 #include "support/runner.h"
 #include "support/text.h"
 
 namespace quillbay::iis {
 
-using app::Id;
-using lang::GetLangString;
+SiteList ListSites(Machine& machine, Progress& progress) {
+    const std::string appcmd = AppcmdPath(machine.fs);
+    if (!machine.fs.FileExists(appcmd)) return {SiteListStatus::NoIis, {}};
 
-namespace {
+    progress.Report({"MsgBox_LoadingIIS"});
+    const std::string output =
+        RunHiddenAndCapture(machine.shell, machine.fs, machine.log, ListSiteNamesCommand(appcmd));
+    if (TrimBlanks(output).empty()) return {SiteListStatus::NoOutput, {}};
 
-void DisableDeployment(app::Main& m) {
-    for (Id id : {Id::lstSites, Id::cmdDeploy, Id::mnuToolsSetPort, Id::TxtHttpsPort, Id::chkHttpRedirect,
-                  Id::lblHttpsPort})
-        m.ui.SetEnabled(id, false);
-}
-
-void NoRewriteModule(app::Main& m) {
-    m.ui.SetEnabled(Id::chkHttpRedirect, false);
-    m.ui.SetCheckValue(Id::chkHttpRedirect, 0);
-    m.ui.SetText(Id::chkHttpRedirect, GetLangString("chkHttpRedirect_Caption_no_module"));
-    m.m_RewriteModuleInstalled = false;
-}
-
-}  // namespace
-
-void PopulateSitesList(app::Main& m) {
-    try {
-        m.ui.ListClear(Id::lstSites);
-        const std::string appcmd = AppcmdPath(m.fs);
-        if (!m.fs.FileExists(appcmd)) {
-            m.ui.SetText(Id::lblSiteList, GetLangString("lblSiteList_NoIIS"));
-            m.ui.ListAdd(Id::lstSites, GetLangString("MsgBox_NoIISFound"));
-            DisableDeployment(m);
-            m.ui.SetText(Id::lblStatus, GetLangString("lblStatus_NoIIS"));
-            return;
-        }
-
-        m.ui.SetText(Id::lblStatus, GetLangString("MsgBox_LoadingIIS"));
-        m.ui.DoEvents();
-        const std::string output = RunHiddenAndCapture(m.shell, m.fs, m.log, ListSiteNamesCommand(appcmd));
-        if (TrimBlanks(output).empty()) return;
-
-        for (const std::string& line : Split(output, "\r\n")) {
-            const std::string name = TrimBlanks(line);
-            if (name.empty()) continue;
-            const std::string domains = GetSiteDomains(m, appcmd, name);
-            m.ui.ListAdd(Id::lstSites, domains.empty() ? name : name + " " + domains);
-        }
-
-        if (m.ui.ListCount(Id::lstSites) > 0) {
-            m.ui.ListSetSelected(Id::lstSites, 0, true);
-            m.ui.SetEnabled(Id::cmdDeploy, true);
-            m.ui.SetEnabled(Id::lstSites, true);
-            m.ui.SetText(Id::lblStatus, GetLangString("lblStatus_IISDetected"));
-        } else {
-            m.ui.ListAdd(Id::lstSites, GetLangString("MsgBox_NoIISFound"));
-            DisableDeployment(m);
-        }
-    } catch (const std::exception& e) {
-        const auto* f = dynamic_cast<const Failure*>(&e);
-        m.log.WriteErrorLog("PopulateSitesList", f ? f->number() : 0, f ? f->description() : e.what());
-        try {
-            m.ui.ListAdd(Id::lstSites, GetLangString("MsgBox_ErrorLoadingSites"));
-            m.ui.SetEnabled(Id::lstSites, false);
-            m.ui.SetEnabled(Id::cmdDeploy, false);
-        } catch (...) {
-        }
+    SiteList list{SiteListStatus::Listed, {}};
+    for (const std::string& line : Split(output, "\r\n")) {
+        std::string name = TrimBlanks(line);
+        if (name.empty()) continue;
+        std::vector<std::string> hosts = SiteHostNames(machine, appcmd, name);
+        list.sites.push_back({std::move(name), std::move(hosts)});
     }
+    return list;
 }
 
-bool CheckRewriteModuleInstalled(app::Main& m) {
+std::string SiteListText(const Site& site) {
+    const std::string domains = FormatDomains(site.hostNames);
+    return domains.empty() ? site.name : site.name + " " + domains;
+}
+
+bool IsRewriteModuleInstalled(Machine& machine) {
     try {
-        const std::string output = RunHiddenAndCapture(m.shell, m.fs, m.log, kRewriteModuleCommand);
-        if (ContainsIgnoreCase(output, "RewriteModule")) {
-            m.ui.SetEnabled(Id::chkHttpRedirect, true);
-            m.m_RewriteModuleInstalled = true;
-        } else {
-            NoRewriteModule(m);
-        }
-    } catch (const std::exception& e) {
-        const auto* f = dynamic_cast<const Failure*>(&e);
-        m.log.WriteErrorLog("CheckRewriteModuleInstalled", f ? f->number() : 0, f ? f->description() : e.what());
-        try {
-            NoRewriteModule(m);
-        } catch (...) {
-        }
+        return ContainsIgnoreCase(RunHiddenAndCapture(machine.shell, machine.fs, machine.log, kRewriteModuleCommand),
+                                  "RewriteModule");
+    } catch (...) {
+        const FailureInfo f = CurrentFailure();
+        machine.log.WriteErrorLog("CheckRewriteModuleInstalled", f.number, f.description);
+        return false;
     }
-    return m.m_RewriteModuleInstalled;
 }
 
 }  // namespace quillbay::iis

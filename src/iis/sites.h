@@ -1,12 +1,36 @@
 #pragma once
-#include "app/main.h"
+// The IIS sites with their host names, and whether URL Rewrite is there.
+#include <string>
+#include <vector>
+
+#include "support/machine.h"
 
 namespace quillbay::iis {
 
-// Fills lstSites with each site and its host names and switches the deployment controls
-// for IIS present, absent, or without sites.
-void PopulateSitesList(app::Main& m);
-// Asks IIS for the URL Rewrite module; without it the redirect check box is disabled.
-bool CheckRewriteModuleInstalled(app::Main& m);
+struct Site {
+    std::string name;
+    std::vector<std::string> hostNames;
+};
+
+enum class SiteListStatus {
+    NoIis,     // appcmd.exe is not installed
+    NoOutput,  // appcmd answered nothing at all
+    Listed,    // the sites appcmd named (possibly none)
+};
+
+struct SiteList {
+    SiteListStatus status = SiteListStatus::NoIis;
+    std::vector<Site> sites;
+};
+
+// Asks appcmd for the sites and each site's bindings; reports "MsgBox_LoadingIIS" before it
+// starts. A failure of the machine throws.
+SiteList ListSites(Machine& machine, Progress& progress);
+
+// The site as the list shows it: its name, then its host names in parentheses.
+std::string SiteListText(const Site& site);
+
+// Whether appcmd lists the URL Rewrite module. A failure is logged and counts as absent.
+bool IsRewriteModuleInstalled(Machine& machine);
 
 }  // namespace quillbay::iis

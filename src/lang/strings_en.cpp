@@ -162,6 +162,7 @@ const StringEntry kEnglishStrings[] = {
     {"MsgBox_Import_RestartNote", "SCHANNEL changes take full effect after the server restarts."},
     {"MsgBox_Import_UnexpectedError", "An unexpected error occurred during import: "},
     {"MsgBox_Import_UnexpectedError_Title", "Import Error"},
+    {"lblStatus_ImportPartial", "Import incomplete: not every certificate was imported. Check the files and import again."},
 };
 
 static_assert(std::size(kEnglishStrings) == kBaseKeyCount + kExtraKeyCount);

@@ -141,6 +141,7 @@ const StringEntry kSimplifiedChineseStrings[] = {
     {"MsgBox_Import_RestartNote", "SCHANNEL 设置需在服务器重启后才能完全生效。"},
     {"MsgBox_Import_UnexpectedError", "导入过程中发生意外错误: "},
     {"MsgBox_Import_UnexpectedError_Title", "导入错误"},
+    {"lblStatus_ImportPartial", "导入未全部完成：部分证书未能导入，请检查文件后重新导入。"},
 };
 
 static_assert(std::size(kSimplifiedChineseStrings) == kBaseKeyCount + kExtraKeyCount);

@@ -141,6 +141,7 @@ const StringEntry kTraditionalChineseStrings[] = {
     {"MsgBox_Import_RestartNote", "SCHANNEL 設定需在伺服器重新啟動後才能完全生效。"},
     {"MsgBox_Import_UnexpectedError", "匯入過程中發生意外錯誤: "},
     {"MsgBox_Import_UnexpectedError_Title", "匯入錯誤"},
+    {"lblStatus_ImportPartial", "匯入未全部完成：部分憑證未能匯入，請檢查檔案後重新匯入。"},
 };
 
 static_assert(std::size(kTraditionalChineseStrings) == kBaseKeyCount + kExtraKeyCount);

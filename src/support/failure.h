@@ -18,4 +18,13 @@ private:
     std::string description_;
 };
 
+struct FailureInfo {
+    std::int32_t number = 0;
+    std::string description;
+};
+
+// Inside a catch block: the number and description of the exception being handled (0 and
+// its message for an exception that is not a Failure).
+FailureInfo CurrentFailure() noexcept;
+
 }  // namespace quillbay

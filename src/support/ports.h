@@ -10,15 +10,17 @@
 
 namespace quillbay {
 
+enum class WindowStyle { Hidden = 0, Normal = 1 };
+enum class SpecialFolder { Windows = 0, System = 1, Temporary = 2 };
+
 // Process start and registry (the scriptable shell object's role).
 class Shell {
 public:
     virtual ~Shell() = default;
     // Starts a command line (program, then its arguments; a bare name is found on the
-    // search path, a document opens with its associated program). windowStyle 0 hidden,
-    // 1 normal. With wait, returns the process's exit code; without, returns 0.
-    // A line that cannot be started throws.
-    virtual std::int32_t Run(const std::string& commandLine, int windowStyle, bool wait) = 0;
+    // search path, a document opens with its associated program). With wait, returns the
+    // process's exit code; without, returns 0. A line that cannot be started throws.
+    virtual std::int32_t Run(const std::string& commandLine, WindowStyle style, bool wait) = 0;
     // Reads a value given as a full path "HKLM\...\Name". Missing key or value throws.
     // REG_DWORD values come back as decimal text.
     virtual std::string RegRead(const std::string& valuePath) = 0;
@@ -38,8 +40,8 @@ public:
     virtual void CreateFolder(const std::string& path) = 0;
     // Files directly in the folder (not subfolders), in the file system's order.
     virtual std::vector<FileEntry> ListFiles(const std::string& folder) = 0;
-    // 1: system folder, 2: the user's temporary folder; no trailing backslash.
-    virtual std::string GetSpecialFolder(int which) = 0;
+    // No trailing backslash, except for a drive root.
+    virtual std::string GetSpecialFolder(SpecialFolder which) = 0;
     // A fresh name (no folder) that is unique in the temporary folder.
     virtual std::string GetTempName() = 0;
     // Whole file as text (ANSI code page converted to UTF-8). Missing file throws.

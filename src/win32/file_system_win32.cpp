@@ -82,13 +82,13 @@ std::vector<FileEntry> Win32FileSystem::ListFiles(const std::string& folder) {
     return files;
 }
 
-std::string Win32FileSystem::GetSpecialFolder(int which) {
+std::string Win32FileSystem::GetSpecialFolder(SpecialFolder which) {
     wchar_t buffer[MAX_PATH + 2];
     UINT length = 0;
     switch (which) {
-        case 0: length = GetWindowsDirectoryW(buffer, MAX_PATH + 1); break;
-        case 1: length = GetSystemDirectoryW(buffer, MAX_PATH + 1); break;
-        case 2: length = GetTempPathW(MAX_PATH + 1, buffer); break;
+        case SpecialFolder::Windows: length = GetWindowsDirectoryW(buffer, MAX_PATH + 1); break;
+        case SpecialFolder::System: length = GetSystemDirectoryW(buffer, MAX_PATH + 1); break;
+        case SpecialFolder::Temporary: length = GetTempPathW(MAX_PATH + 1, buffer); break;
         default: throw MakeFailure(ERROR_INVALID_PARAMETER);
     }
     if (length == 0 || length > MAX_PATH + 1) ThrowLastError();
@@ -96,7 +96,7 @@ std::string Win32FileSystem::GetSpecialFolder(int which) {
 }
 
 std::string Win32FileSystem::GetTempName() {
-    std::string tempFolder = GetSpecialFolder(2);
+    std::string tempFolder = GetSpecialFolder(SpecialFolder::Temporary);
     for (std::uint32_t attempt = 0; attempt < kTempNumberRange; ++attempt) {
         std::uint32_t number = nextTempNumber_.fetch_add(kTempNumberStep) % kTempNumberRange;
         char name[16];

@@ -19,9 +19,9 @@ public:
     // Creates one folder; its parent must exist. An existing folder throws.
     void CreateFolder(const std::string& path) override;
     std::vector<FileEntry> ListFiles(const std::string& folder) override;
-    // 0: Windows folder, 1: system folder, 2: temporary folder (a drive root keeps its
-    // backslash). Other numbers throw Failure(ERROR_INVALID_PARAMETER).
-    std::string GetSpecialFolder(int which) override;
+    // A drive root keeps its backslash. A value outside the enum throws
+    // Failure(ERROR_INVALID_PARAMETER).
+    std::string GetSpecialFolder(SpecialFolder which) override;
     // "rad" + 5 hexadecimal digits + ".tmp". Successive names in one process differ, and
     // none names an existing file or folder in the temporary folder.
     std::string GetTempName() override;

@@ -27,7 +27,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         win32::Win32Host host;
         win32::Win32Clock clock;
         win32::Win32Pkcs12 pkcs12;
-        app::Main main(app::Ports{window, shell, fs, host, clock, pkcs12});
+        Machine machine(shell, fs, host, clock, pkcs12);
+        app::Main main(window, machine);
         window.Attach(main);
         window.Create(showCommand);
         window.Load();

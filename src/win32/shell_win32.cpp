@@ -109,7 +109,7 @@ std::pair<std::string, std::string> SplitCommandLine(const std::string& commandL
     return {program, commandLine.substr(pos)};
 }
 
-std::int32_t Win32Shell::Run(const std::string& commandLine, int windowStyle, bool wait) {
+std::int32_t Win32Shell::Run(const std::string& commandLine, WindowStyle style, bool wait) {
     auto [program, parameters] = SplitCommandLine(commandLine);
     if (program.empty()) throw MakeFailure(ERROR_FILE_NOT_FOUND);
     std::wstring file = Utf8ToWide(program);
@@ -122,7 +122,7 @@ std::int32_t Win32Shell::Run(const std::string& commandLine, int windowStyle, bo
     info.lpVerb = L"open";
     info.lpFile = file.c_str();
     info.lpParameters = params.empty() ? nullptr : params.c_str();
-    info.nShow = windowStyle == 0 ? SW_HIDE : SW_SHOWNORMAL;
+    info.nShow = style == WindowStyle::Hidden ? SW_HIDE : SW_SHOWNORMAL;
     SetLastError(ERROR_SUCCESS);
     if (!ShellExecuteExW(&info)) {
         DWORD code = GetLastError();

@@ -15,11 +15,10 @@ std::pair<std::string, std::string> SplitCommandLine(const std::string& commandL
 class Win32Shell : public Shell {
 public:
     // ShellExecuteEx with the "open" verb: a bare program name is looked up on the search
-    // path, a document opens with its associated program. Window style 0 hides the window,
-    // any other value shows it normally. With wait, returns the process's 32-bit exit code
+    // path, a document opens with its associated program. With wait, returns the process's 32-bit exit code
     // (0 when the start handed over no process, e.g. to an already running program).
     // A line that cannot be started throws Failure with the Win32 error code.
-    std::int32_t Run(const std::string& commandLine, int windowStyle, bool wait) override;
+    std::int32_t Run(const std::string& commandLine, WindowStyle style, bool wait) override;
 
     // "ROOT\key\path\Name": the root is HKLM, HKCU, HKCR, HKU, HKCC or their long forms
     // (HKEY_LOCAL_MACHINE, ...), any letter case. The text after the last backslash names

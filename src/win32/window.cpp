@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/handlers.h"
+#include "app/report.h"
 #include "app/main.h"
 #include "support/failure.h"
 #include "win32/automation.h"
@@ -219,7 +220,12 @@ void MainWindow::Create(int showCommand) {
     if (int missing = Scale(kClientHeight) - client.bottom; missing > 0)
         SetWindowPos(hwnd_, nullptr, x, y - missing / 2, width, height + missing, SWP_NOZORDER | SWP_NOACTIVATE);
 
-    ShowWindow(hwnd_, showCommand);
+    showCommand_ = showCommand;
+}
+
+void MainWindow::Show() {
+    if (!hwnd_ || IsWindowVisible(hwnd_)) return;
+    ShowWindow(hwnd_, showCommand_);
     UpdateWindow(hwnd_);
     if (HWND first = Control(Id::lstCertificates)) SetFocus(first);
 }
@@ -365,24 +371,12 @@ void MainWindow::RunHandler(const char* name, Handler&& handler) {
     ++handlerDepth_;
     try {
         handler();
-    } catch (const Failure& failure) {
-        ReportUnhandled(name, failure.number(), failure.description());
-    } catch (const std::exception& error) {
-        ReportUnhandled(name, 0, error.what());
     } catch (...) {
-        ReportUnhandled(name, 0, "Unknown error");
+        // A failure no handler caught must not cross the window procedure; the program goes on.
+        if (main_) app::ReportUnhandled(*main_, name);
     }
     --handlerDepth_;
     if (handlerDepth_ == 0 && closeRequested_) CloseWhenIdle();
-}
-
-void MainWindow::ReportUnhandled(const char* name, long number, const std::string& description) {
-    // A failure no handler caught must not cross the window procedure; the program goes on.
-    try {
-        if (main_) main_->log.WriteErrorLog(name, static_cast<std::int32_t>(number), description);
-        ShowMessage(description, app::kCritical, "Quillbay");
-    } catch (...) {
-    }
 }
 
 bool MainWindow::Load() {
@@ -586,21 +580,23 @@ int MainWindow::ListIndex(Id list) {
     return caret == LB_ERR ? -1 : static_cast<int>(caret);
 }
 
-int MainWindow::CheckValue(Id box) {
-    if (box != Id::chkHttpRedirect) return 0;
+app::CheckState MainWindow::CheckValue(Id box) {
+    if (box != Id::chkHttpRedirect) return app::CheckState::Unchecked;
     switch (SendMessageW(Control(box), BM_GETCHECK, 0, 0)) {
-    case BST_CHECKED: return 1;
-    case BST_INDETERMINATE: return 2;
-    default: return 0;
+    case BST_CHECKED: return app::CheckState::Checked;
+    case BST_INDETERMINATE: return app::CheckState::Grayed;
+    default: return app::CheckState::Unchecked;
     }
 }
 
-void MainWindow::SetCheckValue(Id box, int value) {
+void MainWindow::SetCheckValue(Id box, app::CheckState value) {
     if (box != Id::chkHttpRedirect) return;
     HWND hwnd = Control(box);
+    const bool grayed = value == app::CheckState::Grayed;
     // Only a three-state button can show grayed; the user's clicks still toggle two states.
-    SendMessageW(hwnd, BM_SETSTYLE, value == 2 ? BS_AUTO3STATE : BS_AUTOCHECKBOX, TRUE);
-    SendMessageW(hwnd, BM_SETCHECK, value == 2 ? BST_INDETERMINATE : value == 1 ? BST_CHECKED : BST_UNCHECKED, 0);
+    SendMessageW(hwnd, BM_SETSTYLE, grayed ? BS_AUTO3STATE : BS_AUTOCHECKBOX, TRUE);
+    SendMessageW(hwnd, BM_SETCHECK,
+                 grayed ? BST_INDETERMINATE : value == app::CheckState::Checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 void MainWindow::SetMenuChecked(Id item, bool checked) {
@@ -617,11 +613,12 @@ bool MainWindow::MenuChecked(Id item) {
     return state != static_cast<UINT>(-1) && (state & MF_CHECKED);
 }
 
-int MainWindow::ShowMessage(const std::string& text, int style, const std::string& title) {
+app::MsgAnswer MainWindow::ShowMessage(const std::string& text, app::MsgStyle style, const std::string& title) {
     UINT flags = static_cast<UINT>(style);
     HWND owner = hwnd_;
     if (!owner) flags |= MB_TASKMODAL;
-    return ::MessageBoxW(owner, Wide(text).c_str(), title.empty() ? L"Quillbay" : Wide(title).c_str(), flags);
+    return static_cast<app::MsgAnswer>(
+        ::MessageBoxW(owner, Wide(text).c_str(), title.empty() ? L"Quillbay" : Wide(title).c_str(), flags));
 }
 
 std::optional<std::string> MainWindow::InputBox(const std::string& prompt, const std::string& title,

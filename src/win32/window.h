@@ -23,7 +23,8 @@ public:
     MainWindow& operator=(const MainWindow&) = delete;
 
     // Registers the class and creates the window with its controls and menus in their
-    // initial state, sized for the monitor's DPI, centred and shown. Throws Failure.
+    // initial state, sized for the monitor's DPI and centred, still hidden: the load event
+    // shows it once its captions are in the user's language. Throws Failure.
     void Create(int showCommand);
     // The handlers' context; it needs this Ui, so it is connected after construction.
     void Attach(app::Main& main) { main_ = &main; }
@@ -45,15 +46,16 @@ public:
     bool ListSelected(app::Id list, int index) override;
     void ListSetSelected(app::Id list, int index, bool selected) override;
     int ListIndex(app::Id list) override;
-    int CheckValue(app::Id box) override;
-    void SetCheckValue(app::Id box, int value) override;
+    app::CheckState CheckValue(app::Id box) override;
+    void SetCheckValue(app::Id box, app::CheckState value) override;
     void SetMenuChecked(app::Id item, bool checked) override;
     bool MenuChecked(app::Id item) override;
-    int ShowMessage(const std::string& text, int style, const std::string& title) override;
+    app::MsgAnswer ShowMessage(const std::string& text, app::MsgStyle style, const std::string& title) override;
     std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
                                         const std::string& defaultText) override;
     std::string OpenFileDialog(const std::string& title, const std::string& filter,
                                const std::string& initialFolder, unsigned flags) override;
+    void Show() override;
     void SetBusyCursor(bool busy) override;
     void DoEvents() override;
     void Close() override;
@@ -72,7 +74,6 @@ private:
     // the window once the outermost handler has returned if a close was asked meanwhile.
     template <class Handler>
     void RunHandler(const char* name, Handler&& handler);
-    void ReportUnhandled(const char* name, long number, const std::string& description);
     void CloseWhenIdle();
 
     HWND Control(app::Id id) const;
@@ -98,6 +99,7 @@ private:
     UINT busyMessage_ = 0;
     WPARAM lastPing_ = 0;
     bool loaded_ = false;
+    int showCommand_ = SW_SHOWNORMAL;
     HANDLE menuTextMapping_ = nullptr;
     bool certListRedrawDeferred_ = false;
     bool siteListRedrawDeferred_ = false;

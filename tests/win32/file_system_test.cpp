@@ -88,20 +88,20 @@ TEST_F(Win32FileSystemTest, ListsOnlyTheFilesDirectlyInAFolder) {
 }
 
 TEST_F(Win32FileSystemTest, SpecialFoldersExistAndHaveNoTrailingBackslash) {
-    std::string system = fs.GetSpecialFolder(1);
-    std::string temp = fs.GetSpecialFolder(2);
+    std::string system = fs.GetSpecialFolder(SpecialFolder::System);
+    std::string temp = fs.GetSpecialFolder(SpecialFolder::Temporary);
     for (const std::string& folder : {system, temp}) {
         ASSERT_FALSE(folder.empty());
         EXPECT_NE(folder.back(), '\\') << folder;
         EXPECT_TRUE(fs.FolderExists(folder)) << folder;
     }
     EXPECT_TRUE(fs.FileExists(system + "\\cmd.exe")) << system;
-    EXPECT_THROW(fs.GetSpecialFolder(7), Failure);
+    EXPECT_THROW(fs.GetSpecialFolder(static_cast<SpecialFolder>(7)), Failure);
 }
 
 TEST_F(Win32FileSystemTest, TempNamesAreFreshAndWellFormed) {
     const std::regex shape("rad[0-9A-F]{5}\\.tmp");
-    std::string temp = fs.GetSpecialFolder(2);
+    std::string temp = fs.GetSpecialFolder(SpecialFolder::Temporary);
     std::set<std::string> seen;
     for (int i = 0; i < 2000; ++i) {
         std::string name = fs.GetTempName();

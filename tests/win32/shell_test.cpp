@@ -60,43 +60,43 @@ protected:
 };
 
 TEST_F(Win32ShellRun, ReturnsTheExitCodeOfTheProcessItWaitedFor) {
-    EXPECT_EQ(shell.Run("cmd.exe /c exit 0", 0, true), 0);
-    EXPECT_EQ(shell.Run("cmd.exe /c exit 1", 0, true), 1);
-    EXPECT_EQ(shell.Run("cmd.exe /c exit 3", 0, true), 3);
-    EXPECT_EQ(shell.Run(Quoted(HelperPath()) + " 255", 0, true), 255);
+    EXPECT_EQ(shell.Run("cmd.exe /c exit 0", WindowStyle::Hidden, true), 0);
+    EXPECT_EQ(shell.Run("cmd.exe /c exit 1", WindowStyle::Hidden, true), 1);
+    EXPECT_EQ(shell.Run("cmd.exe /c exit 3", WindowStyle::Hidden, true), 3);
+    EXPECT_EQ(shell.Run(Quoted(HelperPath()) + " 255", WindowStyle::Hidden, true), 255);
 }
 
 TEST_F(Win32ShellRun, KeepsAllThirtyTwoBitsOfTheExitCode) {
-    EXPECT_EQ(shell.Run(Quoted(HelperPath()) + " -2147024894", 0, true), -2147024894);
-    EXPECT_EQ(shell.Run(Quoted(HelperPath()) + " 65536", 0, true), 65536);
+    EXPECT_EQ(shell.Run(Quoted(HelperPath()) + " -2147024894", WindowStyle::Hidden, true), -2147024894);
+    EXPECT_EQ(shell.Run(Quoted(HelperPath()) + " 65536", WindowStyle::Hidden, true), 65536);
 }
 
 TEST_F(Win32ShellRun, FindsABareProgramNameOnTheSearchPath) {
-    EXPECT_EQ(shell.Run("cmd /c exit 4", 0, true), 4);
+    EXPECT_EQ(shell.Run("cmd /c exit 4", WindowStyle::Hidden, true), 4);
 }
 
 TEST_F(Win32ShellRun, StartsAQuotedProgramPathThatContainsBlanks) {
     ScratchFolder folder{"qb prog dir "};
     std::string copy = folder / "exit code helper.exe";
     ASSERT_TRUE(CopyFileW(Utf8ToWide(HelperPath()).c_str(), Utf8ToWide(copy).c_str(), FALSE));
-    EXPECT_EQ(shell.Run(Quoted(copy) + " 5", 0, true), 5);
+    EXPECT_EQ(shell.Run(Quoted(copy) + " 5", WindowStyle::Hidden, true), 5);
 }
 
 TEST_F(Win32ShellRun, HandsTheParametersOverUnchangedAndHidden) {
     std::string parameters = "0 " + Quoted(record) + " a  \"b c\" %PATH% ^x &y";
-    ASSERT_EQ(shell.Run(Quoted(HelperPath()) + " " + parameters, 0, true), 0);
+    ASSERT_EQ(shell.Run(Quoted(HelperPath()) + " " + parameters, WindowStyle::Hidden, true), 0);
     StartRecord started = ReadRecord(record);
     EXPECT_EQ(started.args, parameters);
     EXPECT_EQ(started.show, std::to_string(SW_HIDE));
 }
 
 TEST_F(Win32ShellRun, StyleOneShowsTheWindowNormally) {
-    ASSERT_EQ(shell.Run(Quoted(HelperPath()) + " 0 " + Quoted(record), 1, true), 0);
+    ASSERT_EQ(shell.Run(Quoted(HelperPath()) + " 0 " + Quoted(record), WindowStyle::Normal, true), 0);
     EXPECT_EQ(ReadRecord(record).show, std::to_string(SW_SHOWNORMAL));
 }
 
 TEST_F(Win32ShellRun, WithoutWaitingReturnsZeroAndTheProcessStillRuns) {
-    EXPECT_EQ(shell.Run(Quoted(HelperPath()) + " 7 " + Quoted(record) + " detached", 0, false), 0);
+    EXPECT_EQ(shell.Run(Quoted(HelperPath()) + " 7 " + Quoted(record) + " detached", WindowStyle::Hidden, false), 0);
     ASSERT_TRUE(WaitForFile(record, 10000));
     // The helper writes and closes its record in one go; give it time to finish writing.
     Sleep(200);
@@ -106,14 +106,14 @@ TEST_F(Win32ShellRun, WithoutWaitingReturnsZeroAndTheProcessStillRuns) {
 TEST_F(Win32ShellRun, CapturesACommandInterpreterRedirectionIntoAFolderWithBlanks) {
     ScratchFolder target{"qb capture a b "};
     std::string out = target / "out.txt";
-    ASSERT_EQ(shell.Run("cmd.exe /c echo hi > " + Quoted(out), 0, true), 0);
+    ASSERT_EQ(shell.Run("cmd.exe /c echo hi > " + Quoted(out), WindowStyle::Hidden, true), 0);
     // The blank before ">" belongs to the echoed text.
     EXPECT_EQ(ReadRaw(out), "hi \r\n");
 }
 
 TEST_F(Win32ShellRun, LetsTheCommandInterpreterExpandEnvironmentReferences) {
     std::string out = scratch / "windir.txt";
-    ASSERT_EQ(shell.Run("cmd.exe /c echo %windir%\\x> " + Quoted(out), 0, true), 0);
+    ASSERT_EQ(shell.Run("cmd.exe /c echo %windir%\\x> " + Quoted(out), WindowStyle::Hidden, true), 0);
     wchar_t windows[MAX_PATH];
     UINT length = GetWindowsDirectoryW(windows, MAX_PATH);
     EXPECT_EQ(ReadRaw(out), WideToUtf8(std::wstring(windows, length)) + "\\x\r\n");
@@ -129,20 +129,20 @@ TEST_F(Win32ShellRun, ToolsStartedThroughARedirectingInterpreterGetATrailingBlan
     std::string toolRecord = tools / "record.txt";
     ScratchFolder target{"qb capture a b "};
     std::string command = helper + " 0 " + toolRecord + " list module \"RewriteModule\"";
-    ASSERT_EQ(shell.Run("cmd.exe /c " + command + " > " + Quoted(target / "out.txt"), 0, true), 0);
+    ASSERT_EQ(shell.Run("cmd.exe /c " + command + " > " + Quoted(target / "out.txt"), WindowStyle::Hidden, true), 0);
     EXPECT_EQ(ReadRecord(toolRecord).args, "0 " + toolRecord + " list module \"RewriteModule\" ");
 }
 
 TEST_F(Win32ShellRun, AProgramThatDoesNotExistThrowsFileNotFound) {
     try {
-        shell.Run("quillbay_no_such_program_4711.exe /x", 0, true);
+        shell.Run("quillbay_no_such_program_4711.exe /x", WindowStyle::Hidden, true);
         FAIL() << "no failure";
     } catch (const Failure& failure) {
         EXPECT_EQ(failure.number(), ERROR_FILE_NOT_FOUND);
         EXPECT_FALSE(failure.description().empty());
     }
-    EXPECT_THROW(shell.Run(scratch / "missing.exe", 0, false), Failure);
-    EXPECT_THROW(shell.Run("", 0, true), Failure);
+    EXPECT_THROW(shell.Run(scratch / "missing.exe", WindowStyle::Hidden, false), Failure);
+    EXPECT_THROW(shell.Run("", WindowStyle::Hidden, true), Failure);
 }
 
 class Win32ShellDocument : public Win32ShellRun {
@@ -166,7 +166,7 @@ protected:
 TEST_F(Win32ShellDocument, OpensADocumentWithItsAssociatedProgram) {
     std::string document = scratch / "settings.qbadaptertest";
     WriteRaw(document, "x");
-    EXPECT_EQ(shell.Run(Quoted(document), 0, true), 7);
+    EXPECT_EQ(shell.Run(Quoted(document), WindowStyle::Hidden, true), 7);
     StartRecord started = ReadRecord(record);
     EXPECT_NE(started.args.find(document), std::string::npos) << started.args;
 }
@@ -191,7 +191,7 @@ protected:
     }
     void TearDown() override {
         RegDeleteTreeW(HKEY_CURRENT_USER, kKey);
-        shell.Run("reg delete HKLM\\Software\\QuillbayAdapterTests /f", 0, true);
+        shell.Run("reg delete HKLM\\Software\\QuillbayAdapterTests /f", WindowStyle::Hidden, true);
     }
 
     void SetString(const wchar_t* name, DWORD type, const std::wstring& value) {
@@ -244,14 +244,14 @@ TEST_F(Win32ShellRegRead, RejectsUnknownRootsAndUnreadableTypes) {
 
 TEST_F(Win32ShellRegRead, ReadsBackMachineValuesThatRegWrote) {
     const std::string add = "reg add HKLM\\Software\\QuillbayAdapterTests /t REG_DWORD /f /v ";
-    ASSERT_EQ(shell.Run(add + "MajorVersion /d 10", 0, true), 0);
-    ASSERT_EQ(shell.Run(add + "Leading /d 00000800", 0, true), 0);
-    ASSERT_EQ(shell.Run(add + "Hex /d 0x800", 0, true), 0);
+    ASSERT_EQ(shell.Run(add + "MajorVersion /d 10", WindowStyle::Hidden, true), 0);
+    ASSERT_EQ(shell.Run(add + "Leading /d 00000800", WindowStyle::Hidden, true), 0);
+    ASSERT_EQ(shell.Run(add + "Hex /d 0x800", WindowStyle::Hidden, true), 0);
     EXPECT_EQ(shell.RegRead("HKLM\\Software\\QuillbayAdapterTests\\MajorVersion"), "10");
     EXPECT_EQ(shell.RegRead("HKEY_LOCAL_MACHINE\\Software\\QuillbayAdapterTests\\Leading"), "800");
     EXPECT_EQ(shell.RegRead("HKLM\\Software\\QuillbayAdapterTests\\Hex"), "2048");
 
-    ASSERT_EQ(shell.Run("reg delete HKLM\\Software\\QuillbayAdapterTests /f", 0, true), 0);
+    ASSERT_EQ(shell.Run("reg delete HKLM\\Software\\QuillbayAdapterTests /f", WindowStyle::Hidden, true), 0);
     EXPECT_EQ(FailureNumber("HKLM\\Software\\QuillbayAdapterTests\\MajorVersion"), ERROR_FILE_NOT_FOUND);
 }
 

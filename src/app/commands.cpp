@@ -1,0 +1,80 @@
+// The command dispatch and the small commands: Exit, About, Set Port.
+#include "app/handlers.h"
+#include "app/report.h"
+
+namespace quillbay::app {
+
+using lang::GetLangString;
+
+void OnCommand(Main& m, Id id) {
+    if (!m.started) return;
+    try {
+        switch (id) {
+        case Id::cmdImport: cmdImport_Click(m); break;
+        case Id::mnuFileExit: mnuFileExit_Click(m); break;
+        case Id::mnuChainManualImport: mnuChainManualImport_Click(m); break;
+        case Id::mnuChainViewSystemStore: mnuChainViewSystemStore_Click(m); break;
+        case Id::mnuToolsSetPort: mnuToolsSetPort_Click(m); break;
+        case Id::mnuLanguageEnglish: SetLanguage(m, lang::kEnglish); break;
+        case Id::mnuLanguageSimplifiedChinese: SetLanguage(m, lang::kSimplifiedChinese); break;
+        case Id::mnuLanguageTraditionalChinese: SetLanguage(m, lang::kTraditionalChinese); break;
+        case Id::mnuHelpAbout: mnuHelpAbout_Click(m); break;
+        case Id::lstSites: lstSites_Click(m); break;
+        default: break;  // deployment and updates are not part of this build yet
+        }
+    } catch (...) {
+        // Last line of defence for handlers that keep no failure handling of their own.
+        ReportUnhandled(m, "OnCommand");
+    }
+}
+
+std::string VersionText(Main& m) {
+    const std::vector<int> v = m.machine.host.OwnVersion();
+    auto part = [&](std::size_t i) { return i < v.size() ? v[i] : 0; };
+    // The record holds major.minor.0.revision; users see major.minor.revision.
+    return std::to_string(part(0)) + "." + std::to_string(part(1)) + "." + std::to_string(part(3));
+}
+
+void mnuFileExit_Click(Main& m) { m.ui.Close(); }
+
+void mnuHelpAbout_Click(Main& m) {
+    m.ui.ShowMessage(GetLangString("Main_Caption") + "\r\n\r\n" + GetLangString("MsgBox_About_Version") +
+                         VersionText(m) + "\r\n" + GetLangString("MsgBox_About_Description"),
+                     MsgStyle::Information, GetLangString("MsgBox_About_Title"));
+}
+
+std::optional<std::string> ParsePort(const std::string& answer) {
+    std::size_t b = 0, e = answer.size();
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (b < e && blank(answer[b])) ++b;
+    while (e > b && blank(answer[e - 1])) --e;
+    if (b < e && answer[b] == '+') ++b;
+    if (b == e) return std::nullopt;
+    long value = 0;
+    for (std::size_t i = b; i < e; ++i) {
+        const char c = answer[i];
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + (c - '0');
+        if (value > 65535) return std::nullopt;
+    }
+    if (value < 1) return std::nullopt;
+    return std::to_string(value);
+}
+
+void mnuToolsSetPort_Click(Main& m) {
+    const std::optional<std::string> answer =
+        m.ui.InputBox(GetLangString("MsgBox_SetPort_InputPrompt"), GetLangString("MsgBox_SetPort_InputTitle"),
+                      m.ui.Text(Id::TxtHttpsPort));
+    if (!answer || answer->empty()) return;
+    const std::optional<std::string> port = ParsePort(*answer);
+    if (!port) {
+        m.ui.ShowMessage(GetLangString("MsgBox_SetPort_InvalidPort"), MsgStyle::Critical,
+                         GetLangString("MsgBox_SetPort_InvalidPort_Title"));
+        return;
+    }
+    m.ui.SetText(Id::TxtHttpsPort, *port);
+    m.ui.ShowMessage(GetLangString("MsgBox_SetPort_UpdateSuccess") + m.ui.Text(Id::TxtHttpsPort),
+                     MsgStyle::Information, GetLangString("MsgBox_SetPort_UpdateSuccess_Title"));
+}
+
+}  // namespace quillbay::app

@@ -1,0 +1,43 @@
+#include "app/report.h"
+
+#include "lang/store.h"
+
+namespace quillbay::app {
+
+using lang::GetLangString;
+
+void ShowStatus(Main& m, const std::string& text) {
+    m.ui.SetText(Id::lblStatus, text);
+    m.ui.DoEvents();
+}
+
+void StatusProgress::Report(const ProgressStep& step) {
+    if (step.done >= 0) {
+        // A counted step is shown every time, also when a failed item left the count as it was.
+        ShowStatus(m_, GetLangString(step.statusKey) + std::to_string(step.done) +
+                           GetLangString(std::string(step.statusKey) + "_Of") + std::to_string(step.total));
+        last_.clear();
+        return;
+    }
+    std::string text = GetLangString(step.statusKey);
+    if (text.empty() || text == last_) return;
+    ShowStatus(m_, text);
+    last_ = std::move(text);
+}
+
+void ReportFailure(Main& m, std::string_view procedure, std::string_view textKey, std::string_view titleKey) noexcept {
+    const FailureInfo f = CurrentFailure();
+    m.log.WriteErrorLog(std::string(procedure), f.number, f.description);
+    try {
+        const std::string prefix = textKey.empty() ? std::string() : GetLangString(textKey);
+        m.ui.ShowMessage(prefix + f.description, MsgStyle::Critical, GetLangString(titleKey));
+    } catch (...) {
+        // Nothing more can be shown; the record is in the log.
+    }
+}
+
+void ReportUnhandled(Main& m, std::string_view procedure) noexcept {
+    ReportFailure(m, procedure, {}, "Main_Caption");
+}
+
+}  // namespace quillbay::app

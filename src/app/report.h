@@ -1,0 +1,32 @@
+#pragma once
+// How handlers show progress and failures.
+#include <string>
+#include <string_view>
+
+#include "app/main.h"
+#include "support/progress.h"
+
+namespace quillbay::app {
+
+// The status line, then one pass of the message loop so that the window repaints.
+void ShowStatus(Main& m, const std::string& text);
+
+// Shows the work's progress on the status line, in the language current at each step.
+class StatusProgress final : public Progress {
+public:
+    explicit StatusProgress(Main& m) : m_(m) {}
+    void Report(const ProgressStep& step) override;
+
+private:
+    Main& m_;
+    std::string last_;
+};
+
+// Inside a catch block: logs the failure under the handler's name and shows it in a
+// critical box, the text of textKey (if any) followed by the failure's description.
+void ReportFailure(Main& m, std::string_view procedure, std::string_view textKey, std::string_view titleKey) noexcept;
+
+// A failure that no handler caught: logged and shown, and the program goes on.
+void ReportUnhandled(Main& m, std::string_view procedure) noexcept;
+
+}  // namespace quillbay::app

@@ -1,0 +1,24 @@
+#pragma once
+// What the work needs of the machine: the ports and the two logs. The window and the
+// console program each build one and hand it to the work.
+#include "support/log.h"
+#include "support/ports.h"
+#include "support/progress.h"
+
+namespace quillbay {
+
+struct Machine {
+    Machine(Shell& s, FileSystem& f, Host& h, Clock& c, Pkcs12& p)
+        : shell(s), fs(f), host(h), clock(c), pkcs12(p), log(f, h, c) {}
+    Machine(const Machine&) = delete;
+    Machine& operator=(const Machine&) = delete;
+
+    Shell& shell;
+    FileSystem& fs;
+    Host& host;
+    Clock& clock;
+    Pkcs12& pkcs12;
+    Log log;
+};
+
+}  // namespace quillbay

@@ -1,0 +1,27 @@
+#pragma once
+// How a long piece of work tells its caller where it is: the status key of each step (a
+// key of the language tables), with a count where the step has one. The window shows the
+// text and repaints; the console program prints it.
+#include <string_view>
+
+namespace quillbay {
+
+struct ProgressStep {
+    std::string_view statusKey;
+    int done = -1;  // with total: "done of total"; -1 when the step has no count
+    int total = -1;
+};
+
+class Progress {
+public:
+    virtual ~Progress() = default;
+    virtual void Report(const ProgressStep& step) = 0;
+};
+
+// For callers that want no reports.
+class NoProgress final : public Progress {
+public:
+    void Report(const ProgressStep&) override {}
+};
+
+}  // namespace quillbay
