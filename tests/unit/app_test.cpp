@@ -1,296 +1,420 @@
+// The window's handlers: what they show for the work's results, and the window's rules.
 #include <gtest/gtest.h>
 
 #include "app/handlers.h"
-#include "app/port_input.h"
 #include "fakes.h"
 #include "lang/store.h"
 
 using namespace quillbay;
 using namespace quillbay::testing;
+using namespace std::string_literals;
+using app::CheckState;
 using app::Id;
+using app::MsgStyle;
+using lang::GetLangString;
 
 namespace {
 
-class AppTest : public ::testing::Test {
+class App : public ::testing::Test {
 protected:
     void SetUp() override { lang::ResetLanguageState(); }
     void TearDown() override { lang::ResetLanguageState(); }
+    // Start-up done in English: commands are taken from here on.
+    void Started() {
+        lang::InitLanguageFromSystem(1033);
+        w.main.started = true;
+    }
+    const ShownBox& OnlyBox() {
+        EXPECT_EQ(w.ui.boxes.size(), 1u);
+        return w.ui.boxes.at(0);
+    }
     World w;
 };
 
 // --- start-up -----------------------------------------------------------------------------
 
-TEST_F(AppTest, StartUpInEachUserLanguage) {
-    struct Case {
-        std::uint16_t langId;
-        const char* button;
-        const char* heading;
-        Id checked;
-    };
-    for (const Case& c : {Case{1033, "1. Import Chain and PFX", "IIS Site List (Multi-select enabled):", Id::mnuLanguageEnglish},
-                          Case{2052, "1. 导入证书链和PFX", "IIS 站点列表 (可多选):", Id::mnuLanguageSimplifiedChinese},
-                          Case{1028, "1. 匯入憑證鏈和PFX", "IIS 站點列表 (可多選):", Id::mnuLanguageTraditionalChinese},
-                          Case{3076, "1. Import Chain and PFX", "IIS Site List (Multi-select enabled):", Id::mnuLanguageEnglish}}) {
+TEST_F(App, StartUpShowsTheWindowInTheUsersLanguageThenFillsTheLists) {
+    const std::pair<std::uint16_t, lang::LanguageId> cases[] = {
+        {1033, lang::kEnglish}, {2052, lang::kSimplifiedChinese}, {1028, lang::kTraditionalChinese}, {3076, lang::kEnglish}};
+    const Id menus[] = {Id::mnuLanguageEnglish, Id::mnuLanguageSimplifiedChinese, Id::mnuLanguageTraditionalChinese};
+    for (const auto& [uiLanguage, language] : cases) {
         lang::ResetLanguageState();
         World world;
-        world.host.uiLanguage = c.langId;
-        world.shell.registry["hklm\\software\\microsoft\\inetstp\\majorversion"] = "10";
-        world.fs.AddFile(world.fs.systemFolder + "\\inetsrv\\appcmd.exe", "MZ");
+        world.host.uiLanguage = uiLanguage;
+        world.InstallIis(10);
+        world.fs.AddFile(world.AppPath("chain\\a.crt"), "x");
+        world.ui.onDoEvents = [&] { EXPECT_TRUE(world.ui.shown) << "repainted before it was shown"; };
         ASSERT_TRUE(app::Form_Load(world.main));
+        EXPECT_TRUE(world.main.started);
         EXPECT_TRUE(world.main.m_IsIIS8OrGreater);
-        EXPECT_EQ(world.ui.Text(Id::Main), "Quillbay");
-        EXPECT_EQ(world.ui.Text(Id::cmdImport), c.button) << c.langId;
-        EXPECT_EQ(world.ui.Text(Id::lblSiteList), c.heading) << c.langId;
-        for (Id item : {Id::mnuLanguageEnglish, Id::mnuLanguageSimplifiedChinese, Id::mnuLanguageTraditionalChinese})
-            EXPECT_EQ(world.ui.MenuChecked(item), item == c.checked) << c.langId;
+        // The first paint already carries the chosen language.
+        EXPECT_EQ(world.ui.captionWhenShown, GetLangString("cmdImport_Caption")) << uiLanguage;
+        EXPECT_EQ(lang::GetCurrentLanguage(), language);
+        EXPECT_EQ(world.ui.Text(Id::lblSiteList),
+                  GetLangString("lblSiteList_Caption") + GetLangString("lblSiteList_Caption_Multi"));
+        for (Id item : menus) EXPECT_EQ(world.ui.MenuChecked(item), item == menus[language]) << uiLanguage;
+        EXPECT_EQ(world.ui.C(Id::lstCertificates).items, std::vector<std::string>{"a.crt"});
         EXPECT_FALSE(world.ui.closed);
     }
 }
 
-TEST_F(AppTest, StartUpRunsItsStepsInOrderAndEndsOnTheFillRoutinesStatus) {
-    // No IIS at all: the chain scan's text and the Ready text are overwritten by the site list's.
+TEST_F(App, StartUpWithoutIisEndsOnTheSiteListsStatus) {
     w.fs.AddFile(w.AppPath("chain\\a.crt"), "x");
     ASSERT_TRUE(app::Form_Load(w.main));
-    EXPECT_FALSE(w.main.m_IsIIS8OrGreater);
-    EXPECT_EQ(w.ui.statusHistory,
-              (std::vector<std::string>{"Ready, please select chain(s) to import...",
-                                        "1 certificates found, all selected by default.",
-                                        "IIS not detected, PFX deployment disabled."}));
-    EXPECT_EQ(w.ui.Text(Id::lblSiteList), "IIS Site List (IIS Not Installed)");
-    EXPECT_EQ(w.ui.C(Id::lstCertificates).items, std::vector<std::string>{"a.crt"});
-    EXPECT_FALSE(w.ui.Enabled(Id::mnuToolsSetPort));
-    // The module check still runs (through cmd.exe) and finds nothing.
-    ASSERT_EQ(w.shell.runs.size(), 1u);
-    EXPECT_NE(w.shell.runs[0].commandLine.find("list module \"RewriteModule\""), std::string::npos);
-    EXPECT_FALSE(w.ui.Enabled(Id::chkHttpRedirect));
+    EXPECT_EQ(w.ui.statusHistory, (std::vector<std::string>{GetLangString("lblStatus_Ready"),
+                                                            "1" + GetLangString("lblStatus_CertsFound"),
+                                                            GetLangString("lblStatus_NoIIS")}));
+    EXPECT_EQ(w.ui.Text(Id::lblSiteList), GetLangString("lblSiteList_NoIIS"));
+    EXPECT_EQ(w.ui.C(Id::lstSites).items, std::vector<std::string>{GetLangString("MsgBox_NoIISFound")});
+    for (Id id : {Id::lstSites, Id::cmdDeploy, Id::mnuToolsSetPort, Id::TxtHttpsPort, Id::chkHttpRedirect, Id::lblHttpsPort})
+        EXPECT_FALSE(w.ui.Enabled(id)) << static_cast<int>(id);
+    EXPECT_EQ(w.ui.Text(Id::chkHttpRedirect), GetLangString("chkHttpRedirect_Caption_no_module"));
 }
 
-TEST_F(AppTest, StartUpFailureIsLoggedShownAndClosesTheWindow) {
-    // A file where the chain folder should be: the folder cannot be created.
-    w.fs.AddFile(w.AppPath("chain"), "not a folder");
+TEST_F(App, StartUpFailureIsLoggedShownAndClosesTheWindow) {
+    w.host.uiLanguage = 2052;
+    w.fs.AddFile(w.AppPath("chain"), "a file where the folder should be");
     EXPECT_FALSE(app::Form_Load(w.main));
-    ASSERT_EQ(w.ui.boxes.size(), 1u);
-    EXPECT_EQ(w.ui.boxes[0].text, "An error occurred during form initialization: File already exists");
-    EXPECT_EQ(w.ui.boxes[0].style, 16);
-    EXPECT_EQ(w.ui.boxes[0].title, "Initialization Error");
+    EXPECT_FALSE(w.main.started);
+    const ShownBox& box = OnlyBox();
+    EXPECT_EQ(box.text, GetLangString("MsgBox_InitError") + "File already exists");
+    EXPECT_EQ(box.style, MsgStyle::Critical);
+    EXPECT_EQ(box.title, GetLangString("MsgBox_InitError_Title"));
     EXPECT_TRUE(w.ui.closed);
     EXPECT_NE(w.ErrorLog().find("在过程 'Form_Load' 中发生错误: File already exists (代码: 58)"), std::string::npos);
-    // The site list was never reached.
-    EXPECT_TRUE(w.ui.C(Id::lstSites).items.empty());
 }
 
-TEST_F(AppTest, StartUpFailureInChineseUsesChineseTexts) {
-    w.host.uiLanguage = 2052;
-    w.fs.AddFile(w.AppPath("chain"), "x");
-    EXPECT_FALSE(app::Form_Load(w.main));
-    EXPECT_EQ(w.ui.boxes.at(0).title, "初始化错误");
-    EXPECT_EQ(w.ui.boxes.at(0).text.rfind("窗体加载过程中发生错误: ", 0), 0u);
+TEST_F(App, CommandsAndClicksWaitForStartUp) {
+    lang::InitLanguageFromSystem(1033);
+    for (int i = 0; i < 2; ++i) w.ui.ListAdd(Id::lstSites, "s");
+    w.ui.C(Id::lstSites).selected = {true, false};
+    w.ui.ClickItem(Id::lstSites, 1);
+    app::lstSites_Click(w.main);
+    for (Id id : {Id::mnuFileExit, Id::mnuHelpAbout, Id::cmdImport, Id::mnuLanguageSimplifiedChinese})
+        app::OnCommand(w.main, id);
+    EXPECT_FALSE(w.ui.closed);
+    EXPECT_TRUE(w.ui.boxes.empty());
+    EXPECT_EQ(lang::GetCurrentLanguage(), lang::kEnglish);
+    EXPECT_EQ(w.ui.SelectedIndices(Id::lstSites), (std::vector<int>{0, 1}));  // the click rule did not run either
 }
 
 // --- languages ------------------------------------------------------------------------------
 
-TEST_F(AppTest, ApplyLanguageHeadingFollowsTheIISVersion) {
-    lang::InitLanguageFromSystem(1033);
-    w.main.m_IsIIS8OrGreater = false;
-    app::ApplyLanguage(w.main);
-    EXPECT_EQ(w.ui.Text(Id::lblSiteList), "IIS Site List (Only one):");
-    w.main.m_IsIIS8OrGreater = true;
-    app::ApplyLanguage(w.main);
-    EXPECT_EQ(w.ui.Text(Id::lblSiteList), "IIS Site List (Multi-select enabled):");
-}
-
-TEST_F(AppTest, ApplyLanguageCaptionsEverythingAndTouchesNothingElse) {
-    lang::InitLanguageFromSystem(1033);
-    w.ui.ListAdd(Id::lstSites, "No IIS found in the system.");
+TEST_F(App, LanguageSwitchRecaptionsAndTouchesNothingElse) {
+    Started();
+    w.ui.ListAdd(Id::lstSites, "Default Web Site");
     w.ui.SetEnabled(Id::cmdDeploy, false);
-    w.ui.SetCheckValue(Id::chkHttpRedirect, 0);
+    w.ui.SetCheckValue(Id::chkHttpRedirect, CheckState::Unchecked);
     w.ui.SetText(Id::TxtHttpsPort, "8443");
-    w.ui.SetText(Id::chkHttpRedirect, "Disable due to URLRewrite is not installed");
-    w.ui.SetText(Id::lblStatus, "Import done");
-    app::SetLanguage(w.main, lang::kTraditionalChinese);
-
-    const std::map<Id, std::string> expected = {
-        {Id::Main, "Quillbay"},
-        {Id::cmdDeploy, "2. 部署PFX到選定站點"},
-        {Id::chkHttpRedirect, "部署時強制HTTP跳轉到HTTPS"},
-        {Id::lblHttpsPort, "HTTPS埠號:"},
-        {Id::lblStatus, "已就緒，請選擇要匯入的憑證..."},
-        {Id::lblCertList, "可匯入憑證鏈 (位於 'chain/' 文件夾):"},
-        {Id::mnuFile, "檔案(&F)"},
-        {Id::mnuFileExit, "離開(&X)"},
-        {Id::mnuChain, "憑證鏈(&C)"},
-        {Id::mnuChainManualImport, "手動匯入...(&M)"},
-        {Id::mnuChainViewSystemStore, "查看系統庫(&V)"},
-        {Id::mnuTools, "部署(&D)"},
-        {Id::mnuToolsSetPort, "設定部署埠號(&P)..."},
-        {Id::mnuHelp, "說明(&H)"},
-        {Id::mnuHelpAbout, "關於(&A)..."},
-        {Id::mnuHelpCheckUpdate, "檢查更新(&U)"},
-        {Id::mnuLanguage, "語言(&L)"},
-        {Id::mnuLanguageEnglish, "&English"},
-        {Id::mnuLanguageSimplifiedChinese, "简体中文"},
-        {Id::mnuLanguageTraditionalChinese, "繁體中文"},
-    };
-    for (const auto& [id, text] : expected) EXPECT_EQ(w.ui.Text(id), text) << static_cast<int>(id);
+    app::OnCommand(w.main, Id::mnuLanguageTraditionalChinese);
+    EXPECT_EQ(lang::GetCurrentLanguage(), lang::kTraditionalChinese);
+    for (auto [id, key] : {std::pair{Id::cmdDeploy, "cmdDeploy_Caption"}, {Id::lblStatus, "lblStatus_Ready"},
+                           {Id::mnuHelpCheckUpdate, "mnuHelpCheckUpdate_Caption"}, {Id::mnuFile, "mnuFile_Caption"},
+                           {Id::lblHttpsPort, "lblHttpsPort_Caption"}, {Id::lblCertList, "lblCertList_Caption"}})
+        EXPECT_EQ(w.ui.Text(id), GetLangString(key)) << key;
+    EXPECT_EQ(w.ui.Text(Id::lblSiteList), GetLangString("lblSiteList_Caption") + GetLangString("lblSiteList_Caption_One"));
     EXPECT_TRUE(w.ui.MenuChecked(Id::mnuLanguageTraditionalChinese));
     EXPECT_FALSE(w.ui.MenuChecked(Id::mnuLanguageEnglish));
-    // Lists, enabled states, the check and the port stay as they were.
-    EXPECT_EQ(w.ui.C(Id::lstSites).items, std::vector<std::string>{"No IIS found in the system."});
+    EXPECT_EQ(w.ui.C(Id::lstSites).items, std::vector<std::string>{"Default Web Site"});
     EXPECT_FALSE(w.ui.Enabled(Id::cmdDeploy));
-    EXPECT_EQ(w.ui.CheckValue(Id::chkHttpRedirect), 0);
+    EXPECT_EQ(w.ui.CheckValue(Id::chkHttpRedirect), CheckState::Unchecked);
     EXPECT_EQ(w.ui.Text(Id::TxtHttpsPort), "8443");
 }
 
-TEST_F(AppTest, LanguageMenuCommandsSwitchAndReapply) {
-    lang::InitLanguageFromSystem(1033);
-    app::OnCommand(w.main, Id::mnuLanguageSimplifiedChinese);
-    EXPECT_EQ(lang::GetCurrentLanguage(), lang::kSimplifiedChinese);
-    EXPECT_EQ(w.ui.Text(Id::cmdImport), "1. 导入证书链和PFX");
-    w.ui.SetText(Id::lblStatus, "something");
-    app::OnCommand(w.main, Id::mnuLanguageSimplifiedChinese);  // the current one again
-    EXPECT_EQ(w.ui.Text(Id::lblStatus), "已就绪，请选择要导入的证书...");
-    EXPECT_TRUE(w.ui.MenuChecked(Id::mnuLanguageSimplifiedChinese));
-    app::OnCommand(w.main, Id::mnuLanguageEnglish);
-    EXPECT_EQ(w.ui.Text(Id::cmdImport), "1. Import Chain and PFX");
-    EXPECT_TRUE(w.ui.MenuChecked(Id::mnuLanguageEnglish));
-    EXPECT_FALSE(w.ui.MenuChecked(Id::mnuLanguageSimplifiedChinese));
+// --- the site list --------------------------------------------------------------------------
+
+TEST_F(App, SiteClickRule) {
+    Started();
+    struct Case {
+        bool iis8;
+        std::vector<bool> before;
+        int clicked;  // -1: no caret
+        std::vector<int> after;
+    };
+    const Case cases[] = {
+        {false, {true, false, false}, 1, {1}},     // below IIS 8 only the clicked one stays
+        {false, {false, false, true}, 2, {}},      // clicking the only one deselects it
+        {true, {true, false, false}, 1, {0, 1}},   // IIS 8 selects freely
+        {false, {true, true, false}, -1, {0, 1}},  // no caret: nothing changes
+    };
+    for (const Case& c : cases) {
+        World world;
+        world.main.started = true;
+        world.main.m_IsIIS8OrGreater = c.iis8;
+        for (std::size_t i = 0; i < c.before.size(); ++i) world.ui.ListAdd(Id::lstSites, "s");
+        world.ui.C(Id::lstSites).selected = c.before;
+        if (c.clicked >= 0) world.ui.ClickItem(Id::lstSites, c.clicked);
+        app::lstSites_Click(world.main);
+        EXPECT_EQ(world.ui.SelectedIndices(Id::lstSites), c.after) << c.clicked;
+    }
 }
 
-// --- site list clicks -----------------------------------------------------------------------
+TEST_F(App, SiteListRendersEachOutcome) {
+    Started();
+    AppcmdStage stage(w);
+    stage.sites = {{"A", "http/*:80:a.com"}, {"B", "http/*:80:"}};
+    w.ui.SetEnabled(Id::cmdDeploy, false);
+    app::PopulateSitesList(w.main);
+    EXPECT_EQ(w.ui.C(Id::lstSites).items, (std::vector<std::string>{"A (a.com)", "B"}));
+    EXPECT_EQ(w.ui.SelectedIndices(Id::lstSites), std::vector<int>{0});
+    EXPECT_TRUE(w.ui.Enabled(Id::cmdDeploy));
+    EXPECT_EQ(w.ui.statusHistory, (std::vector<std::string>{GetLangString("MsgBox_LoadingIIS"),
+                                                            GetLangString("lblStatus_IISDetected")}));
+    EXPECT_EQ(w.ui.doEvents, 1);
 
-class SiteClicks : public AppTest {
-protected:
-    void Fill(int n) {
-        for (int i = 0; i < n; ++i) w.ui.ListAdd(Id::lstSites, "site" + std::to_string(i));
+    // Nothing at all from appcmd: the list stays empty and the controls as they were.
+    stage.namesOverride = "";
+    w.ui.SetEnabled(Id::cmdDeploy, false);
+    app::PopulateSitesList(w.main);
+    EXPECT_TRUE(w.ui.C(Id::lstSites).items.empty());
+    EXPECT_FALSE(w.ui.Enabled(Id::cmdDeploy));
+    EXPECT_TRUE(w.ui.Enabled(Id::lstSites));
+
+    // Blank lines only: no site, deployment off.
+    stage.namesOverride = "\r\n \r\n";
+    app::PopulateSitesList(w.main);
+    EXPECT_EQ(w.ui.C(Id::lstSites).items, std::vector<std::string>{GetLangString("MsgBox_NoIISFound")});
+    EXPECT_FALSE(w.ui.Enabled(Id::mnuToolsSetPort));
+}
+
+TEST_F(App, SiteListAndRewriteFailuresAreLoggedAndShownInTheWindow) {
+    lang::InitLanguageFromSystem(1033);
+    struct FailingUi : FakeUi {
+        int adds = 0;
+        void ListAdd(Id list, const std::string& item) override {
+            if (list == Id::lstSites && ++adds == 2) throw Failure(7, "Out of memory");
+            FakeUi::ListAdd(list, item);
+        }
+        void SetEnabled(Id id, bool e) override {
+            if (id == Id::chkHttpRedirect && e) throw Failure(91, "Object variable not set");
+            FakeUi::SetEnabled(id, e);
+        }
+    } ui;
+    app::Main m{ui, w.machine};
+    AppcmdStage stage(w);
+    stage.sites = {{"A", "http/*:80:a.com"}, {"B", "http/*:80:"}};
+    app::PopulateSitesList(m);
+    EXPECT_EQ(ui.C(Id::lstSites).items, (std::vector<std::string>{"A (a.com)", GetLangString("MsgBox_ErrorLoadingSites")}));
+    EXPECT_FALSE(ui.Enabled(Id::lstSites));
+    EXPECT_FALSE(ui.Enabled(Id::cmdDeploy));
+    EXPECT_NE(w.ErrorLog().find("'PopulateSitesList' 中发生错误: Out of memory (代码: 7)"), std::string::npos);
+
+    m.m_RewriteModuleInstalled = true;
+    EXPECT_FALSE(app::CheckRewriteModuleInstalled(m));
+    EXPECT_EQ(ui.CheckValue(Id::chkHttpRedirect), CheckState::Unchecked);
+    EXPECT_NE(w.ErrorLog().find("'CheckRewriteModuleInstalled' 中发生错误: Object variable not set (代码: 91)"),
+              std::string::npos);
+}
+
+// --- import -----------------------------------------------------------------------------------
+
+// Two selected chains, a site, a PFX with its password, and IIS's restart tool.
+struct ImportWorld : World {
+    ImportWorld() {
+        lang::InitLanguageFromSystem(1033);
+        main.started = true;
+        for (const char* name : {"a.crt", "b.cer"}) {
+            ui.ListAdd(Id::lstCertificates, name);
+            ui.ListSetSelected(Id::lstCertificates, ui.ListCount(Id::lstCertificates) - 1, true);
+        }
+        ui.ListAdd(Id::lstSites, "Default Web Site");
+        fs.AddFile(AppPath("fullchain.pfx"), "PFX");
+        fs.AddFile(AppPath("password.txt"), "secret\r\n");
+        fs.AddFile(fs.systemFolder + "\\inetsrv\\iisreset.exe", "MZ");
     }
-    void Click(int i) {
-        w.ui.ClickItem(Id::lstSites, i);
-        app::lstSites_Click(w.main);
+    void FailLinesContaining(const std::string& piece, std::int32_t code) {
+        shell.onRun = [piece, code](const std::string& l) { return l.find(piece) != std::string::npos ? code : 0; };
     }
 };
 
-TEST_F(SiteClicks, BelowIIS8OnlyOneStaysSelected) {
-    Fill(3);
-    w.ui.ListSetSelected(Id::lstSites, 0, true);
-    Click(1);
-    EXPECT_EQ(w.ui.SelectedIndices(Id::lstSites), std::vector<int>{1});
-    Click(2);
-    EXPECT_EQ(w.ui.SelectedIndices(Id::lstSites), std::vector<int>{2});
-    Click(2);  // deselects the only one
-    EXPECT_EQ(w.ui.SelectedIndices(Id::lstSites), std::vector<int>{});
+class ImportClick : public ::testing::Test {
+protected:
+    void SetUp() override { lang::InitLanguageFromSystem(1033); }
+    void TearDown() override { lang::ResetLanguageState(); }
+    const ShownBox& OnlyBox() {
+        EXPECT_EQ(w.ui.boxes.size(), 1u);
+        return w.ui.boxes.at(0);
+    }
+    ImportWorld w;
+};
+
+TEST_F(ImportClick, SuccessReportsTheCountAndTheRestartAndEnablesDeploy) {
+    w.ui.onDoEvents = [&] { EXPECT_FALSE(w.ui.Enabled(Id::cmdImport)); };
+    app::OnCommand(w.main, Id::cmdImport);
+    const std::string restart = GetLangString("MsgBox_Import_RestartNote");
+    const ShownBox& box = OnlyBox();
+    EXPECT_EQ(box.text, GetLangString("MsgBox_Import_CertImportSuccess") + "2" +
+                            GetLangString("MsgBox_Import_CertImportSuccessPFX") + "\r\n" + restart);
+    EXPECT_EQ(box.style, MsgStyle::Information);
+    EXPECT_EQ(w.ui.Text(Id::lblStatus), GetLangString("lblStatus_ImportCompleteDeployReady") + " " + restart);
+    EXPECT_TRUE(w.ui.Enabled(Id::cmdImport));
+    EXPECT_TRUE(w.ui.Enabled(Id::cmdDeploy));
+    // Every status step was painted, the counted chain steps included.
+    const std::vector<std::string>& h = w.ui.statusHistory;
+    EXPECT_EQ(std::vector<std::string>(h.begin(), h.begin() + 3),
+              (std::vector<std::string>{GetLangString("lblStatus_Importing"),
+                                        GetLangString("lblStatus_ImportingCertChain") + "1" +
+                                            GetLangString("lblStatus_ImportingCertChain_Of") + "2",
+                                        GetLangString("lblStatus_ImportingCertChain") + "2" +
+                                            GetLangString("lblStatus_ImportingCertChain_Of") + "2"}));
+    EXPECT_EQ(w.ui.doEvents, static_cast<int>(h.size()) - 1);  // all but the final status
 }
 
-TEST_F(SiteClicks, IIS8SelectsFreely) {
-    w.main.m_IsIIS8OrGreater = true;
-    Fill(3);
-    Click(0);
-    Click(1);
-    Click(2);
-    EXPECT_EQ(w.ui.SelectedIndices(Id::lstSites), (std::vector<int>{0, 1, 2}));
+TEST_F(ImportClick, PartialOutcomesListEveryProblemAndEndOnACompleteSentence) {
+    struct Case {
+        const char* what;
+        std::function<void(ImportWorld&)> arrange;
+        std::vector<std::string> lines;  // after the intro
+        std::string status;
+    };
+    const Case cases[] = {
+        {"a chain failed", [](ImportWorld& t) { t.FailLinesContaining("a.crt", 1); },
+         {"1" + GetLangString("MsgBox_Import_ChainsFailed")}, GetLangString("lblStatus_ImportPartial")},
+        {"no password file", [](ImportWorld& t) { t.fs.files.erase(Lower(t.AppPath("password.txt"))); },
+         {GetLangString("MsgBox_Import_PfxMissing")}, GetLangString("lblStatus_ImportPartial")},
+        {"wrong password", [](ImportWorld& t) { t.FailLinesContaining("-importpfx", -2147024810); },
+         {GetLangString("MsgBox_Import_PfxFailed") + "-2147024810" + GetLangString("MsgBox_Import_PfxFailed_CheckPassword")},
+         GetLangString("lblStatus_ImportPartial")},
+        {"a registry value failed", [](ImportWorld& t) { t.FailLinesContaining("/v UTF8SASL", 1); },
+         {GetLangString("lblStatus_ImportCompleteSecurityFailed")}, GetLangString("lblStatus_ImportCompleteSecurityFailed")},
+    };
+    for (const Case& c : cases) {
+        ImportWorld t;
+        c.arrange(t);
+        app::cmdImport_Click(t.main);
+        std::string text = GetLangString("MsgBox_Import_PartialIntro");
+        for (const std::string& line : c.lines) text += "\r\n" + line;
+        ASSERT_EQ(t.ui.boxes.size(), 1u) << c.what;
+        EXPECT_EQ(t.ui.boxes[0].text, text) << c.what;
+        EXPECT_EQ(t.ui.boxes[0].style, MsgStyle::Exclamation) << c.what;
+        EXPECT_EQ(t.ui.boxes[0].title, GetLangString("MsgBox_Import_PartialCompleteTitle")) << c.what;
+        EXPECT_EQ(t.ui.Text(Id::lblStatus), c.status) << c.what;
+    }
 }
 
-TEST_F(SiteClicks, EmptyListOrNoCaretDoNothing) {
-    app::lstSites_Click(w.main);  // empty
-    Fill(2);
-    w.ui.ListSetSelected(Id::lstSites, 0, true);
-    w.ui.ListSetSelected(Id::lstSites, 1, true);
-    app::lstSites_Click(w.main);  // caret -1
-    EXPECT_EQ(w.ui.SelectedIndices(Id::lstSites), (std::vector<int>{0, 1}));
-}
+TEST_F(ImportClick, NothingSelectedOrUnexpectedFailureAndTheButtonsComeBack) {
+    for (int i = 0; i < 2; ++i) w.ui.ListSetSelected(Id::lstCertificates, i, false);
+    w.ui.SetEnabled(Id::lstSites, false);  // no usable sites: Deploy stays off
+    app::cmdImport_Click(w.main);
+    EXPECT_EQ(OnlyBox().text, GetLangString("MsgBox_Import_SelectCert"));
+    EXPECT_EQ(OnlyBox().title, "Quillbay");
+    EXPECT_TRUE(w.shell.runs.empty());
+    EXPECT_TRUE(w.ui.Enabled(Id::cmdImport));
+    EXPECT_FALSE(w.ui.Enabled(Id::cmdDeploy));
 
-TEST_F(SiteClicks, FailuresAreIgnored) {
-    class FailingUi : public FakeUi {
-    public:
-        void ListSetSelected(Id list, int index, bool s) override {
-            if (index == 0) throw Failure(5, "x");
-            FakeUi::ListSetSelected(list, index, s);
-        }
+    struct FailingUi : FakeUi {
+        bool ListSelected(Id, int) override { throw Failure(5, "Invalid procedure call"); }
     } ui;
-    app::Main m{app::Ports{ui, w.shell, w.fs, w.host, w.clock, w.pkcs12}};
-    for (int i = 0; i < 3; ++i) ui.ListAdd(Id::lstSites, "s");
-    ui.C(Id::lstSites).selected = {true, false, true};
-    ui.ClickItem(Id::lstSites, 1);
-    EXPECT_NO_THROW(app::lstSites_Click(m));
-    EXPECT_EQ(ui.SelectedIndices(Id::lstSites), (std::vector<int>{0, 1}));  // index 2 still cleared
+    app::Main m{ui, w.machine};
+    ui.ListAdd(Id::lstCertificates, "a.crt");
+    app::cmdImport_Click(m);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, GetLangString("MsgBox_Import_UnexpectedError") + "Invalid procedure call");
+    EXPECT_EQ(ui.boxes[0].title, GetLangString("MsgBox_Import_UnexpectedError_Title"));
+    EXPECT_NE(w.ErrorLog().find("'cmdImport_Click' 中发生错误: Invalid procedure call (代码: 5)"), std::string::npos);
+    EXPECT_TRUE(ui.Enabled(Id::cmdImport));
+}
+
+// --- the chain menu -------------------------------------------------------------------------
+
+TEST_F(App, ManualImportAsksCopiesReportsAndRefreshes) {
+    Started();
+    w.fs.AddFile("D:\\x.crt", "X");
+    w.fs.AddFile("D:\\y.der", "Y");
+    w.ui.fileDialogResults = {"D:\\\0x.crt\0y.der"s};
+    app::OnCommand(w.main, Id::mnuChainManualImport);
+    EXPECT_EQ(w.ui.fileDialogCalls.at(0), GetLangString("MsgBox_ManualImport_SelectFile") + "|" +
+                                              GetLangString("MsgBox_ManualImport_FileFilter") + "|" + w.host.appFolder +
+                                              "|" + std::to_string(0x81200));
+    EXPECT_EQ(OnlyBox().text, GetLangString("MsgBox_ManualImport_Complete") + "2" +
+                                  GetLangString("MsgBox_ManualImport_Complete_Certs") + "2" +
+                                  GetLangString("MsgBox_ManualImport_Complete_Files"));
+    EXPECT_EQ(w.ui.C(Id::lstCertificates).items, (std::vector<std::string>{"x.crt", "y.der"}));
+    EXPECT_FALSE(w.ui.busy);
+
+    // Cancelled: nothing happens.
+    app::mnuChainManualImport_Click(w.main);
+    EXPECT_EQ(w.ui.boxes.size(), 1u);
+
+    // A failure: logged under the handler, shown, the pointer restored.
+    w.fs.AddFile("D:\\z.crt", "Z");
+    w.fs.onCopy = [](const std::string&) { throw Failure(70, "Permission denied"); };
+    w.ui.fileDialogResults = {"D:\\z.crt"};
+    app::mnuChainManualImport_Click(w.main);
+    EXPECT_EQ(w.ui.boxes.at(1).text, GetLangString("MsgBox_ManualImport_Error") + "Permission denied");
+    EXPECT_EQ(w.ui.boxes.at(1).style, MsgStyle::Critical);
+    EXPECT_NE(w.ErrorLog().find("'mnuChainManualImport_Click' 中发生错误: Permission denied (代码: 70)"), std::string::npos);
+    EXPECT_FALSE(w.ui.busy);
+}
+
+TEST_F(App, PickedFilesFromTheDialogsResult) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(app::PickedFiles(""), V{});
+    EXPECT_EQ(app::PickedFiles("C:\\a b\\x.crt"), V{"C:\\a b\\x.crt"});
+    EXPECT_EQ(app::PickedFiles("C:\\dir\0a.crt\0b.cer"s), (V{"C:\\dir\\a.crt", "C:\\dir\\b.cer"}));
+    EXPECT_EQ(app::PickedFiles("D:\\\0a.crt"s), V{"D:\\a.crt"});  // a drive root keeps one backslash
+}
+
+TEST_F(App, StoreViewThatCannotOpenTellsTheUser) {
+    Started();
+    w.shell.onRun = [](const std::string&) -> std::int32_t { throw Failure(1155, "No association"); };
+    app::OnCommand(w.main, Id::mnuChainViewSystemStore);
+    EXPECT_EQ(OnlyBox().text, GetLangString("MsgBox_ViewSystemStore_Failed") + "\r\n" +
+                                  GetLangString("MsgBox_ViewSystemStore_AdminNeeded"));
+    EXPECT_EQ(OnlyBox().style, MsgStyle::Critical);
+    EXPECT_NE(w.ErrorLog().find(GetLangString("MsgBox_ViewSystemStore_CantOpen") + "No association (代码: 1155)"),
+              std::string::npos);
+    EXPECT_EQ(w.ui.Text(Id::lblStatus), GetLangString("lblStatus_Ready"));
 }
 
 // --- small commands ---------------------------------------------------------------------------
 
-TEST_F(AppTest, AboutShowsVersionFromTheVersionRecord) {
-    lang::InitLanguageFromSystem(1033);
-    app::OnCommand(w.main, Id::mnuHelpAbout);
-    ASSERT_EQ(w.ui.boxes.size(), 1u);
-    EXPECT_EQ(w.ui.boxes[0].text,
-              "Quillbay\r\n\r\nVersion: 1.0.10\r\nA tool to simplify SSL certificate configuration and deployment on IIS servers.");
-    EXPECT_EQ(w.ui.boxes[0].style, 64);
-    EXPECT_EQ(w.ui.boxes[0].title, "About This Tool");
-
-    lang::SetCurrentLanguage(lang::kSimplifiedChinese);
+TEST_F(App, AboutExitAndSetPort) {
+    Started();
     w.host.ownVersion = {2, 3, 0, 45};
-    app::mnuHelpAbout_Click(w.main);
-    EXPECT_EQ(w.ui.boxes[1].text, "Quillbay\r\n\r\n版本: 2.3.45\r\n一个简化IIS服务器上SSL证书配置部署的工具。");
-    EXPECT_EQ(w.ui.boxes[1].title, "关于本工具");
-}
+    app::OnCommand(w.main, Id::mnuHelpAbout);
+    EXPECT_EQ(OnlyBox().text, "Quillbay\r\n\r\n" + GetLangString("MsgBox_About_Version") + "2.3.45\r\n" +
+                                  GetLangString("MsgBox_About_Description"));
+    EXPECT_EQ(OnlyBox().style, MsgStyle::Information);
 
-TEST_F(AppTest, ExitClosesTheWindow) {
+    w.ui.inputAnswers = {std::string(" 8443 "), std::string("1.5"), std::nullopt, std::string("")};
+    for (int i = 0; i < 4; ++i) app::OnCommand(w.main, Id::mnuToolsSetPort);
+    EXPECT_EQ(w.ui.inputPrompts.at(0), GetLangString("MsgBox_SetPort_InputPrompt") + "|" +
+                                           GetLangString("MsgBox_SetPort_InputTitle") + "|443");
+    EXPECT_EQ(w.ui.inputPrompts.at(1).substr(w.ui.inputPrompts[1].rfind('|')), "|8443");
+    EXPECT_EQ(w.ui.Text(Id::TxtHttpsPort), "8443");
+    ASSERT_EQ(w.ui.boxes.size(), 3u);  // cancel and an emptied field show nothing
+    EXPECT_EQ(w.ui.boxes[1].text, GetLangString("MsgBox_SetPort_UpdateSuccess") + "8443");
+    EXPECT_EQ(w.ui.boxes[2].text, GetLangString("MsgBox_SetPort_InvalidPort"));
+    EXPECT_EQ(w.ui.boxes[2].style, MsgStyle::Critical);
+
     app::OnCommand(w.main, Id::mnuFileExit);
     EXPECT_TRUE(w.ui.closed);
-    EXPECT_TRUE(w.ui.boxes.empty());
 }
 
-TEST(ParsePort, AcceptsWholeNumbersInRangeInCanonicalForm) {
-    using app::ParsePort;
-    EXPECT_EQ(ParsePort("443"), "443");
-    EXPECT_EQ(ParsePort(" 443 "), "443");
-    EXPECT_EQ(ParsePort("\t8443"), "8443");
-    EXPECT_EQ(ParsePort("+1"), "1");
-    EXPECT_EQ(ParsePort("65535"), "65535");
-    EXPECT_EQ(ParsePort("00443"), "443");
-    for (const char* bad : {"0", "65536", "-1", "1.5", "0.5", "abc", "4 43", "++1", "+", " ", "1e3", "0x1BB",
-                            "99999999999999999999", "443x", "１２３"})
-        EXPECT_EQ(ParsePort(bad), std::nullopt) << bad;
+TEST(ParsePort, WholeNumbersInRangeInCanonicalForm) {
+    for (auto [in, out] : {std::pair{"443", "443"}, {" 443 ", "443"}, {"\t8443", "8443"}, {"+1", "1"},
+                           {"65535", "65535"}, {"00443", "443"}})
+        EXPECT_EQ(app::ParsePort(in), out) << in;
+    for (const char* bad : {"0", "65536", "-1", "1.5", "abc", "4 43", "++1", "+", " ", "0x1BB", "99999999999999999999",
+                            "１２３"})
+        EXPECT_EQ(app::ParsePort(bad), std::nullopt) << bad;
 }
 
-TEST_F(AppTest, SetPortValidInvalidAndCancel) {
-    lang::InitLanguageFromSystem(1033);
-    w.ui.inputAnswers = {std::string(" 8443 ")};
-    app::OnCommand(w.main, Id::mnuToolsSetPort);
-    EXPECT_EQ(w.ui.inputPrompts.at(0), "Enter new HTTPS deployment port (1-65535):|Set Port|443");
-    EXPECT_EQ(w.ui.Text(Id::TxtHttpsPort), "8443");
-    ASSERT_EQ(w.ui.boxes.size(), 1u);
-    EXPECT_EQ(w.ui.boxes[0].text, "Deployment port updated to: 8443");
-    EXPECT_EQ(w.ui.boxes[0].style, 64);
-    EXPECT_EQ(w.ui.boxes[0].title, "Setting Success");
-
-    w.ui.inputAnswers = {std::string("1.5")};
-    app::mnuToolsSetPort_Click(w.main);
-    EXPECT_EQ(w.ui.inputPrompts.at(1), "Enter new HTTPS deployment port (1-65535):|Set Port|8443");
-    EXPECT_EQ(w.ui.Text(Id::TxtHttpsPort), "8443");
-    EXPECT_EQ(w.ui.boxes[1].text, "Invalid port number! Please enter a number between 1 and 65535.");
-    EXPECT_EQ(w.ui.boxes[1].style, 16);
-    EXPECT_EQ(w.ui.boxes[1].title, "Input Error");
-
-    // Cancel and an emptied field change nothing and show nothing.
-    w.ui.inputAnswers = {std::nullopt, std::string("")};
-    app::mnuToolsSetPort_Click(w.main);
-    app::mnuToolsSetPort_Click(w.main);
-    EXPECT_EQ(w.ui.boxes.size(), 2u);
-    EXPECT_EQ(w.ui.Text(Id::TxtHttpsPort), "8443");
-}
-
-TEST_F(AppTest, UnexpectedFailureOfACommandIsReportedNotCrashing) {
-    lang::InitLanguageFromSystem(1033);
-    class FailingUi : public FakeUi {
-    public:
+TEST_F(App, AFailureNoHandlerCaughtIsLoggedAndShown) {
+    Started();
+    struct FailingUi : FakeUi {
         std::optional<std::string> InputBox(const std::string&, const std::string&, const std::string&) override {
             throw Failure(1400, "Invalid window handle.");
         }
     } ui;
-    app::Main m{app::Ports{ui, w.shell, w.fs, w.host, w.clock, w.pkcs12}};
+    app::Main m{ui, w.machine};
+    m.started = true;
     EXPECT_NO_THROW(app::OnCommand(m, Id::mnuToolsSetPort));
     ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].style, 16);
-    EXPECT_NE(w.ErrorLog().find("Invalid window handle. (代码: 1400)"), std::string::npos);
+    EXPECT_EQ(ui.boxes[0].text, "Invalid window handle.");
+    EXPECT_EQ(ui.boxes[0].style, MsgStyle::Critical);
+    EXPECT_NE(w.ErrorLog().find("'OnCommand' 中发生错误: Invalid window handle. (代码: 1400)"), std::string::npos);
 }
 
 }  // namespace

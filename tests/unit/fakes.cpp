@@ -68,23 +68,21 @@ std::vector<FileEntry> FakeFileSystem::ListFiles(const std::string& folder) {
     return out;
 }
 
-std::string FakeFileSystem::GetSpecialFolder(int which) {
-    if (which == 1) return systemFolder;
-    if (which == 2) return tempFolder;
+std::string FakeFileSystem::GetSpecialFolder(SpecialFolder which) {
+    if (which == SpecialFolder::System) return systemFolder;
+    if (which == SpecialFolder::Temporary) return tempFolder;
     throw Failure(5, "Invalid procedure call or argument");
 }
 
 std::string FakeFileSystem::GetTempName() { return "rad" + std::to_string(++tempCounter) + ".tmp"; }
 
 std::string FakeFileSystem::ReadAllText(const std::string& path) {
-    if (onRead) onRead(path);
     auto c = Content(path);
     if (!c) throw NotFound(path);
     return decodeAnsi ? decodeAnsi(*c) : *c;
 }
 
 std::string FakeFileSystem::ReadBytes(const std::string& path) {
-    if (onRead) onRead(path);
     auto c = Content(path);
     if (!c) throw NotFound(path);
     return *c;
@@ -114,12 +112,17 @@ void FakeFileSystem::Delete(const std::string& path) {
     if (!FileExists(path)) throw NotFound(path);
     files.erase(Lower(path));
     names.erase(Lower(path));
-    deleted.push_back(path);
 }
 
-std::int32_t FakeShell::Run(const std::string& commandLine, int windowStyle, bool wait) {
-    runs.push_back({commandLine, windowStyle, wait});
+std::int32_t FakeShell::Run(const std::string& commandLine, WindowStyle style, bool wait) {
+    runs.push_back({commandLine, style, wait});
     return onRun ? onRun(commandLine) : 0;
+}
+
+std::vector<std::string> FakeShell::Lines() const {
+    std::vector<std::string> lines;
+    for (const RunCall& r : runs) lines.push_back(r.commandLine);
+    return lines;
 }
 
 std::string FakeShell::RegRead(const std::string& valuePath) {
@@ -140,11 +143,6 @@ std::string FakeHost::FileProductVersion(const std::string& path) {
     return it == productVersions.end() ? std::string() : it->second;
 }
 
-std::vector<PfxCertificate> FakePkcs12::Open(const std::string& bytes, const std::string& password) {
-    if (!onOpen) throw Failure(-2147024810, "The specified network password is not correct.");
-    return onOpen(bytes, password);
-}
-
 FakeUi::FakeUi() {
     using app::Id;
     for (Id id : {Id::Main, Id::lstCertificates, Id::lblCertList, Id::cmdImport, Id::lblStatus, Id::lstSites,
@@ -154,7 +152,7 @@ FakeUi::FakeUi() {
                   Id::mnuHelpAbout, Id::mnuHelpCheckUpdate, Id::mnuFile, Id::mnuChain, Id::mnuTools,
                   Id::mnuLanguage, Id::mnuHelp})
         controls[id] = FakeControl{};
-    controls[Id::chkHttpRedirect].check = 1;
+    controls[Id::chkHttpRedirect].check = app::CheckState::Checked;
     controls[Id::TxtHttpsPort].text = "443";
 }
 
@@ -176,9 +174,6 @@ void FakeUi::SetText(app::Id id, const std::string& text) {
     C(id).text = text;
     if (id == app::Id::lblStatus) statusHistory.push_back(text);
 }
-std::string FakeUi::Text(app::Id id) { return C(id).text; }
-void FakeUi::SetEnabled(app::Id id, bool enabled) { C(id).enabled = enabled; }
-bool FakeUi::Enabled(app::Id id) { return C(id).enabled; }
 void FakeUi::ListClear(app::Id list) {
     auto& c = C(list);
     c.items.clear();
@@ -190,26 +185,16 @@ void FakeUi::ListAdd(app::Id list, const std::string& item) {
     c.items.push_back(item);
     c.selected.push_back(false);
 }
-int FakeUi::ListCount(app::Id list) { return static_cast<int>(C(list).items.size()); }
-std::string FakeUi::ListItem(app::Id list, int index) { return C(list).items.at(static_cast<std::size_t>(index)); }
-bool FakeUi::ListSelected(app::Id list, int index) { return C(list).selected.at(static_cast<std::size_t>(index)); }
-void FakeUi::ListSetSelected(app::Id list, int index, bool selected) {
-    C(list).selected.at(static_cast<std::size_t>(index)) = selected;
-}
-int FakeUi::ListIndex(app::Id list) { return C(list).caret; }
-int FakeUi::CheckValue(app::Id box) { return C(box).check; }
-void FakeUi::SetCheckValue(app::Id box, int value) { C(box).check = value; }
-void FakeUi::SetMenuChecked(app::Id item, bool checked) { C(item).menuChecked = checked; }
-bool FakeUi::MenuChecked(app::Id item) { return C(item).menuChecked; }
 
-int FakeUi::ShowMessage(const std::string& text, int style, const std::string& title) {
+app::MsgAnswer FakeUi::ShowMessage(const std::string& text, app::MsgStyle style, const std::string& title) {
     boxes.push_back({text, style, title});
-    if (!boxAnswers.empty()) {
-        int a = boxAnswers.front();
-        boxAnswers.erase(boxAnswers.begin());
-        return a;
-    }
-    return (style == app::kYesNoExclamation || style == app::kYesNoInformation) ? app::kYes : app::kOk;
+    return (style == app::MsgStyle::YesNoExclamation || style == app::MsgStyle::YesNoInformation) ? app::MsgAnswer::Yes
+                                                                                                 : app::MsgAnswer::Ok;
+}
+
+void FakeUi::Show() {
+    shown = true;
+    captionWhenShown = C(app::Id::cmdImport).text;
 }
 
 std::optional<std::string> FakeUi::InputBox(const std::string& prompt, const std::string& title,
@@ -284,13 +269,64 @@ std::vector<std::string> ParseCommandLine(const std::string& line) {
     return args;
 }
 
-std::string World::ErrorLog() const {
+std::string FakeMachine::ErrorLog() const {
     auto c = fs.Content(host.appFolder + "\\log-error.txt");
     return c ? *c : std::string();
 }
-std::string World::InfoLog() const {
+std::string FakeMachine::InfoLog() const {
     auto c = fs.Content(host.appFolder + "\\log.txt");
     return c ? *c : std::string();
+}
+
+void FakeMachine::InstallIis(int major) {
+    fs.AddFile(fs.systemFolder + "\\inetsrv\\appcmd.exe", "MZ");
+    if (major > 0) shell.registry["hklm\\software\\microsoft\\inetstp\\majorversion"] = std::to_string(major);
+}
+
+void RecordedProgress::Report(const ProgressStep& step) {
+    std::string s(step.statusKey);
+    if (step.done >= 0) s += " " + std::to_string(step.done) + "/" + std::to_string(step.total);
+    steps.push_back(s);
+}
+
+}  // namespace quillbay::testing
+
+#include <gtest/gtest.h>
+
+namespace quillbay::testing {
+
+AppcmdStage::AppcmdStage(FakeMachine& machine) : w(machine) {
+    w.fs.AddFile(w.fs.systemFolder + "\\inetsrv\\appcmd.exe", "MZ");
+    w.shell.onRun = [this](const std::string& line) { return Answer(line); };
+}
+
+std::int32_t AppcmdStage::Answer(const std::string& line) {
+    const std::string prefix = "cmd.exe /c ";
+    EXPECT_EQ(line.rfind(prefix, 0), 0u) << line;
+    const auto redirect = line.rfind(" > \"");
+    const std::string command = line.substr(prefix.size(), redirect - prefix.size());
+    const std::string capture = line.substr(redirect + 4, line.size() - redirect - 5);
+    commands.push_back(command);
+    const std::string appcmd = w.fs.systemFolder + "\\inetsrv\\appcmd.exe";
+    std::string out;
+    bool known = true;
+    if (command == appcmd + " list site /text:name") {
+        if (namesOverride) out = *namesOverride;
+        else
+            for (auto& [name, b] : sites) out += name + "\r\n";
+    } else if (command == "%windir%\\system32\\inetsrv\\appcmd.exe list module \"RewriteModule\"") {
+        out = moduleOutput;
+    } else {
+        known = false;
+        for (auto& [name, b] : sites)
+            if (command == appcmd + " list site \"" + name + "\" /text:bindings") {
+                out = b + "\r\n";
+                known = true;
+            }
+    }
+    if (!known) ADD_FAILURE() << "unexpected command: " << command;
+    w.fs.AddFile(capture, out);
+    return 0;
 }
 
 }  // namespace quillbay::testing

@@ -1,5 +1,5 @@
 #pragma once
-// In-memory stand-ins for the ports, shared by the unit tests.
+// In-memory stand-ins for the ports and the window, shared by the unit tests.
 #include <functional>
 #include <map>
 #include <optional>
@@ -9,7 +9,7 @@
 
 #include "app/main.h"
 #include "app/ui.h"
-#include "support/ports.h"
+#include "support/machine.h"
 
 namespace quillbay::testing {
 
@@ -25,9 +25,7 @@ public:
     std::string systemFolder = "C:\\windows\\system32";
     std::string tempFolder = "C:\\Users\\admin\\Temp Files";
     int tempCounter = 0;
-    std::vector<std::string> deleted;
     std::function<void(const std::string&)> onCopy;  // may throw to simulate failure
-    std::function<void(const std::string&)> onRead;  // ReadAllText/ReadBytes; may throw
     // ReadAllText's code page conversion (stored bytes to UTF-8); bytes unchanged when unset.
     std::function<std::string(const std::string&)> decodeAnsi;
 
@@ -39,7 +37,7 @@ public:
     bool FolderExists(const std::string& path) override;
     void CreateFolder(const std::string& path) override;
     std::vector<FileEntry> ListFiles(const std::string& folder) override;
-    std::string GetSpecialFolder(int which) override;
+    std::string GetSpecialFolder(SpecialFolder which) override;
     std::string GetTempName() override;
     std::string ReadAllText(const std::string& path) override;
     std::string ReadBytes(const std::string& path) override;
@@ -54,7 +52,7 @@ private:
 
 struct RunCall {
     std::string commandLine;
-    int windowStyle;
+    WindowStyle style;
     bool wait;
 };
 
@@ -65,29 +63,28 @@ public:
     // Decides each run: returns the exit code, may throw Failure, may write files.
     std::function<std::int32_t(const std::string&)> onRun;
 
-    std::int32_t Run(const std::string& commandLine, int windowStyle, bool wait) override;
+    std::int32_t Run(const std::string& commandLine, WindowStyle style, bool wait) override;
     std::string RegRead(const std::string& valuePath) override;
+    std::vector<std::string> Lines() const;
 };
 
 class FakeClock : public Clock {
 public:
     LocalTime now{2026, 12, 6, 9, 5, 7};
-    std::string text = "2026/12/6 9:05:07";
     LocalTime Now() override { return now; }
-    std::string TimestampText() override { return text; }
+    std::string TimestampText() override { return "2026/12/6 9:05:07"; }
 };
 
 class FakeHost : public Host {
 public:
     std::string appFolder = "C:\\Tools\\Quillbay";
-    std::string exeBaseName = "Quillbay";
     std::uint16_t uiLanguage = 1033;
     std::map<std::string, std::string> env{{"windir", "C:\\windows"}};
     std::map<std::string, std::string> productVersions;  // lower-cased path -> version
     std::vector<int> ownVersion{1, 0, 0, 10};
 
     std::string AppFolder() override { return appFolder; }
-    std::string ExeBaseName() override { return exeBaseName; }
+    std::string ExeBaseName() override { return "Quillbay"; }
     std::uint16_t UserUILanguage() override { return uiLanguage; }
     std::optional<std::string> GetEnv(const std::string& name) override;
     std::string FileProductVersion(const std::string& path) override;
@@ -96,14 +93,15 @@ public:
 
 class FakePkcs12 : public Pkcs12 {
 public:
-    std::function<std::vector<PfxCertificate>(const std::string&, const std::string&)> onOpen;
-    std::vector<PfxCertificate> Open(const std::string& bytes, const std::string& password) override;
+    std::vector<PfxCertificate> Open(const std::string&, const std::string&) override {
+        throw Failure(-2147024810, "The specified network password is not correct.");
+    }
 };
 
 struct FakeControl {
     std::string text;
     bool enabled = true;
-    int check = 0;
+    app::CheckState check = app::CheckState::Unchecked;
     bool menuChecked = false;
     std::vector<std::string> items;
     std::vector<bool> selected;
@@ -112,7 +110,7 @@ struct FakeControl {
 
 struct ShownBox {
     std::string text;
-    int style;
+    app::MsgStyle style;
     std::string title;
 };
 
@@ -121,13 +119,14 @@ public:
     FakeUi();
     std::map<app::Id, FakeControl> controls;
     std::vector<ShownBox> boxes;
-    std::vector<int> boxAnswers;  // answers given in order; default kOk / kYes
     std::vector<std::string> statusHistory;  // every text written to lblStatus
     std::vector<std::optional<std::string>> inputAnswers;
-    std::vector<std::string> inputPrompts;
+    std::vector<std::string> inputPrompts;  // prompt|title|default
     std::vector<std::string> fileDialogResults;
     std::vector<std::string> fileDialogCalls;  // title|filter|folder|flags
     int doEvents = 0;
+    bool shown = false;
+    std::string captionWhenShown;  // the import button's caption at Show()
     bool busy = false;
     bool closed = false;
     std::function<void()> onDoEvents;
@@ -138,25 +137,28 @@ public:
     void ClickItem(app::Id list, int index);
 
     void SetText(app::Id id, const std::string& text) override;
-    std::string Text(app::Id id) override;
-    void SetEnabled(app::Id id, bool enabled) override;
-    bool Enabled(app::Id id) override;
+    std::string Text(app::Id id) override { return C(id).text; }
+    void SetEnabled(app::Id id, bool enabled) override { C(id).enabled = enabled; }
+    bool Enabled(app::Id id) override { return C(id).enabled; }
     void ListClear(app::Id list) override;
     void ListAdd(app::Id list, const std::string& item) override;
-    int ListCount(app::Id list) override;
-    std::string ListItem(app::Id list, int index) override;
-    bool ListSelected(app::Id list, int index) override;
-    void ListSetSelected(app::Id list, int index, bool selected) override;
-    int ListIndex(app::Id list) override;
-    int CheckValue(app::Id box) override;
-    void SetCheckValue(app::Id box, int value) override;
-    void SetMenuChecked(app::Id item, bool checked) override;
-    bool MenuChecked(app::Id item) override;
-    int ShowMessage(const std::string& text, int style, const std::string& title) override;
+    int ListCount(app::Id list) override { return static_cast<int>(C(list).items.size()); }
+    std::string ListItem(app::Id list, int index) override { return C(list).items.at(static_cast<std::size_t>(index)); }
+    bool ListSelected(app::Id list, int index) override { return C(list).selected.at(static_cast<std::size_t>(index)); }
+    void ListSetSelected(app::Id list, int index, bool selected) override {
+        C(list).selected.at(static_cast<std::size_t>(index)) = selected;
+    }
+    int ListIndex(app::Id list) override { return C(list).caret; }
+    app::CheckState CheckValue(app::Id box) override { return C(box).check; }
+    void SetCheckValue(app::Id box, app::CheckState value) override { C(box).check = value; }
+    void SetMenuChecked(app::Id item, bool checked) override { C(item).menuChecked = checked; }
+    bool MenuChecked(app::Id item) override { return C(item).menuChecked; }
+    app::MsgAnswer ShowMessage(const std::string& text, app::MsgStyle style, const std::string& title) override;
     std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
                                         const std::string& defaultText) override;
     std::string OpenFileDialog(const std::string& title, const std::string& filter,
                                const std::string& initialFolder, unsigned flags) override;
+    void Show() override;
     void SetBusyCursor(bool b) override { busy = b; }
     void DoEvents() override;
     void Close() override { closed = true; }
@@ -165,24 +167,55 @@ public:
 // A command line split into arguments the way CommandLineToArgvW and the C runtime do it.
 std::vector<std::string> ParseCommandLine(const std::string& commandLine);
 
-// Everything a handler needs, wired together.
-struct World {
-    World() {
+// A machine of fakes, for the work's tests.
+struct FakeMachine {
+    FakeMachine() {
         fs.AddFolder(host.appFolder);
         fs.AddFolder(fs.tempFolder);
         fs.AddFolder(fs.systemFolder);
     }
-    FakeUi ui;
     FakeShell shell;
     FakeFileSystem fs;
     FakeHost host;
     FakeClock clock;
     FakePkcs12 pkcs12;
-    app::Main main{app::Ports{ui, shell, fs, host, clock, pkcs12}};
+    Machine machine{shell, fs, host, clock, pkcs12};
 
     std::string AppPath(const std::string& name) const { return host.appFolder + "\\" + name; }
     std::string ErrorLog() const;
     std::string InfoLog() const;
+    // Makes IIS present: appcmd.exe in inetsrv and, when major > 0, its registry version.
+    void InstallIis(int major);
+};
+
+// The window on top of it, for the handlers' tests.
+struct World : FakeMachine {
+    FakeUi ui;
+    app::Main main{ui, machine};
+};
+
+// Records each progress step as its key, with "done/total" for counted steps.
+class RecordedProgress : public Progress {
+public:
+    std::vector<std::string> steps;
+    void Report(const ProgressStep& step) override;
+};
+
+}  // namespace quillbay::testing
+
+namespace quillbay::testing {
+
+// Plays appcmd behind the fake shell: answers the discovery commands through the capture
+// file, and fails the test on any other command line.
+struct AppcmdStage {
+    FakeMachine& w;
+    std::vector<std::pair<std::string, std::string>> sites;  // name, bindings
+    std::string moduleOutput = "MODULE \"RewriteModule\" ( type:, preCondition: )\r\n";
+    std::optional<std::string> namesOverride;
+    std::vector<std::string> commands;
+
+    explicit AppcmdStage(FakeMachine& machine);
+    std::int32_t Answer(const std::string& line);
 };
 
 }  // namespace quillbay::testing

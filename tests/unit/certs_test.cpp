@@ -1,0 +1,296 @@
+// The work on certificates: chain files, the import, the TLS hardening, manual import and
+// the store view. Asserts on what the work returns and on the command lines it runs.
+#include <gtest/gtest.h>
+
+#include "certs/chain_files.h"
+#include "certs/import.h"
+#include "certs/store_view.h"
+#include "fakes.h"
+
+using namespace quillbay;
+using namespace quillbay::testing;
+using namespace std::string_literals;
+
+namespace {
+
+const std::string kBase = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\SecurityProviders";
+const std::string kBackup = "C:\\Tools\\Quillbay\\backup\\SecurityProviders-20261206090507";
+
+std::string Dword(const std::string& key, const std::string& name, const std::string& data) {
+    return "reg add \"" + kBase + key + "\" /v " + name + " /t REG_DWORD /d " + data + " /f";
+}
+
+// The 56 expected lines, built group by group (not from the code's table).
+std::vector<std::string> ExpectedRegLines() {
+    const std::string on = "0xffffffff";
+    std::vector<std::string> v;
+    v.push_back("reg add \"" + kBase + "\" /v SecurityProviders /t REG_SZ /d \"credssp.dll\" /f");
+    v.push_back(Dword("\\SCHANNEL", "EventLogging", "1"));
+    const std::pair<const char*, bool> ciphers[] = {
+        {"AES 128/128", true},  {"AES 256/256", true}, {"DES 56/56", false},  {"NULL", false},
+        {"RC2 128/128", false}, {"RC2 40/128", false}, {"RC2 56/128", false}, {"RC4 128/128", false},
+        {"RC4 40/128", false},  {"RC4 56/128", false}, {"RC4 64/128", false}, {"Triple DES 168", true}};
+    for (auto [name, enabled] : ciphers)
+        v.push_back(Dword("\\SCHANNEL\\Ciphers\\" + std::string(name), "Enabled", enabled ? on : "0"));
+    for (const char* hash : {"MD5", "SHA", "SHA256", "SHA384", "SHA512"})
+        v.push_back(Dword("\\SCHANNEL\\Hashes\\" + std::string(hash), "Enabled", on));
+    const std::string kx = "\\SCHANNEL\\KeyExchangeAlgorithms\\";
+    v.push_back(Dword(kx + "Diffie-Hellman", "Enabled", on));
+    // 2048 bits: reg.exe reads the digits without their prefix as decimal 800.
+    v.push_back(Dword(kx + "Diffie-Hellman", "ServerMinKeyBitLength", "0x00000800"));
+    v.push_back(Dword(kx + "ECDH", "Enabled", on));
+    v.push_back(Dword(kx + "PKCS", "Enabled", on));
+    const std::pair<const char*, bool> protocols[] = {{"Multi-Protocol Unified Hello", false},
+                                                      {"PCT 1.0", false}, {"SSL 2.0", false}, {"SSL 3.0", false},
+                                                      {"TLS 1.0", true},  {"TLS 1.1", true},  {"TLS 1.2", true}};
+    for (auto [name, enabled] : protocols)
+        for (const char* side : {"Client", "Server"}) {
+            const std::string key = "\\SCHANNEL\\Protocols\\" + std::string(name) + "\\" + side;
+            v.push_back(Dword(key, "Enabled", enabled ? on : "0"));
+            v.push_back(Dword(key, "DisabledByDefault", enabled ? "0" : "1"));
+        }
+    for (auto [name, data] : {std::pair{"Debuglevel", "0"}, {"Negotiate", "0"}, {"UTF8HTTP", "1"}, {"UTF8SASL", "1"}})
+        v.push_back(Dword("\\WDigest", name, data));
+    v.push_back("reg add \"" + kBase + "\\WDigest\" /v DigestEncryptionAlgorithms /t REG_SZ /d \"3des,rc4\" /f");
+    return v;
+}
+
+std::string ExportLine(const std::string& target) {
+    return "reg export \"" + kBase + "\" \"" + target + "\" /y";
+}
+
+std::string AddStore(const std::string& path) { return "certutil.exe -addstore -f \"CA\" \"" + path + "\""; }
+
+using certs::SecurityOutcome;
+
+// A machine with IIS's restart tool, recording the work's progress.
+struct Bed : FakeMachine {
+    Bed() { fs.AddFile(fs.systemFolder + "\\inetsrv\\iisreset.exe", "MZ"); }
+    SecurityOutcome Harden() { return certs::ApplySecurityConfiguration(machine, progress); }
+    RecordedProgress progress;
+};
+
+// Everything an import needs: a PFX and a password no interpreter may see.
+struct ImportBed : Bed {
+    ImportBed() {
+        fs.AddFile(AppPath("fullchain.pfx"), "PFX");
+        fs.AddFile(AppPath("password.txt"), "P@ss \"w0rd\" %x%\r\n");
+    }
+    certs::ImportOutcome Import(const std::vector<std::string>& chains = {"a.crt", "b.cer"}) {
+        return certs::ImportCertificates(machine, chains, progress);
+    }
+};
+
+class Certs : public ::testing::Test, public Bed {};
+class Import : public ::testing::Test, public ImportBed {};
+
+TEST_F(Certs, HardeningBacksUpWritesThe56ValuesHiddenAndWaitedThenRestartsIis) {
+    const SecurityOutcome outcome = Harden();
+    std::vector<std::string> expected = {ExportLine(kBackup + ".reg")};
+    for (const auto& l : ExpectedRegLines()) expected.push_back(l);
+    expected.push_back("iisreset");
+    EXPECT_EQ(shell.Lines(), expected);
+    for (const RunCall& r : shell.runs) EXPECT_TRUE(r.style == WindowStyle::Hidden && r.wait) << r.commandLine;
+    EXPECT_TRUE(outcome.ok);
+    EXPECT_EQ(outcome.valuesWritten, 56);
+    EXPECT_EQ(outcome.backupPath, kBackup + ".reg");
+    EXPECT_TRUE(outcome.iisRestarted);
+    EXPECT_EQ(progress.steps,
+              (std::vector<std::string>{"MsgBox_ApplyingSecurityProtocol", "MsgBox_ConfiguringSCHANNEL",
+                                        "MsgBox_ConfiguringCipher", "MsgBox_ConfiguringHash",
+                                        "MsgBox_ConfiguringKeyExchange", "MsgBox_ConfiguringSecurityProtocols",
+                                        "MsgBox_ConfiguringWDigest", "MsgBox_RefreshingIIS"}));
+    EXPECT_EQ(ErrorLog(), "");
+}
+
+TEST_F(Certs, HardeningFailures) {
+    struct Case {
+        const char* what;
+        std::function<void(Bed&)> arrange;
+        bool ok;
+        int written;
+        bool restarted;
+    };
+    const std::string row10 = ExpectedRegLines()[9];
+    const Case cases[] = {
+        {"row 10 fails: the rest is still written and IIS restarted",
+         [&](Bed& t) { t.shell.onRun = [&](const std::string& l) { return l == row10 ? 1 : 0; }; }, false, 55, true},
+        {"iisreset's exit code does not count",
+         [](Bed& t) { t.shell.onRun = [](const std::string& l) { return l == "iisreset" ? 5 : 0; }; }, true, 56, true},
+        {"without iisreset.exe no restart",
+         [](Bed& t) { t.fs.files.erase(Lower(t.fs.systemFolder + "\\inetsrv\\iisreset.exe")); }, true, 56, false},
+        {"a tool that cannot start ends it at once",
+         [](Bed& t) {
+             t.shell.onRun = [n = 0](const std::string& l) mutable -> std::int32_t {
+                 if (l.rfind("reg add", 0) == 0 && ++n == 3) throw Failure(2, "not found");
+                 return 0;
+             };
+         },
+         false, 2, false},
+        {"a failed backup is logged and the hardening goes on",
+         [](Bed& t) { t.shell.onRun = [](const std::string& l) { return l.rfind("reg export", 0) == 0 ? 1 : 0; }; },
+         true, 56, true},
+        {"a backup folder that cannot be made skips the backup only",
+         [](Bed& t) { t.fs.readOnlyFolders.insert(t.host.appFolder); }, true, 56, true},
+    };
+    for (const Case& c : cases) {
+        Bed t;
+        c.arrange(t);
+        const SecurityOutcome outcome = t.Harden();
+        EXPECT_EQ(outcome.ok, c.ok) << c.what;
+        EXPECT_EQ(outcome.valuesWritten, c.written) << c.what;
+        EXPECT_EQ(outcome.iisRestarted, c.restarted) << c.what;
+    }
+}
+
+TEST_F(Certs, BackupNeverOverwritesAnEarlierOneAndFailuresAreLogged) {
+    fs.AddFile(kBackup + ".reg", "earlier");
+    fs.AddFile(kBackup + "-2.reg", "earlier");
+    shell.onRun = [](const std::string& l) { return l.rfind("reg export", 0) == 0 ? 1 : 0; };
+    EXPECT_EQ(Harden().backupPath, "");
+    EXPECT_EQ(shell.runs.front().commandLine, ExportLine(kBackup + "-3.reg"));
+    EXPECT_NE(ErrorLog().find("'ApplySecurityConfiguration' 中发生错误: Backup of the SecurityProviders key failed: " +
+                              ExportLine(kBackup + "-3.reg") + " (代码: 1)"),
+              std::string::npos);
+}
+
+TEST_F(Import, ChainsThenPfxThenHardeningAllJudgedByExitCode) {
+    const certs::ImportOutcome outcome = ImportBed::Import();
+    const std::vector<std::string> lines = shell.Lines();
+    ASSERT_EQ(lines.size(), 3u + 1 + 56 + 1);
+    EXPECT_EQ(lines[0], AddStore(AppPath("chain\\a.crt")));
+    EXPECT_EQ(lines[1], AddStore(AppPath("chain\\b.cer")));
+    // The password reaches certutil unchanged, with no interpreter in between.
+    EXPECT_EQ(ParseCommandLine(lines[2]), (std::vector<std::string>{"certutil.exe", "-f", "-p", "P@ss \"w0rd\" %x%",
+                                                                    "-importpfx", AppPath("fullchain.pfx")}));
+    EXPECT_EQ(lines[3].rfind("reg export", 0), 0u);
+    for (const RunCall& r : shell.runs) EXPECT_TRUE(r.style == WindowStyle::Hidden && r.wait) << r.commandLine;
+    EXPECT_TRUE(outcome.Complete());
+    EXPECT_EQ(outcome.ChainsImported(), 2);
+    EXPECT_EQ(std::vector<std::string>(progress.steps.begin(), progress.steps.begin() + 4),
+              (std::vector<std::string>{"lblStatus_ImportingCertChain 1/2", "lblStatus_ImportingCertChain 2/2",
+                                        "lblStatus_ImportingPFX", "lblStatus_ApplyingSecurity"}));
+}
+
+TEST_F(Import, PartialOutcomes) {
+    struct Case {
+        const char* what;
+        std::function<void(ImportBed&)> arrange;
+        int chainsFailed;
+        certs::PfxStatus pfx;
+        std::int32_t code;
+    };
+    const Case cases[] = {
+        {"a chain fails, another cannot start",
+         [](ImportBed& t) {
+             t.shell.onRun = [](const std::string& l) -> std::int32_t {
+                 if (l.find("a.crt") != std::string::npos) return -2146885628;
+                 if (l.find("b.cer") != std::string::npos) throw Failure(2, "not found");
+                 return 0;
+             };
+         },
+         2, certs::PfxStatus::Imported, 0},
+        {"no password file", [](ImportBed& t) { t.fs.files.erase(Lower(t.AppPath("password.txt"))); }, 0,
+         certs::PfxStatus::Missing, 0},
+        {"no PFX", [](ImportBed& t) { t.fs.files.erase(Lower(t.AppPath("fullchain.pfx"))); }, 0,
+         certs::PfxStatus::Missing, 0},
+        {"a password file without a line", [](ImportBed& t) { t.fs.AddFile(t.AppPath("password.txt"), ""); }, 0,
+         certs::PfxStatus::Missing, 0},
+        {"wrong password",
+         [](ImportBed& t) {
+             t.shell.onRun = [](const std::string& l) { return l.find("-importpfx") != std::string::npos ? -2147024810 : 0; };
+         },
+         0, certs::PfxStatus::Failed, -2147024810},
+        {"certutil cannot start for the PFX",
+         [](ImportBed& t) {
+             t.shell.onRun = [](const std::string& l) -> std::int32_t {
+                 if (l.find("-importpfx") != std::string::npos) throw Failure(2, "not found");
+                 return 0;
+             };
+         },
+         0, certs::PfxStatus::Failed, 2},
+    };
+    for (const Case& c : cases) {
+        ImportBed t;
+        c.arrange(t);
+        const certs::ImportOutcome outcome = t.Import();
+        EXPECT_FALSE(outcome.Complete()) << c.what;
+        EXPECT_EQ(outcome.ChainsFailed(), c.chainsFailed) << c.what;
+        EXPECT_EQ(outcome.pfx.status, c.pfx) << c.what;
+        EXPECT_EQ(outcome.pfx.code, c.code) << c.what;
+        EXPECT_TRUE(outcome.security.ok) << c.what;  // the hardening runs whatever happened before
+        // The password never reaches a log.
+        EXPECT_EQ(t.ErrorLog().find("w0rd"), std::string::npos) << c.what;
+        if (c.pfx == certs::PfxStatus::Failed) {
+            EXPECT_NE(t.ErrorLog().find("导入PFX证书失败' 中发生错误: certutil.exe -f -p \"********\" -importpfx"),
+                      std::string::npos)
+                << c.what;
+        }
+    }
+}
+
+TEST_F(Certs, ChainFilesAreCertificatesDirectlyInTheFolderInAnyLetterCase) {
+    EXPECT_TRUE(certs::FindChainFiles(machine).empty());
+    EXPECT_TRUE(fs.FolderExists(AppPath("chain")));  // made when missing
+    for (const char* name : {"a.CRT", "b.cer", "c.Der", "d.pem", "e.crt.txt", "f", "sub\\g.crt"})
+        fs.AddFile(AppPath("chain\\") + name, "x");
+    EXPECT_EQ(certs::FindChainFiles(machine), (std::vector<std::string>{"a.CRT", "b.cer", "c.Der"}));
+
+    FakeMachine blocked;
+    blocked.fs.AddFile(blocked.AppPath("chain"), "a file where the folder should be");
+    EXPECT_THROW(certs::FindChainFiles(blocked.machine), Failure);
+}
+
+TEST_F(Certs, ManualImportCountsAndNeverOverwritesTheUsersFiles) {
+    const std::string chain = AppPath("chain\\");
+    fs.AddFile(chain + "inter.crt", "OLD");
+    fs.AddFile(chain + "inter_20261206090507.crt", "OLDER");
+    fs.AddFile(chain + "noext", "OLD");
+    for (const char* f : {"D:\\one\\inter.crt", "D:\\two\\inter.crt", "D:\\noext", "D:\\x.der"}) fs.AddFile(f, f);
+    shell.onRun = [](const std::string& l) -> std::int32_t {
+        if (l.find("one\\inter") != std::string::npos) return 1;
+        if (l.find("noext") != std::string::npos) throw Failure(2, "not found");
+        return 0;
+    };
+    const certs::ManualImportOutcome outcome =
+        certs::ImportChainFiles(machine, {"D:\\one\\inter.crt", "D:\\two\\inter.crt", "D:\\noext", "D:\\x.der"});
+    EXPECT_EQ(outcome.imported, 2);
+    EXPECT_EQ(outcome.copied, 4);
+    EXPECT_EQ(shell.runs.at(1).commandLine, AddStore("D:\\two\\inter.crt"));
+    EXPECT_EQ(fs.Content(chain + "inter.crt"), "OLD");
+    EXPECT_EQ(fs.Content(chain + "inter_20261206090507.crt"), "OLDER");
+    EXPECT_EQ(fs.Content(chain + "inter_20261206090507-2.crt"), "D:\\one\\inter.crt");
+    EXPECT_EQ(fs.Content(chain + "inter_20261206090507-3.crt"), "D:\\two\\inter.crt");
+    EXPECT_EQ(fs.Content(chain + "noext_20261206090507."), "D:\\noext");
+    EXPECT_EQ(fs.Content(chain + "x.der"), "D:\\x.der");
+
+    // A copy that fails stops there.
+    fs.onCopy = [](const std::string& to) {
+        if (to.find("b.crt") != std::string::npos) throw Failure(70, "Permission denied");
+    };
+    for (const char* f : {"D:\\a.crt", "D:\\b.crt", "D:\\c.crt"}) fs.AddFile(f, f);
+    EXPECT_THROW(certs::ImportChainFiles(machine, {"D:\\a.crt", "D:\\b.crt", "D:\\c.crt"}), Failure);
+    EXPECT_TRUE(fs.FileExists(chain + "a.crt"));
+    EXPECT_FALSE(fs.FileExists(chain + "c.crt"));
+}
+
+TEST_F(Certs, StoreViewFallsBackToTheGeneralManager) {
+    EXPECT_EQ(certs::OpenSystemStore(machine, progress), certs::StoreConsole::LocalMachine);
+    EXPECT_EQ(shell.runs.at(0).style, WindowStyle::Normal);
+    EXPECT_FALSE(shell.runs.at(0).wait);
+
+    shell.runs.clear();
+    shell.onRun = [](const std::string& l) -> std::int32_t {
+        if (l == "certlm.msc") throw Failure(1155, "No application is associated");
+        return 0;
+    };
+    EXPECT_EQ(certs::OpenSystemStore(machine, progress), certs::StoreConsole::CurrentUser);
+    EXPECT_EQ(shell.Lines(), (std::vector<std::string>{"certlm.msc", "certmgr.msc"}));
+    EXPECT_NE(ErrorLog().find("'mnuChainViewSystemStore_Click' 中发生错误: certlm.msc 启动失败，将尝试 certmgr.msc 作为后备。 (代码: 1155)"),
+              std::string::npos);
+
+    shell.onRun = [](const std::string&) -> std::int32_t { throw Failure(1155, "none"); };
+    EXPECT_THROW(certs::OpenSystemStore(machine, progress), Failure);
+}
+
+}  // namespace

@@ -1,0 +1,124 @@
+// The logs, the password file, command-line quoting and the hidden command runner.
+#include <gtest/gtest.h>
+
+#include "fakes.h"
+#include "support/command_line.h"
+#include "support/password_file.h"
+#include "support/runner.h"
+
+using namespace quillbay;
+using namespace quillbay::testing;
+
+namespace {
+
+const std::string kSep = "----------------------------------------\r\n";
+
+TEST(Log, RecordLayoutsAppendInOrder) {
+    FakeMachine w;
+    w.machine.log.WriteLog("IsIIS8OrGreater", "two\r\nlines");
+    w.machine.log.WriteLog("P", "");
+    w.machine.log.WriteErrorLog("RunHiddenAndCapture", -2147024894, "Not found.");
+    EXPECT_EQ(w.InfoLog(), "[2026/12/6 9:05:07] 在过程 'IsIIS8OrGreater' 记录: two\r\nlines\r\n" + kSep +
+                               "[2026/12/6 9:05:07] 在过程 'P' 记录: \r\n" + kSep);
+    EXPECT_EQ(w.ErrorLog(), "[2026/12/6 9:05:07] 在过程 'RunHiddenAndCapture' 中发生错误: Not found. (代码: -2147024894)\r\n" + kSep);
+}
+
+TEST(Log, UnwritableFolderIsSilentAndADriveRootGetsNoDoubleBackslash) {
+    FakeMachine w;
+    w.fs.readOnlyFolders.insert(w.host.appFolder);
+    EXPECT_NO_THROW(w.machine.log.WriteErrorLog("X", 70, "Permission denied"));
+    EXPECT_FALSE(w.fs.FileExists(w.AppPath("log-error.txt")));
+
+    w.host.appFolder = "D:\\";
+    w.fs.AddFolder("D:");
+    w.machine.log.WriteLog("P", "m");
+    EXPECT_TRUE(w.fs.FileExists("D:\\log.txt"));
+}
+
+// Windows-1252 for the bytes used here: high bytes become Latin-1 characters in UTF-8.
+std::string Cp1252ToUtf8(const std::string& bytes) {
+    std::string out;
+    for (unsigned char c : bytes) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+TEST(PasswordFile, FirstLineUntrimmedInItsEncoding) {
+    const std::pair<std::string, std::optional<std::string>> cases[] = {
+        {"secret\r\nsecond line\r\n", "secret"},
+        {"secret\nsecond", "secret"},
+        {"secret\rsecond", "secret"},
+        {"secret", "secret"},
+        {" pass word \r\n", " pass word "},  // nothing is trimmed
+        {"\r\n", ""},                        // an empty first line is an empty password
+        {"", std::nullopt},                  // no line at all: no password
+        {"\xEF\xBB\xBF", std::nullopt},
+        {"caf\xE9\r\n", "caf\xC3\xA9"},                          // ANSI without the mark
+        {"\xEF\xBB\xBF" "caf\xC3\xA9\r\nnext", "caf\xC3\xA9"},  // UTF-8 with it, mark dropped
+        {"x\xEF\xBB\xBF", "x\xC3\xAF\xC2\xBB\xC2\xBF"},          // only a leading mark counts
+    };
+    const std::string path = "C:\\Tools\\Quillbay\\password.txt";
+    for (const auto& [bytes, expected] : cases) {
+        FakeFileSystem fs;
+        fs.decodeAnsi = Cp1252ToUtf8;
+        fs.AddFile(path, bytes);
+        EXPECT_EQ(ReadPasswordFile(fs, path), expected) << bytes;
+    }
+    FakeFileSystem empty;
+    EXPECT_THROW(ReadPasswordFile(empty, path), Failure);
+}
+
+TEST(QuoteArg, EveryAwkwardPasswordSurvivesTheArgvParserAndIsRedacted) {
+    const std::string awkward[] = {
+        "", "plain", " two words ", "tab\there", "quote\"inside", "\"\"", "back\\slash", "trailing\\",
+        "trailing\\\\", "\\\\server\\share", "slash before quote\\\"x", "odd\\\\\\\"mix\\", "%PATH%",
+        "a&b|c^d<e>(f)!g!", "P@ss w0rd\" & echo pwned | more ^ %TEMP% \\", "汉字密码",
+    };
+    const std::string pfx = "C:\\Tools\\Quill bay\\fullchain.pfx";
+    for (const std::string& password : awkward) {
+        const std::string line = "certutil.exe -f -p " + QuoteArg(password) + " -importpfx " + QuoteArg(pfx);
+        EXPECT_EQ(ParseCommandLine(line),
+                  (std::vector<std::string>{"certutil.exe", "-f", "-p", password, "-importpfx", pfx}))
+            << line;
+        EXPECT_EQ(Redact(line, password), "certutil.exe -f -p \"********\" -importpfx " + QuoteArg(pfx)) << line;
+    }
+    EXPECT_EQ(QuoteArg("end\\"), "\"end\\\\\"");  // doubled only before the closing quote
+    EXPECT_EQ(QuoteArg("a\\b"), "\"a\\b\"");
+    // The test's own parser against known splits.
+    EXPECT_EQ(ParseCommandLine("p a\\\\\\b d\"e f\"g \"\" \"ab\\\"c\""),
+              (std::vector<std::string>{"p", "a\\\\\\b", "de fg", "", "ab\"c"}));
+}
+
+std::string CapturePath(const std::string& line) {
+    const auto end = line.rfind('"');
+    const auto start = line.rfind('"', end - 1);
+    return line.substr(start + 1, end - start - 1);
+}
+
+TEST(RunHiddenAndCapture, WrapsHiddenWaitedAndAlwaysDeletesTheCapture) {
+    FakeMachine w;
+    w.shell.onRun = [&](const std::string& line) {
+        w.fs.AddFile(CapturePath(line), "MODULE \"RewriteModule\"\r\n");
+        return 1;  // the exit code is not looked at
+    };
+    EXPECT_EQ(RunHiddenAndCapture(w.shell, w.fs, w.machine.log, "appcmd.exe list module"), "MODULE \"RewriteModule\"\r\n");
+    EXPECT_EQ(RunHiddenAndCapture(w.shell, w.fs, w.machine.log, "b"), "MODULE \"RewriteModule\"\r\n");
+    ASSERT_EQ(w.shell.runs.size(), 2u);
+    EXPECT_EQ(w.shell.runs[0].commandLine, "cmd.exe /c appcmd.exe list module > \"" + w.fs.tempFolder + "\\rad1.tmp\"");
+    EXPECT_EQ(w.shell.runs[0].style, WindowStyle::Hidden);
+    EXPECT_TRUE(w.shell.runs[0].wait);
+    EXPECT_NE(CapturePath(w.shell.runs[0].commandLine), CapturePath(w.shell.runs[1].commandLine));
+    EXPECT_FALSE(w.fs.FileExists(CapturePath(w.shell.runs[0].commandLine)));
+
+    w.shell.onRun = [](const std::string&) -> std::int32_t { throw Failure(2, "Cannot find the file."); };
+    EXPECT_EQ(RunHiddenAndCapture(w.shell, w.fs, w.machine.log, "c"), "");
+    EXPECT_NE(w.ErrorLog().find("'RunHiddenAndCapture' 中发生错误: Cannot find the file. (代码: 2)"), std::string::npos);
+}
+
+}  // namespace
