@@ -4,9 +4,27 @@
 #include <string>
 
 #include "win32/automation.h"
+#include "win32/owner_only_security.h"
 #include "win32/window_menus.h"
 
 namespace quillbay::win32 {
+
+HANDLE CreateMenuTextMapping(unsigned long processId) {
+    try {
+        OwnerOnlySecurity security;
+        SetLastError(ERROR_SUCCESS);
+        HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, security.attributes(), PAGE_READWRITE, 0,
+                                            kMenuTextMappingChars * sizeof(wchar_t),
+                                            MenuTextMappingName(processId).c_str());
+        if (mapping && GetLastError() == ERROR_ALREADY_EXISTS) {
+            CloseHandle(mapping);
+            return nullptr;
+        }
+        return mapping;
+    } catch (...) {
+        return nullptr;
+    }
+}
 
 AutomationHooks::AutomationHooks()
     : menuStateMessage_(RegisterWindowMessageW(kMenuStateMessage)),
@@ -42,12 +60,8 @@ LRESULT AutomationHooks::MenuStateAnswer(HWND window, WPARAM id) const {
 LRESULT AutomationHooks::MenuTextAnswer(HWND window, WPARAM id) {
     const auto item = FindMenuItem(window, static_cast<app::Id>(id));
     if (!item) return -1;
-    if (!menuTextMapping_) {
-        menuTextMapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                              kMenuTextMappingChars * sizeof(wchar_t),
-                                              MenuTextMappingName(GetCurrentProcessId()).c_str());
-        if (!menuTextMapping_) return -1;
-    }
+    if (!menuTextMapping_) menuTextMapping_ = CreateMenuTextMapping(GetCurrentProcessId());
+    if (!menuTextMapping_) return -1;
     const std::wstring caption = MenuCaption(*item);
     auto* view = static_cast<wchar_t*>(MapViewOfFile(menuTextMapping_, FILE_MAP_WRITE, 0, 0, 0));
     if (!view) return -1;

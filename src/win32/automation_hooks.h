@@ -6,6 +6,11 @@
 
 namespace quillbay::win32 {
 
+// The named shared memory that carries menu captions to the automation, open only to the
+// user the process runs as. Null when it cannot be made so, or when an object of that name
+// exists already (made by someone else, with their rights).
+HANDLE CreateMenuTextMapping(unsigned long processId);
+
 class AutomationHooks {
 public:
     AutomationHooks();  // registers the messages
