@@ -10,7 +10,8 @@
 //   kMenuTextMessage, wParam = menu ID: copies the caption as NUL-terminated UTF-16 into
 //   the named shared memory MenuTextMappingName(process ID of the window) and returns
 //   its length in characters, or -1 for an unknown ID. The window keeps the mapping open
-//   for its lifetime; the caller opens it by name after the message returns.
+//   for its lifetime; the caller opens it by name after the message returns. Only the
+//   user the window runs as may open it: the program runs elevated.
 //
 // And, so that a caller can tell when the window has done what it was asked:
 //

@@ -2,12 +2,18 @@
 // The main window: creates the controls and menus, reads and writes them for the
 // behaviour (app::Ui), and routes their events to the handlers of app/. It keeps no copy
 // of control state; every read goes to the real control.
+//   window.cpp         creation, the window procedure, running handlers, the message loop
+//   window_ui.cpp      app::Ui on the real controls, menus and dialogs
+//   window_layout.cpp  the control table in twips, DPI scaling, the font
+//   window_menus.cpp   the menu bar and finding its items
+//   automation_hooks.cpp  the registered messages UI automation reads the window with
 #include <windows.h>
 
 #include <optional>
 #include <string>
 
 #include "app/ui.h"
+#include "win32/automation_hooks.h"
 
 namespace quillbay::app {
 struct Main;
@@ -61,13 +67,13 @@ public:
     void Close() override;
 
 private:
+    // Posted to the window itself: a list may draw itself again (wParam: its ID).
+    static constexpr UINT kResumeListRedraw = WM_APP + 1;
+
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-
-    void CreateControls();
-    HMENU BuildMenuBar();
+    LRESULT OnCommand(int id, int code, HWND control);
     void ApplyDpi(UINT dpi);
-    int Scale(int twips) const;
 
     // Every call into app/ goes through here: counts nesting (a handler may pump messages
     // and so start another), turns an escaped failure into a logged error box, and closes
@@ -77,10 +83,6 @@ private:
     void CloseWhenIdle();
 
     HWND Control(app::Id id) const;
-    // Menu item or menu-bar entry: the menu that holds it, and the position or command.
-    bool FindMenuItem(app::Id id, HMENU& menu, UINT& item, UINT& byFlag) const;
-    LRESULT AnswerMenuState(WPARAM id);
-    LRESULT AnswerMenuText(WPARAM id);
     // Stops a list drawing itself until the message loop runs again (see ListAdd).
     void DeferListRedraw(app::Id list);
     void ResumeListRedraw(app::Id list);
@@ -88,19 +90,13 @@ private:
     HINSTANCE instance_;
     HWND hwnd_ = nullptr;
     HFONT font_ = nullptr;
-    UINT dpi_ = 96;
     app::Main* main_ = nullptr;
+    AutomationHooks automation_;
     int handlerDepth_ = 0;
     bool closeRequested_ = false;
     bool busy_ = false;
-    UINT menuStateMessage_ = 0;
-    UINT menuTextMessage_ = 0;
-    UINT pingMessage_ = 0;
-    UINT busyMessage_ = 0;
-    WPARAM lastPing_ = 0;
     bool loaded_ = false;
     int showCommand_ = SW_SHOWNORMAL;
-    HANDLE menuTextMapping_ = nullptr;
     bool certListRedrawDeferred_ = false;
     bool siteListRedrawDeferred_ = false;
 };

@@ -1,8 +1,8 @@
 // A program for the adapter tests to start.
 //   exitcode_helper CODE [RECORD-FILE [anything...]]
 // Exits with CODE (a signed 32-bit number). With RECORD-FILE it first writes there, in
-// UTF-8, the argument text exactly as it arrived (everything after the program name) and
-// the window state it was asked to show.
+// UTF-8, "args=" and the argument text exactly as it arrived (everything after the program
+// name), "\nshow=" and the window state it was asked to show (-1 for none), and "\n".
 #include <windows.h>
 
 #include <cstdint>
@@ -12,30 +12,23 @@
 namespace {
 
 std::wstring ArgumentText() {
-    std::wstring line = GetCommandLineW();
-    size_t pos = 0;
-    if (!line.empty() && line[0] == L'"') {
-        pos = line.find(L'"', 1);
-        pos = pos == std::wstring::npos ? line.size() : pos + 1;
-    } else {
-        while (pos < line.size() && line[pos] != L' ' && line[pos] != L'\t') ++pos;
-    }
-    while (pos < line.size() && (line[pos] == L' ' || line[pos] == L'\t')) ++pos;
-    return line.substr(pos);
+    const std::wstring line = GetCommandLineW();
+    size_t pos = line.rfind(L'"', 0) == 0 ? line.find(L'"', 1) : line.find_first_of(L" \t");
+    pos = pos == std::wstring::npos ? line.size() : pos + (line[0] == L'"');
+    pos = line.find_first_not_of(L" \t", pos);
+    return pos == std::wstring::npos ? std::wstring() : line.substr(pos);
 }
 
 void WriteRecord(const wchar_t* path) {
     STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
     GetStartupInfoW(&startup);
-    int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
-    std::wstring text = L"args=" + ArgumentText() + L"\nshow=" + std::to_wstring(show) + L"\n";
-
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                   nullptr);
-    std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
-                        nullptr);
+    const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
+    const std::wstring text = L"args=" + ArgumentText() + L"\nshow=" + std::to_wstring(show) + L"\n";
+    std::string bytes(text.size() * 4, '\0');
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(),
+                                           static_cast<int>(bytes.size()), nullptr, nullptr);
+    bytes.resize(static_cast<size_t>(length));
+    // Unshared until complete: a reader that can open it reads the whole record.
     HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) ExitProcess(9999);
     DWORD written = 0;
@@ -46,7 +39,6 @@ void WriteRecord(const wchar_t* path) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    long long code = argc > 1 ? std::wcstoll(argv[1], nullptr, 10) : 0;
     if (argc > 2) WriteRecord(argv[2]);
-    ExitProcess(static_cast<UINT>(static_cast<std::int32_t>(code)));
+    ExitProcess(static_cast<UINT>(static_cast<std::int32_t>(argc > 1 ? std::wcstoll(argv[1], nullptr, 10) : 0)));
 }
