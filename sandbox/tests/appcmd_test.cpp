@@ -1,228 +1,135 @@
-// appcmd as the application drives it: the list commands through the command interpreter with
-// redirected output, the set commands through the shell, with the command lines the application
-// builds (tool path unquoted, site names between quotes and never escaped).
+// appcmd as the application drives it: lists through the command interpreter with redirected
+// output, changes through the shell, with the command lines the application builds (tool path
+// unquoted, site names between quotes and never escaped).
 #include <gtest/gtest.h>
 
+#include "common/cmdline.h"
 #include "harness.h"
 
 namespace sandbox::test {
 namespace {
 
-const std::wstring kAwkwardName = L"Café [Test] \"Q\"";   // blanks, brackets, non-ASCII, quotes
-const std::wstring kAccentedName = L"Café [Test] (1)";
+const std::wstring kCafe = L"Café [Test] (1)";
+const std::wstring kQuoted = L"Café [Test] \"Q\"";  // its quotes end the quoting early
+const std::wstring kDefault = L"http/*:80:,https/*:443:www.example.com,net.tcp/808:*";
 
 std::wstring Bindings200() {
     std::wstring text = L"http/*:80:";
-    for (int i = 0; i < 199; ++i) {
-        wchar_t host[48];
-        swprintf(host, 48, L",https/*:443:host%03d.example.com", i);
-        text += host;
-    }
+    for (int i = 100; i < 299; ++i) text += L",https/*:443:host" + std::to_wstring(i) + L".example.com";
     return text;
 }
 
-class Appcmd : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(Seed(L"--site \"Default Web Site\" \"http/*:80:,https/*:443:www.example.com,net.tcp/808:*\" "
-                         L"--site " + Quote(kAccentedName) + L" \"http/*:80:cafe.example\" "
-                         L"--site " + Quote(kAwkwardName) + L" \"http/*:80:q.example\" "
-                         L"--site Big " + Quote(Bindings200())));
-    }
-    // The application's lines.
-    static std::wstring SiteNames() { return AppcmdPath() + L" list site /text:name"; }
-    static std::wstring SiteBindings(const std::wstring& site) {
-        return AppcmdPath() + L" list site \"" + site + L"\" /text:bindings";
-    }
-    static std::wstring RemoveHttps(const std::wstring& site, const std::wstring& host) {
-        return AppcmdPath() + L" set site /site.name:\"" + site +
-               L"\" /-bindings.[protocol='https',bindingInformation='*:443:" + host + L"']";
-    }
-    static std::wstring AddHttps(const std::wstring& site, const std::wstring& host, bool sni) {
-        return AppcmdPath() + L" set site /site.name:\"" + site +
-               L"\" /+bindings.[protocol='https',bindingInformation='*:443:" + host + L"'" +
-               (sni ? L",sslFlags='1'" : L"") + L"]";
-    }
-};
-
-TEST_F(Appcmd, ListsSiteNamesOnePerLine) {
-    Captured names = RunHiddenAndCapture(SiteNames());
-    EXPECT_EQ(names.exitCode, 0u);
-    EXPECT_EQ(names.text, L"Default Web Site\r\n" + kAccentedName + L"\r\n" + kAwkwardName + L"\r\nBig\r\n");
+std::wstring Appcmd(const std::wstring& arguments) { return AppcmdPath() + L" " + arguments; }
+std::wstring Bindings(const std::wstring& site) { return Appcmd(L"list site \"" + site + L"\" /text:bindings"); }
+// op is "+" (add) or "-" (remove).
+std::wstring Https(const wchar_t* op, const std::wstring& site, const std::wstring& host, const wchar_t* more = L"") {
+    return Appcmd(L"set site /site.name:\"" + site + L"\" /" + op +
+                  L"bindings.[protocol='https',bindingInformation='*:443:" + host + L"'" + more + L"]");
 }
-
-TEST_F(Appcmd, ListsTheBindingsOfOneSiteOnOneLine) {
-    Captured bindings = RunHiddenAndCapture(SiteBindings(L"Default Web Site"));
-    EXPECT_EQ(bindings.exitCode, 0u);
-    EXPECT_EQ(bindings.text, L"http/*:80:,https/*:443:www.example.com,net.tcp/808:*\r\n");
-
-    EXPECT_EQ(RunHiddenAndCapture(SiteBindings(kAccentedName)).text, L"http/*:80:cafe.example\r\n");
-    EXPECT_EQ(RunHiddenAndCapture(SiteBindings(L"Big")).text, Bindings200() + L"\r\n");
-    EXPECT_EQ(RunHiddenAndCapture(SiteBindings(L"default web site")).exitCode, 0u) << "names ignore case";
+std::wstring AddSni(const std::wstring& site, const std::wstring& host) { return Https(L"+", site, host, L",sslFlags='1'"); }
+std::wstring Summary(const std::wstring& site, int id, const std::wstring& bindings) {
+    return L"SITE \"" + site + L"\" (id:" + std::to_wstring(id) + L",bindings:" + bindings + L",state:Started)\r\n";
 }
+const std::wstring kNames = Appcmd(L"list site /text:name");
+const std::wstring kRewriteCheck = L"%windir%\\system32\\inetsrv\\appcmd.exe list module \"RewriteModule\"";
+const Row kSeed = {Via::Sbx, L"seed --site \"Default Web Site\" \"" + kDefault + L"\" --site " + QuoteArgument(kCafe) +
+                                 L" \"http/*:80:cafe.example\" --site " + QuoteArgument(kQuoted) +
+                                 L" \"http/*:80:q.example\" --site Big " + QuoteArgument(Bindings200()),
+                   0, L"", Match::Any};
 
-TEST_F(Appcmd, ListsSitesInTheToolsSummaryForm) {
-    std::wstring expected = L"SITE \"Default Web Site\" (id:1,bindings:http/*:80:,https/*:443:www.example.com,net.tcp/808:*,state:Started)\r\n";
-    Captured all = RunHiddenAndCapture(AppcmdPath() + L" list site");
-    std::vector<std::wstring> lines = Lines(all.text);
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0] + L"\r\n", expected);
-    EXPECT_EQ(lines[1], L"SITE \"" + kAccentedName + L"\" (id:2,bindings:http/*:80:cafe.example,state:Started)");
-    EXPECT_EQ(RunHiddenAndCapture(AppcmdPath() + L" list site \"Default Web Site\"").text, expected);
-    EXPECT_EQ(RunHiddenAndCapture(AppcmdPath() + L" list site /site.name:\"Default Web Site\"").text, expected);
-}
-
-TEST_F(Appcmd, AnUnknownSiteListsNothingAndFails) {
-    Captured missing = RunHiddenAndCapture(SiteBindings(L"No Such Site"));
-    EXPECT_EQ(missing.exitCode, 1u);
-    EXPECT_EQ(missing.text, L"");
-    EXPECT_EQ(RunHiddenAndCapture(AppcmdPath() + L" list site /site.name:\"No Such Site\"").exitCode, 1u);
-
-    // Commands that act on a site name it in an ERROR line on standard output.
-    ProcessResult set = RunProcess(RemoveHttps(L"No Such Site", L"a.example"));
-    EXPECT_EQ(set.exitCode, 1168u);
-    EXPECT_EQ(set.out, "ERROR ( message:Cannot find SITE object with identifier \"No Such Site\". )\r\n");
-    EXPECT_EQ(set.err, "");
-}
-
-TEST_F(Appcmd, ASiteNameWithQuotesCannotBeAddressedBetweenQuotes) {
-    // The platform's argument rules take the embedded quotes as quoting: appcmd is asked for
-    // «Café [Test] Q», which does not exist.
-    Captured bindings = RunHiddenAndCapture(SiteBindings(kAwkwardName));
-    EXPECT_EQ(bindings.exitCode, 1u);
-    EXPECT_EQ(bindings.text, L"");
-    ProcessResult set = RunProcess(AddHttps(kAwkwardName, L"q.example", true));
-    EXPECT_EQ(set.exitCode, 1168u);
-    EXPECT_EQ(Ansi(set.out), L"ERROR ( message:Cannot find SITE object with identifier \"Café [Test] Q\". )\r\n");
-}
-
-TEST_F(Appcmd, RejectsWhatTheRealToolRejects) {
-    ProcessResult verb = RunProcess(AppcmdPath() + L" lsit site");
-    EXPECT_EQ(verb.exitCode, 87u);
-    EXPECT_EQ(verb.out, "Command 'LSIT' is not supported on object 'SITE'. Run 'appcmd.exe SITE /?'\r\r\nto display supported commands.\r\r\n");
-
-    ProcessResult object = RunProcess(AppcmdPath() + L" list sight");
-    EXPECT_EQ(object.exitCode, 87u);
-    EXPECT_EQ(object.out, "Object 'SIGHT' is not supported.  Run 'appcmd.exe /?' to display supported objects.\r\r\n");
-
-    ProcessResult attribute = RunProcess(AppcmdPath() + L" list site /colour:blue");
-    EXPECT_EQ(attribute.exitCode, 87u);
-    EXPECT_EQ(attribute.out, "ERROR ( message:Unknown attribute \"colour\".  Replace with -? for help. )\r\n");
-
-    // An unquoted name with a blank is two identifiers.
-    ProcessResult split = RunProcess(AppcmdPath() + L" list site Default Web Site");
-    EXPECT_EQ(split.exitCode, 87u);
-    EXPECT_EQ(split.out, "Failed to process input: The parameter 'Web' must begin with a / or - (HRESULT=80070057).\r\n");
-
-    ProcessResult nothing = RunProcess(AppcmdPath());
-    EXPECT_EQ(nothing.exitCode, 87u);
-    EXPECT_NE(nothing.out.find("APPCMD (command) (object-type)"), std::string::npos);
-    for (const ProcessResult* r : {&verb, &object, &attribute, &split, &nothing}) EXPECT_EQ(r->err, "");
-}
-
-TEST_F(Appcmd, ReportsWhetherTheRewriteModuleIsInstalled) {
-    const std::wstring check = L"%windir%\\system32\\inetsrv\\appcmd.exe list module \"RewriteModule\"";
-    Captured present = RunHiddenAndCapture(check);
-    EXPECT_EQ(present.exitCode, 0u);
-    EXPECT_EQ(present.text, L"MODULE \"RewriteModule\" ( native, preCondition: )\r\n");
-
-    ASSERT_TRUE(Seed(L"--no-rewrite"));
-    Captured absent = RunHiddenAndCapture(check);
-    EXPECT_EQ(absent.exitCode, 1u);
-    EXPECT_EQ(absent.text, L"");
-    EXPECT_NE(RunHiddenAndCapture(AppcmdPath() + L" list module").text.find(L"MODULE \"StaticFileModule\""),
-              std::wstring::npos);
-}
-
-TEST_F(Appcmd, AddsAndRemovesHttpsBindingsOfASite) {
-    ProcessResult added = RunProcess(AddHttps(kAccentedName, L"cafe.example", true));
-    EXPECT_EQ(added.exitCode, 0u);
-    EXPECT_EQ(Ansi(added.out), L"SITE object \"" + kAccentedName + L"\" changed\r\n");
-    EXPECT_EQ(RunHiddenAndCapture(SiteBindings(kAccentedName)).text, L"http/*:80:cafe.example,https/*:443:cafe.example\r\n");
-    bool flagged = false;
-    for (const auto& record : SbxRecords(L"sites"))
-        flagged = flagged || (record.size() == 5 && record[0] == L"binding" && record[3] == L"*:443:cafe.example" &&
-                              record[4] == L"1");
-    EXPECT_TRUE(flagged) << "sslFlags kept with the binding";
-
-    ProcessResult duplicate = RunProcess(AddHttps(kAccentedName, L"CAFE.example", false));
-    EXPECT_EQ(duplicate.exitCode, 183u);
-    EXPECT_NE(duplicate.out.find("Cannot add duplicate collection entry of type 'binding'"), std::string::npos);
-
-    EXPECT_EQ(ShellRun(RemoveHttps(kAccentedName, L"cafe.example")), 0u);
-    EXPECT_EQ(RunHiddenAndCapture(SiteBindings(kAccentedName)).text, L"http/*:80:cafe.example\r\n");
-    ProcessResult again = RunProcess(RemoveHttps(kAccentedName, L"cafe.example"));
-    EXPECT_EQ(again.exitCode, 1168u);
-    EXPECT_EQ(again.out, "ERROR ( message:Cannot find requested collection element. )\r\n");
-
-    // The wildcard binding of a site without host names: empty host between ':' and '\''.
-    EXPECT_EQ(ShellRun(AddHttps(L"Default Web Site", L"", false)), 0u);
-    EXPECT_EQ(RunHiddenAndCapture(SiteBindings(L"Default Web Site")).text,
-              L"http/*:80:,https/*:443:www.example.com,net.tcp/808:*,https/*:443:\r\n");
-}
-
-TEST_F(Appcmd, KnowsNoServerNameIndicationBeforeIis8) {
-    ASSERT_TRUE(Seed(L"--iis-major 7 --site \"Default Web Site\" \"http/*:80:\""));
-    ProcessResult sni = RunProcess(AddHttps(L"Default Web Site", L"www.example.com", true));
-    EXPECT_EQ(sni.exitCode, 87u);
-    EXPECT_EQ(sni.out, "ERROR ( message:Unknown attribute \"sslFlags\".  Replace with -? for help. )\r\n");
-    EXPECT_EQ(ShellRun(AddHttps(L"Default Web Site", L"www.example.com", false)), 0u);
-}
-
-TEST_F(Appcmd, BuildsAndRemovesTheRedirectRule) {
-    const std::wstring config = AppcmdPath() + L" set config \"" + kAccentedName + L"\" -section:system.webServer/rewrite/rules ";
-    const std::wstring rule = L"[name='HTTPS Redirect']";
-    const std::wstring r0 = config + L"/-\"" + rule + L"\" /commit:apphost";
-    const std::wstring r1 = config + L"/+\"[name='HTTPS Redirect',stopProcessing='True']\" /commit:apphost";
-    const std::wstring r2 = config + L"\"/" + rule + L".match.url:(.*)\" /commit:apphost";
-    const std::wstring r3 = config + L"/+\"" + rule + L".conditions.[input='{HTTPS}',pattern='^OFF$']\" /commit:apphost";
-    const std::wstring r4 = config + L"\"/" + rule + L".action.type:Redirect\" \"/" + rule +
-                            L".action.url:https://{HTTP_HOST}:8443{REQUEST_URI}\" \"/" + rule +
-                            L".action.appendQueryString:False\" /commit:apphost";
-
-    EXPECT_NE(ShellRun(r0), 0u) << "no rule to remove yet";
-    const std::wstring* steps[] = {&r1, &r2, &r3, &r4};
-    for (size_t i = 0; i < 4; ++i) EXPECT_EQ(ShellRun(*steps[i]), 0u) << "R" << i + 1;
-    auto rules = SbxRecords(L"rules");
-    ASSERT_EQ(rules.size(), 2u);
-    EXPECT_EQ(rules[0], (std::vector<std::wstring>{L"rule", kAccentedName, L"HTTPS Redirect", L"true", L"(.*)",
-                                                   L"Redirect", L"https://{HTTP_HOST}:8443{REQUEST_URI}", L"false"}));
-    EXPECT_EQ(rules[1], (std::vector<std::wstring>{L"condition", kAccentedName, L"HTTPS Redirect", L"{HTTPS}", L"^OFF$"}));
-    EXPECT_NE(ShellRun(r1), 0u) << "a second rule of the same name";
-
-    EXPECT_EQ(ShellRun(r0), 0u);
-    EXPECT_TRUE(SbxRecords(L"rules").empty());
-
-    ASSERT_TRUE(Seed(L"--no-rewrite --site " + Quote(kAccentedName) + L" \"http/*:80:\""));
-    ProcessResult withoutModule = RunProcess(r1);
-    EXPECT_NE(withoutModule.exitCode, 0u);
-    EXPECT_NE(withoutModule.out.find("Unknown config section"), std::string::npos);
-}
-
-TEST_F(Appcmd, AnInjectedFaultMovesEveryAnswerToStandardError) {
-    ASSERT_TRUE(Seed(L"--appcmd-fault stderr-only --site Shop \"http/*:80:shop.example\""));
-    ProcessResult names = RunProcess(SiteNames());
-    EXPECT_EQ(names.exitCode, 0u);
-    EXPECT_EQ(names.out, "");
-    EXPECT_EQ(names.err, "Shop\r\n");
-    ProcessResult missing = RunProcess(SiteBindings(L"No Such Site"));
-    EXPECT_EQ(missing.exitCode, 1u) << "exit codes stay as they were";
-    EXPECT_EQ(RunHiddenAndCapture(SiteBindings(L"Shop")).text, L"");
-    EXPECT_EQ(RunHiddenAndCapture(L"%windir%\\system32\\inetsrv\\appcmd.exe list module \"RewriteModule\"").text, L"");
-
-    // The next seed clears it.
-    ASSERT_TRUE(Seed(L"--site Shop \"http/*:80:shop.example\""));
-    EXPECT_EQ(RunHiddenAndCapture(SiteNames()).text, L"Shop\r\n");
-    EXPECT_FALSE(Seed(L"--appcmd-fault sometimes"));
-}
-
-TEST_F(Appcmd, LogsEveryInvocationAsReceived) {
-    RunHiddenAndCapture(SiteNames());
+TEST(Appcmd, AnswersAndRefusesAsTheRealTool) {
+    const std::wstring first = Summary(L"Default Web Site", 1, kDefault);
+    const std::vector<Row> rows = {
+        kSeed,
+        {Via::Capture, kNames, 0, L"Default Web Site\r\n" + kCafe + L"\r\n" + kQuoted + L"\r\nBig\r\n"},
+        {Via::Capture, Bindings(L"Default Web Site"), 0, kDefault + L"\r\n"},
+        {Via::Capture, Bindings(L"default web site"), 0, kDefault + L"\r\n"},
+        {Via::Capture, Bindings(kCafe), 0, L"http/*:80:cafe.example\r\n"},
+        {Via::Capture, Bindings(L"Big"), 0, Bindings200() + L"\r\n"},
+        {Via::Capture, Appcmd(L"list site"), 0, first + Summary(kCafe, 2, L"http/*:80:cafe.example") +
+                                                    Summary(kQuoted, 3, L"http/*:80:q.example") + Summary(L"Big", 4, Bindings200())},
+        {Via::Capture, Appcmd(L"list site \"Default Web Site\""), 0, first},
+        {Via::Capture, Appcmd(L"list site /site.name:\"Default Web Site\""), 0, first},
+        {Via::Capture, Bindings(L"No Such Site"), 1, L""},
+        {Via::Capture, Appcmd(L"list site /site.name:\"No Such Site\""), 1, L""},
+        {Via::Capture, Bindings(kQuoted), 1, L""},
+        {Via::Process, AddSni(kQuoted, L"q.example"), 1168, L"ERROR ( message:Cannot find SITE object with identifier \"Café [Test] Q\". )\r\n"},
+        {Via::Process, Https(L"-", L"No Such Site", L"a"), 1168, L"ERROR ( message:Cannot find SITE object with identifier \"No Such Site\". )\r\n"},
+        {Via::Process, Appcmd(L"lsit site"), 87,
+         L"Command 'LSIT' is not supported on object 'SITE'. Run 'appcmd.exe SITE /?'\r\r\nto display supported commands.\r\r\n"},
+        {Via::Process, Appcmd(L"list sight"), 87, L"Object 'SIGHT' is not supported.  Run 'appcmd.exe /?' to display supported objects.\r\r\n"},
+        {Via::Process, Appcmd(L"list site /colour:blue"), 87, L"ERROR ( message:Unknown attribute \"colour\".  Replace with -? for help. )\r\n"},
+        {Via::Process, Appcmd(L"list site Default Web Site"), 87,
+         L"Failed to process input: The parameter 'Web' must begin with a / or - (HRESULT=80070057).\r\n"},
+        {Via::Process, AppcmdPath(), 87, L"APPCMD (command) (object-type)", Match::Has},
+        {Via::Capture, kRewriteCheck, 0, L"MODULE \"RewriteModule\" ( native, preCondition: )\r\n"},
+    };
+    Check(rows);
+    // One record per invocation, the line as received: the interpreter leaves a blank before "> file".
     auto log = LogOf(L"appcmd");
-    ASSERT_EQ(log.size(), 1u);
+    ASSERT_EQ(log.size(), rows.size() - 1);
     EXPECT_EQ(log[0][2], L"0");
-    // The command interpreter hands the tool its line with a trailing blank before "> file".
-    EXPECT_EQ(log[0][3], SiteNames() + L" ");
+    EXPECT_EQ(log[0][3], kNames + L" ");
+}
+
+TEST(Appcmd, AddsAndRemovesHttpsBindings) {
+    Check({
+        kSeed,
+        {Via::Process, AddSni(kCafe, L"cafe.example"), 0, L"SITE object \"" + kCafe + L"\" changed\r\n"},
+        {Via::Capture, Bindings(kCafe), 0, L"http/*:80:cafe.example,https/*:443:cafe.example\r\n"},
+        {Via::Sbx, L"sites", 0, L"binding\t2\thttps\t*:443:cafe.example\t1\r\n", Match::Has},
+        {Via::Process, Https(L"+", kCafe, L"CAFE.example"), 183, L"Cannot add duplicate collection entry of type 'binding'", Match::Has},
+        {Via::Shell, Https(L"-", kCafe, L"cafe.example"), 0},
+        {Via::Capture, Bindings(kCafe), 0, L"http/*:80:cafe.example\r\n"},
+        {Via::Process, Https(L"-", kCafe, L"cafe.example"), 1168, L"ERROR ( message:Cannot find requested collection element. )\r\n"},
+        // The wildcard binding of a site without host names: nothing between ':' and '\''.
+        {Via::Shell, Https(L"+", L"Default Web Site", L""), 0},
+        {Via::Capture, Bindings(L"Default Web Site"), 0, kDefault + L",https/*:443:\r\n"},
+        // Before IIS 8 bindings know no sslFlags.
+        {Via::Sbx, L"seed --iis-major 7 --site \"Default Web Site\" \"http/*:80:\"", 0, L"", Match::Any},
+        {Via::Process, AddSni(L"Default Web Site", L"a"), 87, L"ERROR ( message:Unknown attribute \"sslFlags\".  Replace with -? for help. )\r\n"},
+        {Via::Shell, Https(L"+", L"Default Web Site", L"a"), 0},
+    });
+}
+
+TEST(Appcmd, BuildsAndRemovesTheRedirectRule) {
+    const std::wstring set = Appcmd(L"set config \"" + kCafe + L"\" -section:system.webServer/rewrite/rules ");
+    const std::wstring rule = L"\"/[name='HTTPS Redirect']";
+    const std::wstring add = set + L"/+\"[name='HTTPS Redirect',stopProcessing='True']\" /commit:apphost";
+    const std::wstring remove = set + L"/-\"[name='HTTPS Redirect']\" /commit:apphost";
+    const std::wstring rules = L"rule\t" + kCafe + L"\tHTTPS Redirect\ttrue\t(.*)\tRedirect\thttps://{HTTP_HOST}:8443{REQUEST_URI}\tfalse\r\n"
+                               L"condition\t" + kCafe + L"\tHTTPS Redirect\t{HTTPS}\t^OFF$\r\n";
+    Check({
+        kSeed,
+        {Via::Shell, remove, kFails},
+        {Via::Shell, add, 0},
+        {Via::Shell, set + rule + L".match.url:(.*)\" /commit:apphost", 0},
+        {Via::Shell, set + L"/+\"[name='HTTPS Redirect'].conditions.[input='{HTTPS}',pattern='^OFF$']\" /commit:apphost", 0},
+        {Via::Shell, set + rule + L".action.type:Redirect\" " + rule + L".action.url:https://{HTTP_HOST}:8443{REQUEST_URI}\" " + rule +
+                         L".action.appendQueryString:False\" /commit:apphost", 0},
+        {Via::Sbx, L"rules", 0, rules},
+        {Via::Shell, add, kFails},
+        {Via::Shell, remove, 0},
+        {Via::Sbx, L"rules", 0, L""},
+        // Without the URL Rewrite module there is no such section, and no module to find.
+        {Via::Sbx, L"seed --no-rewrite --site " + QuoteArgument(kCafe) + L" \"http/*:80:\"", 0, L"", Match::Any},
+        {Via::Process, add, 87, L"Unknown config section", Match::Has},
+        {Via::Capture, kRewriteCheck, 1, L""},
+        {Via::Capture, Appcmd(L"list module"), 0, L"MODULE \"StaticFileModule\"", Match::Has},
+    });
+}
+
+TEST(Appcmd, AnInjectedFaultMovesEveryAnswerToStandardError) {
+    Check({
+        {Via::Sbx, L"seed --appcmd-fault stderr-only --site Shop \"http/*:80:shop.example\"", 0, L"", Match::Any},
+        {Via::Stderr, kNames, 0, L"Shop\r\n"},
+        {Via::Stderr, Bindings(L"No Such Site"), 1, L""},
+        {Via::Capture, Bindings(L"Shop"), 0, L""},
+        {Via::Capture, kRewriteCheck, 0, L""},
+        {Via::Sbx, L"seed --site Shop \"http/*:80:shop.example\"", 0, L"", Match::Any},
+        {Via::Capture, kNames, 0, L"Shop\r\n"},
+        {Via::Sbx, L"seed --appcmd-fault sometimes", 2, L"", Match::Any},
+    });
 }
 
 }  // namespace

@@ -3,17 +3,20 @@
 #include <objbase.h>
 #include <shellapi.h>
 
-#include <map>
+#include <gtest/gtest.h>
 
-#include "common/cmdline.h"
+#include <algorithm>
+
 #include "common/state.h"
 #include "common/text.h"
 
 namespace sandbox::test {
-
 namespace {
 
-std::wstring TempFileName() {
+const std::wstring kSbx = L"C:\\QuillbaySandbox\\sbx.exe ";
+constexpr DWORD kNotStarted = 0xFFFFFFFF;
+
+std::wstring TempFile() {
     wchar_t folder[MAX_PATH];
     wchar_t name[MAX_PATH];
     GetTempPathW(MAX_PATH, folder);
@@ -28,173 +31,143 @@ std::string ReadAndDelete(const std::wstring& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-class ComScope {
-public:
-    ComScope() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
-    ~ComScope() {
-        if (SUCCEEDED(result_)) CoUninitialize();
+DWORD Wait(HANDLE process) {
+    DWORD code = kNotStarted;
+    if (!process) return code;
+    WaitForSingleObject(process, INFINITE);
+    GetExitCodeProcess(process, &code);
+    CloseHandle(process);
+    return code;
+}
+
+// CreateProcessW with exactly this command line and empty standard input.
+DWORD Run(const std::wstring& commandLine, std::string& out, std::string& err) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    std::wstring paths[] = {TempFile(), TempFile()};
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = CreateFileW(L"NUL", GENERIC_READ, share, &inherit, OPEN_EXISTING, 0, nullptr);
+    startup.hStdOutput = CreateFileW(paths[0].c_str(), GENERIC_WRITE, share, &inherit, CREATE_ALWAYS, 0, nullptr);
+    startup.hStdError = CreateFileW(paths[1].c_str(), GENERIC_WRITE, share, &inherit, CREATE_ALWAYS, 0, nullptr);
+    PROCESS_INFORMATION process{};
+    std::wstring line = commandLine;
+    bool started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                                  &startup, &process);
+    if (started) CloseHandle(process.hThread);
+    DWORD code = Wait(started ? process.hProcess : nullptr);
+    for (HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError}) CloseHandle(handle);
+    out = ReadAndDelete(paths[0]);
+    err = ReadAndDelete(paths[1]);
+    return code;
+}
+
+// The lines of a text split at tabs.
+std::vector<std::vector<std::wstring>> Records(const std::wstring& text) {
+    std::vector<std::vector<std::wstring>> records;
+    for (std::wstring line : Split(text, L'\n')) {
+        if (!line.empty() && line.back() == L'\r') line.pop_back();
+        if (!line.empty()) records.push_back(Split(line, L'\t'));
     }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
+    return records;
+}
 
-private:
-    HRESULT result_;
-};
+std::vector<std::vector<std::wstring>> SbxRecords(const std::wstring& command) {
+    std::string out, err;
+    Run(kSbx + command, out, err);
+    return Records(Widen(out));
+}
 
-std::map<std::wstring, std::wstring> ReadPairs(const std::wstring& file, wchar_t separator) {
-    std::map<std::wstring, std::wstring> pairs;
+// The value of NAME in a file of NAME=VALUE or NAME<TAB>VALUE lines that make-fixtures.sh wrote.
+std::wstring FixtureValue(const std::wstring& file, const std::wstring& name) {
     std::vector<unsigned char> bytes;
     ReadFileBytes(Fixture(file), bytes, nullptr);
-    std::wstring text = Widen(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-    for (const std::wstring& line : Split(text, L'\n')) {
-        size_t at = line.find(separator);
-        if (at != std::wstring::npos) pairs[line.substr(0, at)] = line.substr(at + 1);
+    for (const auto& record : Records(Widen(std::string(bytes.begin(), bytes.end())))) {
+        std::wstring line = record.size() > 1 ? record[0] + L"=" + record[1] : record[0];
+        if (line.starts_with(name + L"=")) return line.substr(name.size() + 1);
     }
-    return pairs;
+    return L"";
 }
 
 }  // namespace
 
-ProcessResult RunProcess(const std::wstring& commandLine) {
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    std::wstring outPath = TempFileName();
-    std::wstring errPath = TempFileName();
-    HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    HANDLE err = CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    HANDLE in = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = in;
-    startup.hStdOutput = out;
-    startup.hStdError = err;
-    PROCESS_INFORMATION process{};
-    std::wstring line = commandLine;
-    ProcessResult result;
-    result.exitCode = static_cast<DWORD>(-1);
-    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                       &process)) {
-        WaitForSingleObject(process.hProcess, INFINITE);
-        GetExitCodeProcess(process.hProcess, &result.exitCode);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+void Check(const std::vector<Row>& rows) {
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const Row& row = rows[i];
+        SCOPED_TRACE("row " + std::to_string(i + 1) + ": " + Narrow(row.line));
+        DWORD code = 0;
+        std::wstring out;
+        if (row.via == Via::Process || row.via == Via::Stderr || row.via == Via::Sbx) {
+            std::string stdOut, stdErr;
+            code = Run(row.via == Via::Sbx ? kSbx + row.line : row.line, stdOut, stdErr);
+            if (row.via == Via::Stderr) std::swap(stdOut, stdErr);
+            EXPECT_TRUE(row.via == Via::Sbx || stdErr.empty()) << "the other stream: " << stdErr;
+            out = row.via == Via::Sbx ? Widen(stdOut) : FromCodePage(CP_ACP, stdOut);
+        } else if (row.via == Via::Capture) {
+            std::wstring capture = TempFile();
+            DeleteFileW(capture.c_str());
+            code = Wait(ShellStart(L"cmd.exe", L"/c " + row.line + L" > \"" + capture + L"\""));
+            out = FromCodePage(CP_ACP, ReadAndDelete(capture));
+        } else if (row.via == Via::Shell) {
+            size_t blank = std::min(row.line.find(L' '), row.line.size());
+            code = Wait(ShellStart(row.line.substr(0, blank), row.line.substr(std::min(blank + 1, row.line.size()))));
+        } else {
+            out = Stores();
+        }
+        EXPECT_TRUE(row.code == kFails ? code != 0 : code == row.code) << "exit code " << code << ", not " << row.code;
+        if (row.match == Match::Exact) {
+            EXPECT_EQ(out, row.out);
+        }
+        EXPECT_TRUE(row.match != Match::Has || out.find(row.out) != std::wstring::npos) << Narrow(out);
     }
-    CloseHandle(out);
-    CloseHandle(err);
-    CloseHandle(in);
-    result.out = ReadAndDelete(outPath);
-    result.err = ReadAndDelete(errPath);
-    return result;
 }
 
-std::wstring Ansi(const std::string& bytes) { return FromCodePage(CP_ACP, bytes); }
-
-DWORD ShellLaunch(const std::wstring& file, const std::wstring& parameters) {
-    ComScope com;
+HANDLE ShellStart(const std::wstring& file, const std::wstring& parameters) {
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
     info.lpVerb = L"open";
     info.lpFile = file.c_str();
     info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
-    info.lpDirectory = L"";
     info.nShow = SW_HIDE;
-    if (!ShellExecuteExW(&info) || !info.hProcess) return static_cast<DWORD>(-1);
-    WaitForSingleObject(info.hProcess, INFINITE);
-    DWORD exitCode = static_cast<DWORD>(-1);
-    GetExitCodeProcess(info.hProcess, &exitCode);
-    CloseHandle(info.hProcess);
-    return exitCode;
-}
-
-DWORD ShellRun(const std::wstring& commandLine) {
-    // Program: up to the first blank, or between quotes; the rest are the parameters.
-    size_t pos = commandLine.find_first_not_of(L" \t");
-    if (pos == std::wstring::npos) return static_cast<DWORD>(-1);
-    std::wstring program;
-    if (commandLine[pos] == L'"') {
-        size_t close = commandLine.find(L'"', pos + 1);
-        if (close == std::wstring::npos) close = commandLine.size();
-        program = commandLine.substr(pos + 1, close - pos - 1);
-        pos = close < commandLine.size() ? close + 1 : close;
-    } else {
-        size_t end = commandLine.find_first_of(L" \t", pos);
-        if (end == std::wstring::npos) end = commandLine.size();
-        program = commandLine.substr(pos, end - pos);
-        pos = end;
-    }
-    pos = commandLine.find_first_not_of(L" \t", pos);
-    return ShellLaunch(program, pos == std::wstring::npos ? L"" : commandLine.substr(pos));
-}
-
-Captured RunHiddenAndCapture(const std::wstring& command) {
-    std::wstring capture = TempFileName();
-    DeleteFileW(capture.c_str());
-    Captured captured;
-    captured.exitCode = ShellRun(L"cmd.exe /c " + command + L" > \"" + capture + L"\"");
-    captured.text = FromCodePage(CP_ACP, ReadAndDelete(capture));
-    return captured;
-}
-
-std::wstring SystemDir() { return SystemDirectory(); }
-std::wstring AppcmdPath() { return SystemDir() + L"\\inetsrv\\appcmd.exe"; }
-
-std::wstring Sbx(const std::wstring& arguments, DWORD* exitCode) {
-    ProcessResult result = RunProcess(L"C:\\QuillbaySandbox\\sbx.exe " + arguments);
-    if (exitCode) *exitCode = result.exitCode;
-    return Widen(result.out);
-}
-
-bool Seed(const std::wstring& arguments) {
-    DWORD code = 1;
-    Sbx(L"seed " + arguments, &code);
-    return code == 0;
-}
-
-std::vector<std::vector<std::wstring>> SbxRecords(const std::wstring& command) {
-    std::vector<std::vector<std::wstring>> records;
-    for (const std::wstring& line : Lines(Sbx(command))) records.push_back(Split(line, L'\t'));
-    return records;
+    return ShellExecuteExW(&info) ? info.hProcess : nullptr;
 }
 
 std::vector<std::vector<std::wstring>> LogOf(const std::wstring& tool) {
     std::vector<std::vector<std::wstring>> records;
-    for (auto& record : SbxRecords(L"log"))
+    for (const auto& record : SbxRecords(L"log"))
         if (record.size() >= 4 && record[1] == tool) records.push_back(record);
     return records;
 }
 
-std::wstring Fixture(const std::wstring& name) { return L"C:\\Sandbox Fixtures\\" + name; }
-
-std::wstring Thumbprint(const std::wstring& name) {
-    static const std::map<std::wstring, std::wstring> thumbprints = ReadPairs(L"thumbprints.txt", L'=');
-    auto found = thumbprints.find(name);
-    return found == thumbprints.end() ? L"" : found->second;
-}
-
-std::wstring Password(const std::wstring& pfxName) {
-    static const std::map<std::wstring, std::wstring> passwords = ReadPairs(L"passwords.txt", L'\t');
-    auto found = passwords.find(pfxName);
-    return found == passwords.end() ? L"" : found->second;
-}
-
-std::wstring Quote(const std::wstring& argument) { return QuoteArgument(argument); }
-
-std::vector<std::wstring> Lines(const std::wstring& text) {
-    std::vector<std::wstring> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find(L"\r\n", start);
-        if (end == std::wstring::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 2;
+std::wstring Stores() {
+    std::vector<std::wstring> items;
+    for (auto record : SbxRecords(L"stores")) {
+        record.resize(3);
+        for (const wchar_t* fixture : {L"root", L"inter", L"leaf"})
+            if (Thumbprint(fixture) == record[1]) record[1] = fixture;
+        items.push_back(record[0] + L"/" + record[1] + (record[2] == L"yes" ? L"+key" : L""));
     }
-    return lines;
+    std::sort(items.begin(), items.end());
+    std::wstring joined;
+    for (const std::wstring& item : items) joined += (joined.empty() ? L"" : L" ") + item;
+    return joined;
+}
+
+std::wstring AppcmdPath() { return SystemDirectory() + L"\\inetsrv\\appcmd.exe"; }
+std::wstring Fixture(const std::wstring& name) { return L"C:\\Sandbox Fixtures\\" + name; }
+std::wstring Thumbprint(const std::wstring& name) { return FixtureValue(L"thumbprints.txt", name); }
+std::wstring Password(const std::wstring& pfxName) { return FixtureValue(L"passwords.txt", pfxName); }
+std::wstring PfxImport(const std::wstring& password, const std::wstring& pfxName) {
+    return L"certutil.exe -f -p \"" + password + L"\" -importpfx \"" + Fixture(pfxName + L".pfx") + L"\"";
 }
 
 }  // namespace sandbox::test
+
+// The Windows build links everything with -municode.
+int wmain(int argc, wchar_t** argv) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);  // for ShellExecuteExW
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

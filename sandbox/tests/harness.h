@@ -1,6 +1,5 @@
-// Runs the sandbox's tools inside Wine the ways the application does: through the command
-// interpreter with the output redirected to a capture file, through the shell with a program and
-// its parameters, and as plain processes whose two output streams are kept apart.
+// Runs the sandbox's tools inside Wine the ways the application does and checks their answers
+// against tables: a row is a command line, the way it is started, the exit code and the output.
 #pragma once
 
 #include <windows.h>
@@ -10,50 +9,39 @@
 
 namespace sandbox::test {
 
-struct ProcessResult {
-    DWORD exitCode = 0;
-    std::string out;  // raw bytes of standard output
-    std::string err;  // raw bytes of standard error
+enum class Via {
+    Process,  // CreateProcessW; the output is standard output, standard error must stay empty
+    Stderr,   // the same with the two streams swapped
+    Capture,  // the application's hidden runner: cmd.exe /c LINE > "capture", through the shell
+    Shell,    // ShellExecuteExW: the program up to the first blank, the rest as parameters; no output
+    Sbx,      // sbx.exe LINE; its output decoded from UTF-8
+    Stores,   // no command: the output is Stores()
 };
+enum class Match { Exact, Has, Any };
+constexpr DWORD kFails = 0xFFFFFFFE;  // any exit code but 0
 
-// CreateProcessW with exactly this command line; standard input is empty.
-ProcessResult RunProcess(const std::wstring& commandLine);
-// Redirected output of the stand-ins is in the system ANSI code page.
-std::wstring Ansi(const std::string& bytes);
-
-// The application's hidden command runner: "cmd.exe /c " + command + " > \"capture\"", started
-// through the shell, hidden, waited for; the capture read back as ANSI text.
-struct Captured {
-    DWORD exitCode = 0;
-    std::wstring text;
+struct Row {
+    Via via;
+    std::wstring line;
+    DWORD code = 0;
+    std::wstring out = L"";
+    Match match = Match::Exact;
 };
-Captured RunHiddenAndCapture(const std::wstring& command);
+// Runs the rows in order, each on the state the rows before it left, and checks every one.
+void Check(const std::vector<Row>& rows);
 
-// The application's shell run: the line split into program and parameters, ShellExecuteExW,
-// hidden, waited for; returns the exit code.
-DWORD ShellRun(const std::wstring& commandLine);
-// ShellExecuteExW with a program and parameters, waited for (the application launches these
-// without waiting; the tests wait to see the outcome).
-DWORD ShellLaunch(const std::wstring& file, const std::wstring& parameters);
-
-std::wstring SystemDir();
-std::wstring AppcmdPath();  // as the application builds it: system folder + "\inetsrv\appcmd.exe"
-
-// sbx.exe with these arguments (already quoted); its standard output decoded from UTF-8.
-std::wstring Sbx(const std::wstring& arguments, DWORD* exitCode = nullptr);
-// "sbx seed" with these arguments; true when it succeeded.
-bool Seed(const std::wstring& arguments = L"");
-// Output lines of an sbx command split at tabs.
-std::vector<std::vector<std::wstring>> SbxRecords(const std::wstring& command);
-
+HANDLE ShellStart(const std::wstring& file, const std::wstring& parameters);  // not waited for
 // Records of "sbx log" for one tool, oldest first: time, tool, exit code, command line.
 std::vector<std::vector<std::wstring>> LogOf(const std::wstring& tool);
+// "store/name" per stored certificate, "+key" when its private key came with it, sorted and
+// joined by blanks; name is the fixture's (root, inter, leaf) or else the thumbprint.
+std::wstring Stores();
 
-std::wstring Fixture(const std::wstring& name);  // full path in the prefix
+std::wstring AppcmdPath();  // as the application builds it: system folder + "\inetsrv\appcmd.exe"
+std::wstring Fixture(const std::wstring& name);     // full path in the prefix
 std::wstring Thumbprint(const std::wstring& name);  // as openssl computed it
 std::wstring Password(const std::wstring& pfxName);
-
-std::wstring Quote(const std::wstring& argument);  // for command lines built by the tests
-std::vector<std::wstring> Lines(const std::wstring& text);  // split at CR LF, last empty piece dropped
+// The application's PFX import line: the password between quotes exactly as read, never escaped.
+std::wstring PfxImport(const std::wstring& password, const std::wstring& pfxName);
 
 }  // namespace sandbox::test

@@ -1,145 +1,141 @@
-// The installed host and what "sbx seed" sets up: the registry value and the IIS manager version
-// record that the application reads to tell the IIS version, and which tools exist.
+// The simulated host: what "sbx seed" sets up for the application to tell the IIS version by (the
+// registry value, the IIS manager's version record) and to find the tools by, iisreset started by
+// its bare name, and the HTTP.sys certificate bindings of netsh with the deployment's lines.
 #include <gtest/gtest.h>
 
-#include <vector>
-
+#include "common/state.h"
+#include "common/text.h"
 #include "harness.h"
 
 namespace sandbox::test {
 namespace {
 
-bool Exists(const std::wstring& path) {
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-std::wstring Inetsrv(const std::wstring& name) { return SystemDir() + L"\\inetsrv\\" + name; }
-
-// The value as the application reads it; -1 when the key or value is missing.
-long long MajorVersion() {
-    DWORD value = 0;
-    DWORD size = sizeof value;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\InetStp", L"MajorVersion", RRF_RT_REG_DWORD, nullptr,
-                     &value, &size) != ERROR_SUCCESS)
-        return -1;
-    return value;
-}
-
-struct FileVersion {
-    std::wstring productText;
-    DWORD productMS = 0;
-    DWORD productLS = 0;
-};
-
-bool ReadVersion(const std::wstring& path, FileVersion& version) {
-    DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
-    if (size == 0) return false;
-    std::vector<BYTE> data(size);
-    if (!GetFileVersionInfoW(path.c_str(), 0, size, data.data())) return false;
-    struct Translation {
-        WORD language;
-        WORD codePage;
-    }* translation = nullptr;
-    UINT length = 0;
-    if (!VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length) ||
-        length < sizeof *translation)
-        return false;
-    wchar_t key[64];
-    swprintf(key, 64, L"\\StringFileInfo\\%04x%04x\\ProductVersion", translation->language, translation->codePage);
-    wchar_t* text = nullptr;
-    if (!VerQueryValueW(data.data(), key, reinterpret_cast<void**>(&text), &length)) return false;
-    version.productText = text;
+// The InetStp major version, the files that exist, and InetMgr.exe's product version as text (of
+// the first translation, as the application reads it) and as the fixed record.
+std::wstring Host() {
+    std::wstring host;
+    DWORD major = 0, size = sizeof major;
+    if (!RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\InetStp", L"MajorVersion", RRF_RT_REG_DWORD, nullptr, &major, &size))
+        host = L"InetStp=" + std::to_wstring(major) + L" ";
+    for (std::wstring file : {L"inetsrv\\appcmd.exe", L"inetsrv\\iisreset.exe", L"iisreset.exe", L"inetsrv\\InetMgr.exe", L"certutil.exe"})
+        if (GetFileAttributesW((SystemDirectory() + L"\\" + file).c_str()) != INVALID_FILE_ATTRIBUTES) host += file + L" ";
+    std::wstring path = SystemDirectory() + L"\\inetsrv\\InetMgr.exe";
+    std::vector<BYTE> data(GetFileVersionInfoSizeW(path.c_str(), nullptr) + 1);
+    WORD* language = nullptr;  // and code page
     VS_FIXEDFILEINFO* fixed = nullptr;
-    if (!VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length)) return false;
-    version.productMS = fixed->dwProductVersionMS;
-    version.productLS = fixed->dwProductVersionLS;
-    return true;
-}
-
-TEST(Install, OverridesWineBuiltinsWithTheStandIns) {
-    for (const wchar_t* tool : {L"certutil.exe", L"netsh.exe", L"iisreset.exe", L"appcmd.exe"}) {
-        wchar_t value[32] = L"";
-        DWORD size = sizeof value;
-        ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, L"Software\\Wine\\DllOverrides", tool, RRF_RT_REG_SZ, nullptr, value,
-                               &size),
-                  ERROR_SUCCESS)
-            << tool;
-        EXPECT_STREQ(value, L"native") << tool;
+    wchar_t* text = nullptr;
+    UINT length = 0;
+    wchar_t key[64];
+    if (GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(data.size()), data.data()) &&
+        VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&language), &length) &&
+        VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length)) {
+        swprintf(key, 64, L"\\StringFileInfo\\%04x%04x\\ProductVersion", language[0], language[1]);
+        if (VerQueryValueW(data.data(), key, reinterpret_cast<void**>(&text), &length)) host += text;
+        swprintf(key, 64, L" (%u.%u.%u.%u)", HIWORD(fixed->dwProductVersionMS), LOWORD(fixed->dwProductVersionMS),
+                 HIWORD(fixed->dwProductVersionLS), LOWORD(fixed->dwProductVersionLS));
+        host += key;
     }
-    // The stand-ins answer, not Wine's built-in stubs that accept anything.
-    EXPECT_NE(RunProcess(L"certutil.exe -nosuchverb").exitCode, 0u);
-    EXPECT_NE(RunProcess(L"netsh.exe nosuchcontext").exitCode, 0u);
+    return host;
 }
 
-TEST(Seed, WritesTheIisMajorVersionOrLeavesItOut) {
-    ASSERT_TRUE(Seed(L"--iis-major 7"));
-    EXPECT_EQ(MajorVersion(), 7);
-    ASSERT_TRUE(Seed());
-    EXPECT_EQ(MajorVersion(), 10);
-    ASSERT_TRUE(Seed(L"--no-iis-registry"));
-    EXPECT_EQ(MajorVersion(), -1);
-    EXPECT_TRUE(Exists(Inetsrv(L"appcmd.exe"))) << "IIS itself stays";
+TEST(Seed, SetsUpTheIisTheOptionsAskFor) {
+    const std::wstring iis = L"inetsrv\\appcmd.exe inetsrv\\iisreset.exe iisreset.exe inetsrv\\InetMgr.exe certutil.exe ";
+    const std::wstring iis10 = iis + L"10.0.17763.1 (10.0.17763.1)";
+    struct {
+        std::wstring options;
+        DWORD code;
+        std::wstring host;  // empty: not looked at
+    } cases[] = {
+        {L"", 0, L"InetStp=10 " + iis10},
+        {L"--iis-major 7", 0, L"InetStp=7 " + iis + L"7.5.7600.16385 (7.5.7600.16385)"},
+        {L"--no-iis-registry", 0, iis10},
+        {L"--no-iis", 0, L"certutil.exe "},
+        {L"--no-iis --iis-major 8", 0, L"InetStp=8 certutil.exe "},
+        {L"", 0, L"InetStp=10 " + iis10},
+        {L"--no-iis-registry --inetmgr-version 8.5.9600.16384", 0, iis + L"8.5.9600.16384 (8.5.9600.16384)"},
+        {L"--inetmgr-version x7.5", 0, L"InetStp=10 " + iis + L"x7.5 (0.5.0.0)"},
+        {L"--no-inetmgr", 0, L"InetStp=10 inetsrv\\appcmd.exe inetsrv\\iisreset.exe iisreset.exe certutil.exe "},
+        {L"--site \"Only a name\"", 2, L""},
+        {L"--site A \"http/*:80:\" --site a \"http/*:81:\"", 2, L""},  // names are unique without regard to case
+        {L"--iis-major 8 --no-iis-registry", 2, L""},
+        {L"--frobnicate", 2, L""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.options));
+        Check({{Via::Sbx, L"seed " + c.options, c.code, L"", Match::Any}});
+        if (!c.host.empty()) {
+            EXPECT_EQ(Host(), c.host);
+        }
+    }
 }
 
-TEST(Seed, WithoutIisRemovesItsToolsAndRegistryKey) {
-    ASSERT_TRUE(Seed());
-    ASSERT_TRUE(Seed(L"--no-iis"));
-    EXPECT_EQ(MajorVersion(), -1);
-    for (const wchar_t* name : {L"appcmd.exe", L"iisreset.exe", L"InetMgr.exe"}) EXPECT_FALSE(Exists(Inetsrv(name))) << name;
-    EXPECT_FALSE(Exists(SystemDir() + L"\\iisreset.exe"));
-    EXPECT_TRUE(Exists(SystemDir() + L"\\certutil.exe")) << "certutil belongs to Windows, not to IIS";
-
-    ASSERT_TRUE(Seed());
-    for (const wchar_t* name : {L"appcmd.exe", L"iisreset.exe", L"InetMgr.exe"}) EXPECT_TRUE(Exists(Inetsrv(name))) << name;
-    EXPECT_TRUE(Exists(SystemDir() + L"\\iisreset.exe"));
+TEST(Seed, ForgetsEverythingTheToolsRecorded) {
+    Check({
+        {Via::Sbx, L"seed", 0, L"", Match::Any},
+        {Via::Shell, L"certutil.exe -addstore -f \"CA\" \"" + Fixture(L"inter.crt") + L"\"", 0},
+        {Via::Shell, L"iisreset", 0},
+        {Via::Stores, L"", 0, L"CA/inter"},
+        {Via::Sbx, L"seed --site Other \"http/*:8080:\"", 0, L"", Match::Any},
+        {Via::Stores, L"", 0, L""},
+        {Via::Sbx, L"restarts", 0, L"0\r\n"},
+        {Via::Sbx, L"log", 0, L""},
+        {Via::Capture, AppcmdPath() + L" list site /text:name", 0, L"Other\r\n"},
+    });
 }
 
-TEST(Seed, StampsTheIisManagerWithTheChosenProductVersion) {
-    FileVersion version;
-    ASSERT_TRUE(Seed(L"--no-iis-registry --inetmgr-version 8.5.9600.16384"));
-    ASSERT_TRUE(ReadVersion(Inetsrv(L"InetMgr.exe"), version));
-    EXPECT_EQ(version.productText, L"8.5.9600.16384");
-    EXPECT_EQ(version.productMS, MAKELONG(5, 8));
-    EXPECT_EQ(version.productLS, MAKELONG(16384, 9600));
-
-    // Texts the application must cope with are stored as given.
-    ASSERT_TRUE(Seed(L"--inetmgr-version x7.5"));
-    ASSERT_TRUE(ReadVersion(Inetsrv(L"InetMgr.exe"), version));
-    EXPECT_EQ(version.productText, L"x7.5");
-
-    ASSERT_TRUE(Seed(L"--iis-major 7"));
-    ASSERT_TRUE(ReadVersion(Inetsrv(L"InetMgr.exe"), version));
-    EXPECT_EQ(version.productText.substr(0, 2), L"7.") << "the default follows the major version";
-
-    ASSERT_TRUE(Seed(L"--no-inetmgr"));
-    EXPECT_FALSE(Exists(Inetsrv(L"InetMgr.exe")));
-    EXPECT_TRUE(Exists(Inetsrv(L"appcmd.exe")));
+TEST(Iisreset, CountsRestartsButNotStopsAndStarts) {
+    Check({
+        {Via::Sbx, L"seed", 0, L"", Match::Any},
+        {Via::Sbx, L"restarts", 0, L"0\r\n"},
+        {Via::Shell, L"iisreset", 0},
+        {Via::Process, L"iisreset", 0,
+         L"\r\nAttempting stop...\r\nInternet services successfully stopped\r\nAttempting start...\r\nInternet services successfully restarted\r\n\r\n"},
+        {Via::Sbx, L"restarts", 0, L"2\r\n"},
+        {Via::Process, L"iisreset /stop", 0, L"", Match::Any},
+        {Via::Process, L"iisreset /status", 0,
+         L"Status for Windows Process Activation Service ( WAS ) : Stopped\r\nStatus for World Wide Web Publishing Service ( W3SVC ) : Stopped\r\n"},
+        {Via::Process, L"iisreset /start", 0, L"", Match::Any},
+        {Via::Process, L"iisreset /bogus", 1, L"", Match::Any},
+        {Via::Sbx, L"restarts", 0, L"2\r\n"},
+    });
+    EXPECT_EQ(LogOf(L"iisreset").size(), 6u);
 }
 
-TEST(Seed, ResetsEverythingTheToolsRecorded) {
-    ASSERT_TRUE(Seed());
-    ASSERT_EQ(ShellLaunch(L"certutil.exe", L"-addstore -f \"CA\" " + Quote(Fixture(L"inter.crt"))), 0u);
-    ASSERT_EQ(ShellRun(L"iisreset"), 0u);
-    ASSERT_FALSE(SbxRecords(L"stores").empty());
-    ASSERT_TRUE(Seed(L"--site \"Other\" \"http/*:8080:\""));
-    EXPECT_TRUE(SbxRecords(L"stores").empty());
-    EXPECT_EQ(Sbx(L"restarts"), L"0\r\n");
-    EXPECT_TRUE(SbxRecords(L"log").empty());
-    EXPECT_EQ(RunHiddenAndCapture(AppcmdPath() + L" list site /text:name").text, L"Other\r\n");
-}
-
-TEST(Seed, RefusesWhatItCannotSetUp) {
-    DWORD code = 0;
-    Sbx(L"seed --site \"Only a name\"", &code);
-    EXPECT_EQ(code, 2u);
-    Sbx(L"seed --site A \"http/*:80:\" --site a \"http/*:81:\"", &code);
-    EXPECT_EQ(code, 2u) << "site names are unique without regard to case";
-    Sbx(L"seed --iis-major 8 --no-iis-registry", &code);
-    EXPECT_EQ(code, 2u);
-    Sbx(L"seed --frobnicate", &code);
-    EXPECT_EQ(code, 2u);
+TEST(Netsh, BindsACertificateWhoseKeyIsInMyOncePerEndpoint) {
+    const std::wstring netsh = SystemDirectory() + L"\\netsh.exe http ", leaf = Thumbprint(L"leaf");
+    const std::wstring appId = L"{4dc3e181-e14b-4a21-b022-59fc669b0914}";
+    auto add = [&](const std::wstring& port, const std::wstring& hash) {
+        return netsh + L"add sslcert ipport=0.0.0.0:" + port + L" certhash=" + hash + L" appid=" + appId;
+    };
+    const std::wstring noKey = L"\r\nSSL Certificate add failed, Error: 1312\r\n"
+                               L"A specified logon session does not exist. It may already have been terminated.\r\n\r\n";
+    const std::wstring added = L"\r\nSSL Certificate successfully added\r\n\r\n";
+    const std::wstring binding = leaf + L"\t" + appId + L"\tMY\r\n";
+    Check({
+        {Via::Sbx, L"seed", 0, L"", Match::Any},
+        {Via::Process, add(L"443", leaf), 1, noKey},
+        {Via::Shell, L"cmd.exe /c " + PfxImport(Password(L"leaf"), L"leaf"), 0},
+        {Via::Shell, L"certutil.exe -addstore -f \"My\" \"" + Fixture(L"inter.crt") + L"\"", 0},
+        {Via::Process, add(L"443", Thumbprint(L"inter")), 1, noKey},  // in My, but without its key
+        {Via::Shell, netsh + L"delete sslcert ipport=0.0.0.0:443", kFails},
+        {Via::Process, add(L"443", leaf), 0, added},
+        {Via::Sbx, L"sslcerts", 0, L"ipport\t0.0.0.0:443\t" + binding},
+        {Via::Process, add(L"443", leaf), 1, L"Error: 183", Match::Has},
+        {Via::Shell, netsh + L"delete sslcert ipport=0.0.0.0:443", 0},
+        {Via::Sbx, L"sslcerts", 0, L""},
+        {Via::Shell, add(L"443", leaf), 0},
+        {Via::Process, netsh + L"delete sslcert ipport=0.0.0.0:8443", 1,
+         L"\r\nSSL Certificate deletion failed, Error: 2\r\nThe system cannot find the file specified.\r\n\r\n"},
+        // Not an endpoint, not a hash, not parameters of "add sslcert" (a host is bound with hostnameport=).
+        {Via::Process, add(L"", leaf), 1, L"", Match::Any},
+        {Via::Process, add(L"44a3", leaf), 1, L"", Match::Any},
+        {Via::Process, add(L"70000", leaf), 1, L"", Match::Any},
+        {Via::Process, add(L" 443", leaf), 1, L"", Match::Any},
+        {Via::Process, add(L"8443", L"XYZ"), 1, L"The parameter is incorrect.\r\n\r\n"},
+        {Via::Process, add(L"8443", leaf) + L" hostname=www.example.com sslFlags='1'", 1, L"Usage: add sslcert", Match::Has},
+        {Via::Process, netsh + L"add sslcert hostnameport=www.example.com:443 certhash=" + leaf + L" appid=" + appId, 0, added},
+        {Via::Sbx, L"sslcerts", 0, L"ipport\t0.0.0.0:443\t" + binding + L"hostnameport\twww.example.com:443\t" + binding},
+    });
 }
 
 }  // namespace

@@ -1,7 +1,0 @@
-// The test executable's entry point; the Windows build links everything with -municode.
-#include <gtest/gtest.h>
-
-int wmain(int argc, wchar_t** argv) {
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
