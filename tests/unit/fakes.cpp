@@ -18,7 +18,6 @@ std::string ParentOf(const std::string& path) {
     if (pos == std::string::npos) return "";
     return path.substr(0, pos);
 }
-Failure NotFound(const std::string& path) { return Failure(53, "File not found: " + path); }
 }  // namespace
 
 void FakeFileSystem::AddFile(const std::string& path, const std::string& content) {
@@ -77,14 +76,13 @@ std::string FakeFileSystem::GetSpecialFolder(SpecialFolder which) {
 std::string FakeFileSystem::GetTempName() { return "rad" + std::to_string(++tempCounter) + ".tmp"; }
 
 std::string FakeFileSystem::ReadAllText(const std::string& path) {
-    auto c = Content(path);
-    if (!c) throw NotFound(path);
-    return decodeAnsi ? decodeAnsi(*c) : *c;
+    const std::string bytes = ReadBytes(path);
+    return decodeAnsi ? decodeAnsi(bytes) : bytes;
 }
 
 std::string FakeFileSystem::ReadBytes(const std::string& path) {
     auto c = Content(path);
-    if (!c) throw NotFound(path);
+    if (!c) throw Failure(53, "File not found: " + path);
     return *c;
 }
 
@@ -102,14 +100,14 @@ void FakeFileSystem::WriteText(const std::string& path, const std::string& text)
 void FakeFileSystem::Copy(const std::string& from, const std::string& to, bool overwrite) {
     if (onCopy) onCopy(to);
     auto c = Content(from);
-    if (!c) throw NotFound(from);
+    if (!c) throw Failure(53, "File not found: " + from);
     if (!overwrite && FileExists(to)) throw Failure(58, "File already exists");
     if (!FolderExists(ParentOf(to)) || !Writable(to)) throw Failure(70, "Permission denied");
     AddFile(to, *c);
 }
 
 void FakeFileSystem::Delete(const std::string& path) {
-    if (!FileExists(path)) throw NotFound(path);
+    if (!FileExists(path)) throw Failure(53, "File not found: " + path);
     files.erase(Lower(path));
     names.erase(Lower(path));
 }
@@ -144,16 +142,9 @@ std::string FakeHost::FileProductVersion(const std::string& path) {
 }
 
 FakeUi::FakeUi() {
-    using app::Id;
-    for (Id id : {Id::Main, Id::lstCertificates, Id::lblCertList, Id::cmdImport, Id::lblStatus, Id::lstSites,
-                  Id::cmdDeploy, Id::lblSiteList, Id::chkHttpRedirect, Id::TxtHttpsPort, Id::lblHttpsPort,
-                  Id::mnuFileExit, Id::mnuChainManualImport, Id::mnuChainViewSystemStore, Id::mnuToolsSetPort,
-                  Id::mnuLanguageEnglish, Id::mnuLanguageSimplifiedChinese, Id::mnuLanguageTraditionalChinese,
-                  Id::mnuHelpAbout, Id::mnuHelpCheckUpdate, Id::mnuFile, Id::mnuChain, Id::mnuTools,
-                  Id::mnuLanguage, Id::mnuHelp})
-        controls[id] = FakeControl{};
-    controls[Id::chkHttpRedirect].check = app::CheckState::Checked;
-    controls[Id::TxtHttpsPort].text = "443";
+    // The window as created: the redirect box checked, the default port.
+    controls[app::Id::chkHttpRedirect].check = app::CheckState::Checked;
+    controls[app::Id::TxtHttpsPort].text = "443";
 }
 
 std::vector<int> FakeUi::SelectedIndices(app::Id list) {
