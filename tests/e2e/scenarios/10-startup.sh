@@ -1,0 +1,19 @@
+# Start-up in each locale: en_US in English, zh_CN in Simplified and zh_TW in Traditional
+# Chinese, zh_HK (neither of the two) in English. Every caption from that language's table,
+# the default host's site list and redirect box, and the chain folder's certificate files, all
+# selected.
+add_chain_files intermediate-ca.crt root-ca.cer other.txt
+for case in en_US:en zh_CN:zh-hans zh_TW:zh-hant zh_HK:en; do
+    locale=${case%:*}.UTF-8 l=${case#*:}
+    start_app "$locale" || continue
+    expect_captions "$l"
+    expect_text lblSiteList "$(str "$l" lblSiteList_Caption lblSiteList_Caption_Multi)"
+    expect_text chkHttpRedirect "$(str "$l" chkHttpRedirect_Caption)"
+    expect_text lblStatus "$(str "$l" lblStatus_IISDetected)"
+    expect_text TxtHttpsPort 443
+    expect_state checked 1 chkHttpRedirect
+    expect_eq "site list ($locale)" "$(drv list lstSites)" "[x] Default Web Site"
+    expect_chain_list intermediate-ca.crt root-ca.cer
+    [[ $locale == zh_HK* ]] || screenshot "$QB_SHOTS/screenshot-$l.png"
+    stop_app
+done
