@@ -1,59 +1,41 @@
 // qbdriver: drives the running Quillbay window from another process, the way a user or an
-// accessibility tool would, and prints what it sees. Controls and menu items are named as
-// the program names them (lblStatus, mnuHelpAbout, Main for the window itself).
+// accessibility tool would, and prints what it sees. Controls and menu items go by the
+// program's names for them (lblStatus, mnuHelpAbout; Main is the window itself).
 //
-//   serve                   run commands read from standard input, one a line, arguments
-//                           separated by tabs; after each command's output a line "\x01RC"
-//   wait-window [ms]        wait for the main window; prints "pid N"
-//   wait-gone [ms]          wait until the main window no longer exists
-//   wait-exit PID [ms]      wait until that process has ended
-//   wait-idle [ms]          wait until the window has handled everything posted to it so far
-//                           and no handler (nor the load event) is running
-//   wait-seen [ms]          the same, whether or not a handler is still running
-//   busy                    1 while the load event or a handler runs, else 0
-//   text NAME               caption, text, or menu item caption
-//   enabled NAME, checked NAME
-//                           1 or 0 (check box: 0/1/2)
-//   list NAME               one line per item: "[x] text" selected, "[ ] text" not
-//   list-index NAME         the list's caret (current item), -1 when empty
-//   click NAME              press a button (posted: a modal box may follow)
-//   list-click NAME INDEX   click an item with the mouse
-//   menu NAME               choose a menu command (posted)
-//   close                   the window's close box (posted)
-//   wait-box [ms]           wait for a dialog of the program; prints "title=...", "text=..."
-//                           "buttons=..." (the button IDs, blank-separated) and, for the
-//                           input box, "value=..."
-//   box-icon [ms]           the open box's icon as its message box style: 16, 48, 64, or 0
-//                           when none shows within the time
-//   no-box                  succeed when the program shows no dialog
-//   answer-box ID [ms]      press a button of the open dialog and wait until it is gone
-//   input-box TEXT [ms]     type TEXT into the input box and press OK; input-cancel [ms]
-//   file-dialog TEXT [ms]   type TEXT into the open-file dialog's name field and press Open
-//   rect                    the window's screen rectangle: "x y width height"
-//   string LANG KEY...      the texts of the keys in language en, zh-hans or zh-hant, joined
-//   expect-captions LANG    every caption the window shows comes from that language's table
-//                           and its check mark is the one set; prints each difference
-//   launch EXE [NAME=VALUE...]
-//                           start EXE (its folder the working folder) with these environment
-//                           changes (an empty VALUE removes one); prints "pid N"
-//   time-start EXE STATUS [ms]
-//                           start EXE in a job and wait until its status line reads STATUS
-//                           and it is idle; prints "window-ms N", "ms N", "processes N"
+//   serve                  commands from standard input, one a line, arguments separated by
+//                          tabs, until an empty line; after each command's output a line
+//                          "\x01" and its exit code
+//   wait-window|wait-gone [ms], wait-exit PID [ms]
+//   wait-idle [ms]         the window has handled everything posted to it so far and runs no
+//                          handler (nor the load event); wait-seen: whether or not it does;
+//                          busy: 1 while one does, else 0
+//   text|enabled|checked|list|list-index NAME
+//   click NAME, list-click NAME INDEX, menu NAME, close      (posted, but list-click: sent)
+//   wait-box [ms]          a dialog of the program: "title=", "text=", "buttons=" (IDs) and,
+//                          for the input box, "value="
+//   box-icon [ms]          its icon as a message box style (16, 48, 64; 0: none drawn)
+//   no-box, answer-box ID [ms], input-box TEXT [ms], input-cancel [ms], file-dialog TEXT [ms]
+//   rect                   "x y width height" of the window
+//   string LANG KEY...     the program's texts for the keys in en, zh-hans or zh-hant, joined
+//   expect-captions LANG   prints every caption (and language check mark) not that language's
+//   launch EXE [NAME=VALUE...], time-start EXE STATUS [ms]    (see Launch, TimeStart)
 //
 // Texts are UTF-8 on one line, with \r, \n, \t, \0 and \\ escaped. Exit code 0 on success, 1
 // when something did not appear or hold in time, 2 for a refused or malformed command (for
 // example clicking a disabled control, which a user cannot).
 #include <windows.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <cwchar>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/ui.h"
 #include "lang/store.h"
 #include "win32/automation.h"
+#include "win32/text_win32.h"
 
 namespace {
 
@@ -65,48 +47,28 @@ constexpr UINT kSendTimeout = 10000;
 constexpr int kInputBoxEdit = 3001;
 constexpr int kFileNameField = 1148;  // the open-file dialog's name box (cmb13)
 
-// Every name the window's controls and menu items have, and whether the caption is always
-// the table's "<name>_Caption" (the others depend on state, or are not captions).
-struct Named {
-    const char* name;
+#define QB_NAMED(name) {L## #name, Id::name}
+constexpr struct {
+    const wchar_t* name;
     Id id;
-    bool captioned;
+} kNames[] = {
+    QB_NAMED(Main), QB_NAMED(lstCertificates), QB_NAMED(lblCertList), QB_NAMED(cmdImport), QB_NAMED(lblStatus),
+    QB_NAMED(lstSites), QB_NAMED(cmdDeploy), QB_NAMED(lblSiteList), QB_NAMED(chkHttpRedirect),
+    QB_NAMED(TxtHttpsPort), QB_NAMED(lblHttpsPort), QB_NAMED(mnuFile), QB_NAMED(mnuFileExit), QB_NAMED(mnuChain),
+    QB_NAMED(mnuChainManualImport), QB_NAMED(mnuChainViewSystemStore), QB_NAMED(mnuTools),
+    QB_NAMED(mnuToolsSetPort), QB_NAMED(mnuLanguage), QB_NAMED(mnuLanguageEnglish),
+    QB_NAMED(mnuLanguageSimplifiedChinese), QB_NAMED(mnuLanguageTraditionalChinese), QB_NAMED(mnuHelp),
+    QB_NAMED(mnuHelpAbout), QB_NAMED(mnuHelpCheckUpdate),
 };
-constexpr Named kNames[] = {
-    {"Main", Id::Main, true}, {"lstCertificates", Id::lstCertificates, false},
-    {"lblCertList", Id::lblCertList, true}, {"cmdImport", Id::cmdImport, true},
-    {"lblStatus", Id::lblStatus, false}, {"lstSites", Id::lstSites, false},
-    {"cmdDeploy", Id::cmdDeploy, true}, {"lblSiteList", Id::lblSiteList, false},
-    {"chkHttpRedirect", Id::chkHttpRedirect, false}, {"TxtHttpsPort", Id::TxtHttpsPort, false},
-    {"lblHttpsPort", Id::lblHttpsPort, true}, {"mnuFile", Id::mnuFile, true},
-    {"mnuFileExit", Id::mnuFileExit, true}, {"mnuChain", Id::mnuChain, true},
-    {"mnuChainManualImport", Id::mnuChainManualImport, true},
-    {"mnuChainViewSystemStore", Id::mnuChainViewSystemStore, true}, {"mnuTools", Id::mnuTools, true},
-    {"mnuToolsSetPort", Id::mnuToolsSetPort, true}, {"mnuLanguage", Id::mnuLanguage, true},
-    {"mnuLanguageEnglish", Id::mnuLanguageEnglish, true},
-    {"mnuLanguageSimplifiedChinese", Id::mnuLanguageSimplifiedChinese, true},
-    {"mnuLanguageTraditionalChinese", Id::mnuLanguageTraditionalChinese, true}, {"mnuHelp", Id::mnuHelp, true},
-    {"mnuHelpAbout", Id::mnuHelpAbout, true}, {"mnuHelpCheckUpdate", Id::mnuHelpCheckUpdate, true},
-};
+// Whose caption is not always the table's "<name>_Caption": it depends on state, or is no caption.
+constexpr Id kUncaptioned[] = {Id::lstCertificates, Id::lblStatus, Id::lstSites, Id::lblSiteList,
+                               Id::chkHttpRedirect, Id::TxtHttpsPort};
 // The language menu's items in the order of the language IDs.
 constexpr Id kLanguageItems[] = {Id::mnuLanguageEnglish, Id::mnuLanguageSimplifiedChinese,
                                  Id::mnuLanguageTraditionalChinese};
 
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
-
-std::wstring Wide(const std::string& text) {
-    if (text.empty()) return {};
-    int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
+std::string Utf8(const std::wstring& text) { return quillbay::win32::WideToUtf8(text); }
+std::wstring Wide(const std::string& text) { return quillbay::win32::Utf8ToWide(text); }
 
 std::wstring Escape(const std::wstring& text) {
     std::wstring out;
@@ -173,7 +135,7 @@ bool WaitFor(DWORD timeout, Condition&& condition, DWORD pollMs = 20) {
 
 std::optional<Id> IdOf(const std::wstring& name) {
     for (const auto& n : kNames)
-        if (name == Wide(n.name)) return n.id;
+        if (name == n.name) return n.id;
     return std::nullopt;
 }
 bool IsMenu(Id id) { return static_cast<int>(id) >= static_cast<int>(Id::mnuFileExit); }
@@ -211,23 +173,21 @@ bool TextOf(HWND main, Id id, std::wstring& text) {
 }
 
 // The program's dialogs (message boxes, the input box, the file dialog) that take input now.
-struct DialogSearch {
-    DWORD pid;
-    HWND found;
-};
-BOOL CALLBACK FindDialogOf(HWND hwnd, LPARAM context) {
-    auto* search = reinterpret_cast<DialogSearch*>(context);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != search->pid || !IsWindowVisible(hwnd) || !IsWindowEnabled(hwnd) || ClassOf(hwnd) != L"#32770")
-        return TRUE;
-    search->found = hwnd;
-    return FALSE;
-}
 HWND FindDialog(HWND main) {
-    DialogSearch search{0, nullptr};
+    struct Search {
+        DWORD pid;
+        HWND found;
+    } search{0, nullptr};
     GetWindowThreadProcessId(main, &search.pid);
-    EnumWindows(FindDialogOf, reinterpret_cast<LPARAM>(&search));
+    EnumWindows([](HWND hwnd, LPARAM context) {
+        auto* search = reinterpret_cast<Search*>(context);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        if (pid != search->pid || !IsWindowVisible(hwnd) || !IsWindowEnabled(hwnd) || ClassOf(hwnd) != L"#32770")
+            return TRUE;
+        search->found = hwnd;
+        return FALSE;
+    }, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 HWND WaitDialog(HWND main, DWORD timeout, int childId = 0) {
@@ -249,10 +209,9 @@ bool IsIcon(HWND child) {
     return ClassOf(child) == L"Static" && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
 }
 
-// A message box's text is the static with ID 0xFFFF on Windows; other implementations use
-// another ID, so fall back to the longest static text that is not an icon.
+// A message box's text: the longest static text that is not an icon (its control ID differs
+// between implementations).
 std::wstring DialogText(HWND dialog) {
-    if (HWND text = GetDlgItem(dialog, 0xFFFF); text && ClassOf(text) == L"Static") return TextOf(text);
     std::wstring best;
     for (HWND child : ChildrenOf(dialog)) {
         if (ClassOf(child) != L"Static" || !IsWindowVisible(child) || IsIcon(child)) continue;
@@ -455,52 +414,45 @@ int TimeStart(int argc, wchar_t** argv) {
     return 0;
 }
 
-// The program's own string tables: LANG's texts of the keys, joined.
-bool TableText(const std::wstring& language, int count, wchar_t** keys, std::wstring& text) {
-    const wchar_t* names[] = {L"en", L"zh-hans", L"zh-hant"};
-    int id = 0;
-    while (id < 3 && language != names[id]) ++id;
-    if (id == 3) return Fail(2, L"unknown language " + language), false;
-    quillbay::lang::SetCurrentLanguage(id);
-    text.clear();
-    for (int i = 0; i < count; ++i) {
-        const std::string piece = quillbay::lang::GetLangString(Utf8(keys[i]));
-        if (piece.rfind("[MISSING_TRANSLATION:", 0) == 0) return Fail(2, L"no text for " + std::wstring(keys[i])), false;
+// The program's own string tables: the texts of the keys in a language, joined; none for an
+// unknown language or key.
+std::optional<std::wstring> TableText(const std::wstring& language, const std::vector<std::wstring>& keys) {
+    const std::wstring names[] = {L"en", L"zh-hans", L"zh-hant"};
+    const auto id = std::find(std::begin(names), std::end(names), language) - std::begin(names);
+    if (id == 3) return std::nullopt;
+    quillbay::lang::SetCurrentLanguage(static_cast<int>(id));
+    std::wstring text;
+    for (const auto& key : keys) {
+        const std::string piece = quillbay::lang::GetLangString(Utf8(key));
+        if (piece.rfind("[MISSING_TRANSLATION:", 0) == 0) return std::nullopt;
         text += Wide(piece);
     }
-    return true;
+    return text;
 }
 
 int ExpectCaptions(HWND main, const std::wstring& language) {
-    std::wstring probe;
-    if (!TableText(language, 0, nullptr, probe)) return 2;
-    auto table = [&](std::vector<std::wstring> keys) {
-        std::vector<wchar_t*> argv;
-        for (auto& key : keys) argv.push_back(key.data());
-        std::wstring text;
-        TableText(language, static_cast<int>(argv.size()), argv.data(), text);
-        return text;
-    };
+    if (!TableText(language, {})) return Fail(2, L"unknown language " + language);
     int differences = 0;
-    auto expect = [&](Id id, const std::wstring& name, const std::vector<std::wstring>& choices) {
+    // Each choice is a list of keys whose texts make the caption.
+    auto expect = [&](Id id, const std::wstring& name, const std::vector<std::vector<std::wstring>>& choices) {
         std::wstring shown;
-        if (!TextOf(main, id, shown)) shown = L"(missing)";
-        for (const auto& choice : choices)
-            if (shown == choice) return;
-        Print(name + L": shows [" + Escape(shown) + L"], expected [" + Escape(choices.front()) + L"]");
+        TextOf(main, id, shown);
+        for (const auto& keys : choices)
+            if (TableText(language, keys) == shown) return;
+        Print(name + L": shows [" + Escape(shown) + L"], expected [" +
+              Escape(TableText(language, choices.front()).value_or(L"")) + L"]");
         ++differences;
     };
     for (const auto& n : kNames)
-        if (n.captioned) expect(n.id, Wide(n.name), {table({Wide(n.name) + L"_Caption"})});
+        if (std::find(std::begin(kUncaptioned), std::end(kUncaptioned), n.id) == std::end(kUncaptioned))
+            expect(n.id, n.name, {{n.name + std::wstring(L"_Caption")}});
     expect(Id::lblSiteList, L"lblSiteList",
-           {table({L"lblSiteList_Caption", L"lblSiteList_Caption_Multi"}),
-            table({L"lblSiteList_Caption", L"lblSiteList_Caption_One"}), table({L"lblSiteList_NoIIS"})});
-    expect(Id::chkHttpRedirect, L"chkHttpRedirect",
-           {table({L"chkHttpRedirect_Caption"}), table({L"chkHttpRedirect_Caption_no_module"})});
-    const int current = quillbay::lang::GetCurrentLanguage();
+           {{L"lblSiteList_Caption", L"lblSiteList_Caption_Multi"}, {L"lblSiteList_Caption", L"lblSiteList_Caption_One"},
+            {L"lblSiteList_NoIIS"}});
+    expect(Id::chkHttpRedirect, L"chkHttpRedirect", {{L"chkHttpRedirect_Caption"}, {L"chkHttpRedirect_Caption_no_module"}});
     for (int i = 0; i < 3; ++i) {
-        if (((MenuState(main, kLanguageItems[i]) & 2) != 0) == (i == current)) continue;
-        Print(L"check mark of language " + std::to_wstring(i) + (i == current ? L": missing" : L": set"));
+        if (((MenuState(main, kLanguageItems[i]) & 2) != 0) == (i == quillbay::lang::GetCurrentLanguage())) continue;
+        Print(L"check mark of language " + std::to_wstring(i) + L" wrong");
         ++differences;
     }
     return differences ? 1 : 0;
@@ -518,11 +470,10 @@ int Serve() {
         for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
             std::wstring line = Wide(pending.substr(0, end));
             pending.erase(0, end + 1);
+            if (line.empty()) return 0;
             std::vector<std::wstring> args{L"qbdriver"};
-            for (std::size_t from = 0, tab = 0; !line.empty() && tab != std::wstring::npos; from = tab + 1) {
-                tab = line.find(L'\t', from);
-                args.push_back(line.substr(from, tab == std::wstring::npos ? tab : tab - from));
-            }
+            std::wistringstream fields(line);
+            for (std::wstring arg; std::getline(fields, arg, L'\t');) args.push_back(arg);
             std::vector<wchar_t*> argv;
             for (auto& arg : args) argv.push_back(arg.data());
             const int rc = Run(static_cast<int>(argv.size()), argv.data());
@@ -538,9 +489,9 @@ int Run(int argc, wchar_t** argv) {
 
     if (command == L"serve") return Serve();
     if (command == L"string" && argc >= 4) {
-        std::wstring text;
-        if (!TableText(argv[2], argc - 3, argv + 3, text)) return 2;
-        Print(Escape(text));
+        const auto text = TableText(argv[2], {argv + 3, argv + argc});
+        if (!text) return Fail(2, L"no such language or text");
+        Print(Escape(*text));
         return 0;
     }
     if (command == L"wait-window") {

@@ -1,11 +1,8 @@
-# Helpers for the end-to-end scenarios. run_e2e.sh sources this file before each scenario and
-# sets: WINEPREFIX, DISPLAY, QB_APP_DIR (the folder in drive_c that holds Quillbay.exe),
-# QB_DRIVER (qbdriver.exe), QB_DRIVER_LOG (the driver's log), QB_SHOTS (for screenshots).
-#
-# A scenario is a bash file of checks; each failed check prints a line and is counted, and the
-# scenario fails when any did. Controls and menu items go by the program's names for them
-# (lblStatus, mnuHelpAbout; Main is the window); texts come from the program's own tables
-# through the driver (str LANGUAGE KEY...).
+# Helpers for the end-to-end scenarios, sourced before each one with WINEPREFIX, DISPLAY,
+# QB_APP_DIR (C:\Quillbay), QB_DRIVER, QB_DRIVER_LOG and QB_SHOTS set (see host.sh). A scenario
+# is a bash file of checks; each failed check prints a line and is counted. Controls and menu
+# items go by the program's names (lblStatus, mnuHelpAbout; Main is the window); texts come
+# from the program's own tables (str LANGUAGE KEY...).
 
 QB_FAILURES=0
 QB_EXE='C:\Quillbay\Quillbay.exe'
@@ -26,6 +23,7 @@ drv_open() {
 }
 drv_close() {
     [[ -n $QB_DRV_IN ]] || return 0
+    echo >&"$QB_DRV_IN"
     exec {QB_DRV_IN}>&- {QB_DRV_OUT}<&-
     QB_DRV_IN=
     wait "$QB_DRV_PID"
@@ -50,33 +48,14 @@ drv() {
     return "$rc"
 }
 
-fail() {
-    echo "    FAIL: $*"
-    QB_FAILURES=$((QB_FAILURES + 1))
-}
-
-# expect_eq WHAT ACTUAL EXPECTED
-expect_eq() {
-    [[ $2 == "$3" ]] || fail "$1: expected [$3], got [$2]"
-}
-
-# expect_ok WHAT COMMAND...: the command must succeed.
-expect_ok() {
-    local what=$1
-    shift
-    "$@" >/dev/null || fail "$what (exit $?)"
-}
-
-# str LANGUAGE KEY...: the texts of the keys in language en, zh-hans or zh-hant, joined, in
-# the driver's escaped form (\r, \n).
-str() {
-    drv string "$@" || fail "no text for $*"
-}
-
+fail() { echo "    FAIL: $*"; QB_FAILURES=$((QB_FAILURES + 1)); }
+# expect_eq WHAT ACTUAL EXPECTED; expect_ok WHAT COMMAND...
+expect_eq() { [[ $2 == "$3" ]] || fail "$1: expected [$3], got [$2]"; }
+expect_ok() { "${@:2}" >/dev/null || fail "$1 (exit $?)"; }
+# str LANGUAGE KEY...: the keys' texts in en, zh-hans or zh-hant, joined, escaped (\r, \n).
+str() { drv string "$@" || printf '<no text for %s>' "$*"; }
 # expect_text NAME EXPECTED: caption or text of a control or menu item (escaped form).
-expect_text() {
-    expect_eq "text of $1" "$(drv text "$1")" "$2"
-}
+expect_text() { expect_eq "text of $1" "$(drv text "$1")" "$2"; }
 
 # expect_state enabled|checked VALUE NAME...
 expect_state() {
@@ -106,21 +85,21 @@ expect_box() {
     [[ -z ${4:-} ]] || expect_eq "icon of \"$1\"" "$(drv box-icon 30000)" "$4"
 }
 
-# close_box [BUTTON_ID]: presses the button (OK by default) and waits until the handler that
-# showed the box has finished.
+# close_box [BUTTON_ID]: presses OK (or that button), waits until the handler has finished.
 close_box() {
     expect_ok "press button ${1:-1}" drv answer-box "${1:-1}"
     drv wait-idle 60000 >/dev/null || fail "the window stayed busy after the box"
 }
 
-# start_app LOCALE [NAME=VALUE...]: starts Quillbay.exe with that locale (Wine takes the
-# user's UI language from it) and these environment changes, and waits until its load event
-# has finished.
+# launch LOCALE [NAME=VALUE...]: starts Quillbay.exe with that locale (Wine takes the user's
+# UI language from it) and these environment changes, holding none of the driver's pipes.
+launch() {
+    LANG=$1 LC_ALL=$1 wine "$QB_DRIVER" launch "$QB_EXE" "${@:2}" </dev/null >/dev/null 2>>"$QB_DRIVER_LOG" \
+        {QB_DRV_IN}>&- {QB_DRV_OUT}<&- || fail "the program could not be started"
+}
+# start_app LOCALE [NAME=VALUE...]: launch, and wait until the load event has finished.
 start_app() {
-    local locale=$1
-    shift
-    LANG=$locale LC_ALL=$locale wine "$QB_DRIVER" launch "$QB_EXE" "$@" </dev/null >/dev/null 2>>"$QB_DRIVER_LOG" ||
-        { fail "the program could not be started"; return 1; }
+    launch "$@" || return 1
     drv wait-window 30000 >/dev/null || { fail "the window did not appear"; return 1; }
     drv wait-idle 60000 >/dev/null || fail "the window did not finish loading"
 }
@@ -153,12 +132,12 @@ screenshot() {
     fail "screenshot $1 failed"
 }
 
-# add_chain_files NAME...: files in the program's chain folder (the scan goes by the name's
-# extension, not the content).
+# reset_program_folder: the program folder as installed, only Quillbay.exe in it.
+reset_program_folder() { find "$QB_APP_DIR" -mindepth 1 ! -name Quillbay.exe -delete; }
+
+# add_chain_files NAME...: files in the chain folder (the scan goes by extension, not content).
 add_chain_files() {
-    mkdir -p "$QB_APP_DIR/chain"
-    local name
-    for name; do printf 'placeholder\r\n' >"$QB_APP_DIR/chain/$name"; done
+    mkdir -p "$QB_APP_DIR/chain" && printf 'placeholder\r\n' | tee "${@/#/$QB_APP_DIR/chain/}" >/dev/null
 }
 
 # expect_chain_list NAME...: the chain list holds exactly these files, all selected, in any
@@ -169,10 +148,7 @@ expect_chain_list() {
 }
 
 # The selection of a list as one word: x selected, - not ("x--").
-selection() {
-    drv list "$1" | cut -c2 | tr -d '\n' | tr ' ' -
-}
-
+selection() { drv list "$1" | cut -c2 | tr -d '\n' | tr ' ' -; }
 # sbx ARGS...: the simulated host's control tool.
 sbx() {
     wine 'C:\QuillbaySandbox\sbx.exe' "$@" </dev/null 2>>"$QB_DRIVER_LOG" | tr -d '\r'
@@ -195,9 +171,7 @@ appcmd_calls() {
 # The program's logs beside it: clear_logs removes them; log_records FILE [CODEPAGE] prints
 # one record a line: procedure<TAB>message (log.txt), procedure<TAB>description<TAB>number
 # (log-error.txt), converted from the code page the program ran with (default 1252).
-clear_logs() {
-    rm -f "$QB_APP_DIR/log.txt" "$QB_APP_DIR/log-error.txt"
-}
+clear_logs() { rm -f "$QB_APP_DIR/log.txt" "$QB_APP_DIR/log-error.txt"; }
 log_records() {
     [[ -f $QB_APP_DIR/$1 ]] || return 0
     iconv -f "${2:-CP1252}" -t UTF-8 "$QB_APP_DIR/$1" | tr -d '\r' |

@@ -5,10 +5,9 @@
 #   run_e2e.sh BUILD_DIR [--docs] [SCENARIO...]
 #
 # BUILD_DIR holds bin/Quillbay.exe, bin/qbdriver.exe and the sandbox tools. Without a DISPLAY
-# an Xvfb server is started for the run. --docs also copies the window screenshots into
-# docs/. SCENARIO names (file names without .sh) pick scenarios; the default is all of
-# tests/e2e/scenarios. QB_E2E_WORK (default BUILD_DIR/e2e) is the run's folder, so that two
-# runs can share one build. Everything started here is stopped on exit.
+# an Xvfb server is started. --docs copies the window screenshots into docs/. SCENARIO names
+# (file names without .sh) pick scenarios, all by default. QB_E2E_WORK (default BUILD_DIR/e2e)
+# is the run's folder, so that two runs can share one build.
 set -uo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -40,19 +39,14 @@ source "$here/host.sh"
 export QB_SOURCE_DIR=$source_dir
 echo "e2e: host ready in $(since "$started") s"
 
-scenarios=()
-if (($#)); then
-    for name in "$@"; do scenarios+=("$here/scenarios/$name.sh"); done
-else
-    scenarios=("$here"/scenarios/*.sh)
-fi
+scenarios=("$here"/scenarios/*.sh)
+(($#)) && scenarios=("${@/#/$here/scenarios/}") && scenarios=("${scenarios[@]/%/.sh}")
 
 run_scenario() {
     local begun=$EPOCHREALTIME rc
-    # Each scenario starts from the program folder as installed.
-    find "$QB_APP_DIR" -mindepth 1 ! -name Quillbay.exe -delete
     (
         source "$here/lib.sh"
+        reset_program_folder
         drv_open || exit 1
         source "$1"
         stop_app

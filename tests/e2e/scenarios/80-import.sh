@@ -4,7 +4,6 @@
 # would act on, in a program folder nobody may write to.
 source "$(dirname "${BASH_SOURCE[0]}")/../lib_certs.sh"
 make_test_pki || return
-reset_program_folder
 expect_ok "seed the default host" sbx seed
 chains=(inter1.crt inter2.crt root.crt)
 put_files fullchain.pfx "$QB_PFX_PASSWORD" "${chains[@]}"
@@ -97,4 +96,3 @@ fi
 stop_app
 chattr -i "$QB_APP_DIR" 2>/dev/null
 trap - EXIT
-reset_program_folder

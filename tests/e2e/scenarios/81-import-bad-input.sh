@@ -4,13 +4,12 @@
 # is no PFX.
 source "$(dirname "${BASH_SOURCE[0]}")/../lib_certs.sh"
 make_test_pki || return
-reset_program_folder
 expect_ok "seed the default host" sbx seed
 
 # A file named chain: start-up reports it, logs it under Form_Load and ends the program; the
 # file stays as it was.
 printf 'my notes\r\n' >"$QB_APP_DIR/chain"
-LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 wine "$QB_DRIVER" launch "$QB_EXE" </dev/null >/dev/null 2>>"$QB_DRIVER_LOG"
+launch en_US.UTF-8
 if pid=$(drv wait-window 30000) && box=$(drv wait-box 30000); then
     IFS=$'\t' read -r procedure description number <<<"$(log_records log-error.txt)"
     expect_eq "error record" "$procedure $number" "Form_Load 183"
@@ -81,4 +80,3 @@ expect_eq "error records" "$(log_records log-error.txt CP936)" "${pfx_record}-21
 grep -qF "$QB_PFX_PASSWORD" "$QB_APP_DIR/log-error.txt" && fail "the password is in log-error.txt"
 cmp -s "$QB_APP_DIR/fullchain.pfx" "$QB_PKI/not-a-pfx.pfx" || fail "fullchain.pfx was changed"
 stop_app
-reset_program_folder

@@ -10,7 +10,6 @@ for name in certlm.msc certmgr.msc; do
 done
 wine reg query 'HKCR\.msc' </dev/null >/dev/null 2>&1 && fail "this prefix associates .msc files"
 
-reset_program_folder
 # The Chinese code page, so that the fixed Chinese note keeps its bytes in the log.
 start_app_cp936 || return
 expect_ok "choose View System Store" drv menu mnuChainViewSystemStore
@@ -30,4 +29,3 @@ expect_eq "second record's procedure" "$procedure" mnuChainViewSystemStore_Click
 # The reason is the platform's own description of the failure, after the localized text.
 [[ $description == "$(str en MsgBox_ViewSystemStore_CantOpen)"?* ]] || fail "second record's description: [$description]"
 [[ $number =~ ^-?[1-9][0-9]*$ ]] || fail "second record's error number: [$number]"
-reset_program_folder
