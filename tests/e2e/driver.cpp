@@ -42,7 +42,7 @@ namespace {
 using quillbay::app::Id;
 using quillbay::win32::kMainWindowClass;
 
-constexpr DWORD kDefaultTimeout = 10000;
+constexpr DWORD kDefaultTimeout = 30000;  // only ever waited in full when something is wrong
 constexpr UINT kSendTimeout = 10000;
 constexpr int kInputBoxEdit = 3001;
 constexpr int kFileNameField = 1148;  // the open-file dialog's name box (cmb13)

@@ -3,11 +3,8 @@
 # and the sandbox's stand-in tools. Sourced; expects build_dir, source_dir, work, app_exe and
 # driver_exe to be set, and installs an exit trap that stops everything it started.
 # Exports WINEPREFIX, DISPLAY, QB_APP_DIR, QB_DRIVER, QB_DRIVER_LOG and QB_SHOTS.
-export WINEPREFIX=$work/prefix
-export WINEDEBUG=-all
-# No Mono or Gecko installer dialogs in a fresh prefix.
-export WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEARCH=win64
+# WINEDLLOVERRIDES: no Mono or Gecko installer dialogs in a fresh prefix.
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 shots=$work/screenshots
 xvfb_pid=
 
@@ -54,10 +51,10 @@ wine_reg() {
     wine reg add "$@" /f </dev/null >>"$work/setup.log" 2>&1 || { echo "reg add $* failed" >&2; return 1; }
 }
 
-# make_prefix: wineboot and the settings every run needs, in $WINEPREFIX.
+# make_prefix: wineboot and the settings every run needs, in $WINEPREFIX. Wine's services get
+# none of our standard handles: they inherit those of whatever starts them first, and a test
+# runner waits for its pipes to close.
 make_prefix() {
-    # Wine's services start with no ties to our standard handles: they inherit those of
-    # whatever starts them first, and a test runner waits for its pipes to close.
     wineboot -i </dev/null >"$work/wineboot.log" 2>&1 || { echo "wineboot failed" >&2; return 1; }
     # Without a window manager, Wine's own frames; avoids a stall when a nested dialog closes.
     wine_reg 'HKCU\Software\Wine\X11 Driver' /v Managed /d N || return 1
@@ -83,19 +80,20 @@ make_prefix() {
 # That prefix depends only on Wine, this file and the fonts, so it is made once per build
 # folder and key, and each run starts from a copy: its DLLs (nine tenths of it, never written)
 # as hard links, everything else copied.
-key=$({ wine --version; cat "${BASH_SOURCE[0]}"; ls -lL "$wine_fonts"/tahoma*.ttf "$cjk_font"; } 2>&1 |
+key=$({ wine --version; cat "${BASH_SOURCE[0]}"; ls -lL "$wine_fonts"/tahoma*.ttf "$cjk_font" "$wine_fonts/../wine.inf"; } 2>&1 |
     sha256sum | cut -c1-16)
 template=$build_dir/e2e-prefix-$key
 if [[ ! -f $template/.complete ]]; then
     echo "host: making the prefix template $template"
-    rm -rf "$build_dir"/e2e-prefix-*
-    WINEPREFIX=$template make_prefix || exit 1
-    WINEPREFIX=$template wineserver -k
-    WINEPREFIX=$template wineserver -w
+    making=$template.$$
+    WINEPREFIX=$making make_prefix || exit 1
+    WINEPREFIX=$making wineserver -k
+    WINEPREFIX=$making wineserver -w
     # The registry reaches its files when the server ends: check that it did.
-    grep -q '"Managed"="N"' "$template/user.reg" ||
-        { echo "host: the prefix template lacks its settings" >&2; exit 1; }
-    touch "$template/.complete"
+    grep -q '"Managed"="N"' "$making/user.reg" || { echo "host: the prefix template lacks its settings" >&2; exit 1; }
+    touch "$making/.complete"
+    find "$build_dir" -maxdepth 1 -name 'e2e-prefix-*' ! -name "${template##*/}*" -exec rm -rf {} +
+    mv -T "$making" "$template" 2>/dev/null || rm -rf "$making"  # another run was quicker
 fi
 mkdir -p "$WINEPREFIX"
 (cd "$template" && tar --exclude='*.dll' --exclude=.complete -cf - . | tar -xf - -C "$WINEPREFIX" &&

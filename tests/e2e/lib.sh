@@ -85,6 +85,12 @@ expect_box() {
     [[ -z ${4:-} ]] || expect_eq "icon of \"$1\"" "$(drv box-icon 30000)" "$4"
 }
 
+# choose NAME: a menu command that opens no box, and wait until its handler has finished.
+choose() {
+    expect_ok "choose $1" drv menu "$1"
+    drv wait-idle >/dev/null || fail "the window stayed busy after $1"
+}
+
 # close_box [BUTTON_ID]: presses OK (or that button), waits until the handler has finished.
 close_box() {
     expect_ok "press button ${1:-1}" drv answer-box "${1:-1}"
@@ -122,7 +128,7 @@ expect_responsive() {
 # (Wine hands the drawing on to the X server a moment after the window has painted).
 screenshot() {
     local x y w h previous= current _
-    drv wait-idle >/dev/null
+    drv wait-idle >/dev/null || fail "the window stayed busy"
     read -r x y w h <<<"$(drv rect)"
     for _ in $(seq 20); do
         import -window root -crop "${w}x${h}+${x}+${y}" +repage "$1" || break

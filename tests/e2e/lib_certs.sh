@@ -15,10 +15,8 @@ QB_SECURITY_KEY='HKLM\SYSTEM\CurrentControlSet\Control\SecurityProviders'
 # The status line after an import whose hardening succeeded and something else did not.
 QB_PARTIAL_STATUS_KEY=MsgBox_Import_PartialIntro
 
-# thumbprint FILE: the SHA-1 of a PEM certificate, upper case, as the stores show it.
-thumbprint() {
-    openssl x509 -in "$1" -noout -fingerprint -sha1 | sed 's/.*=//; s/://g' | tr a-f A-F
-}
+# thumbprint FILE [FORMAT]: the SHA-1 of a certificate, upper case, as the stores show it.
+thumbprint() { openssl x509 -inform "${2:-PEM}" -in "$1" -noout -fingerprint -sha1 | sed 's/.*=//; s/://g'; }
 
 # make_test_pki: the certificates and PFX files in $QB_PKI (kept for the rest of the run),
 # and their thumbprints in QB_THUMB_ROOT, _INTER1, _INTER2, _LEAF.
@@ -55,10 +53,8 @@ make_test_pki() {
             touch ./done
         ) || { fail "openssl could not make the test certificates"; return 1; }
     fi
-    QB_THUMB_ROOT=$(thumbprint "$QB_PKI/root.crt")
-    QB_THUMB_INTER1=$(thumbprint "$QB_PKI/inter1.crt")
-    QB_THUMB_INTER2=$(thumbprint "$QB_PKI/inter2.crt")
-    QB_THUMB_LEAF=$(thumbprint "$QB_PKI/leaf.crt")
+    local name
+    for name in root inter1 inter2 leaf; do printf -v "QB_THUMB_${name^^}" %s "$(thumbprint "$QB_PKI/$name.crt")"; done
 }
 
 # put_files PFX PASSWORD CHAIN...: a file of $QB_PKI as fullchain.pfx beside the program,
@@ -78,8 +74,7 @@ put_files() {
 # log records keep their bytes, switched to English for the texts the checks compare.
 start_app_cp936() {
     start_app zh_CN.UTF-8 || return 1
-    expect_ok "switch to English" drv menu mnuLanguageEnglish
-    drv wait-idle >/dev/null
+    choose mnuLanguageEnglish
 }
 
 # import_and_expect TITLE TEXT STYLE: presses Import, checks the outcome box and closes it.

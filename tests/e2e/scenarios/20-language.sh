@@ -18,8 +18,7 @@ before=$(snapshot)
 for case in mnuLanguageSimplifiedChinese:zh-hans mnuLanguageTraditionalChinese:zh-hant mnuLanguageEnglish:en \
     mnuLanguageEnglish:en; do
     item=${case%:*} l=${case#*:}
-    expect_ok "choose $item" drv menu "$item"
-    drv wait-idle >/dev/null
+    choose "$item"
     expect_captions "$l"
     expect_text lblStatus "$(str "$l" lblStatus_Ready)"
     expect_text lblSiteList "$(str "$l" lblSiteList_Caption lblSiteList_Caption_Multi)"

@@ -15,7 +15,7 @@ value=$port"
     port=${case#*:}
     if [[ $answer == - ]]; then
         expect_ok "cancel" drv input-cancel
-        drv wait-idle >/dev/null
+        drv wait-idle >/dev/null || fail "the window stayed busy after Cancel"
         expect_ok "no box after Cancel" drv no-box
     else
         expect_ok "answer $answer" drv input-box "$answer"

@@ -104,8 +104,7 @@ done
 # and unlocks nothing.
 for case in mnuLanguageSimplifiedChinese:zh-hans mnuLanguageEnglish:en; do
     l=${case#*:}
-    expect_ok "choose ${case%:*}" drv menu "${case%:*}"
-    drv wait-idle >/dev/null
+    choose "${case%:*}"
     expect_text lblSiteList "$(str "$l" lblSiteList_Caption lblSiteList_Caption_One)"
     expect_text lblStatus "$(str "$l" lblStatus_Ready)"
     expect_text chkHttpRedirect "$(str "$l" chkHttpRedirect_Caption)"

@@ -5,14 +5,11 @@
 certs=$WINEPREFIX/drive_c/certs
 rm -rf "$certs"
 mkdir -p "$certs"
-# make_ca FILE COMMON_NAME PEM|DER: a CA certificate; prints its SHA-1 thumbprint.
-make_ca() {
-    openssl req -x509 -newkey rsa:2048 -nodes -keyout /dev/null -subj "/CN=$2" -days 30 -outform "$3" \
-        -out "$certs/$1" 2>/dev/null || return 1
-    openssl x509 -inform "$3" -in "$certs/$1" -noout -fingerprint -sha1 | sed 's/.*=//; s/://g' | tr a-f A-F
-}
-thumb_a=$(make_ca inter-a.crt "Quillbay Test Intermediate A" PEM) || fail "openssl"
-thumb_b=$(make_ca inter-b.cer "Quillbay Test Intermediate B" DER) || fail "openssl"
+source "$(dirname "${BASH_SOURCE[0]}")/../lib_certs.sh"
+for case in inter-a.crt:PEM inter-b.cer:DER; do
+    openssl req -x509 -newkey rsa:2048 -nodes -keyout /dev/null -subj "/CN=Quillbay Test ${case%:*}" -days 30 \
+        -outform "${case#*:}" -out "$certs/${case%:*}" 2>/dev/null || fail "openssl"
+done
 
 start_app en_US.UTF-8 || return
 expect_eq "chain list at start" "$(drv list lstCertificates)" ""
@@ -34,7 +31,7 @@ expect_complete() {  # COUNT
 # Cancel: nothing follows, nothing changes.
 choose_files
 expect_ok "cancel the dialog" drv answer-box 2
-drv wait-idle >/dev/null
+drv wait-idle >/dev/null || fail "the window stayed busy after Cancel"
 expect_ok "no box after Cancel" drv no-box
 expect_eq "chain list after Cancel" "$(drv list lstCertificates)" ""
 
@@ -42,9 +39,8 @@ expect_eq "chain list after Cancel" "$(drv list lstCertificates)" ""
 choose_files 'C:\certs' '"inter-a.crt" "inter-b.cer"'
 expect_complete 2
 expect_chain_list inter-a.crt inter-b.cer
-stores=$(sbx stores)
-grep -q "^CA	$thumb_a	" <<<"$stores" || fail "inter-a.crt is not in the CA store: $stores"
-grep -q "^CA	$thumb_b	" <<<"$stores" || fail "inter-b.cer is not in the CA store: $stores"
+expect_eq "stores" "$(store_entries)" "$(printf 'CA %s no\n' "$(thumbprint "$certs/inter-a.crt")" \
+    "$(thumbprint "$certs/inter-b.cer" DER)" | sort)"
 
 # The same name again: the first copy stays, the new one is time-stamped.
 choose_files 'C:\certs\inter-a.crt'
