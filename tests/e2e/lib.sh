@@ -73,13 +73,13 @@ expect_captions() {
 # The deployment controls: all enabled (1) or all locked (0).
 QB_DEPLOYMENT=(lstSites cmdDeploy TxtHttpsPort lblHttpsPort mnuToolsSetPort)
 
-# expect_box TITLE TEXT BUTTONS [STYLE [TIMEOUT_MS]]: waits for a dialog and compares its title
-# (* takes any), text (escaped form), button IDs ("1" OK, "6 7" Yes and No) and icon style
-# (16, 48, 64). The box stays open.
+# expect_box TITLE TEXT BUTTONS [STYLE [TIMEOUT_MS]]: waits for a dialog and compares its title,
+# text (escaped form), button IDs ("1" OK, "6 7" Yes and No) and icon style (16, 48, 64). The
+# box stays open.
 expect_box() {
     local box
     box=$(drv wait-box "${5:-30000}") || { fail "no message box appeared (expected \"$2\")"; return 1; }
-    [[ $1 == "*" ]] || expect_eq "message box title" "$(sed -n 's/^title=//p' <<<"$box")" "$1"
+    expect_eq "message box title" "$(sed -n 's/^title=//p' <<<"$box")" "$1"
     expect_eq "message box text" "$(sed -n 's/^text=//p' <<<"$box")" "$2"
     expect_eq "message box buttons" "$(sed -n 's/^buttons=//p' <<<"$box")" "$3"
     [[ -z ${4:-} ]] || expect_eq "icon of \"$1\"" "$(drv box-icon 30000)" "$4"
