@@ -1,71 +1,74 @@
 // qbdriver: drives the running Quillbay window from another process, the way a user or an
-// accessibility tool would, and prints what it sees. One command per run:
+// accessibility tool would, and prints what it sees. Controls and menu items go by the
+// program's names for them (lblStatus, mnuHelpAbout; Main is the window itself).
 //
-//   wait-window [ms]        wait for the main window; prints "pid N"
-//   wait-gone [ms]          wait until the main window no longer exists
-//   wait-idle [ms]          wait until the window has handled everything posted to it so
-//                           far and no handler (nor the load event) is running
-//   text ID                 caption or text (ID 0: the window title; menu IDs too)
-//   enabled ID              1 or 0 (controls and menu items)
-//   checked ID              check box value 0/1/2, or menu check mark 0/1
-//   list ID                 one line per item: "[x] text" selected, "[ ] text" not
-//   list-index ID           the list's caret (current item), -1 when empty
-//   click ID                press a button or the check box (posted: a modal box may follow)
-//   list-click ID INDEX     click an item with the mouse
-//   menu ID                 choose a menu command (posted)
-//   close                   the window's close box (posted)
-//   wait-box [ms]           wait for a message box or dialog of the program; prints
-//                           "title=...", "text=..." and one "button=ID caption" per button
-//   no-box [ms]             succeed when no dialog shows up within the time
-//   answer-box ID [ms]      press a button of the open box and wait until it is gone
-//   input-box TEXT [ms]     type TEXT into the input box, press OK, wait until it is gone
-//   input-cancel [ms]       press Cancel in the input box
-//   file-dialog TEXT [ms]   type TEXT into the open-file dialog's name field and press Open
-//                           (a folder navigates there; "a" "b" picks several files)
-//   wait-status TEXT [ms]   wait until the status line reads TEXT
-//   rect                    the window's screen rectangle: "x y width height"
-//   launch EXE [NAME=VALUE...]
-//                           start EXE (a Windows path; its folder is the working folder) with
-//                           these environment changes, an empty VALUE removing the variable;
-//                           for what a shell cannot hand over (Wine sets TEMP and TMP from the
-//                           registry for a process started from outside); prints "pid N"
-//   time-start EXE STATUS [ms]
-//                           start EXE in a job object and wait until its window's status line
-//                           reads STATUS and the window is idle; prints "window-ms N" (until the
-//                           window showed), "ms N" (until idle), both counted from just before
-//                           the process was created, and "processes N" (every process the job
-//                           saw, EXE included)
+//   serve                  commands from standard input, one a line, arguments separated by
+//                          tabs, until an empty line; after each command's output a line
+//                          "\x01" and its exit code
+//   wait-window|wait-gone [ms], wait-exit PID [ms]
+//   wait-idle [ms]         the window has handled everything posted to it so far and runs no
+//                          handler (nor the load event); wait-seen: whether or not it does;
+//                          busy: 1 while one does, else 0
+//   text|enabled|checked|list|list-index NAME
+//   click NAME, list-click NAME INDEX, menu NAME, close      (posted, but list-click: sent)
+//   wait-box [ms]          a dialog of the program: "title=", "text=", "buttons=" (IDs) and,
+//                          for the input box, "value="
+//   box-icon [ms]          its icon as a message box style (16, 48, 64; 0: none drawn)
+//   no-box, answer-box ID [ms], input-box TEXT [ms], input-cancel [ms], file-dialog TEXT [ms]
+//   rect                   "x y width height" of the window
+//   string LANG KEY...     the program's texts for the keys in en, zh-hans or zh-hant, joined
+//   expect-captions LANG   prints every caption (and language check mark) not that language's
+//   launch EXE [NAME=VALUE...], time-start EXE STATUS [ms]    (see Launch, TimeStart)
 //
-// Texts are printed in UTF-8 on one line, with \r, \n, \t, \0 and \\ escaped. Exit code 0
-// on success, 1 when something did not appear or a condition did not hold in time, 2 for a
-// refused or malformed command (for example clicking a disabled control, which a user cannot).
+// Texts are UTF-8 on one line, with \r, \n, \t, \0 and \\ escaped. Exit code 0 on success, 1
+// when something did not appear or hold in time, 2 for a refused or malformed command (for
+// example clicking a disabled control, which a user cannot).
 #include <windows.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <cwchar>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "app/ui.h"
+#include "lang/store.h"
 #include "win32/automation.h"
+#include "win32/text_win32.h"
 
 namespace {
 
+using quillbay::app::Id;
 using quillbay::win32::kMainWindowClass;
 
-constexpr DWORD kDefaultTimeout = 10000;
+constexpr DWORD kDefaultTimeout = 30000;  // only ever waited in full when something is wrong
 constexpr UINT kSendTimeout = 10000;
 constexpr int kInputBoxEdit = 3001;
 constexpr int kFileNameField = 1148;  // the open-file dialog's name box (cmb13)
-constexpr int kStatusLine = 1004;
 
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
+#define QB_NAMED(name) {L## #name, Id::name}
+constexpr struct {
+    const wchar_t* name;
+    Id id;
+} kNames[] = {
+    QB_NAMED(Main), QB_NAMED(lstCertificates), QB_NAMED(lblCertList), QB_NAMED(cmdImport), QB_NAMED(lblStatus),
+    QB_NAMED(lstSites), QB_NAMED(cmdDeploy), QB_NAMED(lblSiteList), QB_NAMED(chkHttpRedirect),
+    QB_NAMED(TxtHttpsPort), QB_NAMED(lblHttpsPort), QB_NAMED(mnuFile), QB_NAMED(mnuFileExit), QB_NAMED(mnuChain),
+    QB_NAMED(mnuChainManualImport), QB_NAMED(mnuChainViewSystemStore), QB_NAMED(mnuTools),
+    QB_NAMED(mnuToolsSetPort), QB_NAMED(mnuLanguage), QB_NAMED(mnuLanguageEnglish),
+    QB_NAMED(mnuLanguageSimplifiedChinese), QB_NAMED(mnuLanguageTraditionalChinese), QB_NAMED(mnuHelp),
+    QB_NAMED(mnuHelpAbout), QB_NAMED(mnuHelpCheckUpdate),
+};
+// Whose caption is not always the table's "<name>_Caption": it depends on state, or is no caption.
+constexpr Id kUncaptioned[] = {Id::lstCertificates, Id::lblStatus, Id::lstSites, Id::lblSiteList,
+                               Id::chkHttpRedirect, Id::TxtHttpsPort};
+// The language menu's items in the order of the language IDs.
+constexpr Id kLanguageItems[] = {Id::mnuLanguageEnglish, Id::mnuLanguageSimplifiedChinese,
+                                 Id::mnuLanguageTraditionalChinese};
+
+std::string Utf8(const std::wstring& text) { return quillbay::win32::WideToUtf8(text); }
+std::wstring Wide(const std::string& text) { return quillbay::win32::Utf8ToWide(text); }
 
 std::wstring Escape(const std::wstring& text) {
     std::wstring out;
@@ -82,17 +85,13 @@ std::wstring Escape(const std::wstring& text) {
     return out;
 }
 
-// Raw UTF-8 bytes to whatever stdout is (a pipe or file when run from the test scripts).
-void Print(const std::wstring& line) {
-    std::string bytes = Utf8(line) + "\n";
+void Write(DWORD handle, const std::string& bytes) {
     DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    WriteFile(GetStdHandle(handle), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
-
+void Print(const std::wstring& line) { Write(STD_OUTPUT_HANDLE, Utf8(line) + "\n"); }
 int Fail(int code, const std::wstring& message) {
-    std::string bytes = "qbdriver: " + Utf8(message) + "\n";
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_ERROR_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    Write(STD_ERROR_HANDLE, "qbdriver: " + Utf8(message) + "\n");
     return code;
 }
 
@@ -102,7 +101,6 @@ bool Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result
     result = static_cast<LRESULT>(out);
     return true;
 }
-
 LRESULT SendOrZero(HWND hwnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
     LRESULT result = 0;
     return Send(hwnd, message, wParam, lParam, result) ? result : 0;
@@ -126,7 +124,7 @@ std::wstring ClassOf(HWND hwnd) {
 HWND FindMain() { return FindWindowW(kMainWindowClass, nullptr); }
 
 template <class Condition>
-bool WaitFor(DWORD timeout, Condition&& condition, DWORD pollMs = 50) {
+bool WaitFor(DWORD timeout, Condition&& condition, DWORD pollMs = 20) {
     const ULONGLONG end = GetTickCount64() + timeout;
     for (;;) {
         if (condition()) return true;
@@ -135,17 +133,22 @@ bool WaitFor(DWORD timeout, Condition&& condition, DWORD pollMs = 50) {
     }
 }
 
-bool IsMenuId(int id) { return (id >= 2001 && id <= 2099) || (id >= 2101 && id <= 2199); }
+std::optional<Id> IdOf(const std::wstring& name) {
+    for (const auto& n : kNames)
+        if (name == n.name) return n.id;
+    return std::nullopt;
+}
+bool IsMenu(Id id) { return static_cast<int>(id) >= static_cast<int>(Id::mnuFileExit); }
 
 // Bit 0 enabled, bit 1 checked; -1 unknown ID (the window's own answer, see automation.h).
-LRESULT MenuState(HWND main, int id) {
+LRESULT MenuState(HWND main, Id id) {
     static const UINT message = RegisterWindowMessageW(quillbay::win32::kMenuStateMessage);
     LRESULT state = -1;
     if (!Send(main, message, static_cast<WPARAM>(id), 0, state)) return -1;
     return state;
 }
 
-bool MenuText(HWND main, int id, std::wstring& text) {
+bool MenuText(HWND main, Id id, std::wstring& text) {
     static const UINT message = RegisterWindowMessageW(quillbay::win32::kMenuTextMessage);
     LRESULT length = -1;
     if (!Send(main, message, static_cast<WPARAM>(id), 0, length) || length < 0) return false;
@@ -162,56 +165,96 @@ bool MenuText(HWND main, int id, std::wstring& text) {
     return view != nullptr;
 }
 
-// The program's dialogs (message boxes, the input box) that take input now: visible,
-// enabled top-level windows of the dialog class in the window's process.
-struct DialogSearch {
-    DWORD pid;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectDialog(HWND hwnd, LPARAM context) {
-    auto* search = reinterpret_cast<DialogSearch*>(context);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == search->pid && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd) && ClassOf(hwnd) == L"#32770")
-        search->found.push_back(hwnd);
-    return TRUE;
+bool TextOf(HWND main, Id id, std::wstring& text) {
+    if (IsMenu(id)) return MenuText(main, id, text);
+    HWND control = id == Id::Main ? main : GetDlgItem(main, static_cast<int>(id));
+    if (control) text = TextOf(control);
+    return control != nullptr;
 }
 
+// The program's dialogs (message boxes, the input box, the file dialog) that take input now.
 HWND FindDialog(HWND main) {
-    DialogSearch search{0, {}};
+    struct Search {
+        DWORD pid;
+        HWND found;
+    } search{0, nullptr};
     GetWindowThreadProcessId(main, &search.pid);
-    EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&search));
-    return search.found.empty() ? nullptr : search.found.front();
+    EnumWindows([](HWND hwnd, LPARAM context) {
+        auto* search = reinterpret_cast<Search*>(context);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        if (pid != search->pid || !IsWindowVisible(hwnd) || !IsWindowEnabled(hwnd) || ClassOf(hwnd) != L"#32770")
+            return TRUE;
+        search->found = hwnd;
+        return FALSE;
+    }, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
-
-struct Children {
-    std::vector<HWND> all;
-};
-
-BOOL CALLBACK CollectChild(HWND hwnd, LPARAM context) {
-    reinterpret_cast<Children*>(context)->all.push_back(hwnd);
-    return TRUE;
+HWND WaitDialog(HWND main, DWORD timeout, int childId = 0) {
+    HWND dialog = nullptr;
+    WaitFor(timeout, [&] { return (dialog = FindDialog(main)) && (!childId || GetDlgItem(dialog, childId)); });
+    return dialog && (!childId || GetDlgItem(dialog, childId)) ? dialog : nullptr;
 }
 
 std::vector<HWND> ChildrenOf(HWND parent) {
-    Children children;
-    EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&children));
-    return children.all;
+    std::vector<HWND> all;
+    EnumChildWindows(parent, [](HWND hwnd, LPARAM list) {
+        reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&all));
+    return all;
 }
 
-// A message box's text is the static with ID 0xFFFF on Windows; other implementations use
-// another ID, so fall back to the longest static text that is not an icon.
+bool IsIcon(HWND child) {
+    return ClassOf(child) == L"Static" && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
+}
+
+// A message box's text: the longest static text that is not an icon (its control ID differs
+// between implementations).
 std::wstring DialogText(HWND dialog) {
-    if (HWND text = GetDlgItem(dialog, 0xFFFF); text && ClassOf(text) == L"Static") return TextOf(text);
     std::wstring best;
     for (HWND child : ChildrenOf(dialog)) {
-        if (ClassOf(child) != L"Static" || !IsWindowVisible(child)) continue;
-        if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) continue;
-        std::wstring text = TextOf(child);
-        if (text.size() > best.size()) best = text;
+        if (ClassOf(child) != L"Static" || !IsWindowVisible(child) || IsIcon(child)) continue;
+        if (std::wstring text = TextOf(child); text.size() > best.size()) best = text;
     }
     return best;
+}
+
+// The box's icon as drawn on the screen, judged by its colours: the standard icons are a
+// red disc (16), a yellow triangle (48) and a blue disc (64). 0 while none is drawn.
+int IconStyle(HWND dialog) {
+    for (HWND child : ChildrenOf(dialog)) {
+        if (!IsIcon(child) || !IsWindowVisible(child)) continue;
+        RECT r{};
+        GetWindowRect(child, &r);
+        const int w = r.right - r.left, h = r.bottom - r.top;
+        if (w <= 0 || h <= 0) continue;
+        HDC screen = GetDC(nullptr);
+        HDC memory = CreateCompatibleDC(screen);
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        void* bits = nullptr;
+        HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+        int red = 0, yellow = 0, blue = 0;
+        for (int i = 0; i < w * h; ++i) {
+            const DWORD p = static_cast<const DWORD*>(bits)[i];
+            const int b = p & 0xFF, g = (p >> 8) & 0xFF, rd = (p >> 16) & 0xFF;
+            if (rd > g + 60 && rd > b + 60 && g < b + 40) ++red;
+            else if (rd > 140 && g > 110 && b + 60 < g) ++yellow;
+            else if (b > rd + 40 && b > g + 20) ++blue;
+        }
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+        ReleaseDC(nullptr, screen);
+        const int enough = w * h / 8;
+        if (red > enough && red > 3 * (yellow + blue)) return 16;
+        if (yellow > enough && yellow > 3 * (red + blue)) return 48;
+        if (blue > enough && blue > 3 * (red + yellow)) return 64;
+    }
+    return 0;
 }
 
 bool ParseInt(const wchar_t* text, long& value) {
@@ -226,12 +269,6 @@ DWORD TimeoutArg(int argc, wchar_t** argv, int index) {
     return kDefaultTimeout;
 }
 
-HWND RequireControl(HWND main, long id) {
-    HWND control = GetDlgItem(main, static_cast<int>(id));
-    if (!control) Fail(1, L"no control with ID " + std::to_wstring(id));
-    return control;
-}
-
 // Presses a dialog button the way its keyboard accelerator would, then waits for the
 // dialog to close.
 int PressDialogButton(HWND dialog, int id, DWORD timeout) {
@@ -243,10 +280,9 @@ int PressDialogButton(HWND dialog, int id, DWORD timeout) {
     return 0;
 }
 
-// A process of EXE in this environment; its folder is the working folder. Suspended when
-// asked, so that it can join a job before it runs. Its standard handles are the null device:
-// handed our own, it would hold the caller's output pipe open for as long as it runs. (Wine
-// still passes our standard error on: callers send that to a file.)
+// A process of EXE in this environment; its folder is the working folder. Its standard
+// handles are the null device: handed ours, it would hold the caller's pipes open for as
+// long as it runs.
 std::optional<PROCESS_INFORMATION> StartProgram(const std::wstring& exe, DWORD flags) {
     const auto slash = exe.find_last_of(L'\\');
     const std::wstring folder = slash == std::wstring::npos ? std::wstring() : exe.substr(0, slash);
@@ -255,15 +291,13 @@ std::optional<PROCESS_INFORMATION> StartProgram(const std::wstring& exe, DWORD f
                              OPEN_EXISTING, 0, nullptr);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    if (nul != INVALID_HANDLE_VALUE) {
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
-    }
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
     PROCESS_INFORMATION process{};
     const BOOL started = CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, flags, nullptr,
                                         folder.empty() ? nullptr : folder.c_str(), &startup, &process);
     const DWORD error = GetLastError();
-    if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
+    CloseHandle(nul);
     SetLastError(error);
     if (!started) return std::nullopt;
     return process;
@@ -280,22 +314,22 @@ HWND FindMainOf(DWORD pid) {
     return nullptr;
 }
 
-// Waits until the window has worked through everything posted to it so far and runs no
-// handler (see automation.h); state is its last answer.
-bool WaitIdle(HWND main, DWORD timeout, LRESULT& state, DWORD pollMs = 50) {
+// Waits until the window has worked through everything posted to it so far (see
+// automation.h) and, with mask 3, runs no handler either; state is its last answer.
+bool WaitIdle(HWND main, DWORD timeout, LRESULT& state, LRESULT mask = 3, DWORD pollMs = 20) {
     static const UINT ping = RegisterWindowMessageW(quillbay::win32::kPingMessage);
     static const UINT busy = RegisterWindowMessageW(quillbay::win32::kBusyMessage);
-    const WPARAM token = static_cast<WPARAM>(GetCurrentProcessId()) << 16 ^ GetTickCount();
+    static WPARAM sequence = 0;
+    const WPARAM token = (static_cast<WPARAM>(GetCurrentProcessId()) << 16) ^ GetTickCount() ^ ++sequence;
     PostMessageW(main, ping, token, 0);
     state = -1;
-    return WaitFor(timeout, [&] { return Send(main, busy, token, 0, state) && state == 0; }, pollMs);
+    return WaitFor(timeout, [&] { return Send(main, busy, token, 0, state) && (state & mask) == 0; }, pollMs);
 }
 
 std::wstring StartFailure(const wchar_t* exe) {
     return L"cannot start " + std::wstring(exe) + L" (error " + std::to_wstring(GetLastError()) + L")";
 }
 
-// Milliseconds since a performance-counter reading.
 long long MillisecondsSince(const LARGE_INTEGER& start) {
     LARGE_INTEGER now{}, frequency{};
     QueryPerformanceCounter(&now);
@@ -343,8 +377,7 @@ int TimeStart(int argc, wchar_t** argv) {
         const ULONGLONG now = GetTickCount64();
         return static_cast<DWORD>(end > now ? end - now : 0);
     };
-    // Gives up early when the program has ended.
-    auto until = [&](auto&& condition) {
+    auto until = [&](auto&& condition) {  // gives up early when the program has ended
         bool met = false;
         WaitFor(left(), [&] {
             return (met = condition()) || WaitForSingleObject(process->hProcess, 0) == WAIT_OBJECT_0;
@@ -355,7 +388,7 @@ int TimeStart(int argc, wchar_t** argv) {
     if (!until([&] { return (main = FindMainOf(process->dwProcessId)) != nullptr; }))
         return Fail(1, L"no window appeared");
     const long long windowMs = MillisecondsSince(start);
-    HWND status = GetDlgItem(main, kStatusLine);
+    HWND status = GetDlgItem(main, static_cast<int>(Id::lblStatus));
     std::wstring text;
     if (!until([&] {
             wchar_t buffer[512] = {};
@@ -365,9 +398,8 @@ int TimeStart(int argc, wchar_t** argv) {
         }))
         return Fail(1, L"status is \"" + text + L"\"");
     if (WaitForInputIdle(process->hProcess, left()) != 0) return Fail(1, L"the program did not become input-idle");
-    // The rewrite module check follows the site list: idle means the load event has ended.
     LRESULT state = -1;
-    if (!WaitIdle(main, left(), state, kPollMs))
+    if (!WaitIdle(main, left(), state, 3, kPollMs))
         return Fail(1, L"the window stayed busy (" + std::to_wstring(state) + L")");
     const long long ms = MillisecondsSince(start);
 
@@ -382,10 +414,86 @@ int TimeStart(int argc, wchar_t** argv) {
     return 0;
 }
 
+// The program's own string tables: the texts of the keys in a language, joined; none for an
+// unknown language or key.
+std::optional<std::wstring> TableText(const std::wstring& language, const std::vector<std::wstring>& keys) {
+    const std::wstring names[] = {L"en", L"zh-hans", L"zh-hant"};
+    const auto id = std::find(std::begin(names), std::end(names), language) - std::begin(names);
+    if (id == 3) return std::nullopt;
+    quillbay::lang::SetCurrentLanguage(static_cast<int>(id));
+    std::wstring text;
+    for (const auto& key : keys) {
+        const std::string piece = quillbay::lang::GetLangString(Utf8(key));
+        if (piece.rfind("[MISSING_TRANSLATION:", 0) == 0) return std::nullopt;
+        text += Wide(piece);
+    }
+    return text;
+}
+
+int ExpectCaptions(HWND main, const std::wstring& language) {
+    if (!TableText(language, {})) return Fail(2, L"unknown language " + language);
+    int differences = 0;
+    // Each choice is a list of keys whose texts make the caption.
+    auto expect = [&](Id id, const std::wstring& name, const std::vector<std::vector<std::wstring>>& choices) {
+        std::wstring shown;
+        TextOf(main, id, shown);
+        for (const auto& keys : choices)
+            if (TableText(language, keys) == shown) return;
+        Print(name + L": shows [" + Escape(shown) + L"], expected [" +
+              Escape(TableText(language, choices.front()).value_or(L"")) + L"]");
+        ++differences;
+    };
+    for (const auto& n : kNames)
+        if (std::find(std::begin(kUncaptioned), std::end(kUncaptioned), n.id) == std::end(kUncaptioned))
+            expect(n.id, n.name, {{n.name + std::wstring(L"_Caption")}});
+    expect(Id::lblSiteList, L"lblSiteList",
+           {{L"lblSiteList_Caption", L"lblSiteList_Caption_Multi"}, {L"lblSiteList_Caption", L"lblSiteList_Caption_One"},
+            {L"lblSiteList_NoIIS"}});
+    expect(Id::chkHttpRedirect, L"chkHttpRedirect", {{L"chkHttpRedirect_Caption"}, {L"chkHttpRedirect_Caption_no_module"}});
+    for (int i = 0; i < 3; ++i) {
+        if (((MenuState(main, kLanguageItems[i]) & 2) != 0) == (i == quillbay::lang::GetCurrentLanguage())) continue;
+        Print(L"check mark of language " + std::to_wstring(i) + L" wrong");
+        ++differences;
+    }
+    return differences ? 1 : 0;
+}
+
+int Run(int argc, wchar_t** argv);
+
+// One command a line from standard input; "\x01RC" after each command's output.
+int Serve() {
+    std::string pending;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        pending.append(buffer, got);
+        for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
+            std::wstring line = Wide(pending.substr(0, end));
+            pending.erase(0, end + 1);
+            if (line.empty()) return 0;
+            std::vector<std::wstring> args{L"qbdriver"};
+            std::wistringstream fields(line);
+            for (std::wstring arg; std::getline(fields, arg, L'\t');) args.push_back(arg);
+            std::vector<wchar_t*> argv;
+            for (auto& arg : args) argv.push_back(arg.data());
+            const int rc = Run(static_cast<int>(argv.size()), argv.data());
+            Write(STD_OUTPUT_HANDLE, "\x01" + std::to_string(rc) + "\n");
+        }
+    }
+    return 0;
+}
+
 int Run(int argc, wchar_t** argv) {
     if (argc < 2) return Fail(2, L"usage: qbdriver COMMAND [ARGS]");
     const std::wstring command = argv[1];
 
+    if (command == L"serve") return Serve();
+    if (command == L"string" && argc >= 4) {
+        const auto text = TableText(argv[2], {argv + 3, argv + argc});
+        if (!text) return Fail(2, L"no such language or text");
+        Print(Escape(*text));
+        return 0;
+    }
     if (command == L"wait-window") {
         HWND main = nullptr;
         if (!WaitFor(TimeoutArg(argc, argv, 2), [&] { return (main = FindMain()) && IsWindowVisible(main); }))
@@ -400,189 +508,35 @@ int Run(int argc, wchar_t** argv) {
             return Fail(1, L"the window is still there");
         return 0;
     }
-
+    if (command == L"wait-exit" && argc >= 3) {
+        long pid = 0;
+        if (!ParseInt(argv[2], pid)) return Fail(2, L"bad process ID");
+        HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+        if (!process) return 0;  // gone already
+        const DWORD waited = WaitForSingleObject(process, TimeoutArg(argc, argv, 3));
+        CloseHandle(process);
+        return waited == WAIT_OBJECT_0 ? 0 : Fail(1, L"the process is still running");
+    }
     if (command == L"launch" && argc >= 3) return Launch(argc, argv);
     if (command == L"time-start" && argc >= 4) return TimeStart(argc, argv);
 
     HWND main = FindMain();
     if (!main) return Fail(1, L"no window of class QuillbayMain");
 
-    if (command == L"wait-idle") {
+    if (command == L"wait-idle" || command == L"wait-seen") {
         LRESULT state = -1;
-        if (!WaitIdle(main, TimeoutArg(argc, argv, 2), state))
+        if (!WaitIdle(main, TimeoutArg(argc, argv, 2), state, command == L"wait-idle" ? 3 : 2))
             return Fail(1, L"the window stayed busy (" + std::to_wstring(state) + L")");
         return 0;
     }
-
-    long id = 0;
-    const bool hasId = argc >= 3 && ParseInt(argv[2], id);
-
-    if (command == L"text" && hasId) {
-        if (id == 0) {
-            Print(Escape(TextOf(main)));
-        } else if (IsMenuId(static_cast<int>(id))) {
-            std::wstring caption;
-            if (!MenuText(main, static_cast<int>(id), caption)) return Fail(1, L"no menu item " + std::to_wstring(id));
-            Print(Escape(caption));
-        } else {
-            HWND control = RequireControl(main, id);
-            if (!control) return 1;
-            Print(Escape(TextOf(control)));
-        }
-        return 0;
-    }
-    if (command == L"enabled" && hasId) {
-        if (IsMenuId(static_cast<int>(id))) {
-            LRESULT state = MenuState(main, static_cast<int>(id));
-            if (state < 0) return Fail(1, L"no menu item " + std::to_wstring(id));
-            Print((state & 1) ? L"1" : L"0");
-        } else {
-            HWND control = id == 0 ? main : RequireControl(main, id);
-            if (!control) return 1;
-            Print(IsWindowEnabled(control) ? L"1" : L"0");
-        }
-        return 0;
-    }
-    if (command == L"checked" && hasId) {
-        if (IsMenuId(static_cast<int>(id))) {
-            LRESULT state = MenuState(main, static_cast<int>(id));
-            if (state < 0) return Fail(1, L"no menu item " + std::to_wstring(id));
-            Print((state & 2) ? L"1" : L"0");
-        } else {
-            HWND control = RequireControl(main, id);
-            if (!control) return 1;
-            Print(std::to_wstring(SendOrZero(control, BM_GETCHECK)));
-        }
-        return 0;
-    }
-    if (command == L"list" && hasId) {
-        HWND list = RequireControl(main, id);
-        if (!list) return 1;
-        LRESULT count = SendOrZero(list, LB_GETCOUNT);
-        for (LRESULT i = 0; i < count; ++i) {
-            LRESULT length = SendOrZero(list, LB_GETTEXTLEN, static_cast<WPARAM>(i));
-            std::wstring item(static_cast<std::size_t>(length) + 1, L'\0');
-            LRESULT copied =
-                SendOrZero(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item.data()));
-            item.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-            bool selected = SendOrZero(list, LB_GETSEL, static_cast<WPARAM>(i)) > 0;
-            Print(std::wstring(selected ? L"[x] " : L"[ ] ") + Escape(item));
-        }
-        return 0;
-    }
-    if (command == L"list-index" && hasId) {
-        HWND list = RequireControl(main, id);
-        if (!list) return 1;
-        Print(SendOrZero(list, LB_GETCOUNT) == 0 ? L"-1" : std::to_wstring(SendOrZero(list, LB_GETCARETINDEX)));
-        return 0;
-    }
-    if (command == L"click" && hasId) {
-        HWND control = RequireControl(main, id);
-        if (!control) return 1;
-        if (!IsWindowEnabled(control)) return Fail(2, L"control " + std::to_wstring(id) + L" is disabled");
-        PostMessageW(control, BM_CLICK, 0, 0);
-        return 0;
-    }
-    if (command == L"list-click" && hasId && argc >= 4) {
-        long index = 0;
-        if (!ParseInt(argv[3], index)) return Fail(2, L"bad index");
-        HWND list = RequireControl(main, id);
-        if (!list) return 1;
-        if (!IsWindowEnabled(list)) return Fail(2, L"list " + std::to_wstring(id) + L" is disabled");
-        if (index < 0 || index >= SendOrZero(list, LB_GETCOUNT)) return Fail(2, L"no item " + std::to_wstring(index));
-        // Scroll the item into view, then press and release the mouse button on it. Sent,
-        // not posted: the list and its click handler have run when this returns.
-        LRESULT top = SendOrZero(list, LB_GETTOPINDEX);
-        LRESULT height = SendOrZero(list, LB_GETITEMHEIGHT, static_cast<WPARAM>(index));
-        RECT client{};
-        GetClientRect(list, &client);
-        const LRESULT visible = height > 0 ? client.bottom / height : 1;
-        if (index < top || index >= top + visible) {
-            SendOrZero(list, LB_SETTOPINDEX, static_cast<WPARAM>(index));
-            top = SendOrZero(list, LB_GETTOPINDEX);
-        }
-        const LPARAM at = MAKELPARAM(4, static_cast<int>((index - top) * height + height / 2));
-        LRESULT ignored = 0;
-        if (!Send(list, WM_LBUTTONDOWN, MK_LBUTTON, at, ignored) || !Send(list, WM_LBUTTONUP, 0, at, ignored))
-            return Fail(1, L"the list did not answer");
-        return 0;
-    }
-    if (command == L"menu" && hasId) {
-        LRESULT state = MenuState(main, static_cast<int>(id));
-        if (state < 0) return Fail(1, L"no menu item " + std::to_wstring(id));
-        if (!(state & 1)) return Fail(2, L"menu item " + std::to_wstring(id) + L" is disabled");
-        PostMessageW(main, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+    if (command == L"busy") {
+        LRESULT state = -1;
+        WaitIdle(main, kDefaultTimeout, state, 2);
+        Print(state & 1 ? L"1" : L"0");
         return 0;
     }
     if (command == L"close") {
         PostMessageW(main, WM_CLOSE, 0, 0);
-        return 0;
-    }
-    if (command == L"wait-box") {
-        HWND dialog = nullptr;
-        if (!WaitFor(TimeoutArg(argc, argv, 2), [&] { return (dialog = FindDialog(main)) != nullptr; }))
-            return Fail(1, L"no dialog appeared");
-        Print(L"title=" + Escape(TextOf(dialog)));
-        Print(L"text=" + Escape(DialogText(dialog)));
-        for (HWND child : ChildrenOf(dialog)) {
-            if (ClassOf(child) != L"Button" || !IsWindowVisible(child)) continue;
-            Print(L"button=" + std::to_wstring(GetDlgCtrlID(child)) + L" " + Escape(TextOf(child)));
-        }
-        return 0;
-    }
-    if (command == L"no-box") {
-        if (WaitFor(TimeoutArg(argc, argv, 2), [&] { return FindDialog(main) != nullptr; }))
-            return Fail(1, L"a dialog appeared: " + TextOf(FindDialog(main)));
-        return 0;
-    }
-    // These wait for the box first: a posted menu command may not have opened it yet.
-    if (command == L"answer-box" && hasId) {
-        const DWORD timeout = TimeoutArg(argc, argv, 3);
-        HWND dialog = nullptr;
-        if (!WaitFor(timeout, [&] { return (dialog = FindDialog(main)) != nullptr; }))
-            return Fail(1, L"no dialog is open");
-        return PressDialogButton(dialog, static_cast<int>(id), timeout);
-    }
-    if ((command == L"input-box" && argc >= 3) || command == L"input-cancel") {
-        const bool ok = command == L"input-box";
-        const DWORD timeout = TimeoutArg(argc, argv, ok ? 3 : 2);
-        HWND dialog = nullptr;
-        HWND edit = nullptr;
-        if (!WaitFor(timeout, [&] {
-                dialog = FindDialog(main);
-                return dialog && (edit = GetDlgItem(dialog, kInputBoxEdit)) != nullptr;
-            }))
-            return Fail(1, L"no input box is open");
-        if (!ok) return PressDialogButton(dialog, IDCANCEL, timeout);
-        LRESULT ignored = 0;
-        Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[2]), ignored);
-        return PressDialogButton(dialog, IDOK, timeout);
-    }
-    if (command == L"file-dialog" && argc >= 3) {
-        const DWORD timeout = TimeoutArg(argc, argv, 3);
-        HWND dialog = nullptr;
-        HWND field = nullptr;
-        if (!WaitFor(timeout, [&] {
-                dialog = FindDialog(main);
-                return dialog && (field = GetDlgItem(dialog, kFileNameField)) != nullptr;
-            }))
-            return Fail(1, L"no open-file dialog is open");
-        const std::wstring text = argv[2];
-        LRESULT ignored = 0;
-        Send(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), ignored);
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-        // Done when the dialog closed, or when it took a folder and emptied the field.
-        if (!WaitFor(timeout, [&] { return !IsWindow(dialog) || !IsWindowVisible(dialog) || TextOf(field) != text; }))
-            return Fail(1, L"the dialog did not take the name");
-        return 0;
-    }
-    if (command == L"wait-status" && argc >= 3) {
-        HWND status = RequireControl(main, kStatusLine);
-        if (!status) return 1;
-        const std::wstring wanted = argv[2];
-        if (!WaitFor(TimeoutArg(argc, argv, 3), [&] { return TextOf(status) == wanted; }))
-            return Fail(1, L"status is \"" + TextOf(status) + L"\"");
         return 0;
     }
     if (command == L"rect") {
@@ -590,6 +544,129 @@ int Run(int argc, wchar_t** argv) {
         GetWindowRect(main, &r);
         Print(std::to_wstring(r.left) + L" " + std::to_wstring(r.top) + L" " + std::to_wstring(r.right - r.left) +
               L" " + std::to_wstring(r.bottom - r.top));
+        return 0;
+    }
+    if (command == L"expect-captions" && argc >= 3) return ExpectCaptions(main, argv[2]);
+    if (command == L"wait-box") {
+        HWND dialog = WaitDialog(main, TimeoutArg(argc, argv, 2));
+        if (!dialog) return Fail(1, L"no dialog appeared");
+        std::wstring buttons;
+        for (HWND child : ChildrenOf(dialog))
+            if (ClassOf(child) == L"Button" && IsWindowVisible(child))
+                buttons += (buttons.empty() ? L"" : L" ") + std::to_wstring(GetDlgCtrlID(child));
+        Print(L"title=" + Escape(TextOf(dialog)));
+        Print(L"text=" + Escape(DialogText(dialog)));
+        Print(L"buttons=" + buttons);
+        if (HWND edit = GetDlgItem(dialog, kInputBoxEdit)) Print(L"value=" + Escape(TextOf(edit)));
+        return 0;
+    }
+    if (command == L"box-icon") {
+        HWND dialog = WaitDialog(main, kDefaultTimeout);
+        if (!dialog) return Fail(1, L"no dialog is open");
+        int style = 0;
+        WaitFor(TimeoutArg(argc, argv, 2), [&] { return (style = IconStyle(dialog)) != 0; });
+        Print(std::to_wstring(style));
+        return 0;
+    }
+    if (command == L"no-box") return FindDialog(main) ? Fail(1, L"a dialog is open: " + TextOf(FindDialog(main))) : 0;
+    // These wait for the dialog first: a posted command may not have opened it yet.
+    if (command == L"answer-box" && argc >= 3) {
+        long id = 0;
+        if (!ParseInt(argv[2], id)) return Fail(2, L"bad button ID");
+        const DWORD timeout = TimeoutArg(argc, argv, 3);
+        HWND dialog = WaitDialog(main, timeout);
+        return dialog ? PressDialogButton(dialog, static_cast<int>(id), timeout) : Fail(1, L"no dialog is open");
+    }
+    if ((command == L"input-box" && argc >= 3) || command == L"input-cancel") {
+        const bool ok = command == L"input-box";
+        const DWORD timeout = TimeoutArg(argc, argv, ok ? 3 : 2);
+        HWND dialog = WaitDialog(main, timeout, kInputBoxEdit);
+        if (!dialog) return Fail(1, L"no input box is open");
+        if (!ok) return PressDialogButton(dialog, IDCANCEL, timeout);
+        SendOrZero(GetDlgItem(dialog, kInputBoxEdit), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[2]));
+        return PressDialogButton(dialog, IDOK, timeout);
+    }
+    if (command == L"file-dialog" && argc >= 3) {
+        const DWORD timeout = TimeoutArg(argc, argv, 3);
+        HWND dialog = WaitDialog(main, timeout, kFileNameField);
+        if (!dialog) return Fail(1, L"no open-file dialog is open");
+        HWND field = GetDlgItem(dialog, kFileNameField);
+        const std::wstring text = argv[2];
+        SendOrZero(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+        // Done when the dialog closed, or when it took a folder and emptied the field.
+        if (!WaitFor(timeout, [&] { return !IsWindow(dialog) || !IsWindowVisible(dialog) || TextOf(field) != text; }))
+            return Fail(1, L"the dialog did not take the name");
+        return 0;
+    }
+
+    if (argc < 3) return Fail(2, L"unknown or incomplete command: " + command);
+    const auto id = IdOf(argv[2]);
+    if (!id) return Fail(2, L"no control or menu item named " + std::wstring(argv[2]));
+    HWND control = IsMenu(*id) ? nullptr : *id == Id::Main ? main : GetDlgItem(main, static_cast<int>(*id));
+    if (!IsMenu(*id) && !control) return Fail(1, L"no control " + std::wstring(argv[2]));
+    const LRESULT menuState = IsMenu(*id) ? MenuState(main, *id) : 0;
+    if (menuState < 0) return Fail(1, L"no menu item " + std::wstring(argv[2]));
+
+    if (command == L"text") {
+        std::wstring text;
+        if (!TextOf(main, *id, text)) return Fail(1, L"cannot read " + std::wstring(argv[2]));
+        Print(Escape(text));
+        return 0;
+    }
+    if (command == L"enabled") {
+        Print((control ? IsWindowEnabled(control) : (menuState & 1)) ? L"1" : L"0");
+        return 0;
+    }
+    if (command == L"checked") {
+        Print(control ? std::to_wstring(SendOrZero(control, BM_GETCHECK)) : (menuState & 2) ? L"1" : L"0");
+        return 0;
+    }
+    if (command == L"list") {
+        const LRESULT count = SendOrZero(control, LB_GETCOUNT);
+        for (LRESULT i = 0; i < count; ++i) {
+            std::wstring item(static_cast<std::size_t>(SendOrZero(control, LB_GETTEXTLEN, i)) + 1, L'\0');
+            const LRESULT copied = SendOrZero(control, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item.data()));
+            item.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+            Print(std::wstring(SendOrZero(control, LB_GETSEL, i) > 0 ? L"[x] " : L"[ ] ") + Escape(item));
+        }
+        return 0;
+    }
+    if (command == L"list-index") {
+        Print(SendOrZero(control, LB_GETCOUNT) == 0 ? L"-1" : std::to_wstring(SendOrZero(control, LB_GETCARETINDEX)));
+        return 0;
+    }
+    if (command == L"menu") {
+        if (control) return Fail(2, std::wstring(argv[2]) + L" is no menu item");
+        if (!(menuState & 1)) return Fail(2, L"menu item " + std::wstring(argv[2]) + L" is disabled");
+        PostMessageW(main, WM_COMMAND, MAKEWPARAM(static_cast<int>(*id), 0), 0);
+        return 0;
+    }
+    if (!control || !IsWindowEnabled(control)) return Fail(2, std::wstring(argv[2]) + L" is disabled");
+    if (command == L"click") {
+        PostMessageW(control, BM_CLICK, 0, 0);
+        return 0;
+    }
+    if (command == L"list-click" && argc >= 4) {
+        long index = 0;
+        if (!ParseInt(argv[3], index) || index < 0 || index >= SendOrZero(control, LB_GETCOUNT))
+            return Fail(2, L"no item " + std::wstring(argv[3]));
+        // Scroll the item into view, then press and release the mouse button on it. Sent,
+        // not posted: the list and its click handler have run when this returns.
+        LRESULT top = SendOrZero(control, LB_GETTOPINDEX);
+        const LRESULT height = SendOrZero(control, LB_GETITEMHEIGHT, static_cast<WPARAM>(index));
+        RECT client{};
+        GetClientRect(control, &client);
+        const LRESULT visible = height > 0 ? client.bottom / height : 1;
+        if (index < top || index >= top + visible) {
+            SendOrZero(control, LB_SETTOPINDEX, static_cast<WPARAM>(index));
+            top = SendOrZero(control, LB_GETTOPINDEX);
+        }
+        const LPARAM at = MAKELPARAM(4, static_cast<int>((index - top) * height + height / 2));
+        LRESULT ignored = 0;
+        if (!Send(control, WM_LBUTTONDOWN, MK_LBUTTON, at, ignored) || !Send(control, WM_LBUTTONUP, 0, at, ignored))
+            return Fail(1, L"the list did not answer");
         return 0;
     }
     return Fail(2, L"unknown or incomplete command: " + command);

@@ -1,13 +1,10 @@
 # The simulated host for a run of Quillbay.exe: a display (Xvfb when there is none), a fresh
 # Wine prefix with fonts for all three languages, the program in C:\Quillbay, the driver,
-# and the sandbox's stand-in tools. Sourced; expects build_dir, source_dir and work to be set,
-# and installs an exit trap that stops everything it started.
+# and the sandbox's stand-in tools. Sourced; expects build_dir, source_dir, work, app_exe and
+# driver_exe to be set, and installs an exit trap that stops everything it started.
 # Exports WINEPREFIX, DISPLAY, QB_APP_DIR, QB_DRIVER, QB_DRIVER_LOG and QB_SHOTS.
-export WINEPREFIX=$work/prefix
-export WINEDEBUG=-all
-# No Mono or Gecko installer dialogs in a fresh prefix.
-export WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEARCH=win64
+# WINEDLLOVERRIDES: no Mono or Gecko installer dialogs in a fresh prefix.
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 shots=$work/screenshots
 xvfb_pid=
 
@@ -29,7 +26,7 @@ wineserver -k >/dev/null 2>&1
 rm -rf "$work"
 mkdir -p "$work" "$shots"
 
-# The display must exist before wineboot, or Wine's windows may never be found on it.
+# The display must exist before Wine's first process, or its windows may never be found.
 if [[ -z ${DISPLAY:-} ]]; then
     command -v Xvfb >/dev/null || { echo "no DISPLAY and no Xvfb" >&2; exit 1; }
     # Xvfb picks a free display number and writes it to the descriptor.
@@ -46,57 +43,76 @@ if [[ -z ${DISPLAY:-} ]]; then
 fi
 echo "host: display $DISPLAY"
 
-# One persistent server for the whole run, and Wine's services started with no ties to our
-# standard handles: they inherit those of whatever starts them first, and a test runner
-# waits for its pipes to close.
-wineserver -p </dev/null >/dev/null 2>&1
-wineboot -i </dev/null >"$work/wineboot.log" 2>&1 || { echo "wineboot failed" >&2; exit 1; }
-wine cmd /c exit </dev/null >/dev/null 2>&1
-
-wine_reg() {
-    wine reg add "$@" /f </dev/null >>"$work/setup.log" 2>&1 || { echo "reg add $* failed" >&2; exit 1; }
-}
-# Without a window manager, Wine's own frames; avoids a stall when a nested dialog closes.
-wine_reg 'HKCU\Software\Wine\X11 Driver' /v Managed /d N
-# Fonts for screenshots. The dialog font (MS Shell Dlg) maps to Tahoma, which Wine only
-# finds once its own copy is in the prefix. Chinese glyphs come from the fonts linked behind
-# Tahoma: our CJK font first; and since Wine rewrites those links with its defaults (SimSun,
-# PMingLiU, ...) whenever the code page changes between runs, those names are pointed at the
-# same font. Text read through window messages is exact either way.
 wine_fonts=$(dirname "$(command -v wine)")/../share/wine/fonts
-cp "$wine_fonts"/tahoma*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null ||
-    echo "host: Wine's Tahoma not found; screenshots use a substitute font"
 cjk_font=/usr/share/fonts/truetype/wqy/wqy-microhei.ttc
 cjk_face="WenQuanYi Micro Hei"
-if [[ -f $cjk_font ]]; then
+
+wine_reg() {
+    wine reg add "$@" /f </dev/null >>"$work/setup.log" 2>&1 || { echo "reg add $* failed" >&2; return 1; }
+}
+
+# make_prefix: wineboot and the settings every run needs, in $WINEPREFIX. Wine's services get
+# none of our standard handles: they inherit those of whatever starts them first, and a test
+# runner waits for its pipes to close.
+make_prefix() {
+    wineboot -i </dev/null >"$work/wineboot.log" 2>&1 || { echo "wineboot failed" >&2; return 1; }
+    # Without a window manager, Wine's own frames; avoids a stall when a nested dialog closes.
+    wine_reg 'HKCU\Software\Wine\X11 Driver' /v Managed /d N || return 1
+    # Fonts for screenshots. The dialog font (MS Shell Dlg) maps to Tahoma, which Wine only
+    # finds once its own copy is in the prefix. Chinese glyphs come from the fonts linked
+    # behind Tahoma: our CJK font first; and since Wine rewrites those links with its defaults
+    # (SimSun, PMingLiU, ...) whenever the code page changes between runs, those names are
+    # pointed at the same font. Text read through window messages is exact either way.
+    cp "$wine_fonts"/tahoma*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null ||
+        echo "host: Wine's Tahoma not found; screenshots use a substitute font"
+    [[ -f $cjk_font ]] || { echo "host: $cjk_font missing; Chinese screenshots will show boxes"; return 0; }
     cp "$cjk_font" "$WINEPREFIX/drive_c/windows/Fonts/"
+    local face
     for face in "Tahoma" "Microsoft Sans Serif" "MS Shell Dlg" "MS Shell Dlg 2"; do
         wine_reg 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
-            /v "$face" /t REG_MULTI_SZ /d "wqy-microhei.ttc,$cjk_face"
+            /v "$face" /t REG_MULTI_SZ /d "wqy-microhei.ttc,$cjk_face" || return 1
     done
     for face in "SimSun" "PMingLiU" "MingLiU" "Microsoft YaHei UI" "Microsoft JhengHei UI"; do
-        wine_reg 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d "$cjk_face"
+        wine_reg 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d "$cjk_face" || return 1
     done
-else
-    echo "host: $cjk_font missing; Chinese screenshots will show boxes"
+}
+
+# That prefix depends only on Wine, this file and the fonts, so it is made once per build
+# folder and key, and each run starts from a copy: its DLLs (nine tenths of it, never written)
+# as hard links, everything else copied.
+key=$({ wine --version; cat "${BASH_SOURCE[0]}"; ls -lL "$wine_fonts"/tahoma*.ttf "$cjk_font" "$wine_fonts/../wine.inf"; } 2>&1 |
+    sha256sum | cut -c1-16)
+template=$build_dir/e2e-prefix-$key
+if [[ ! -f $template/.complete ]]; then
+    echo "host: making the prefix template $template"
+    making=$template.$$
+    WINEPREFIX=$making make_prefix || exit 1
+    WINEPREFIX=$making wineserver -k
+    WINEPREFIX=$making wineserver -w
+    # The registry reaches its files when the server ends: check that it did.
+    grep -q '"Managed"="N"' "$making/user.reg" || { echo "host: the prefix template lacks its settings" >&2; exit 1; }
+    touch "$making/.complete"
+    find "$build_dir" -maxdepth 1 -name 'e2e-prefix-*' ! -name "${template##*/}*" -exec rm -rf {} +
+    mv -T "$making" "$template" 2>/dev/null || rm -rf "$making"  # another run was quicker
 fi
+mkdir -p "$WINEPREFIX"
+(cd "$template" && tar --exclude='*.dll' --exclude=.complete -cf - . | tar -xf - -C "$WINEPREFIX" &&
+    find . -name '*.dll' -type f -print0 | xargs -0 cp -l --parents -t "$WINEPREFIX" 2>/dev/null ||
+    find . -name '*.dll' -type f -print0 | xargs -0 cp --remove-destination --parents -t "$WINEPREFIX") ||
+    { echo "host: cannot copy $template" >&2; exit 1; }
+
+# One persistent server for the whole run, started with no ties to our standard handles.
+wineserver -p </dev/null >/dev/null 2>&1
+wine cmd /c exit </dev/null >/dev/null 2>&1
 
 app_dir=$WINEPREFIX/drive_c/Quillbay
 mkdir -p "$app_dir"
 cp "$app_exe" "$app_dir/"
 cp "$driver_exe" "$work/"
 
-# The simulated Windows/IIS host, when the source tree has it and the build made its tools.
-if [[ -f $source_dir/sandbox/install.sh ]]; then
-    if [[ -f $build_dir/sandbox/sbx.exe ]]; then
-        echo "host: installing the sandbox host"
-        bash "$source_dir/sandbox/install.sh" "$WINEPREFIX" "$build_dir/sandbox" </dev/null \
-            >"$work/sandbox-install.log" 2>&1 ||
-            { echo "sandbox/install.sh failed; see $work/sandbox-install.log" >&2; exit 1; }
-    else
-        echo "host: sandbox tools not built ($build_dir/sandbox); running without IIS"
-    fi
-fi
+# The simulated Windows/IIS host.
+[[ -f $build_dir/sandbox/sbx.exe ]] || { echo "sandbox tools not built ($build_dir/sandbox)" >&2; exit 1; }
+bash "$source_dir/sandbox/install.sh" "$WINEPREFIX" "$build_dir/sandbox" </dev/null >"$work/sandbox-install.log" 2>&1 ||
+    { echo "sandbox/install.sh failed; see $work/sandbox-install.log" >&2; exit 1; }
 
 export QB_APP_DIR=$app_dir QB_DRIVER=$work/qbdriver.exe QB_DRIVER_LOG=$work/driver.log QB_SHOTS=$shots
-

@@ -1,133 +1,112 @@
-# Helpers for the end-to-end scenarios. run_e2e.sh sources this file before each scenario
-# and sets: WINEPREFIX, DISPLAY, QB_APP_DIR (the folder in drive_c that holds Quillbay.exe),
-# QB_DRIVER (qbdriver.exe), QB_DRIVER_LOG (the driver's log), QB_SHOTS (for screenshots).
-#
-# A scenario is a bash file of checks; each failed check prints a line and is counted, and
-# the scenario fails when any did. Control and menu IDs are the window's fixed ones.
-
-# Controls
-ID_MAIN=0
-ID_LST_CERTIFICATES=1001
-ID_LBL_CERT_LIST=1002
-ID_CMD_IMPORT=1003
-ID_LBL_STATUS=1004
-ID_LST_SITES=1005
-ID_CMD_DEPLOY=1006
-ID_LBL_SITE_LIST=1007
-ID_CHK_HTTP_REDIRECT=1008
-ID_TXT_HTTPS_PORT=1009
-ID_LBL_HTTPS_PORT=1010
-# Menu commands and menu-bar entries
-ID_MNU_FILE_EXIT=2001
-ID_MNU_CHAIN_MANUAL_IMPORT=2002
-ID_MNU_CHAIN_VIEW_SYSTEM_STORE=2003
-ID_MNU_TOOLS_SET_PORT=2004
-ID_MNU_LANGUAGE_ENGLISH=2005
-ID_MNU_LANGUAGE_SIMPLIFIED=2006
-ID_MNU_LANGUAGE_TRADITIONAL=2007
-ID_MNU_HELP_ABOUT=2008
-ID_MNU_HELP_CHECK_UPDATE=2009
-ID_MNU_FILE=2101
-ID_MNU_CHAIN=2102
-ID_MNU_TOOLS=2103
-ID_MNU_LANGUAGE=2104
-ID_MNU_HELP=2105
-# Message box buttons
-IDOK=1
-IDYES=6
-IDNO=7
+# Helpers for the end-to-end scenarios, sourced before each one with WINEPREFIX, DISPLAY,
+# QB_APP_DIR (C:\Quillbay), QB_DRIVER, QB_DRIVER_LOG and QB_SHOTS set (see host.sh). A scenario
+# is a bash file of checks; each failed check prints a line and is counted. Controls and menu
+# items go by the program's names (lblStatus, mnuHelpAbout; Main is the window); texts come
+# from the program's own tables (str LANGUAGE KEY...).
 
 QB_FAILURES=0
+QB_EXE='C:\Quillbay\Quillbay.exe'
+QB_DRV_IN=
+# The names scripts/bench-startup uses.
+ID_LST_SITES=lstSites
+tx() { drv string "$@"; }
 
-source "$(dirname "${BASH_SOURCE[0]}")/texts.sh"
+# drv_open: one driver process answers every drv call until drv_close (starting a Wine process
+# costs a hundred times what a command does). Without it, each call starts its own.
+drv_open() {
+    local fifo
+    fifo=$(mktemp -u "$QB_DRIVER_LOG.XXXXXX") && mkfifo "$fifo.in" "$fifo.out" || return 1
+    wine "$QB_DRIVER" serve <"$fifo.in" >"$fifo.out" 2>>"$QB_DRIVER_LOG" &
+    QB_DRV_PID=$!
+    exec {QB_DRV_IN}>"$fifo.in" {QB_DRV_OUT}<"$fifo.out"
+    rm -f "$fifo.in" "$fifo.out"
+}
+drv_close() {
+    [[ -n $QB_DRV_IN ]] || return 0
+    echo >&"$QB_DRV_IN"
+    exec {QB_DRV_IN}>&- {QB_DRV_OUT}<&-
+    QB_DRV_IN=
+    wait "$QB_DRV_PID"
+}
 
-# Runs the driver inside Wine; its output is UTF-8 lines. Every call, its exit code and its
-# complaints go to driver.log beside the prefix, for reading after a failure.
+# drv COMMAND ARG...: the driver's output, UTF-8 lines; its exit code. Every call goes to
+# driver.log with its code, beside the driver's complaints, for reading after a failure.
 drv() {
-    local out rc
-    out=$(wine "$QB_DRIVER" "$@" </dev/null 2>>"$QB_DRIVER_LOG")
-    rc=$?
+    local IFS=$'\t' out= line rc=3
+    if [[ -n $QB_DRV_IN ]]; then
+        printf '%s\n' "$*" >&"$QB_DRV_IN"
+        while IFS= read -r line <&"$QB_DRV_OUT"; do
+            [[ $line == $'\x01'* ]] && { rc=${line#?}; break; }
+            out+=$line$'\n'
+        done
+    else
+        out=$(wine "$QB_DRIVER" "$@" </dev/null 2>>"$QB_DRIVER_LOG") && rc=0 || rc=$?
+        out=${out//$'\r'/}${out:+$'\n'}
+    fi
     printf '[%s] %s\n' "$rc" "$*" >>"$QB_DRIVER_LOG"
-    [[ -n $out ]] && printf '%s\n' "$out"
-    return $rc
+    printf '%s' "$out"
+    return "$rc"
 }
 
-fail() {
-    echo "    FAIL: $*"
-    QB_FAILURES=$((QB_FAILURES + 1))
-}
+fail() { echo "    FAIL: $*"; QB_FAILURES=$((QB_FAILURES + 1)); }
+# expect_eq WHAT ACTUAL EXPECTED; expect_ok WHAT COMMAND...
+expect_eq() { [[ $2 == "$3" ]] || fail "$1: expected [$3], got [$2]"; }
+expect_ok() { "${@:2}" >/dev/null || fail "$1 (exit $?)"; }
+# str LANGUAGE KEY...: the keys' texts in en, zh-hans or zh-hant, joined, escaped (\r, \n).
+str() { drv string "$@" || printf '<no text for %s>' "$*"; }
+# expect_text NAME EXPECTED: caption or text of a control or menu item (escaped form).
+expect_text() { expect_eq "text of $1" "$(drv text "$1")" "$2"; }
 
-note() {
-    echo "    $*"
-}
-
-# expect_eq WHAT ACTUAL EXPECTED
-expect_eq() {
-    if [[ "$2" != "$3" ]]; then
-        fail "$1: expected [$3], got [$2]"
-    fi
-}
-
-# expect_one_of WHAT ACTUAL CHOICE...
-expect_one_of() {
-    local what=$1 actual=$2 choice
+# expect_state enabled|checked VALUE NAME...
+expect_state() {
+    local property=$1 value=$2 name
     shift 2
-    for choice in "$@"; do
-        [[ $actual == "$choice" ]] && return 0
-    done
-    fail "$what: got [$actual], expected one of:$(printf ' [%s]' "$@")"
+    for name; do expect_eq "$property $name" "$(drv "$property" "$name")" "$value"; done
 }
 
-# expect_ok WHAT COMMAND...: the command must succeed.
-expect_ok() {
-    local what=$1
-    shift
-    "$@" >/dev/null || fail "$what (exit $?)"
+# expect_captions LANGUAGE: every caption the window shows is that language's, with its mark.
+expect_captions() {
+    local differences
+    differences=$(drv expect-captions "$1") || fail "captions are not those of $1: $differences"
 }
 
-# expect_text ID EXPECTED: caption or text of a control or menu item. Texts with line
-# breaks are compared in the driver's escaped form (\r, \n).
-expect_text() {
-    expect_eq "text of $1" "$(drv text "$1")" "$2"
-}
+# The deployment controls: all enabled (1) or all locked (0).
+QB_DEPLOYMENT=(lstSites cmdDeploy TxtHttpsPort lblHttpsPort mnuToolsSetPort)
 
-expect_enabled() {
-    expect_eq "enabled state of $1" "$(drv enabled "$1")" "$2"
-}
-
-expect_checked() {
-    expect_eq "check state of $1" "$(drv checked "$1")" "$2"
-}
-
-# The language check marks as one word: English, Simplified, Traditional in that order.
-language_marks() {
-    echo "$(drv checked $ID_MNU_LANGUAGE_ENGLISH)$(drv checked $ID_MNU_LANGUAGE_SIMPLIFIED)$(drv checked $ID_MNU_LANGUAGE_TRADITIONAL)"
-}
-
-# expect_box TITLE TEXT BUTTONS: waits for a message box and compares it; BUTTONS is the
-# list of button IDs, blank-separated ("1" for OK, "6 7" for Yes and No). TITLE * takes any.
+# expect_box TITLE TEXT BUTTONS [STYLE [TIMEOUT_MS]]: waits for a dialog and compares its title,
+# text (escaped form), button IDs ("1" OK, "6 7" Yes and No) and icon style (16, 48, 64). The
+# box stays open.
 expect_box() {
-    local box title text buttons
-    if ! box=$(drv wait-box 10000); then
-        fail "no message box appeared (expected \"$1\")"
-        return 1
-    fi
-    title=$(sed -n 's/^title=//p' <<<"$box")
-    text=$(sed -n 's/^text=//p' <<<"$box")
-    buttons=$(sed -n 's/^button=\([0-9]*\) .*/\1/p' <<<"$box" | tr '\n' ' ' | sed 's/ $//')
-    [[ $1 == "*" ]] || expect_eq "message box title" "$title" "$1"
-    expect_eq "message box text" "$text" "$2"
-    expect_eq "message box buttons" "$buttons" "$3"
+    local box
+    box=$(drv wait-box "${5:-30000}") || { fail "no message box appeared (expected \"$2\")"; return 1; }
+    expect_eq "message box title" "$(sed -n 's/^title=//p' <<<"$box")" "$1"
+    expect_eq "message box text" "$(sed -n 's/^text=//p' <<<"$box")" "$2"
+    expect_eq "message box buttons" "$(sed -n 's/^buttons=//p' <<<"$box")" "$3"
+    [[ -z ${4:-} ]] || expect_eq "icon of \"$1\"" "$(drv box-icon 30000)" "$4"
 }
 
-# start_app LANG: starts Quillbay.exe with that locale (Wine takes the user's UI language
-# from it) and waits until its load event has finished.
+# choose NAME: a menu command that opens no box, and wait until its handler has finished.
+choose() {
+    expect_ok "choose $1" drv menu "$1"
+    drv wait-idle >/dev/null || fail "the window stayed busy after $1"
+}
+
+# close_box [BUTTON_ID]: presses OK (or that button), waits until the handler has finished.
+close_box() {
+    expect_ok "press button ${1:-1}" drv answer-box "${1:-1}"
+    drv wait-idle 60000 >/dev/null || fail "the window stayed busy after the box"
+}
+
+# launch LOCALE [NAME=VALUE...]: starts Quillbay.exe with that locale (Wine takes the user's
+# UI language from it) and these environment changes, holding none of the driver's pipes.
+launch() {
+    LANG=$1 LC_ALL=$1 wine "$QB_DRIVER" launch "$QB_EXE" "${@:2}" </dev/null >/dev/null 2>>"$QB_DRIVER_LOG" \
+        {QB_DRV_IN}>&- {QB_DRV_OUT}<&- || fail "the program could not be started"
+}
+# start_app LOCALE [NAME=VALUE...]: launch, and wait until the load event has finished.
 start_app() {
-    (cd "$QB_APP_DIR" && LANG=$1 LC_ALL=$1 setsid wine Quillbay.exe </dev/null >/dev/null 2>&1 &)
-    if ! drv wait-window 30000 >/dev/null; then
-        fail "the window did not appear"
-        return 1
-    fi
+    launch "$@" || return 1
+    drv wait-window 30000 >/dev/null || { fail "the window did not appear"; return 1; }
     drv wait-idle 60000 >/dev/null || fail "the window did not finish loading"
 }
 
@@ -135,172 +114,73 @@ start_app() {
 stop_app() {
     drv wait-window 0 >/dev/null 2>&1 || return 0
     drv close >/dev/null
-    drv wait-gone 10000 >/dev/null || fail "the window did not close"
+    drv wait-gone 30000 >/dev/null || fail "the window did not close"
 }
 
-# screenshot FILE: the window alone, cut out of the screen.
+# expect_responsive: the window takes a command (the About box opens and closes).
+expect_responsive() {
+    expect_ok "choose About" drv menu mnuHelpAbout
+    drv wait-box 30000 >/dev/null || { fail "no About box: the window does not respond"; return 1; }
+    close_box
+}
+
+# screenshot FILE: the window alone, cut out of the screen once two pictures in a row agree
+# (Wine hands the drawing on to the X server a moment after the window has painted).
 screenshot() {
-    local rect x y w h
-    drv wait-idle 10000 >/dev/null
-    sleep 0.5  # let the X server finish drawing
-    rect=$(drv rect) || { fail "no window for the screenshot"; return 1; }
-    read -r x y w h <<<"$rect"
-    import -window root -crop "${w}x${h}+${x}+${y}" +repage "$1" || fail "screenshot $1 failed"
+    local x y w h previous= current _
+    drv wait-idle >/dev/null || fail "the window stayed busy"
+    read -r x y w h <<<"$(drv rect)"
+    for _ in $(seq 20); do
+        import -window root -crop "${w}x${h}+${x}+${y}" +repage "$1" || break
+        current=$(identify -format '%#' "$1") && [[ $current == "$previous" ]] && return 0
+        previous=$current
+    done
+    fail "screenshot $1 failed"
 }
 
-# add_chain_files NAME...: files in the program's chain folder (the scan goes by the name's
-# extension, not the content). remove_chain_files empties the folder again.
+# reset_program_folder: the program folder as installed, only Quillbay.exe in it.
+reset_program_folder() { find "$QB_APP_DIR" -mindepth 1 ! -name Quillbay.exe -delete; }
+
+# add_chain_files NAME...: files in the chain folder (the scan goes by extension, not content).
 add_chain_files() {
-    mkdir -p "$QB_APP_DIR/chain"
-    local name
-    for name in "$@"; do printf 'placeholder\r\n' >"$QB_APP_DIR/chain/$name"; done
-}
-remove_chain_files() {
-    rm -rf "$QB_APP_DIR/chain"
+    mkdir -p "$QB_APP_DIR/chain" && printf 'placeholder\r\n' | tee "${@/#/$QB_APP_DIR/chain/}" >/dev/null
 }
 
 # expect_chain_list NAME...: the chain list holds exactly these files, all selected, in any
 # order (the file system decides it), and Import is enabled.
 expect_chain_list() {
-    local expected actual
-    expected=$(printf '[x] %s\n' "$@" | sort)
-    actual=$(drv list $ID_LST_CERTIFICATES | sort)
-    expect_eq "chain list" "$actual" "$expected"
-    expect_enabled $ID_CMD_IMPORT 1
+    expect_eq "chain list" "$(drv list lstCertificates | sort)" "$(printf '[x] %s\n' "$@" | sort)"
+    expect_state enabled 1 cmdImport
 }
 
-# The simulated host, when the harness installed it: sbx ARGS... runs its control tool.
-have_sandbox() {
-    [[ -f $WINEPREFIX/drive_c/QuillbaySandbox/sbx.exe ]]
-}
+# The selection of a list as one word: x selected, - not ("x--").
+selection() { drv list "$1" | cut -c2 | tr -d '\n' | tr ' ' -; }
+# sbx ARGS...: the simulated host's control tool.
 sbx() {
     wine 'C:\QuillbaySandbox\sbx.exe' "$@" </dev/null 2>>"$QB_DRIVER_LOG" | tr -d '\r'
     return "${PIPESTATUS[0]}"
 }
 
-# The selection of a list as one word per item: x selected, - not ("x--").
-selection() {
-    drv list "$1" | awk '{ printf "%s", substr($0, 2, 1) == "x" ? "x" : "-" }'
-}
-
-# IIS present: the sandbox host answers and the deployment controls are usable.
-have_iis() {
-    [[ $(drv enabled $ID_MNU_TOOLS_SET_PORT) == 1 ]]
-}
-
-# The captions that only the language decides: title, buttons, the two fixed labels, every
-# menu caption, and the check mark of the current language.
-expect_captions() {
-    local l=$1
-    expect_text $ID_MAIN "Quillbay"
-    expect_text $ID_CMD_IMPORT "$(tx "$l" cmdImport)"
-    expect_text $ID_CMD_DEPLOY "$(tx "$l" cmdDeploy)"
-    expect_text $ID_LBL_HTTPS_PORT "$(tx "$l" lblHttpsPort)"
-    expect_text $ID_LBL_CERT_LIST "$(tx "$l" lblCertList)"
-    expect_text $ID_MNU_FILE "$(tx "$l" mnuFile)"
-    expect_text $ID_MNU_FILE_EXIT "$(tx "$l" mnuFileExit)"
-    expect_text $ID_MNU_CHAIN "$(tx "$l" mnuChain)"
-    expect_text $ID_MNU_CHAIN_MANUAL_IMPORT "$(tx "$l" mnuChainManualImport)"
-    expect_text $ID_MNU_CHAIN_VIEW_SYSTEM_STORE "$(tx "$l" mnuChainViewSystemStore)"
-    expect_text $ID_MNU_TOOLS "$(tx "$l" mnuTools)"
-    expect_text $ID_MNU_TOOLS_SET_PORT "$(tx "$l" mnuToolsSetPort)"
-    expect_text $ID_MNU_LANGUAGE "$(tx "$l" mnuLanguage)"
-    expect_text $ID_MNU_HELP "$(tx "$l" mnuHelp)"
-    expect_text $ID_MNU_HELP_ABOUT "$(tx "$l" mnuHelpAbout)"
-    expect_text $ID_MNU_HELP_CHECK_UPDATE "$(tx "$l" mnuHelpCheckUpdate)"
-    # The language names read the same in every language.
-    expect_text $ID_MNU_LANGUAGE_ENGLISH "&English"
-    expect_text $ID_MNU_LANGUAGE_SIMPLIFIED "简体中文"
-    expect_text $ID_MNU_LANGUAGE_TRADITIONAL "繁體中文"
-    case $l in
-    en) expect_eq "language check marks" "$(language_marks)" 100 ;;
-    zh-hans) expect_eq "language check marks" "$(language_marks)" 010 ;;
-    zh-hant) expect_eq "language check marks" "$(language_marks)" 001 ;;
-    esac
-}
-
-# The site-list heading as the language sets it: the list title and the selection rule.
-expect_site_heading() {
-    local l=$1
-    expect_one_of "site-list heading" "$(drv text $ID_LBL_SITE_LIST)" \
-        "$(tx "$l" lblSiteList)$(tx "$l" lblSiteList_One)" "$(tx "$l" lblSiteList)$(tx "$l" lblSiteList_Multi)"
-}
-
-# The window right after start-up in language l.
-expect_startup() {
-    local l=$1
-    expect_captions "$l"
-    expect_text $ID_TXT_HTTPS_PORT 443
-    if [[ $(drv enabled $ID_LBL_HTTPS_PORT) == 1 ]]; then
-        expect_site_heading "$l"
-    else
-        # No IIS, or IIS without a site: the heading says so when IIS is missing.
-        expect_one_of "site-list heading" "$(drv text $ID_LBL_SITE_LIST)" "$(tx "$l" lblSiteList_NoIIS)" \
-            "$(tx "$l" lblSiteList)$(tx "$l" lblSiteList_One)" "$(tx "$l" lblSiteList)$(tx "$l" lblSiteList_Multi)"
-    fi
-    # The redirect box: usable and checked with the rewrite module, else disabled, unchecked
-    # and saying why.
-    if [[ $(drv enabled $ID_CHK_HTTP_REDIRECT) == 1 ]]; then
-        expect_text $ID_CHK_HTTP_REDIRECT "$(tx "$l" chkHttpRedirect)"
-        expect_checked $ID_CHK_HTTP_REDIRECT 1
-    else
-        expect_text $ID_CHK_HTTP_REDIRECT "$(tx "$l" chkHttpRedirect_no_module)"
-        expect_checked $ID_CHK_HTTP_REDIRECT 0
-    fi
-}
-
-# start_app_env LANG NAME=VALUE...: start_app with environment changes that a shell cannot hand
-# over (Wine takes TEMP and TMP from the registry for a program started from outside); the
-# driver starts the program, which inherits its changed environment.
-start_app_env() {
-    local l=$1 exe
-    shift
-    exe='C:\'${QB_APP_DIR#"$WINEPREFIX/drive_c/"}'\Quillbay.exe'
-    exe=${exe//\//\\}
-    # Standard error to a file: Wine hands it on to the program, which would hold a pipe open.
-    if ! LANG=$l LC_ALL=$l wine "$QB_DRIVER" launch "$exe" "$@" \
-        </dev/null >/dev/null 2>>"$QB_DRIVER_LOG"; then
-        fail "the program could not be started"
-        return 1
-    fi
-    if ! drv wait-window 30000 >/dev/null; then
-        fail "the window did not appear"
-        return 1
-    fi
-    drv wait-idle 60000 >/dev/null || fail "the window did not finish loading"
-}
-
-# The program's log files beside it: clear_logs removes them; log_records FILE prints one
-# record a line, tab-separated: procedure and message (log.txt), or procedure, description
-# and error number (log-error.txt). The fixed Chinese words around them depend on the code
-# page and are left out.
-clear_logs() {
-    rm -f "$QB_APP_DIR/log.txt" "$QB_APP_DIR/log-error.txt"
-}
-log_records() {
-    [[ -f $QB_APP_DIR/$1 ]] || return 0
-    tr -d '\r' <"$QB_APP_DIR/$1" | LC_ALL=C sed -n "s/^\[[^]]*\] [^']*'\([^']*\)'[^:]*: \(.*\)$/\1\t\2/p" |
-        if [[ $1 == log-error.txt ]]; then LC_ALL=C sed 's/ ([^()]*: \(-\{0,1\}[0-9]*\))$/\t\1/'; else cat; fi
-}
-
-# expect_responsive: the window is up and takes a command (the About box opens and closes).
-expect_responsive() {
-    drv wait-idle 10000 >/dev/null || { fail "the window does not respond"; return 1; }
-    expect_ok "choose About" drv menu $ID_MNU_HELP_ABOUT
-    drv wait-box 10000 >/dev/null || { fail "no About box: the window does not respond"; return 1; }
-    expect_ok "close the About box" drv answer-box $IDOK
-}
-
 # seed_sites [OPTION...] < LINES: seeds the host with the sites read from standard input, one
 # "NAME<TAB>BINDINGS" a line (names that a command line would mangle travel in a file).
 seed_sites() {
-    local file=$WINEPREFIX/drive_c/qb-sites.tsv
-    cat >"$file"
+    cat >"$WINEPREFIX/drive_c/qb-sites.tsv"
     sbx seed --sites-file 'C:\qb-sites.tsv' "$@" >/dev/null
 }
 
-# The appcmd command lines the sandbox host received since it was seeded, one a line, without
-# the blank that the command interpreter leaves before a redirection.
+# The appcmd command lines the host received since it was seeded, one a line, without the
+# blank that the command interpreter leaves before a redirection.
 appcmd_calls() {
     sbx log | awk -F'\t' '$2 == "appcmd" { sub(/ +$/, "", $4); print $4 }'
+}
+
+# The program's logs beside it: clear_logs removes them; log_records FILE [CODEPAGE] prints
+# one record a line: procedure<TAB>message (log.txt), procedure<TAB>description<TAB>number
+# (log-error.txt), converted from the code page the program ran with (default 1252).
+clear_logs() { rm -f "$QB_APP_DIR/log.txt" "$QB_APP_DIR/log-error.txt"; }
+log_records() {
+    [[ -f $QB_APP_DIR/$1 ]] || return 0
+    iconv -f "${2:-CP1252}" -t UTF-8 "$QB_APP_DIR/$1" | tr -d '\r' |
+        sed -nE "s/^\[[^]]*\] [^']*'([^']*)'[^:]*: (.*)$/\1\t\2/p" |
+        if [[ $1 == log-error.txt ]]; then sed -E 's/ \([^()]*: (-?[0-9]+)\)$/\t\1/'; else cat; fi
 }

@@ -4,10 +4,10 @@
 #
 #   run_e2e.sh BUILD_DIR [--docs] [SCENARIO...]
 #
-# BUILD_DIR holds bin/Quillbay.exe and bin/qbdriver.exe. Without a DISPLAY an Xvfb server is
-# started for the run. --docs also copies the window screenshots into docs/. SCENARIO names
-# (file names without .sh) pick scenarios; the default is all of tests/e2e/scenarios.
-# Everything started here is stopped on exit.
+# BUILD_DIR holds bin/Quillbay.exe, bin/qbdriver.exe and the sandbox tools. Without a DISPLAY
+# an Xvfb server is started. --docs copies the window screenshots into docs/. SCENARIO names
+# (file names without .sh) pick scenarios, all by default. QB_E2E_WORK (default BUILD_DIR/e2e)
+# is the run's folder, so that two runs can share one build.
 set -uo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -27,61 +27,60 @@ driver_exe=$build_dir/bin/qbdriver.exe
 for f in "$app_exe" "$driver_exe"; do
     [[ -f $f ]] || { echo "missing $f: build the windows configuration first" >&2; exit 1; }
 done
-for tool in wine wineboot wineserver import; do
+for tool in wine wineboot wineserver import identify openssl iconv; do
     command -v "$tool" >/dev/null || { echo "missing tool: $tool" >&2; exit 1; }
 done
 
-# QB_E2E_WORK lets two runs share one build without sharing a prefix.
+# Seconds since an $EPOCHREALTIME reading.
+since() { awk -v from="$1" -v now="$EPOCHREALTIME" 'BEGIN { printf "%.1f", now - from }'; }
+started=$EPOCHREALTIME
 work=${QB_E2E_WORK:-$build_dir/e2e}
 source "$here/host.sh"
+export QB_SOURCE_DIR=$source_dir
+echo "e2e: host ready in $(since "$started") s"
 
-scenarios=()
-if (($#)); then
-    for name in "$@"; do scenarios+=("$here/scenarios/$name.sh"); done
-else
-    scenarios=("$here"/scenarios/*.sh)
-fi
+scenarios=("$here"/scenarios/*.sh)
+(($#)) && scenarios=("${@/#/$here/scenarios/}") && scenarios=("${scenarios[@]/%/.sh}")
 
-failed=()
 run_scenario() {
-    rm -rf "$QB_APP_DIR/chain"  # each scenario starts from the program as installed
+    local begun=$EPOCHREALTIME rc
     (
         source "$here/lib.sh"
+        reset_program_folder
+        drv_open || exit 1
         source "$1"
         stop_app
+        drv_close
         exit $((QB_FAILURES > 0))
     )
-    local rc=$?
+    rc=$?
     # Whatever a failed scenario left open must not disturb the next one.
     if ((rc != 0)); then
         wine "$QB_DRIVER" close </dev/null >/dev/null 2>&1
         wine "$QB_DRIVER" wait-gone 5000 </dev/null >/dev/null 2>&1 ||
             wine taskkill /f /im Quillbay.exe </dev/null >/dev/null 2>&1
     fi
+    echo "e2e: $(basename "$1" .sh) $( ((rc)) && echo failed || echo passed) in $(since "$begun") s"
     return $rc
 }
 
-# A scenario that fails is run once more: a machine under heavy load can miss a window's
-# timing, while a real fault fails both times. A pass on the second run is reported.
-flaky=()
+# A scenario that fails is run once more, and every second run is counted: a pass on the
+# second run is a fault of the test or the program to be found, not a pass.
+failed=()
+retried=()
 for scenario in "${scenarios[@]}"; do
-    name=$(basename "$scenario" .sh)
-    echo "e2e: $name"
     run_scenario "$scenario" && continue
-    echo "e2e: $name failed; running it once more"
-    if run_scenario "$scenario"; then
-        flaky+=("$name")
-    else
-        failed+=("$name")
-    fi
+    name=$(basename "$scenario" .sh)
+    retried+=("$name")
+    run_scenario "$scenario" || failed+=("$name")
 done
-((${#flaky[@]})) && echo "e2e: passed only on the second run: ${flaky[*]}"
 
 if ((copy_docs)); then
     mkdir -p "$source_dir/docs"
-    cp "$shots"/screenshot-*.png "$source_dir/docs/" 2>/dev/null && echo "e2e: screenshots copied to docs/"
+    cp "$shots"/screenshot-*.png "$source_dir/docs/" && echo "e2e: screenshots copied to docs/"
 fi
 
+echo "e2e: retried ${#retried[@]}$( ((${#retried[@]})) && echo " (${retried[*]})"); $(since "$started") s in all"
 if ((${#failed[@]})); then
     echo "e2e: FAILED: ${failed[*]}"
     exit 1

@@ -1,15 +1,18 @@
 # File > Exit closes the window and ends the program. The close box pressed while a command
-# is still running (here: its message box is open) closes the window only once that command
-# has finished, never leaving a half-closed window.
+# runs (here: its message box is open) closes the window only once that command has finished,
+# never leaving a half-closed window.
 start_app en_US.UTF-8 || return
-expect_ok "choose Exit" drv menu $ID_MNU_FILE_EXIT
-drv wait-gone 10000 >/dev/null || fail "File > Exit left the window open"
+pid=$(drv wait-window | sed 's/^pid //')
+expect_ok "choose Exit" drv menu mnuFileExit
+drv wait-gone 30000 >/dev/null || fail "File > Exit left the window open"
+drv wait-exit "$pid" 30000 >/dev/null || fail "the program did not end after File > Exit"
 
 start_app en_US.UTF-8 || return
-expect_ok "choose About" drv menu $ID_MNU_HELP_ABOUT
-drv wait-box >/dev/null || fail "no About box"
+expect_ok "choose About" drv menu mnuHelpAbout
+drv wait-box 30000 >/dev/null || fail "no About box"
 expect_ok "press the close box" drv close
-drv wait-gone 1000 >/dev/null 2>&1 && fail "the window closed while the About box was open"
-expect_enabled $ID_MAIN 0
-expect_ok "close the About box" drv answer-box $IDOK
-drv wait-gone 10000 >/dev/null || fail "the window stayed open after the command finished"
+drv wait-seen >/dev/null || fail "the window did not take the close message"
+drv wait-window 0 >/dev/null || fail "the window closed while the About box was open"
+expect_state enabled 0 Main
+expect_ok "close the About box" drv answer-box 1
+drv wait-gone 30000 >/dev/null || fail "the window stayed open after the command finished"

@@ -1,33 +1,18 @@
 # Clicking sites: below IIS 8 a click leaves at most the clicked site selected (clicking the
 # selected one leaves none); from IIS 8 on every click toggles only its own site.
-if ! have_sandbox; then
-    note "no sandbox host: site list not checked"
-    return
-fi
-sites=(--site Alpha "http/*:80:a.example" --site Beta "http/*:80:b.example" --site Gamma "http/*:80:")
-
-expect_ok "seed IIS 7.5" sbx seed --iis-major 7 "${sites[@]}"
-start_app en_US.UTF-8 || return
-expect_text $ID_LBL_SITE_LIST "IIS Site List (Only one):"
-expect_eq "sites at start" "$(selection $ID_LST_SITES)" "x--"
-click_site() {
-    expect_ok "click site $1" drv list-click $ID_LST_SITES "$1"
-    expect_eq "sites after clicking $1" "$(selection $ID_LST_SITES)" "$2"
-}
-click_site 1 "-x-"
-expect_eq "current site" "$(drv list-index $ID_LST_SITES)" 1
-click_site 2 "--x"
-click_site 2 "---"
-click_site 0 "x--"
-stop_app
-
-expect_ok "seed IIS 10" sbx seed --iis-major 10 "${sites[@]}"
-start_app en_US.UTF-8 || return
-expect_text $ID_LBL_SITE_LIST "IIS Site List (Multi-select enabled):"
-expect_eq "sites at start" "$(selection $ID_LST_SITES)" "x--"
-click_site 1 "xx-"
-click_site 2 "xxx"
-click_site 0 "-xx"
-stop_app
-
+# Each case: IIS major version, heading, then clicked site and selection after it.
+for case in "7 One 1:-x- 2:--x 2:--- 0:x--" "10 Multi 1:xx- 2:xxx 0:-xx"; do
+    read -r major heading clicks <<<"$case"
+    expect_ok "seed IIS $major" sbx seed --iis-major "$major" \
+        --site Alpha "http/*:80:a.example" --site Beta "http/*:80:b.example" --site Gamma "http/*:80:"
+    start_app en_US.UTF-8 || return
+    expect_text lblSiteList "$(str en lblSiteList_Caption "lblSiteList_Caption_$heading")"
+    expect_eq "IIS $major: sites at start" "$(selection lstSites)" x--
+    for click in $clicks; do
+        expect_ok "click site ${click%:*}" drv list-click lstSites "${click%:*}"
+        expect_eq "IIS $major: sites after clicking ${click%:*}" "$(selection lstSites)" "${click#*:}"
+        expect_eq "IIS $major: current site" "$(drv list-index lstSites)" "${click%:*}"
+    done
+    stop_app
+done
 expect_ok "seed the default host again" sbx seed

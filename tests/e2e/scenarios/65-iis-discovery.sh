@@ -1,58 +1,24 @@
-# IIS discovery at start-up against the sandbox host: the IIS version from the registry or,
-# without it, from InetMgr.exe's version record, and log.txt telling which; every site with its
-# host names; the deployment controls with and without IIS; the redirect box without URL Rewrite.
-if ! have_sandbox; then
-    note "no sandbox host: IIS discovery not checked"
-    return
-fi
-
+# IIS discovery at start-up against the sandbox host: the IIS version from the registry, else
+# from InetMgr.exe's version record, else below 8, and log.txt telling which; every site with
+# its host names, awkward names too; the deployment controls and the redirect box by what the
+# host has. A tool that answers on standard error, a tool that is gone, a temporary folder that
+# cannot take the capture file: each ends in the state the program defines for it, with a log
+# record only where a failure was raised, and the window takes commands.
 appcmd='C:\windows\system32\inetsrv\appcmd.exe'
 inetsrv='C:\windows\System32\inetsrv'
-detected=$(tx en lblStatus_IISDetected)
-
-# expect_deployment STATE: the site list, Deploy, the port box and its label, and the Set Port
-# menu item all enabled (1) or all disabled (0).
-expect_deployment() {
-    local id
-    for id in $ID_LST_SITES $ID_CMD_DEPLOY $ID_TXT_HTTPS_PORT $ID_LBL_HTTPS_PORT $ID_MNU_TOOLS_SET_PORT; do
-        expect_enabled "$id" "$1"
-    done
-}
-expect_redirect_box_usable() {
-    expect_enabled $ID_CHK_HTTP_REDIRECT 1
-    expect_checked $ID_CHK_HTTP_REDIRECT 1
-    expect_text $ID_CHK_HTTP_REDIRECT "$(tx en chkHttpRedirect)"
-}
-expect_redirect_box_locked() {
-    expect_enabled $ID_CHK_HTTP_REDIRECT 0
-    expect_checked $ID_CHK_HTTP_REDIRECT 0
-    expect_text $ID_CHK_HTTP_REDIRECT "$(tx en chkHttpRedirect_no_module)"
-}
-# start_with SEED-OPTION...: a freshly seeded host, empty logs, the program started in English.
-start_with() {
-    expect_ok "seed $*" sbx seed "$@"
-    clear_logs
-    start_app en_US.UTF-8
-}
 
 # IIS 10 with three sites: host names in the order of their bindings, each once in the letter
 # case first seen; a site without host names by its name alone; a protocol without host field
-# and an IPv6 address (more than three fields) carry no host name.
-start_with --iis-major 10 \
+# and an IPv6 address (more than three fields) carry no host name. The tool got exactly the lines
+# the program builds: the unquoted path, each name in quotes, and the module check.
+expect_ok "seed three sites" sbx seed --iis-major 10 \
     --site Shop "http/*:80:Shop.Example.com,https/*:443:shop.example.com,http/*:80:www.shop.example.com" \
     --site Intranet "http/*:80:,https/*:443:" \
-    --site Legacy "net.tcp/808:*,http/[::1]:80:v6.example.com,http/*:8080:legacy.example.com" || return
-expect_eq "site list" "$(drv list $ID_LST_SITES)" "[x] Shop (Shop.Example.com, www.shop.example.com)
+    --site Legacy "net.tcp/808:*,http/[::1]:80:v6.example.com,http/*:8080:legacy.example.com"
+start_app en_US.UTF-8 || return
+expect_eq "site list" "$(drv list lstSites)" "[x] Shop (Shop.Example.com, www.shop.example.com)
 [ ] Intranet
 [ ] Legacy (legacy.example.com)"
-expect_text $ID_LBL_SITE_LIST "$(tx en lblSiteList)$(tx en lblSiteList_Multi)"
-expect_text $ID_LBL_STATUS "$detected"
-expect_deployment 1
-expect_redirect_box_usable
-expect_eq "log.txt" "$(log_records log.txt)" "IsIIS8OrGreater	IIS MajorVersion found in Registry: 10"
-expect_eq "log-error.txt" "$(log_records log-error.txt)" ""
-# The tool got exactly the lines the program builds: the unquoted path, each name in quotes, and
-# the module check with the windows folder expanded by the command interpreter.
 expect_eq "appcmd calls" "$(appcmd_calls)" "$appcmd list site /text:name
 $appcmd list site \"Shop\" /text:bindings
 $appcmd list site \"Intranet\" /text:bindings
@@ -60,73 +26,93 @@ $appcmd list site \"Legacy\" /text:bindings
 $appcmd list module \"RewriteModule\""
 stop_app
 
-# IIS 7.5 by the registry: one site at a time.
-start_with --iis-major 7 --site Shop "http/*:80:shop.example.com" || return
-expect_text $ID_LBL_SITE_LIST "$(tx en lblSiteList)$(tx en lblSiteList_One)"
-expect_eq "site list" "$(drv list $ID_LST_SITES)" "[x] Shop (shop.example.com)"
-expect_text $ID_LBL_STATUS "$detected"
-expect_deployment 1
-expect_eq "log.txt" "$(log_records log.txt)" "IsIIS8OrGreater	IIS MajorVersion found in Registry: 7"
+# Awkward names travel in a file. Even quotes inside a name turn into quoting on the tool's
+# side, so it asks for another name and answers nothing; an odd quote also swallows the
+# redirection. Both sites are listed by name alone, as sites whose tool prints nothing are. The
+# tool's output is read in the ANSI code page: under Chinese (936) every name arrives; under
+# English (1252) the Chinese name arrives as question marks, which name no site.
+big=http/*:80:h001.example.com big_line="Big (h001.example.com"
+for i in $(seq 2 200); do
+    big+=",$( ((i % 2)) && echo http/*:80 || echo https/*:443):h$(printf %03d "$i").example.com"
+    big_line+=", h$(printf %03d "$i").example.com"
+done
+printf '%s\t%s\n' 'Café [Test]' 'http/*:80:cafe.example' 'Two  Blanks' 'http/*:80:two.example,https/*:443:Two.Example' \
+    'Say "Hi"' 'http/*:80:hi.example' 'Size 5" Screen' 'http/*:80:five.example' 'A & B (1)' 'http/*:81:ab.example' \
+    '商店' 'http/*:80:shop.example.cn' 'Big' "$big" | seed_sites || fail "seeding the awkward names failed"
+clear_logs
+for case in "zh_CN 商店 (shop.example.cn)" "en_US ??"; do
+    read -r locale name <<<"$case"
+    start_app "$locale.UTF-8" || return
+    expect_eq "site list ($locale)" "$(drv list lstSites)" "$(printf '%s\n' "[x] Café [Test] (cafe.example)" \
+        "[ ] Two  Blanks (two.example)" '[ ] Say "Hi"' '[ ] Size 5" Screen' "[ ] A & B (1) (ab.example)" "[ ] $name" \
+        "[ ] $big_line)")"
+    expect_responsive
+    stop_app
+done
+calls=$(appcmd_calls | head -8)
+expect_eq "names asked for" "$(sed -n 's/^.* list site "\(.*\)" \/text:bindings$/\1/p' <<<"$calls")" \
+    "$(printf '%s\n' 'Café [Test]' 'Two  Blanks' 'Say "Hi"' 'A & B (1)' '商店' Big)"
+grep -qF "$appcmd list site \"Size 5\" Screen\" /text:bindings > \"" <<<"$calls" ||
+    fail "the odd quote did not carry the redirection into the tool's line: $calls"
+expect_eq "log-error.txt after the awkward names" "$(log_records log-error.txt)" ""
+expect_eq "capture files left behind" "$(compgen -G "$WINEPREFIX/drive_c/users/*/Temp/rad*.tmp")" ""
+
+# Each case: seed options or TEMP, site list, heading, status, deployment and redirect box
+# usable, log.txt, log-error.txt (procedures and numbers; the description is the system's),
+# number of appcmd calls. A missing TEMP folder, or a file in its place: the command
+# interpreter cannot open the redirection, never starts the tool, and nothing failed on the
+# program's side; a path too long for a temporary folder: asking for it fails, in each capture.
+shop="[x] Shop (shop.example.com)" none="[ ] $(str en MsgBox_NoIISFound)" ten="IIS MajorVersion found in Registry: 10"
+long='C:\'$(printf 'x%.0s' $(seq 280)) too_long="RunHiddenAndCapture 206;RunHiddenAndCapture 206;"
+cases=(
+    "--iis-major 7|$shop|_One|lblStatus_IISDetected|1|1|IIS MajorVersion found in Registry: 7||3"
+    "--no-iis-registry --inetmgr-version 10.0.17763.1 --no-rewrite|$shop|_Multi|lblStatus_IISDetected|1|0|InetMgr.exe product version found: 10.0.17763.1||3"
+    "--no-iis-registry --inetmgr-version 7.5.7600.16385|$shop|_One|lblStatus_IISDetected|1|1|InetMgr.exe product version found: 7.5.7600.16385||3"
+    "--no-iis-registry --no-inetmgr|$shop|_One|lblStatus_IISDetected|1|1|InetMgr.exe not found or accessible at $inetsrv. Assuming IIS version is less than 8.||3"
+    "--appcmd-fault stderr-only||_Multi|MsgBox_LoadingIIS|1|0|$ten||2"
+    "TEMP=C:\\no such folder||_Multi|MsgBox_LoadingIIS|1|0|$ten||0"
+    "TEMP=C:\\Quillbay\\Quillbay.exe||_Multi|MsgBox_LoadingIIS|1|0|$ten||0"
+    "TEMP=$long||_Multi|MsgBox_LoadingIIS|1|0|$ten|$too_long|0"
+    "--no-iis --iis-major 10|$none|NoIIS|lblStatus_NoIIS|0|0|$ten||0"
+    "--no-iis|$none|NoIIS|lblStatus_NoIIS|0|0|Could not get Shell Namespace for $inetsrv. Assuming IIS version is less than 8 or path invalid.||0"
+)
+for case in "${cases[@]}"; do
+    IFS='|' read -r options list heading status usable redirect log errors calls <<<"$case"
+    what="(${options:0:40})"
+    env=()
+    [[ $options == TEMP=* ]] && env=("$options" "TMP=${options#TEMP=}") options=
+    # shellcheck disable=SC2086 # the options are words
+    expect_ok "seed $what" sbx seed $options --site Shop "http/*:80:shop.example.com"
+    clear_logs
+    start_app en_US.UTF-8 "${env[@]}" || return
+    expect_eq "site list $what" "$(drv list lstSites)" "$list"
+    [[ $heading == NoIIS ]] && heading=$(str en lblSiteList_NoIIS) || heading=$(str en lblSiteList_Caption "lblSiteList_Caption$heading")
+    expect_text lblSiteList "$heading"
+    expect_text lblStatus "$(str en "$status")"
+    expect_state enabled "$usable" "${QB_DEPLOYMENT[@]}"
+    expect_state enabled "$redirect" chkHttpRedirect
+    expect_state checked "$redirect" chkHttpRedirect
+    expect_text chkHttpRedirect "$(str en "chkHttpRedirect_Caption$( ((redirect)) || echo _no_module)")"
+    expect_eq "log.txt $what" "$(log_records log.txt)" "IsIIS8OrGreater	$log"
+    expect_eq "log-error.txt $what" "$(log_records log-error.txt | cut -f1,3 | tr '\t\n' ' ;')" "$errors"
+    expect_eq "appcmd calls $what" "$(appcmd_calls | wc -l)" "$calls"
+    expect_responsive
+    [[ $options == --no-iis ]] || stop_app
+done
+
+# Without IIS, a language change brings back the normal heading, status and check box caption,
+# and unlocks nothing.
+for case in mnuLanguageSimplifiedChinese:zh-hans mnuLanguageEnglish:en; do
+    l=${case#*:}
+    choose "${case%:*}"
+    expect_text lblSiteList "$(str "$l" lblSiteList_Caption lblSiteList_Caption_One)"
+    expect_text lblStatus "$(str "$l" lblStatus_Ready)"
+    expect_text chkHttpRedirect "$(str "$l" chkHttpRedirect_Caption)"
+    expect_eq "site list" "$(drv list lstSites)" "$none"
+    expect_state enabled 0 "${QB_DEPLOYMENT[@]}" chkHttpRedirect
+    expect_state checked 0 chkHttpRedirect
+    drv menu mnuToolsSetPort >/dev/null 2>&1
+    expect_eq "choosing the locked Set Port item" "$?" 2
+done
 stop_app
-
-# Without the registry value the product version of InetMgr.exe decides, by its major part.
-start_with --no-iis-registry --inetmgr-version 10.0.17763.1 --site Shop "http/*:80:shop.example.com" || return
-expect_text $ID_LBL_SITE_LIST "$(tx en lblSiteList)$(tx en lblSiteList_Multi)"
-expect_text $ID_LBL_STATUS "$detected"
-expect_eq "log.txt" "$(log_records log.txt)" "IsIIS8OrGreater	InetMgr.exe product version found: 10.0.17763.1"
-expect_eq "log-error.txt" "$(log_records log-error.txt)" ""
-stop_app
-
-start_with --no-iis-registry --inetmgr-version 7.5.7600.16385 --site Shop "http/*:80:shop.example.com" || return
-expect_text $ID_LBL_SITE_LIST "$(tx en lblSiteList)$(tx en lblSiteList_One)"
-expect_eq "log.txt" "$(log_records log.txt)" "IsIIS8OrGreater	InetMgr.exe product version found: 7.5.7600.16385"
-stop_app
-
-# Neither: below 8 is assumed, and the log says why; the sites are still listed.
-start_with --no-iis-registry --no-inetmgr --site Shop "http/*:80:shop.example.com" || return
-expect_text $ID_LBL_SITE_LIST "$(tx en lblSiteList)$(tx en lblSiteList_One)"
-expect_eq "log.txt" "$(log_records log.txt)" \
-    "IsIIS8OrGreater	InetMgr.exe not found or accessible at $inetsrv. Assuming IIS version is less than 8."
-expect_text $ID_LBL_STATUS "$detected"
-stop_app
-
-# URL Rewrite absent: the sites load, the redirect box is locked and says why.
-start_with --no-rewrite --site Shop "http/*:80:shop.example.com" || return
-expect_eq "site list" "$(drv list $ID_LST_SITES)" "[x] Shop (shop.example.com)"
-expect_text $ID_LBL_STATUS "$detected"
-expect_deployment 1
-expect_redirect_box_locked
-stop_app
-
-# No IIS at all: one informational line, everything for deployment locked, no tool started.
-start_with --no-iis || return
-expect_eq "site list" "$(drv list $ID_LST_SITES)" "[ ] $(tx en MsgBox_NoIISFound)"
-expect_text $ID_LBL_SITE_LIST "$(tx en lblSiteList_NoIIS)"
-expect_text $ID_LBL_STATUS "$(tx en lblStatus_NoIIS)"
-expect_deployment 0
-expect_redirect_box_locked
-drv menu $ID_MNU_TOOLS_SET_PORT >/dev/null 2>&1
-expect_eq "choosing the disabled Set Port item" "$?" 2
-expect_eq "log.txt" "$(log_records log.txt)" \
-    "IsIIS8OrGreater	Could not get Shell Namespace for $inetsrv. Assuming IIS version is less than 8 or path invalid."
-expect_eq "log-error.txt" "$(log_records log-error.txt)" ""
-expect_eq "appcmd calls" "$(appcmd_calls)" ""
-
-# A language change brings back the normal heading, status and check box caption, and unlocks
-# nothing.
-expect_ok "switch to Simplified Chinese" drv menu $ID_MNU_LANGUAGE_SIMPLIFIED
-drv wait-idle >/dev/null
-expect_text $ID_LBL_SITE_LIST "$(tx zh-hans lblSiteList)$(tx zh-hans lblSiteList_One)"
-expect_text $ID_LBL_STATUS "$(tx zh-hans lblStatus_Ready)"
-expect_text $ID_CHK_HTTP_REDIRECT "$(tx zh-hans chkHttpRedirect)"
-expect_eq "site list after the switch" "$(drv list $ID_LST_SITES)" "[ ] $(tx en MsgBox_NoIISFound)"
-expect_deployment 0
-expect_enabled $ID_CHK_HTTP_REDIRECT 0
-expect_checked $ID_CHK_HTTP_REDIRECT 0
-expect_ok "switch back to English" drv menu $ID_MNU_LANGUAGE_ENGLISH
-drv wait-idle >/dev/null
-expect_text $ID_LBL_SITE_LIST "$(tx en lblSiteList)$(tx en lblSiteList_One)"
-expect_deployment 0
-stop_app
-
 expect_ok "seed the default host again" sbx seed
