@@ -20,7 +20,10 @@ void StatusProgress::Report(const ProgressStep& step) {
         return;
     }
     std::string text = GetLangString(step.statusKey);
-    if (text.empty() || text == last_) return;
+    if (text.empty() || text == last_) {
+        m_.ui.DoEvents();  // the same step again: nothing new to show, but the window answers
+        return;
+    }
     ShowStatus(m_, text);
     last_ = std::move(text);
 }

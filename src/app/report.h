@@ -11,7 +11,8 @@ namespace quillbay::app {
 // The status line, then one pass of the message loop so that the window repaints.
 void ShowStatus(Main& m, const std::string& text);
 
-// Shows the work's progress on the status line, in the language current at each step.
+// Shows the work's progress on the status line, in the language current at each step, and
+// lets the window repaint and answer at every report.
 class StatusProgress final : public Progress {
 public:
     explicit StatusProgress(Main& m) : m_(m) {}

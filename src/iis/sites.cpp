@@ -22,6 +22,8 @@ SiteList ListSites(Machine& machine, Progress& progress) {
         if (name.empty()) continue;
         std::vector<std::string> hosts = SiteHostNames(machine, appcmd, name);
         list.sites.push_back({std::move(name), std::move(hosts)});
+        // Once per site, so that a window stays responsive on a server with hundreds of them.
+        progress.Report({"MsgBox_LoadingIIS"});
     }
     return list;
 }

@@ -12,8 +12,6 @@ QB_PFX_PASSWORD='Secret pass!'
 # command-line rules treat differently: before a quote, doubled, before a blank, at the end.
 QB_AWKWARD_PASSWORD='a"b\"c\\d e%PATH%f&g|h^i<j>k!l(m)\'
 QB_SECURITY_KEY='HKLM\SYSTEM\CurrentControlSet\Control\SecurityProviders'
-# The status line after an import whose hardening succeeded and something else did not.
-QB_PARTIAL_STATUS_KEY=MsgBox_Import_PartialIntro
 
 # thumbprint FILE [FORMAT]: the SHA-1 of a certificate, upper case, as the stores show it.
 thumbprint() { openssl x509 -inform "${2:-PEM}" -in "$1" -noout -fingerprint -sha1 | sed 's/.*=//; s/://g'; }

@@ -84,18 +84,24 @@ TEST_F(App, StartUpFailureIsLoggedShownAndClosesTheWindow) {
     EXPECT_NE(w.ErrorLog().find("在过程 'Form_Load' 中发生错误: File already exists (代码: 58)"), std::string::npos);
 }
 
-TEST_F(App, CommandsAndClicksWaitForStartUp) {
-    lang::InitLanguageFromSystem(1033);
-    for (int i = 0; i < 2; ++i) w.ui.ListAdd(Id::lstSites, "s");
-    w.ui.C(Id::lstSites).selected = {true, false};
-    w.ui.ClickItem(Id::lstSites, 1);
-    app::lstSites_Click(w.main);
-    for (Id id : {Id::mnuFileExit, Id::mnuHelpAbout, Id::cmdImport, Id::mnuLanguageSimplifiedChinese})
-        app::OnCommand(w.main, id);
+TEST_F(App, CommandsDuringStartUpAreIgnored) {
+    AppcmdStage stage(w);
+    stage.sites = {{"A", "http/*:80:a.com"}, {"B", "http/*:80:b.com"}};
+    int pumped = 0;
+    // Whatever the user does while the lists load arrives in the window's repaint passes.
+    w.ui.onDoEvents = [&] {
+        ++pumped;
+        for (Id id : {Id::mnuHelpAbout, Id::cmdImport, Id::mnuLanguageSimplifiedChinese, Id::mnuFileExit})
+            app::OnCommand(w.main, id);
+    };
+    ASSERT_TRUE(app::Form_Load(w.main));
+    EXPECT_GE(pumped, 3);  // once per site at least
     EXPECT_FALSE(w.ui.closed);
     EXPECT_TRUE(w.ui.boxes.empty());
     EXPECT_EQ(lang::GetCurrentLanguage(), lang::kEnglish);
-    EXPECT_EQ(w.ui.SelectedIndices(Id::lstSites), (std::vector<int>{0, 1}));  // the click rule did not run either
+    w.ui.onDoEvents = nullptr;
+    app::OnCommand(w.main, Id::mnuFileExit);  // and taken once start-up has finished
+    EXPECT_TRUE(w.ui.closed);
 }
 
 // --- languages ------------------------------------------------------------------------------
@@ -127,19 +133,21 @@ TEST_F(App, SiteClickRule) {
     Started();
     struct Case {
         bool iis8;
+        bool started;
         std::vector<bool> before;
         int clicked;  // -1: no caret
         std::vector<int> after;
     };
     const Case cases[] = {
-        {false, {true, false, false}, 1, {1}},     // below IIS 8 only the clicked one stays
-        {false, {false, false, true}, 2, {}},      // clicking the only one deselects it
-        {true, {true, false, false}, 1, {0, 1}},   // IIS 8 selects freely
-        {false, {true, true, false}, -1, {0, 1}},  // no caret: nothing changes
+        {false, true, {true, false, false}, 1, {1}},     // below IIS 8 only the clicked one stays
+        {false, true, {false, false, true}, 2, {}},      // clicking the only one deselects it
+        {true, true, {true, false, false}, 1, {0, 1}},   // IIS 8 selects freely
+        {false, true, {true, true, false}, -1, {0, 1}},  // no caret: nothing changes
+        {false, false, {true, false, false}, 1, {0, 1}}, // during start-up the rule waits
     };
     for (const Case& c : cases) {
         World world;
-        world.main.started = true;
+        world.main.started = c.started;
         world.main.m_IsIIS8OrGreater = c.iis8;
         for (std::size_t i = 0; i < c.before.size(); ++i) world.ui.ListAdd(Id::lstSites, "s");
         world.ui.C(Id::lstSites).selected = c.before;
@@ -160,7 +168,7 @@ TEST_F(App, SiteListRendersEachOutcome) {
     EXPECT_TRUE(w.ui.Enabled(Id::cmdDeploy));
     EXPECT_EQ(w.ui.statusHistory, (std::vector<std::string>{GetLangString("MsgBox_LoadingIIS"),
                                                             GetLangString("lblStatus_IISDetected")}));
-    EXPECT_EQ(w.ui.doEvents, 1);
+    EXPECT_EQ(w.ui.doEvents, 3);  // the window answers while each site is read
 
     // Nothing at all from appcmd: the list stays empty and the controls as they were.
     stage.namesOverride = "";

@@ -118,7 +118,7 @@ TEST(IisSites, SitesWithTheirHostNamesAndOddNamesUnchanged) {
     EXPECT_EQ(iis::SiteListText(list.sites[1]), "Café [Test] (1) (shop.example.com, www.example.com)");
     EXPECT_EQ(list.sites[2].name, "Two  Blanks");
     EXPECT_EQ(stage.commands.at(2), w.fs.systemFolder + "\\inetsrv\\appcmd.exe list site \"Café [Test] (1)\" /text:bindings");
-    EXPECT_EQ(progress.steps, std::vector<std::string>{"MsgBox_LoadingIIS"});
+    EXPECT_EQ(progress.steps, std::vector<std::string>(4, "MsgBox_LoadingIIS"));  // before, then after each site
 
     stage.namesOverride = "   ";
     EXPECT_EQ(iis::ListSites(w.machine, progress).status, iis::SiteListStatus::NoOutput);

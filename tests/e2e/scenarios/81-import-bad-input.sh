@@ -42,7 +42,7 @@ decoys=$(ls "$QB_APP_DIR/backup")
 start_app_cp936 || return
 import_and_expect "$(str en MsgBox_Import_PartialCompleteTitle)" \
     "$(partial_text "$(pfx_failed_line -2147024810)" "1$(str en MsgBox_Import_ChainsFailed)")" 48
-expect_text lblStatus "$(str en "$QB_PARTIAL_STATUS_KEY")"
+expect_text lblStatus "$(str en lblStatus_ImportPartial)"
 expect_state enabled 1 cmdImport cmdDeploy
 expect_eq "certutil's exit code for garbage.crt" \
     "$(sbx log | awk -F'\t' '$2 == "certutil" && $4 ~ /garbage\.crt/ { print $3 }')" -2146885623
