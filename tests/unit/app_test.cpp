@@ -58,19 +58,6 @@ TEST_F(App, StartUpShowsTheWindowInTheUsersLanguageThenFillsTheLists) {
     }
 }
 
-TEST_F(App, StartUpWithoutIisEndsOnTheSiteListsStatus) {
-    w.fs.AddFile(w.AppPath("chain\\a.crt"), "x");
-    ASSERT_TRUE(app::Form_Load(w.main));
-    EXPECT_EQ(w.ui.statusHistory, (std::vector<std::string>{GetLangString("lblStatus_Ready"),
-                                                            "1" + GetLangString("lblStatus_CertsFound"),
-                                                            GetLangString("lblStatus_NoIIS")}));
-    EXPECT_EQ(w.ui.Text(Id::lblSiteList), GetLangString("lblSiteList_NoIIS"));
-    EXPECT_EQ(w.ui.C(Id::lstSites).items, std::vector<std::string>{GetLangString("MsgBox_NoIISFound")});
-    for (Id id : {Id::lstSites, Id::cmdDeploy, Id::mnuToolsSetPort, Id::TxtHttpsPort, Id::chkHttpRedirect, Id::lblHttpsPort})
-        EXPECT_FALSE(w.ui.Enabled(id)) << static_cast<int>(id);
-    EXPECT_EQ(w.ui.Text(Id::chkHttpRedirect), GetLangString("chkHttpRedirect_Caption_no_module"));
-}
-
 TEST_F(App, StartUpFailureIsLoggedShownAndClosesTheWindow) {
     w.host.uiLanguage = 2052;
     w.fs.AddFile(w.AppPath("chain"), "a file where the folder should be");
@@ -377,27 +364,24 @@ TEST_F(App, StoreViewThatCannotOpenTellsTheUser) {
 
 // --- small commands ---------------------------------------------------------------------------
 
-TEST_F(App, AboutExitAndSetPort) {
+TEST_F(App, AboutShowsTheVersionRecordAndExitCloses) {
     Started();
     w.host.ownVersion = {2, 3, 0, 45};
     app::OnCommand(w.main, Id::mnuHelpAbout);
     EXPECT_EQ(OnlyBox().text, "Quillbay\r\n\r\n" + GetLangString("MsgBox_About_Version") + "2.3.45\r\n" +
                                   GetLangString("MsgBox_About_Description"));
-    EXPECT_EQ(OnlyBox().style, MsgStyle::Information);
-
-    w.ui.inputAnswers = {std::string(" 8443 "), std::string("1.5"), std::nullopt, std::string("")};
-    for (int i = 0; i < 4; ++i) app::OnCommand(w.main, Id::mnuToolsSetPort);
-    EXPECT_EQ(w.ui.inputPrompts.at(0), GetLangString("MsgBox_SetPort_InputPrompt") + "|" +
-                                           GetLangString("MsgBox_SetPort_InputTitle") + "|443");
-    EXPECT_EQ(w.ui.inputPrompts.at(1).substr(w.ui.inputPrompts[1].rfind('|')), "|8443");
-    EXPECT_EQ(w.ui.Text(Id::TxtHttpsPort), "8443");
-    ASSERT_EQ(w.ui.boxes.size(), 3u);  // cancel and an emptied field show nothing
-    EXPECT_EQ(w.ui.boxes[1].text, GetLangString("MsgBox_SetPort_UpdateSuccess") + "8443");
-    EXPECT_EQ(w.ui.boxes[2].text, GetLangString("MsgBox_SetPort_InvalidPort"));
-    EXPECT_EQ(w.ui.boxes[2].style, MsgStyle::Critical);
-
     app::OnCommand(w.main, Id::mnuFileExit);
     EXPECT_TRUE(w.ui.closed);
+}
+
+TEST_F(App, SetPortKeepsTheCanonicalNumberAndRefusesOthers) {
+    Started();
+    w.ui.inputAnswers = {std::string(" 08443 "), std::string("1.5"), std::nullopt};
+    for (int i = 0; i < 3; ++i) app::OnCommand(w.main, Id::mnuToolsSetPort);
+    EXPECT_EQ(w.ui.inputPrompts.at(1).substr(w.ui.inputPrompts[1].rfind('|')), "|8443");  // the current port offered
+    EXPECT_EQ(w.ui.Text(Id::TxtHttpsPort), "8443");
+    ASSERT_EQ(w.ui.boxes.size(), 2u);  // cancel shows nothing
+    EXPECT_EQ(w.ui.boxes[1].style, MsgStyle::Critical);
 }
 
 TEST(ParsePort, WholeNumbersInRangeInCanonicalForm) {

@@ -6,6 +6,7 @@
 #include "certs/import.h"
 #include "certs/store_view.h"
 #include "fakes.h"
+#include "support/command_line.h"
 
 using namespace quillbay;
 using namespace quillbay::testing;
@@ -161,8 +162,8 @@ TEST_F(Import, ChainsThenPfxThenHardeningAllJudgedByExitCode) {
     EXPECT_EQ(lines[0], AddStore(AppPath("chain\\a.crt")));
     EXPECT_EQ(lines[1], AddStore(AppPath("chain\\b.cer")));
     // The password reaches certutil unchanged, with no interpreter in between.
-    EXPECT_EQ(ParseCommandLine(lines[2]), (std::vector<std::string>{"certutil.exe", "-f", "-p", "P@ss \"w0rd\" %x%",
-                                                                    "-importpfx", AppPath("fullchain.pfx")}));
+    EXPECT_EQ(lines[2], "certutil.exe -f -p " + QuoteArg("P@ss \"w0rd\" %x%") + " -importpfx " +
+                            QuoteArg(AppPath("fullchain.pfx")));
     EXPECT_EQ(lines[3].rfind("reg export", 0), 0u);
     for (const RunCall& r : shell.runs) EXPECT_TRUE(r.style == WindowStyle::Hidden && r.wait) << r.commandLine;
     EXPECT_TRUE(outcome.Complete());

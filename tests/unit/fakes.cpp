@@ -211,55 +211,6 @@ void FakeUi::DoEvents() {
     if (onDoEvents) onDoEvents();
 }
 
-std::vector<std::string> ParseCommandLine(const std::string& line) {
-    std::vector<std::string> args;
-    const std::size_t n = line.size();
-    std::size_t i = 0;
-    auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    // The program name: up to the next quote when quoted, else up to a blank; no escapes.
-    if (i < n && line[i] == '"') {
-        const std::size_t close = line.find('"', 1);
-        args.push_back(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
-        i = close == std::string::npos ? n : close + 1;
-    } else {
-        while (i < n && !blank(line[i])) ++i;
-        args.push_back(line.substr(0, i));
-    }
-    for (;;) {
-        while (i < n && blank(line[i])) ++i;
-        if (i >= n) break;
-        std::string arg;
-        bool quoted = false;
-        while (i < n && (quoted || !blank(line[i]))) {
-            if (line[i] == '\\') {
-                std::size_t count = 0;
-                while (i < n && line[i] == '\\') {
-                    ++count;
-                    ++i;
-                }
-                if (i < n && line[i] == '"') {
-                    arg.append(count / 2, '\\');
-                    if (count % 2 == 1) arg += line[i++];  // escaped quote; an even run leaves it to toggle
-                } else {
-                    arg.append(count, '\\');
-                }
-            } else if (line[i] == '"') {
-                if (quoted && i + 1 < n && line[i + 1] == '"') {
-                    arg += '"';  // "" inside quotes is one literal quote
-                    i += 2;
-                } else {
-                    quoted = !quoted;
-                    ++i;
-                }
-            } else {
-                arg += line[i++];
-            }
-        }
-        args.push_back(arg);
-    }
-    return args;
-}
-
 std::string FakeMachine::ErrorLog() const {
     auto c = fs.Content(host.appFolder + "\\log-error.txt");
     return c ? *c : std::string();

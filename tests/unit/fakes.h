@@ -164,9 +164,6 @@ public:
     void Close() override { closed = true; }
 };
 
-// A command line split into arguments the way CommandLineToArgvW and the C runtime do it.
-std::vector<std::string> ParseCommandLine(const std::string& commandLine);
-
 // A machine of fakes, for the work's tests.
 struct FakeMachine {
     FakeMachine() {
