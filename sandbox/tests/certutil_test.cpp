@@ -45,7 +45,6 @@ TEST(Certutil, FailsWithTheToolsHResults) {
         kSeed,
         {Via::Process, AddStore(L"CA", Fixture(L"none.crt")), 0x80070002,
          Failed(L"-addstore", L"0x80070002 (WIN32: 2 ERROR_FILE_NOT_FOUND)", L"The system cannot find the file specified.")},
-        {Via::Shell, AddStore(L"CA", Fixture(L"none.crt")), 0x80070002},
         {Via::Process, AddStore(L"CA", L"C:\\Sandbox Fixtures"), 0x80070005,
          Failed(L"-addstore", L"0x80070005 (WIN32: 5 ERROR_ACCESS_DENIED)", L"Access is denied.")},
         {Via::Process, AddStore(L"CA", Fixture(L"garbage.crt")), 0x80092009, noMatch},

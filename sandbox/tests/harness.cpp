@@ -63,7 +63,6 @@ DWORD Run(const std::wstring& commandLine, std::string& out, std::string& err) {
     return code;
 }
 
-// The lines of a text split at tabs.
 std::vector<std::vector<std::wstring>> Records(const std::wstring& text) {
     std::vector<std::vector<std::wstring>> records;
     for (std::wstring line : Split(text, L'\n')) {
