@@ -51,7 +51,6 @@ TEST(Appcmd, AnswersAndRefusesAsTheRealTool) {
         {Via::Capture, Appcmd(L"list site \"Default Web Site\""), 0, first},
         {Via::Capture, Appcmd(L"list site /site.name:\"Default Web Site\""), 0, first},
         {Via::Capture, Bindings(L"No Such Site"), 1, L""},
-        {Via::Capture, Appcmd(L"list site /site.name:\"No Such Site\""), 1, L""},
         {Via::Capture, Bindings(kQuoted), 1, L""},
         {Via::Process, AddSni(kQuoted, L"q.example"), 1168, L"ERROR ( message:Cannot find SITE object with identifier \"Café [Test] Q\". )\r\n"},
         {Via::Process, Https(L"-", L"No Such Site", L"a"), 1168, L"ERROR ( message:Cannot find SITE object with identifier \"No Such Site\". )\r\n"},

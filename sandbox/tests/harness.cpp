@@ -63,7 +63,6 @@ DWORD Run(const std::wstring& commandLine, std::string& out, std::string& err) {
     return code;
 }
 
-// The lines of a text split at tabs.
 std::vector<std::vector<std::wstring>> Records(const std::wstring& text) {
     std::vector<std::vector<std::wstring>> records;
     for (std::wstring line : Split(text, L'\n')) {
@@ -79,14 +78,12 @@ std::vector<std::vector<std::wstring>> SbxRecords(const std::wstring& command) {
     return Records(Widen(out));
 }
 
-// The value of NAME in a file of NAME=VALUE or NAME<TAB>VALUE lines that make-fixtures.sh wrote.
+// The value of NAME in a file of NAME<TAB>VALUE lines that make-fixtures.sh wrote.
 std::wstring FixtureValue(const std::wstring& file, const std::wstring& name) {
     std::vector<unsigned char> bytes;
     ReadFileBytes(Fixture(file), bytes, nullptr);
-    for (const auto& record : Records(Widen(std::string(bytes.begin(), bytes.end())))) {
-        std::wstring line = record.size() > 1 ? record[0] + L"=" + record[1] : record[0];
-        if (line.starts_with(name + L"=")) return line.substr(name.size() + 1);
-    }
+    for (const auto& record : Records(Widen(std::string(bytes.begin(), bytes.end()))))
+        if (record[0] == name) return record.size() > 1 ? record[1] : L"";
     return L"";
 }
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Gets the sandbox tests' own Wine prefix ready: creates it on first use, starts its wineserver for
-# the test processes that follow, makes the certificate fixtures in it and installs the host.
+# the test processes that follow, copies the certificate fixtures into it and installs the host.
 #
 #   prepare-prefix.sh PREFIX SANDBOX_BIN_DIR
 set -euo pipefail
@@ -22,5 +22,6 @@ wineserver -p </dev/null >/dev/null 2>&1 || true
 wine cmd /c exit </dev/null >/dev/null 2>&1
 
 here=$(cd "$(dirname "$0")" && pwd)
-"$here/fixtures/make-fixtures.sh" "$WINEPREFIX/drive_c/Sandbox Fixtures"
+mkdir -p "$WINEPREFIX/drive_c/Sandbox Fixtures"
+cp "$here"/../../tests/fixtures/*.{b64,crt,der,p7b,pfx,txt} "$WINEPREFIX/drive_c/Sandbox Fixtures/"
 "$here/../install.sh" "$WINEPREFIX" "$bin"

@@ -63,7 +63,7 @@ TEST(Win32Host, VersionsComeFromTheVersionRecord) {
     const struct { std::string path, version; } cases[] = {
         {ExePath(), "10.0.17763.1"},   // the text of the record wins over its fixed numbers
         {HelperPath(), "5.6.7.8"},     // without a text, the fixed numbers
-        {FixturePath("fullchain.pfx"), ""},
+        {FixturePath("leaf.pfx"), ""},
         {FixturePath("no-such-program.exe"), ""},
     };
     for (const auto& c : cases) EXPECT_EQ(host.FileProductVersion(c.path), c.version) << c.path;

@@ -40,20 +40,21 @@ std::set<std::string> KeyContainers() {
 class Win32Pkcs12Test : public ::testing::Test {
 protected:
     void SetUp() override {
-        // "leaf", "intermediate", "root" and the SHA-1 openssl printed when the fixtures were made.
-        std::istringstream lines(ReadRaw(FixturePath("sha1.txt")));
+        // "leaf", "inter", "root" and the SHA-1 openssl printed when the fixtures were made.
+        std::istringstream lines(ReadRaw(FixturePath("thumbprints.txt")));
         for (std::string name, hex; lines >> name >> hex;) expected[hex] = name;
         ASSERT_EQ(expected.size(), 3u) << "fixtures missing beside the test program";
     }
 
     Win32Pkcs12 pkcs12;
     std::map<std::string, std::string> expected;  // SHA-1 -> name
-    const std::string fullChain = ReadRaw(FixturePath("fullchain.pfx"));
+    const std::string fullChain = ReadRaw(FixturePath("leaf.pfx"));
 };
 
 TEST_F(Win32Pkcs12Test, FindsTheServerCertificateAndItsKeyAmongTheChain) {
     const struct { const char *file, *password; } cases[] = {
-        {"fullchain.pfx", "Secret pass!"}, {"awkward-password.pfx", "p\"a%s&s|w^o\\rd"}, {"empty-password.pfx", ""}};
+        {"leaf.pfx", "Secret#1"}, {"empty.pfx", ""}, {"awkward.pfx", "a&b|c^d<e>f %QBSBX_UNDEFINED% (g) !h "},
+        {"quote.pfx", "ab\"cd"}, {"backslash.pfx", "trail\\"}};
     for (const auto& c : cases) {
         // The root may be missing (Wine drops it); only the leaf has a key.
         std::map<std::string, bool> found;
@@ -61,7 +62,7 @@ TEST_F(Win32Pkcs12Test, FindsTheServerCertificateAndItsKeyAmongTheChain) {
             found[expected.count(Hex(certificate.sha1)) ? expected[Hex(certificate.sha1)] : Hex(certificate.sha1)] =
                 certificate.hasPrivateKey;
         found.try_emplace("root", false);
-        EXPECT_EQ(found, (std::map<std::string, bool>{{"intermediate", false}, {"leaf", true}, {"root", false}}))
+        EXPECT_EQ(found, (std::map<std::string, bool>{{"inter", false}, {"leaf", true}, {"root", false}}))
             << c.file;
     }
 }
@@ -69,9 +70,9 @@ TEST_F(Win32Pkcs12Test, FindsTheServerCertificateAndItsKeyAmongTheChain) {
 TEST_F(Win32Pkcs12Test, AWrongPasswordOrDataThatIsNotAPfxThrows) {
     const std::string truncated = fullChain.substr(0, fullChain.size() / 2);
     const struct { std::string bytes; const char* password; } cases[] = {
-        {fullChain, "Secret pass"}, {fullChain, "Secret pass! "}, {fullChain, "secret pass!"}, {fullChain, ""},
-        {"", "Secret pass!"}, {"this is not a PFX file\r\n", "Secret pass!"},
-        {ReadRaw(FixturePath("leaf.crt")), "Secret pass!"}, {truncated, "Secret pass!"},
+        {fullChain, "Secret#"}, {fullChain, "Secret#1 "}, {fullChain, "secret#1"}, {fullChain, ""},
+        {"", "Secret#1"}, {"this is not a PFX file\r\n", "Secret#1"},
+        {ReadRaw(FixturePath("leaf.crt")), "Secret#1"}, {truncated, "Secret#1"},
     };
     for (const auto& c : cases)
         EXPECT_NE(FailureNumber([&] { pkcs12.Open(c.bytes, c.password); }), 0) << c.password << " " << c.bytes.size();
@@ -87,7 +88,7 @@ TEST_F(Win32Pkcs12Test, LeavesTheKeyContainersAsTheyWere) {
         if (defaultBefore && provider) CryptReleaseContext(provider, 0);
         const std::set<std::string> before = KeyContainers();
         ASSERT_EQ(before.count(""), defaultBefore ? 1u : 0u);
-        pkcs12.Open(fullChain, "Secret pass!");
+        pkcs12.Open(fullChain, "Secret#1");
         EXPECT_EQ(KeyContainers(), before) << defaultBefore;
     }
     CryptAcquireContextW(&provider, nullptr, MS_ENHANCED_PROV_W, PROV_RSA_FULL, CRYPT_DELETEKEYSET);

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdlib>
+
 #include "test_support.h"
 #include "win32/shell_win32.h"
 #include "win32/text_win32.h"
@@ -10,11 +12,6 @@ namespace quillbay::win32::testing {
 namespace {
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
-
-std::string WindowsFolder() {
-    wchar_t folder[MAX_PATH];
-    return WideToUtf8(std::wstring(folder, GetWindowsDirectoryW(folder, MAX_PATH)));
-}
 
 // The helper's record of how it was started: "args=ARGUMENTS\nshow=SHOW-STATE\n".
 std::string Record(const std::string& args, int show) {
@@ -132,7 +129,7 @@ TEST_F(Win32ShellRegRead, ReadsEachTypeUnderEveryFormOfTheRoot) {
         {"hkcu\\software\\quillbayadaptertests\\ten", "10"},
         {"HKCU\\Software\\QuillbayAdapterTests\\AllBits", "-2"},
         {"HKCU\\Software\\QuillbayAdapterTests\\Multi", "one\r\ntwo"},
-        {"HKCU\\Software\\QuillbayAdapterTests\\Expand", WindowsFolder() + "\\x"},
+        {"HKCU\\Software\\QuillbayAdapterTests\\Expand", std::string(std::getenv("WINDIR")) + "\\x"},
         {"HKCU\\Software\\QuillbayAdapterTests\\", "the default"},  // a trailing backslash: the default value
     };
     for (const auto& c : cases) EXPECT_EQ(shell.RegRead(c.path), c.value) << c.path;
