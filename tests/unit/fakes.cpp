@@ -197,9 +197,7 @@ std::optional<std::string> FakeUi::InputBox(const std::string& prompt, const std
     return a;
 }
 
-std::string FakeUi::OpenFileDialog(const std::string& title, const std::string& filter,
-                                   const std::string& initialFolder, unsigned flags) {
-    fileDialogCalls.push_back(title + "|" + filter + "|" + initialFolder + "|" + std::to_string(flags));
+std::string FakeUi::OpenFileDialog(const std::string&, const std::string&, const std::string&, unsigned) {
     if (fileDialogResults.empty()) return "";
     auto r = fileDialogResults.front();
     fileDialogResults.erase(fileDialogResults.begin());

@@ -123,7 +123,6 @@ public:
     std::vector<std::optional<std::string>> inputAnswers;
     std::vector<std::string> inputPrompts;  // prompt|title|default
     std::vector<std::string> fileDialogResults;
-    std::vector<std::string> fileDialogCalls;  // title|filter|folder|flags
     int doEvents = 0;
     bool shown = false;
     std::string captionWhenShown;  // the import button's caption at Show()
