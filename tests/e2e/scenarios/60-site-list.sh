@@ -10,8 +10,8 @@ for case in "7 One 1:-x- 2:--x 2:--- 0:x--" "10 Multi 1:xx- 2:xxx 0:-xx"; do
     expect_eq "IIS $major: sites at start" "$(selection lstSites)" x--
     for click in $clicks; do
         expect_ok "click site ${click%:*}" drv list-click lstSites "${click%:*}"
-        expect_eq "IIS $major: sites after clicking ${click%:*}" "$(selection lstSites)" "${click#*:}"
-        expect_eq "IIS $major: current site" "$(drv list-index lstSites)" "${click%:*}"
+        expect_eq "IIS $major: selection and current site after clicking ${click%:*}" \
+            "$(selection lstSites) $(drv list-index lstSites)" "${click#*:} ${click%:*}"
     done
     stop_app
 done
