@@ -1,25 +1,12 @@
-// qbdriver: drives the running Quillbay window from another process, the way a user or an
-// accessibility tool would, and prints what it sees. Controls and menu items go by the
-// program's names for them (lblStatus, mnuHelpAbout; Main is the window itself).
-//
-//   serve                  commands from standard input, one a line, arguments separated by
-//                          tabs, until an empty line; after each command's output a line
-//                          "\x01" and its exit code
-//   wait-window|wait-gone [ms], wait-exit PID [ms]
-//   wait-idle [ms]         the window has handled everything posted to it so far and runs no
-//                          handler (nor the load event); wait-seen: whether or not it runs
-//                          one, printing 1 if it does, else 0
-//   text|enabled|checked|list|list-index NAME
-//   click NAME, list-click NAME INDEX, menu NAME, close      (posted, but list-click: sent)
-//   wait-box [ms]          a dialog of the program: "title=", "text=", "buttons=" (IDs) and,
-//                          for the input box, "value="
-//   box-icon [ms]          its icon as a message box style (16, 48, 64; 0: none drawn)
-//   no-box, answer-box ID [ms], input-box TEXT [ms], file-dialog TEXT [ms], rect
-//   string LANG KEY...     the program's texts for the keys in en, zh-hans or zh-hant, joined
-//   expect-captions LANG   prints every caption (and language check mark) not that language's
-//   launch EXE [NAME=VALUE...]   starts EXE with these environment changes; prints "pid N"
-//   time-start EXE STATUS [ms]   starts EXE, waits for STATUS and the idle window; prints
-//                                "ms N" and "processes N" (all that the start made)
+// qbdriver: drives the running Quillbay window from another process, as a user would, and
+// prints what it sees. Controls and menu items go by the program's names (lblStatus,
+// mnuHelpAbout; Main is the window). The commands are in kCommands; "serve" reads them from
+// standard input, one a line, words separated by tabs, until an empty line, and after each
+// one's output writes a line "\x01" and its exit code. wait-idle: the window has handled all
+// posted to it so far and runs no handler (nor the load event); wait-seen: only the first,
+// printing 1 while a handler runs. wait-box prints a dialog's "title=", "text=", "buttons="
+// (IDs) and, for the input box, "value="; box-icon its icon as a message box style (0: none
+// drawn yet). time-start (for scripts/bench-startup) prints "ms" and "processes".
 //
 // Texts are UTF-8 on one line, with \r, \n, \t, \0 and \\ escaped. Exit code 0 on success, 1
 // when something did not appear or hold in time, 2 for a refused or malformed command (for
@@ -50,10 +37,7 @@ constexpr int kInputBoxEdit = 3001;
 constexpr int kFileNameField = 1148;  // the open-file dialog's name box (cmb13)
 
 #define QB_NAMED(name) {L## #name, Id::name}
-constexpr struct {
-    const wchar_t* name;
-    Id id;
-} kNames[] = {
+constexpr struct { const wchar_t* name; Id id; } kNames[] = {
     QB_NAMED(Main), QB_NAMED(lstCertificates), QB_NAMED(lblCertList), QB_NAMED(cmdImport), QB_NAMED(lblStatus),
     QB_NAMED(lstSites), QB_NAMED(cmdDeploy), QB_NAMED(lblSiteList), QB_NAMED(chkHttpRedirect),
     QB_NAMED(TxtHttpsPort), QB_NAMED(lblHttpsPort), QB_NAMED(mnuFile), QB_NAMED(mnuFileExit), QB_NAMED(mnuChain),
@@ -65,8 +49,7 @@ constexpr struct {
 // Whose caption is not always the table's "<name>_Caption": it depends on state, or is no caption.
 constexpr Id kUncaptioned[] = {Id::lstCertificates, Id::lblStatus, Id::lstSites, Id::lblSiteList,
                                Id::chkHttpRedirect, Id::TxtHttpsPort};
-// In the order of the language IDs.
-constexpr Id kLanguageItems[] = {Id::mnuLanguageEnglish, Id::mnuLanguageSimplifiedChinese,
+constexpr Id kLanguageItems[] = {Id::mnuLanguageEnglish, Id::mnuLanguageSimplifiedChinese,  // by language ID
                                  Id::mnuLanguageTraditionalChinese};
 
 std::wstring Escape(const std::wstring& text) {
@@ -97,8 +80,7 @@ std::optional<long> Number(const std::wstring& text) {
     return end != text.c_str() && *end == L'\0' ? std::optional(value) : std::nullopt;
 }
 
-// With a time-out, so that a hung window fails a check instead of holding the run; FAILED
-// when the window does not answer.
+// A hung window fails a check instead of holding the run.
 LRESULT Send(HWND hwnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 0, LRESULT failed = 0) {
     DWORD_PTR out = 0;
     return SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_NORMAL, 10000, &out) ? LRESULT(out) : failed;
@@ -159,7 +141,6 @@ std::optional<std::wstring> TextOf(HWND main, Id id) {
     return text;
 }
 
-// The top-level windows (no parent) or a window's children.
 std::vector<HWND> WindowsOf(HWND parent) {
     std::vector<HWND> all;
     WNDENUMPROC add = [](HWND hwnd, LPARAM list) {
@@ -222,9 +203,8 @@ int IconStyle(HWND dialog) {
     return 0;
 }
 
-// Posts a dialog button's click the way its keyboard accelerator would, after typing TEXT into
-// the field FIELD if one is given. Done when the dialog closed, or, when a file dialog took a
-// folder, emptied the field.
+// Clicks a button as its accelerator would, after typing TEXT into FIELD if given. Done when the
+// dialog closed, or when a file dialog took a folder and emptied the field.
 int PressButton(HWND dialog, int id, DWORD timeout, int field = 0, const std::wstring& text = {}) {
     HWND button = GetDlgItem(dialog, id), edit = field ? GetDlgItem(dialog, field) : nullptr;
     if (!button) return Fail(1, L"the dialog has no button " + std::to_wstring(id));
@@ -235,8 +215,8 @@ int PressButton(HWND dialog, int id, DWORD timeout, int field = 0, const std::ws
                : Fail(1, L"the dialog did not close");
 }
 
-// Waits until the window has worked through everything posted to it so far (see
-// automation.h) and, with mask 3, runs no handler either; state is its last answer.
+// See automation.h: mask 2 waits until the window has seen what was posted before, 3 also
+// until it runs no handler; state is its last answer.
 bool WaitIdle(HWND main, DWORD timeout, LRESULT& state, LRESULT mask, DWORD pollMs = 20) {
     static const UINT ping = RegisterWindowMessageW(w32::kPingMessage);
     static const UINT busy = RegisterWindowMessageW(w32::kBusyMessage);
@@ -246,9 +226,8 @@ bool WaitIdle(HWND main, DWORD timeout, LRESULT& state, LRESULT mask, DWORD poll
     return WaitFor(timeout, [&] { return ((state = Send(main, busy, token, 0, -1)) & mask) == 0; }, pollMs);
 }
 
-// A process of EXE in this environment; its folder is the working folder. Its standard
-// handles are the null device: handed ours, it would hold the caller's pipes open for as
-// long as it runs.
+// In EXE's folder. Its standard handles are the null device: handed ours, it would hold the
+// caller's pipes open for as long as it runs.
 std::optional<PROCESS_INFORMATION> StartProgram(const std::wstring& exe, DWORD flags) {
     const std::wstring folder = exe.substr(0, exe.find_last_of(L'\\') + 1);
     std::wstring commandLine = L"\"" + exe + L"\"";
@@ -268,8 +247,7 @@ std::optional<PROCESS_INFORMATION> StartProgram(const std::wstring& exe, DWORD f
     return std::nullopt;
 }
 
-// The program's own string tables: the texts of the keys in a language, joined; none for an
-// unknown language or key.
+// The keys' texts in the program's own table of a language, joined.
 std::optional<std::wstring> TableText(const std::wstring& language, const Words& keys) {
     const std::wstring names[] = {L"en", L"zh-hans", L"zh-hant"};
     const auto id = std::find(std::begin(names), std::end(names), language) - std::begin(names);
@@ -308,8 +286,6 @@ int ExpectCaptions(HWND main, const std::wstring& language) {
     return differences ? 1 : 0;
 }
 
-// One command: its words (the name first) and, for those that act on the window, the window
-// and the control or menu item the second word names.
 struct Call {
     Words args;
     HWND main = nullptr, control = nullptr;  // control: none for a menu item
@@ -355,8 +331,8 @@ int Launch(const Call& c) {
     return Print(L"pid " + std::to_wstring(process->dwProcessId));
 }
 
-// For scripts/bench-startup: a job counts the processes that the start made. Polled finely,
-// and the status read without a message, so that polling never waits on the busy window.
+// A job counts the processes the start made. The status is read without a message, so that
+// the fine polling never waits on the busy window.
 int TimeStart(const Call& c) {
     const ULONGLONG start = GetTickCount64();
     HANDLE job = CreateJobObjectW(nullptr, nullptr);
@@ -430,9 +406,8 @@ int List(const Call& c) {
     return 0;
 }
 
-// What a command needs: nothing, the window, or the window and what the second word names: a
-// control or menu item, an enabled menu item, an enabled control (a user cannot use a
-// disabled one); the words it takes at least; and what it does.
+// What a command needs besides its words (the name included): the window, or also what the
+// second word names, or that to be an enabled menu item or control.
 enum class Needs { Nothing, Window, Named, Menu, Control };
 const struct {
     const wchar_t* name;

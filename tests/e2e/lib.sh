@@ -1,21 +1,18 @@
-# Helpers for the end-to-end scenarios, sourced before each one with WINEPREFIX, DISPLAY,
-# QB_APP_DIR (C:\Quillbay), QB_DRIVER, QB_DRIVER_LOG and QB_SHOTS set (see host.sh). A failed
-# check prints a line and is counted. Controls and menu items go by the program's names
-# (lblStatus, mnuHelpAbout; Main is the window); texts come from its own tables (str).
+# Helpers for the end-to-end scenarios, sourced before each one in the host of host.sh. A failed
+# check prints a line and is counted; texts come from the program's own tables (str).
 
 QB_FAILURES=0
 QB_DRV_IN=
 QB_PKI=$WINEPREFIX/drive_c/qb-pki
 QB_PFX_PASSWORD='Secret pass!'
-# What a command interpreter acts on, and quotes and backslashes in every position the
-# command-line rules treat differently: before a quote, doubled, before a blank, at the end.
+# Characters a command interpreter acts on; backslashes before a quote, doubled, before a
+# blank, at the end (the command-line rules treat each differently).
 QB_AWKWARD_PASSWORD='a"b\"c\\d e%PATH%f&g|h^i<j>k!l(m)\'
 QB_SECURITY_KEY='HKLM\SYSTEM\CurrentControlSet\Control\SecurityProviders'
-# The deployment controls: all enabled or all locked.
 QB_DEPLOYMENT=(lstSites cmdDeploy TxtHttpsPort lblHttpsPort mnuToolsSetPort)
 
-# One driver process answers every drv call between drv_open and drv_close (starting a Wine
-# process costs a hundred times what a command does); without it, each call starts its own.
+# One driver process answers every drv call between drv_open and drv_close: starting a Wine
+# process costs a hundred times what a command does.
 drv_open() {
     local fifo
     fifo=$(mktemp -u "$QB_DRIVER_LOG.XXXXXX") && mkfifo "$fifo.in" "$fifo.out" || return 1
@@ -53,26 +50,23 @@ drv() {
 fail() { echo "    FAIL: $*"; QB_FAILURES=$((QB_FAILURES + 1)); }
 expect_eq() { [[ $2 == "$3" ]] || fail "$1: expected [$3], got [$2]"; }  # WHAT ACTUAL EXPECTED
 expect_ok() { "${@:2}" >/dev/null || fail "$1 (exit $?)"; }             # WHAT COMMAND...
-# str LANGUAGE KEY...: the keys' texts in en, zh-hans or zh-hant, joined, escaped as drv prints.
+# str en|zh-hans|zh-hant KEY...: the keys' texts, joined, escaped as drv prints them.
 str() { drv string "$@" || printf '<no text for %s>' "$*"; }
 expect_text() { expect_eq "text of $1" "$(drv text "$1")" "$2"; }  # NAME TEXT
 expect_state() {                                                  # enabled|checked VALUE NAME...
     local name
     for name in "${@:3}"; do expect_eq "$1 $name" "$(drv "$1" "$name")" "$2"; done
 }
-# expect_captions LANGUAGE: every caption the window shows is that language's, with its mark.
 expect_captions() { local d; d=$(drv expect-captions "$1") || fail "captions are not those of $1: $d"; }
 
-# expect_box TITLE TEXT BUTTONS [STYLE [TIMEOUT_MS]]: waits for a dialog and compares its title,
-# text, button IDs ("1" OK, "6 7" Yes and No) and icon style (16, 48, 64). The box stays open.
+# expect_box TITLE TEXT BUTTONS [ICON_STYLE [TIMEOUT_MS]]: the dialog that opens; it stays open.
 expect_box() {
     local box
     box=$(drv wait-box "${5:-30000}") || { fail "no message box appeared (expected \"$2\")"; return 1; }
     expect_eq "message box" "$(grep -v '^value=' <<<"$box")" "title=$1"$'\n'"text=$2"$'\n'"buttons=$3"
     [[ -z ${4:-} ]] || expect_eq "icon of \"$1\"" "$(drv box-icon 30000)" "$4"
 }
-# choose NAME: a menu command that opens no box; close_box [BUTTON_ID]: presses OK (or that
-# button). Both wait until the handler has finished.
+# choose MENU_ITEM (that opens no box), close_box [BUTTON_ID]: then the handler has finished.
 choose() {
     expect_ok "choose $1" drv menu "$1"
     drv wait-idle >/dev/null || fail "the window stayed busy after $1"
@@ -82,13 +76,12 @@ close_box() {
     drv wait-idle 60000 >/dev/null || fail "the window stayed busy after the box"
 }
 
-# launch LOCALE [NAME=VALUE...]: starts Quillbay.exe with that locale (Wine takes the user's
-# UI language from it) and these environment changes, holding none of the driver's pipes.
+# launch LOCALE [NAME=VALUE...]: Quillbay.exe in that locale (Wine takes the UI language from
+# LC_ALL) with these environment changes, holding none of the driver's pipes.
 launch() {
     LANG=$1 LC_ALL=$1 wine "$QB_DRIVER" launch 'C:\Quillbay\Quillbay.exe' "${@:2}" </dev/null >/dev/null \
         2>>"$QB_DRIVER_LOG" {QB_DRV_IN}>&- {QB_DRV_OUT}<&- || fail "the program could not be started"
 }
-# start_app LOCALE [NAME=VALUE...]: launch, and wait until the load event has finished.
 start_app() {
     launch "$@" || return 1
     drv wait-window 30000 >/dev/null || { fail "the window did not appear"; return 1; }
@@ -115,12 +108,11 @@ screenshot() {
 }
 
 reset_program_folder() { find "$QB_APP_DIR" -mindepth 1 ! -name Quillbay.exe -delete; }
-# add_chain_files NAME...: files in the chain folder (the scan goes by extension, not content).
+# Placeholder chain files: the scan goes by extension, not content.
 add_chain_files() {
     mkdir -p "$QB_APP_DIR/chain" && printf 'placeholder\r\n' | tee "${@/#/$QB_APP_DIR/chain/}" >/dev/null
 }
-# expect_chain_list NAME...: exactly these files, all selected, in any order (the file
-# system's), and Import enabled.
+# expect_chain_list NAME...: exactly these, all selected, in any order (the file system's).
 expect_chain_list() {
     expect_eq "chain list" "$(drv list lstCertificates | sort)" "$(printf '[x] %s\n' "$@" | sort)"
     expect_state enabled 1 cmdImport
@@ -128,28 +120,24 @@ expect_chain_list() {
 # The selection of a list as one word: x selected, - not ("x--").
 selection() { drv list "$1" | cut -c2 | tr -d '\n' | tr ' ' -; }
 
-# sbx ARGS...: the simulated host's control tool.
 sbx() {
     wine 'C:\QuillbaySandbox\sbx.exe' "$@" </dev/null 2>>"$QB_DRIVER_LOG" | tr -d '\r'
     return "${PIPESTATUS[0]}"
 }
-# seed_sites [OPTION...] < LINES: the host with the sites of standard input, "NAME<TAB>BINDINGS"
-# a line (names that a command line would mangle travel in a file).
+# seed_sites [OPTION...] < "NAME<TAB>BINDINGS" lines: in a file, which no command line mangles.
 seed_sites() {
     cat >"$WINEPREFIX/drive_c/qb-sites.tsv"
     sbx seed --sites-file 'C:\qb-sites.tsv' "$@" >/dev/null
 }
-# The command lines a tool of the host received since it was seeded, one a line; for appcmd
-# without the blank that the command interpreter leaves before a redirection, for certutil
-# without the program.
+# The command lines a tool got since the seed; appcmd's without the blank that the command
+# interpreter leaves before a redirection.
 appcmd_calls() { sbx log | awk -F'\t' '$2 == "appcmd" { sub(/ +$/, "", $4); print $4 }'; }
 certutil_calls() { sbx log | awk -F'\t' '$2 == "certutil" { print $4 }' | sed -E 's/^("[^"]*"|[^ ]*) //'; }
 # The stores as "store thumbprint key" lines, CA and My (Wine drops a PFX's self-signed root).
 store_entries() { sbx stores | awk -F'\t' '$1 == "CA" || $1 == "My" { print $1, $2, $3 }' | sort; }
 
-# The program's logs: log_records FILE [CODEPAGE] prints one record a line,
-# procedure<TAB>message (log.txt) or procedure<TAB>description<TAB>number (log-error.txt),
-# converted from the code page the program ran with (default 1252).
+# log_records FILE [CODEPAGE]: procedure<TAB>message (log.txt) or procedure<TAB>description<TAB>
+# number (log-error.txt) a line, from the code page the program ran with.
 clear_logs() { rm -f "$QB_APP_DIR/log.txt" "$QB_APP_DIR/log-error.txt"; }
 log_records() {
     [[ -f $QB_APP_DIR/$1 ]] || return 0
@@ -158,13 +146,11 @@ log_records() {
         if [[ $1 == log-error.txt ]]; then sed -E 's/ \([^()]*: (-?[0-9]+)\)$/\t\1/'; else cat; fi
 }
 
-# thumbprint FILE [FORMAT]: a certificate's SHA-1, upper case, as the stores show it.
 thumbprint() { openssl x509 -inform "${2:-PEM}" -in "$1" -noout -fingerprint -sha1 | sed 's/.*=//; s/://g'; }
 
-# make_test_pki: in $QB_PKI, once a run, a root, inter1 signed by it, inter2 by inter1, a server
-# certificate (leaf) by inter2, and PFX files of the leaf with its chain; their thumbprints in
-# QB_THUMB_ROOT, _INTER1, _INTER2, _LEAF. The PFX files use SHA-1/3DES and a SHA-1 MAC, which
-# Wine reads (OpenSSL 3's AES default is not readable by every Windows either).
+# make_test_pki: once a run, root > inter1 > inter2 > leaf and PFX files of the leaf with its
+# chain, and QB_THUMB_ROOT, _INTER1, _INTER2, _LEAF. The PFX files use SHA-1/3DES and a SHA-1
+# MAC, which Wine reads (OpenSSL 3's AES default is not readable by every Windows either).
 make_test_pki() {
     [[ -f $QB_PKI/done ]] || (
         set -e
@@ -196,8 +182,7 @@ make_test_pki() {
     for name in root inter1 inter2 leaf; do printf -v "QB_THUMB_${name^^}" %s "$(thumbprint "$QB_PKI/$name.crt")"; done
 }
 
-# put_files PFX PASSWORD CHAIN...: files of $QB_PKI beside the program as fullchain.pfx and in
-# the chain folder (only these), and password.txt as a text editor saves it.
+# put_files PFX PASSWORD CHAIN...: files of $QB_PKI as fullchain.pfx and the chain folder.
 put_files() {
     cp "$QB_PKI/$1" "$QB_APP_DIR/fullchain.pfx"
     printf '%s\r\n' "$2" >"$QB_APP_DIR/password.txt"
@@ -205,8 +190,7 @@ put_files() {
     rm -rf "$QB_APP_DIR/chain" && mkdir -p "$QB_APP_DIR/chain" && cp "${@/#/$QB_PKI/}" "$QB_APP_DIR/chain/"
 }
 
-# import_and_expect TITLE TEXT STYLE: presses Import, checks the outcome box and closes it.
-# The import waits for every certutil and writes 56 registry values, so it takes a while.
+# import_and_expect TITLE TEXT ICON_STYLE: the outcome box of Import (slow: every certutil runs).
 import_and_expect() {
     expect_ok "press Import" drv click cmdImport
     expect_box "$1" "$2" 1 "$3" 180000

@@ -1,6 +1,5 @@
-# Start-up in each locale: en_US in English, zh_CN in Simplified and zh_TW in Traditional
-# Chinese, zh_HK (neither of the two) in English. Every caption from that language's table,
-# the default host's site list and redirect box, and the chain folder's certificate files.
+# Start-up in each locale (zh_HK is neither Chinese: English): every caption from that
+# language's table, the default host's site list, the chain folder's certificate files.
 add_chain_files intermediate-ca.crt root-ca.cer other.txt
 for case in en_US:en zh_CN:zh-hans zh_TW:zh-hant zh_HK:en; do
     locale=${case%:*}.UTF-8 l=${case#*:}

@@ -1,6 +1,5 @@
-# The Language menu re-captions the window in the chosen language (the current one again
-# last), moves the check mark, puts back the normal status, site-list heading and check box
-# caption, and changes nothing else; About then speaks that language, with the build's version.
+# The Language menu (the current language again last) re-captions the window, moves the mark,
+# changes nothing else; About then speaks that language, with the build's version.
 version=$(sed -nE 's/^project\(Quillbay VERSION ([0-9]+)\.([0-9]+)\.[0-9]+\.([0-9]+).*/\1.\2.\3/p' \
     "$QB_SOURCE_DIR/CMakeLists.txt")
 add_chain_files intermediate-ca.crt

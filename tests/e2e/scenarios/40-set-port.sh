@@ -1,9 +1,7 @@
-# Deployment > Set Deployment Port: the input box offers the current port; a valid answer goes
-# into the port box and is confirmed, an invalid one is refused and changes nothing, Cancel
-# changes nothing and shows nothing. (Without IIS the command is locked: 65-iis-discovery.)
+# Set Port offers the current port; a valid answer is taken and confirmed, an invalid one
+# refused, Cancel ("-") does nothing. Each case: the answer and the port after it.
 start_app en_US.UTF-8 || return
 port=443
-# Each answer and the port after it; "-" is Cancel.
 for case in 8443:8443 -:8443 1.5:8443 0:8443 65536:8443 -1:8443 abc:8443 65535:65535; do
     answer=${case%:*}
     expect_ok "choose Set Port" drv menu mnuToolsSetPort

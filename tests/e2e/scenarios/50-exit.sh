@@ -1,6 +1,5 @@
-# File > Exit closes the window and ends the program. The close box pressed while a command
-# runs (here: its message box is open) closes the window only once that command has finished,
-# never leaving a half-closed window.
+# File > Exit ends the program. The close box pressed while a handler runs (its box open)
+# closes the window once the handler has finished.
 start_app en_US.UTF-8 || return
 pid=$(drv wait-window | sed 's/^pid //')
 expect_ok "choose Exit" drv menu mnuFileExit

@@ -1,6 +1,5 @@
-# Clicking sites: below IIS 8 a click leaves at most the clicked site selected (clicking the
-# selected one leaves none); from IIS 8 on every click toggles only its own site.
-# Each case: IIS major version, heading, then clicked site and selection after it.
+# Below IIS 8 a click leaves at most the clicked site selected; from IIS 8 on it toggles only
+# its own. Each case: IIS major version, heading, then clicked site:selection after it.
 for case in "7 One 1:-x- 2:--x 2:--- 0:x--" "10 Multi 1:xx- 2:xxx 0:-xx"; do
     read -r major heading clicks <<<"$case"
     expect_ok "seed IIS $major" sbx seed --iis-major "$major" \

@@ -1,9 +1,7 @@
-# IIS discovery at start-up against the sandbox host: the version from the registry, else from
-# InetMgr.exe's version record, else below 8, and log.txt telling which; every site with its
-# host names, awkward names too; the deployment controls and the redirect box by what the host
-# has. A tool answering on standard error, a tool that is gone, a temporary folder that cannot
-# take the capture file: each ends in its defined state, logged only where a failure was raised,
-# and the window takes commands.
+# IIS discovery at start-up: the version from the registry, else from InetMgr.exe, else below
+# 8, and log.txt telling which; every site with its host names; the deployment controls and the
+# redirect box by what the host has. Faults end in their defined state, logged only where a
+# failure was raised, and the window takes commands.
 appcmd='C:\windows\system32\inetsrv\appcmd.exe'
 inetsrv='C:\windows\System32\inetsrv'
 responsive() {  # the About box opens and closes
@@ -12,9 +10,8 @@ responsive() {  # the About box opens and closes
     close_box
 }
 
-# Host names in the order of their bindings, each once in the letter case first seen; a site
-# without host names by its name alone; a protocol without host field and an IPv6 address (more
-# than three fields) carry no host name. The tool gets the unquoted path and each name quoted.
+# Host names in binding order, each once in the case first seen; a protocol without host field
+# and an IPv6 address (more than three fields) carry none. Each site name goes in quotes.
 expect_ok "seed three sites" sbx seed --iis-major 10 \
     --site Shop "http/*:80:Shop.Example.com,https/*:443:shop.example.com,http/*:80:www.shop.example.com" \
     --site Intranet "http/*:80:,https/*:443:" \
@@ -30,10 +27,9 @@ $appcmd list site \"Legacy\" /text:bindings
 $appcmd list module \"RewriteModule\""
 stop_app
 
-# Even quotes inside a name turn into quoting on the tool's side, so it asks for another name
-# and answers nothing; an odd quote also swallows the redirection: both sites are listed by
-# name alone. The tool's output is read in the ANSI code page: under 936 every name arrives,
-# under 1252 the Chinese name arrives as question marks, which name no site.
+# Quotes inside a name become quoting on the tool's side, so it answers nothing (an odd quote
+# also swallows the redirection): the site is listed by name alone. Output is read in the ANSI
+# code page: under 1252 the Chinese name arrives as question marks, which name no site.
 big=http/*:80:h001.example.com big_line="Big (h001.example.com"
 for i in $(seq 2 200); do
     big+=",$( ((i % 2)) && echo http/*:80 || echo https/*:443):h$(printf %03d "$i").example.com"
@@ -60,11 +56,10 @@ grep -qF "$appcmd list site \"Size 5\" Screen\" /text:bindings > \"" <<<"$calls"
 expect_eq "log-error.txt after the awkward names" "$(log_records log-error.txt)" ""
 expect_eq "capture files left behind" "$(compgen -G "$WINEPREFIX/drive_c/users/*/Temp/rad*.tmp")" ""
 
-# Each case: seed options or TEMP, site list, heading, status, deployment and redirect box
-# usable, log.txt, log-error.txt (procedures and numbers; the description is the system's),
-# number of appcmd calls. Without a TEMP folder, or with a file in its place, the command
-# interpreter cannot open the redirection and never starts the tool, and nothing failed on the
-# program's side; a path too long for a temporary folder fails in each capture.
+# Seed options or TEMP | site list | heading | status | deployment, redirect box usable | log.txt
+# | log-error.txt (procedures, numbers) | appcmd calls. A TEMP that is missing or a file: the
+# command interpreter never starts the tool, and nothing failed on the program's side; a TEMP
+# too long for a temporary file fails in each capture.
 shop="[x] Shop (shop.example.com)" none="[ ] $(str en MsgBox_NoIISFound)" ten="IIS MajorVersion found in Registry: 10"
 long='C:\'$(printf 'x%.0s' $(seq 280)) too_long="RunHiddenAndCapture 206;RunHiddenAndCapture 206;"
 cases=(
@@ -102,8 +97,7 @@ for case in "${cases[@]}"; do
     [[ $options == --no-iis ]] || stop_app
 done
 
-# Without IIS, a language change brings back the normal heading, status and check box caption,
-# and unlocks nothing.
+# Without IIS, a language change puts back the normal captions and unlocks nothing.
 for case in SimplifiedChinese:zh-hans English:en; do
     l=${case#*:}
     choose "mnuLanguage${case%:*}"

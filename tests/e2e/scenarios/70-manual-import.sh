@@ -1,7 +1,6 @@
-# Certificate Chain > Manual Import: the open-file dialog hands back several files (the folder,
-# then the names); each goes into the intermediate store and is copied into the chain folder,
-# which the list then shows. A name already there gets a time-stamped copy. Cancel changes
-# nothing.
+# Manual Import: the files chosen (the folder, then the names) go into the intermediate store
+# and, copied, into the chain folder and its list; a name already there gets a time-stamped
+# copy. Cancel changes nothing.
 certs=$WINEPREFIX/drive_c/certs
 rm -rf "$certs" && mkdir -p "$certs"
 for case in inter-a.crt:PEM inter-b.cer:DER; do
@@ -11,8 +10,7 @@ done
 start_app en_US.UTF-8 || return
 expect_eq "chain list at start" "$(drv list lstCertificates)" ""
 
-# import_files COUNT NAME...: the dialog, each name typed into it in turn, and the outcome box
-# for COUNT files; with no names, Cancel.
+# import_files COUNT NAME...: each name typed into the dialog, then the outcome; none: Cancel.
 import_files() {
     local count=$1 name
     expect_ok "choose Manual Import" drv menu mnuChainManualImport
@@ -33,7 +31,6 @@ expect_chain_list inter-a.crt inter-b.cer
 expect_eq "stores" "$(store_entries)" "$(printf 'CA %s no\n' "$(thumbprint "$certs/inter-a.crt")" \
     "$(thumbprint "$certs/inter-b.cer" DER)" | sort)"
 
-# The same name again: the first copy stays, the new one is time-stamped.
 import_files 1 'C:\certs\inter-a.crt'
 names=$(drv list lstCertificates | sort)
 expect_eq "chain list size" "$(wc -l <<<"$names")" 3

@@ -1,7 +1,6 @@
-# Import: three chain certificates and fullchain.pfx go into the sandbox's stores, the 56 TLS
-# values into the prefix's registry after a backup of what was there, IIS restarts once, and
-# the box says so. Then: nothing selected; a password full of characters a command interpreter
-# would act on, in a program folder nobody may write to.
+# Import: the chain certificates and fullchain.pfx go into the stores, the 56 TLS values into
+# the registry after a backup, IIS restarts once, and the box says so. Then: nothing selected;
+# an awkward password in a program folder nobody may write to.
 make_test_pki || return
 expect_ok "seed the default host" sbx seed
 chains=(inter1.crt inter2.crt root.crt)
@@ -12,14 +11,14 @@ success_text() {  # CHAINS
         str en MsgBox_Import_RestartNote)"
 }
 
-# Every value below SecurityProviders, "key suffix<TAB>name<TAB>type<TAB>data" a line, the
-# suffix in lower case (the registry ignores case, and Wine's prefix spells some keys its way).
+# "key suffix<TAB>name<TAB>type<TAB>data" lines, the suffix in lower case: the registry ignores
+# case, and Wine's prefix spells some keys its own way.
 security_values() {
     wine reg query "$QB_SECURITY_KEY" /s </dev/null 2>/dev/null | tr -d '\r' | awk -F '    ' '
         /^HKEY_/ { key = tolower($0); sub(/^.*\\securityproviders/, "", key) }
         /^    [^ ]/ { print key "\t" $2 "\t" $3 "\t" $4 }' | LC_ALL=C sort
 }
-# The 56 values of the hardening as security_values shows them; ServerMinKeyBitLength is 2048.
+# The 56 values the hardening writes; ServerMinKeyBitLength is 2048, not 800.
 hardening_values() {
     local on=0xffffffff name enabled by_default side
     {
@@ -61,19 +60,17 @@ expect_text lblStatus "$done_status"
 expect_state enabled 1 cmdImport cmdDeploy
 expect_eq "certutil calls" "$(certutil_calls | sort)" "$({ printf -- '-addstore -f "CA" "C:\\Quillbay\\chain\\%s"\n' \
     "${chains[@]}"; echo '-f -p ******** -importpfx "C:\Quillbay\fullchain.pfx"'; } | sort)"
-# The chains in the intermediate store; the server certificate with its key in the personal one.
 expect_eq "stores" "$(store_entries)" "$(printf '%s\n' "CA $QB_THUMB_INTER1 no" "CA $QB_THUMB_INTER2 no" \
     "CA $QB_THUMB_ROOT no" "My $QB_THUMB_LEAF yes" | sort)"
 expect_eq "IIS restarts" "$(sbx restarts)" 1
-# The 56 values as written; those that were there before and the hardening does not set stay
-# as they were; nothing else.
+# The 56 values, those there before that the hardening does not set, nothing else.
 expected=$(hardening_values)
 expect_eq "rows of the hardening table" "$(wc -l <<<"$expected")" 56
 expect_eq "values below SecurityProviders" "$(security_values)" "$({ echo "$expected"
     awk -F'\t' 'NR == FNR { ours[$1 FS $2]; next } !(($1 FS $2) in ours)' <(echo "$expected") <(echo "$values_before")
 } | LC_ALL=C sort)"
 
-# The backup: one file, named after the moment of the import, holding the values as they were.
+# One backup, named after the moment of the import, holding the values as they were.
 backups=$(ls "$QB_APP_DIR/backup" 2>/dev/null)
 if [[ $backups =~ ^SecurityProviders-([0-9]{14})\.reg$ ]]; then
     stamp=${BASH_REMATCH[1]}
@@ -83,14 +80,13 @@ else
     fail "backup folder: expected one SecurityProviders-<14 digits>.reg, got [$backups]"
 fi
 
-# The password appears nowhere; the files the user gave are untouched.
 cat "$QB_APP_DIR"/log*.txt 2>/dev/null | grep -qF "$QB_PFX_PASSWORD" && fail "the password is in a log"
 sbx log | grep -qF "$QB_PFX_PASSWORD" && fail "the password is in the sandbox's log"
 expect_eq "error records" "$(log_records log-error.txt)" ""
 cmp -s "$QB_APP_DIR/fullchain.pfx" "$QB_PKI/fullchain.pfx" || fail "fullchain.pfx was changed"
 expect_eq "password.txt" "$(cat "$QB_APP_DIR/password.txt")" "$QB_PFX_PASSWORD"$'\r'
 
-# Nothing selected: only the box; no tool, no registry write, no backup, no restart.
+# Nothing selected: only the box.
 before="$(sbx log)|$(security_values)|$(ls "$QB_APP_DIR/backup")"
 for i in 0 1 2; do expect_ok "deselect chain $i" drv list-click lstCertificates $i; done
 expect_eq "chain selection" "$(selection lstCertificates)" "---"
@@ -101,9 +97,8 @@ expect_eq "tool calls, registry and backups after Import with nothing selected" 
     "$(sbx log)|$(security_values)|$(ls "$QB_APP_DIR/backup")" "$before"
 stop_app
 
-# Quotes, backslashes, %, &, |, ^ and blanks in the password reach certutil unchanged: the PFX
-# made with exactly that password opens. The program folder is immutable (root may write
-# anywhere else): the log records and the backup are lost, and the program goes on.
+# The awkward password reaches certutil unchanged: the PFX made with it opens. The program
+# folder is immutable (root writes anywhere else): logs and backup are lost, the import goes on.
 reset_program_folder
 expect_ok "seed the default host" sbx seed
 put_files awkward.pfx "$QB_AWKWARD_PASSWORD" inter1.crt

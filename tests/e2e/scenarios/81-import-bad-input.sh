@@ -1,15 +1,12 @@
-# Import with bad input: each case ends in a clear message or the defined state, never a crash,
-# and nothing the user had is overwritten. A file where the chain folder belongs; a chain file
-# that is no certificate with a wrong password; an empty and a missing password.txt; a PFX that
-# is no PFX.
+# Import with bad input: each case ends in a clear message or the defined state, and nothing
+# the user had is overwritten.
 make_test_pki || return
 expect_ok "seed the default host" sbx seed
 partial_title=$(str en MsgBox_Import_PartialCompleteTitle)
 partial_text() { echo "$(str en MsgBox_Import_PartialIntro)$(printf '\\r\\n%s' "$@")"; }  # LINE...
 pfx_failed() { echo "$(str en MsgBox_Import_PfxFailed)$1$(str en MsgBox_Import_PfxFailed_CheckPassword)"; }  # CODE
 
-# A file named chain: start-up reports it, logs it under Form_Load and ends the program; the
-# file stays as it was.
+# A file named chain: start-up reports it, logs it and ends the program.
 printf 'my notes\r\n' >"$QB_APP_DIR/chain"
 launch en_US.UTF-8
 if pid=$(drv wait-window) && box=$(drv wait-box); then
@@ -28,10 +25,9 @@ fi
 expect_eq "the file named chain" "$(cat "$QB_APP_DIR/chain")" $'my notes\r'
 reset_program_folder
 
-# A chain file that is no certificate among good ones, and a wrong password: the good chains
-# and the hardening go through; the box names both failures, the PFX's with certutil's exit
-# code, which the log keeps without the password. The backup names of the next minutes are
-# taken: the backup must go beside them, not over them.
+# A chain file that is no certificate, and a wrong password: the rest goes through; the box
+# names both failures, the PFX's with certutil's exit code, which the log keeps without the
+# password. The backup names of the next minutes are taken: the backup goes beside them.
 put_files fullchain.pfx "not the password" inter1.crt garbage.crt root.crt
 mkdir -p "$QB_APP_DIR/backup"
 now=$(date +%s)
@@ -60,8 +56,7 @@ for file in $decoys; do
     [[ $(cat "$QB_APP_DIR/backup/$file") == "decoy ${stamp%.reg}"$'\r' ]] || { fail "backup $file was overwritten"; break; }
 done
 
-# From here on the garbage is left out, so that only the PFX decides: password.txt empty, then
-# missing: the PFX is not tried, and the box says why.
+# Without the garbage, password.txt empty, then missing: the PFX is not tried; the box says why.
 garbage_index=$(drv list lstCertificates | grep -n 'garbage\.crt$' | cut -d: -f1)
 expect_ok "deselect garbage.crt" drv list-click lstCertificates $((garbage_index - 1))
 put_files fullchain.pfx "$QB_PFX_PASSWORD" inter1.crt garbage.crt root.crt
@@ -74,7 +69,7 @@ for case in empty missing; do
 done
 expect_eq "password.txt after the import" "$(ls "$QB_APP_DIR/password.txt" 2>/dev/null)" ""
 
-# A PFX that is no PFX: certutil's exit code in the box and in the log, the password not.
+# A PFX that is no PFX.
 put_files not-a-pfx.pfx "$QB_PFX_PASSWORD" inter1.crt garbage.crt root.crt
 clear_logs
 import_and_expect "$partial_title" "$(partial_text "$(pfx_failed -2146885630)")" 48

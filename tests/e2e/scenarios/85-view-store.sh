@@ -1,7 +1,6 @@
-# Certificate Chain > View System Store when neither certificate manager can be started: Wine
-# has no certlm.msc or certmgr.msc and nothing that opens .msc files (should a later Wine bring
-# one, this would no longer be the case checked). The first failure is logged with the fixed
-# fallback note, the second with the reason, and one box tells the user; the status is ready.
+# View System Store when neither certificate manager starts (should a later Wine bring either
+# or open .msc files, this case would no longer be the one checked): both failures logged, the
+# first with the fixed fallback note, one box for the user, the status ready again.
 for name in certlm.msc certmgr.msc; do
     [[ -e $WINEPREFIX/drive_c/windows/system32/$name ]] && fail "$name exists in this prefix"
 done
@@ -23,6 +22,5 @@ expect_text lblStatus "$(str en lblStatus_Ready)"
 } < <(log_records log-error.txt CP936)
 expect_eq "error records" "$procedure1|$description1|$procedure2|${more:-}" \
     "mnuChainViewSystemStore_Click|certlm.msc 启动失败，将尝试 certmgr.msc 作为后备。|mnuChainViewSystemStore_Click|"
-# The reason is the platform's own description of the failure, after the localized text.
 [[ $description2 == "$(str en MsgBox_ViewSystemStore_CantOpen)"?* ]] || fail "second record's description: [$description2]"
 [[ "$number1 $number2" =~ ^-?[1-9][0-9]*\ -?[1-9][0-9]*$ ]] || fail "error numbers: [$number1 $number2]"
