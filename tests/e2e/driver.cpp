@@ -60,7 +60,6 @@ std::wstring Escape(const std::wstring& text) {
     }
     return out;
 }
-
 void Write(DWORD handle, const std::string& bytes) {
     DWORD written = 0;
     WriteFile(GetStdHandle(handle), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
@@ -73,55 +72,45 @@ int Fail(int code, const std::wstring& message) {
     Write(STD_ERROR_HANDLE, "qbdriver: " + w32::WideToUtf8(message) + "\n");
     return code;
 }
-
 std::optional<long> Number(const std::wstring& text) {
     wchar_t* end = nullptr;
     const long value = std::wcstol(text.c_str(), &end, 0);
     return end != text.c_str() && *end == L'\0' ? std::optional(value) : std::nullopt;
 }
-
 // A hung window fails a check instead of holding the run.
 LRESULT Send(HWND hwnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 0, LRESULT failed = 0) {
     DWORD_PTR out = 0;
     return SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_NORMAL, 10000, &out) ? LRESULT(out) : failed;
 }
-
 // WM_GETTEXT goes through the owning thread, so it reads an edit box's live text too.
 std::wstring TextOf(HWND hwnd) {
     std::wstring text(static_cast<std::size_t>(Send(hwnd, WM_GETTEXTLENGTH)) + 1, L'\0');
     text.resize(static_cast<std::size_t>(Send(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
     return text;
 }
-
 std::wstring ClassOf(HWND hwnd) {
     wchar_t name[256] = {};
     GetClassNameW(hwnd, name, 256);
     return name;
 }
-
 DWORD ProcessOf(HWND hwnd) {
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
     return pid;
 }
-
 HWND FindMain() { return FindWindowW(w32::kMainWindowClass, nullptr); }
-
 template <class Condition>
 bool WaitFor(DWORD timeout, Condition&& condition, DWORD pollMs = 20) {
     for (const ULONGLONG end = GetTickCount64() + timeout; !condition(); Sleep(pollMs))
         if (GetTickCount64() >= end) return false;
     return true;
 }
-
 bool IsMenu(Id id) { return static_cast<int>(id) >= static_cast<int>(Id::mnuFileExit); }
-
 // Bit 0 enabled, bit 1 checked; -1 unknown ID (the window's own answer, see automation.h).
 LRESULT MenuState(HWND main, Id id) {
     static const UINT message = RegisterWindowMessageW(w32::kMenuStateMessage);
     return Send(main, message, static_cast<WPARAM>(id), 0, -1);
 }
-
 std::optional<std::wstring> TextOf(HWND main, Id id) {
     static const UINT message = RegisterWindowMessageW(w32::kMenuTextMessage);
     if (!IsMenu(id)) {
@@ -163,11 +152,9 @@ HWND WaitDialog(HWND main, DWORD timeout, int childId = 0) {
     auto open = [&] { return (dialog = FindDialog(main)) && (!childId || GetDlgItem(dialog, childId)); };
     return WaitFor(timeout, open) ? dialog : nullptr;
 }
-
 bool IsIcon(HWND child) {
     return ClassOf(child) == L"Static" && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
 }
-
 // The box's icon as drawn on the screen, judged by its colours: the standard icons are a
 // red disc (16), a yellow triangle (48) and a blue disc (64). 0 while none is drawn.
 int IconStyle(HWND dialog) {

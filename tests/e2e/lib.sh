@@ -32,16 +32,11 @@ drv_close() {
 # drv COMMAND ARG...: the driver's output and exit code; each call goes to driver.log.
 drv() {
     local IFS=$'\t' out= line rc=3
-    if [[ -n $QB_DRV_IN ]]; then
-        printf '%s\n' "$*" >&"$QB_DRV_IN"
-        while IFS= read -r line <&"$QB_DRV_OUT"; do
-            [[ $line == $'\x01'* ]] && { rc=${line#?}; break; }
-            out+=$line$'\n'
-        done
-    else
-        out=$(wine "$QB_DRIVER" "$@" </dev/null 2>>"$QB_DRIVER_LOG") && rc=0 || rc=$?
-        out=${out//$'\r'/}${out:+$'\n'}
-    fi
+    printf '%s\n' "$*" >&"$QB_DRV_IN"
+    while IFS= read -r line <&"$QB_DRV_OUT"; do
+        [[ $line == $'\x01'* ]] && { rc=${line#?}; break; }
+        out+=$line$'\n'
+    done
     printf '[%s] %s\n' "$rc" "$*" >>"$QB_DRIVER_LOG"
     printf '%s' "$out"
     return "$rc"

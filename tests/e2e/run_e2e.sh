@@ -17,11 +17,8 @@ copy_docs=0
 [[ ${1:-} == --docs ]] && copy_docs=1 && shift
 app_exe=$build_dir/bin/Quillbay.exe
 driver_exe=$build_dir/bin/qbdriver.exe
-for f in "$app_exe" "$driver_exe"; do
-    [[ -f $f ]] || { echo "missing $f: build the windows configuration first" >&2; exit 1; }
-done
-for tool in wine wineboot wineserver import identify openssl iconv; do
-    command -v "$tool" >/dev/null || { echo "missing tool: $tool" >&2; exit 1; }
+for f in "$app_exe" "$driver_exe" wine wineboot wineserver import identify openssl iconv; do
+    [[ -f $f ]] || command -v "$f" >/dev/null || { echo "missing $f (build the windows configuration first)" >&2; exit 1; }
 done
 
 since() { awk -v from="$1" -v now="$EPOCHREALTIME" 'BEGIN { printf "%.1f", now - from }'; }  # seconds
