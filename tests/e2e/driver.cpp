@@ -1,24 +1,12 @@
-// qbdriver: drives the running Quillbay window from another process, the way a user or an
-// accessibility tool would, and prints what it sees. Controls and menu items go by the
-// program's names for them (lblStatus, mnuHelpAbout; Main is the window itself).
-//
-//   serve                  commands from standard input, one a line, arguments separated by
-//                          tabs, until an empty line; after each command's output a line
-//                          "\x01" and its exit code
-//   wait-window|wait-gone [ms], wait-exit PID [ms]
-//   wait-idle [ms]         the window has handled everything posted to it so far and runs no
-//                          handler (nor the load event); wait-seen: whether or not it does;
-//                          busy: 1 while one does, else 0
-//   text|enabled|checked|list|list-index NAME
-//   click NAME, list-click NAME INDEX, menu NAME, close      (posted, but list-click: sent)
-//   wait-box [ms]          a dialog of the program: "title=", "text=", "buttons=" (IDs) and,
-//                          for the input box, "value="
-//   box-icon [ms]          its icon as a message box style (16, 48, 64; 0: none drawn)
-//   no-box, answer-box ID [ms], input-box TEXT [ms], input-cancel [ms], file-dialog TEXT [ms]
-//   rect                   "x y width height" of the window
-//   string LANG KEY...     the program's texts for the keys in en, zh-hans or zh-hant, joined
-//   expect-captions LANG   prints every caption (and language check mark) not that language's
-//   launch EXE [NAME=VALUE...], time-start EXE STATUS [ms]    (see Launch, TimeStart)
+// qbdriver: drives the running Quillbay window from another process, as a user would, and
+// prints what it sees. Controls and menu items go by the program's names (lblStatus,
+// mnuHelpAbout; Main is the window). The commands are in kCommands; "serve" reads them from
+// standard input, one a line, words separated by tabs, until an empty line, and after each
+// one's output writes a line "\x01" and its exit code. wait-idle: the window has handled all
+// posted to it so far and runs no handler (nor the load event); wait-seen: only the first,
+// printing 1 while a handler runs. wait-box prints a dialog's "title=", "text=", "buttons="
+// (IDs) and, for the input box, "value="; box-icon its icon as a message box style (0: none
+// drawn yet). time-start (for scripts/bench-startup) prints "ms" and "processes".
 //
 // Texts are UTF-8 on one line, with \r, \n, \t, \0 and \\ escaped. Exit code 0 on success, 1
 // when something did not appear or hold in time, 2 for a refused or malformed command (for
@@ -27,6 +15,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -40,18 +29,15 @@
 namespace {
 
 using quillbay::app::Id;
-using quillbay::win32::kMainWindowClass;
+namespace w32 = quillbay::win32;
+using Words = std::vector<std::wstring>;
 
 constexpr DWORD kDefaultTimeout = 30000;  // only ever waited in full when something is wrong
-constexpr UINT kSendTimeout = 10000;
 constexpr int kInputBoxEdit = 3001;
 constexpr int kFileNameField = 1148;  // the open-file dialog's name box (cmb13)
 
 #define QB_NAMED(name) {L## #name, Id::name}
-constexpr struct {
-    const wchar_t* name;
-    Id id;
-} kNames[] = {
+constexpr struct { const wchar_t* name; Id id; } kNames[] = {
     QB_NAMED(Main), QB_NAMED(lstCertificates), QB_NAMED(lblCertList), QB_NAMED(cmdImport), QB_NAMED(lblStatus),
     QB_NAMED(lstSites), QB_NAMED(cmdDeploy), QB_NAMED(lblSiteList), QB_NAMED(chkHttpRedirect),
     QB_NAMED(TxtHttpsPort), QB_NAMED(lblHttpsPort), QB_NAMED(mnuFile), QB_NAMED(mnuFileExit), QB_NAMED(mnuChain),
@@ -63,174 +49,121 @@ constexpr struct {
 // Whose caption is not always the table's "<name>_Caption": it depends on state, or is no caption.
 constexpr Id kUncaptioned[] = {Id::lstCertificates, Id::lblStatus, Id::lstSites, Id::lblSiteList,
                                Id::chkHttpRedirect, Id::TxtHttpsPort};
-// The language menu's items in the order of the language IDs.
-constexpr Id kLanguageItems[] = {Id::mnuLanguageEnglish, Id::mnuLanguageSimplifiedChinese,
+constexpr Id kLanguageItems[] = {Id::mnuLanguageEnglish, Id::mnuLanguageSimplifiedChinese,  // by language ID
                                  Id::mnuLanguageTraditionalChinese};
-
-std::string Utf8(const std::wstring& text) { return quillbay::win32::WideToUtf8(text); }
-std::wstring Wide(const std::string& text) { return quillbay::win32::Utf8ToWide(text); }
 
 std::wstring Escape(const std::wstring& text) {
     std::wstring out;
     for (wchar_t c : text) {
-        switch (c) {
-        case L'\\': out += L"\\\\"; break;
-        case L'\r': out += L"\\r"; break;
-        case L'\n': out += L"\\n"; break;
-        case L'\t': out += L"\\t"; break;
-        case L'\0': out += L"\\0"; break;
-        default: out += c;
-        }
+        const auto special = std::wstring_view(L"\\\r\n\t\0", 5).find(c);
+        out += special == std::wstring_view::npos ? std::wstring(1, c) : std::wstring{L'\\', L"\\rnt0"[special]};
     }
     return out;
 }
-
 void Write(DWORD handle, const std::string& bytes) {
     DWORD written = 0;
     WriteFile(GetStdHandle(handle), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
-void Print(const std::wstring& line) { Write(STD_OUTPUT_HANDLE, Utf8(line) + "\n"); }
+int Print(const std::wstring& line) {
+    Write(STD_OUTPUT_HANDLE, w32::WideToUtf8(line) + "\n");
+    return 0;
+}
 int Fail(int code, const std::wstring& message) {
-    Write(STD_ERROR_HANDLE, "qbdriver: " + Utf8(message) + "\n");
+    Write(STD_ERROR_HANDLE, "qbdriver: " + w32::WideToUtf8(message) + "\n");
     return code;
 }
-
-bool Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+std::optional<long> Number(const std::wstring& text) {
+    wchar_t* end = nullptr;
+    const long value = std::wcstol(text.c_str(), &end, 0);
+    return end != text.c_str() && *end == L'\0' ? std::optional(value) : std::nullopt;
+}
+// A hung window fails a check instead of holding the run.
+LRESULT Send(HWND hwnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 0, LRESULT failed = 0) {
     DWORD_PTR out = 0;
-    if (!SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_NORMAL, kSendTimeout, &out)) return false;
-    result = static_cast<LRESULT>(out);
-    return true;
+    return SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_NORMAL, 10000, &out) ? LRESULT(out) : failed;
 }
-LRESULT SendOrZero(HWND hwnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-    LRESULT result = 0;
-    return Send(hwnd, message, wParam, lParam, result) ? result : 0;
-}
-
 // WM_GETTEXT goes through the owning thread, so it reads an edit box's live text too.
 std::wstring TextOf(HWND hwnd) {
-    LRESULT length = SendOrZero(hwnd, WM_GETTEXTLENGTH);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    LRESULT copied = SendOrZero(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<std::size_t>(copied));
+    std::wstring text(static_cast<std::size_t>(Send(hwnd, WM_GETTEXTLENGTH)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(Send(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
     return text;
 }
-
 std::wstring ClassOf(HWND hwnd) {
     wchar_t name[256] = {};
     GetClassNameW(hwnd, name, 256);
     return name;
 }
-
-HWND FindMain() { return FindWindowW(kMainWindowClass, nullptr); }
-
+DWORD ProcessOf(HWND hwnd) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    return pid;
+}
+HWND FindMain() { return FindWindowW(w32::kMainWindowClass, nullptr); }
 template <class Condition>
 bool WaitFor(DWORD timeout, Condition&& condition, DWORD pollMs = 20) {
-    const ULONGLONG end = GetTickCount64() + timeout;
-    for (;;) {
-        if (condition()) return true;
+    for (const ULONGLONG end = GetTickCount64() + timeout; !condition(); Sleep(pollMs))
         if (GetTickCount64() >= end) return false;
-        Sleep(pollMs);
-    }
-}
-
-std::optional<Id> IdOf(const std::wstring& name) {
-    for (const auto& n : kNames)
-        if (name == n.name) return n.id;
-    return std::nullopt;
+    return true;
 }
 bool IsMenu(Id id) { return static_cast<int>(id) >= static_cast<int>(Id::mnuFileExit); }
-
 // Bit 0 enabled, bit 1 checked; -1 unknown ID (the window's own answer, see automation.h).
 LRESULT MenuState(HWND main, Id id) {
-    static const UINT message = RegisterWindowMessageW(quillbay::win32::kMenuStateMessage);
-    LRESULT state = -1;
-    if (!Send(main, message, static_cast<WPARAM>(id), 0, state)) return -1;
-    return state;
+    static const UINT message = RegisterWindowMessageW(w32::kMenuStateMessage);
+    return Send(main, message, static_cast<WPARAM>(id), 0, -1);
 }
-
-bool MenuText(HWND main, Id id, std::wstring& text) {
-    static const UINT message = RegisterWindowMessageW(quillbay::win32::kMenuTextMessage);
-    LRESULT length = -1;
-    if (!Send(main, message, static_cast<WPARAM>(id), 0, length) || length < 0) return false;
-    DWORD pid = 0;
-    GetWindowThreadProcessId(main, &pid);
-    HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, quillbay::win32::MenuTextMappingName(pid).c_str());
-    if (!mapping) return false;
-    const auto* view = static_cast<const wchar_t*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
-    if (view) {
-        text.assign(view, static_cast<std::size_t>(length));
+std::optional<std::wstring> TextOf(HWND main, Id id) {
+    static const UINT message = RegisterWindowMessageW(w32::kMenuTextMessage);
+    if (!IsMenu(id)) {
+        HWND control = id == Id::Main ? main : GetDlgItem(main, static_cast<int>(id));
+        return control ? std::optional(TextOf(control)) : std::nullopt;
+    }
+    const LRESULT length = Send(main, message, static_cast<WPARAM>(id), 0, -1);
+    HANDLE mapping = length < 0 ? nullptr
+                                : OpenFileMappingW(FILE_MAP_READ, FALSE, w32::MenuTextMappingName(ProcessOf(main)).c_str());
+    if (!mapping) return std::nullopt;
+    std::optional<std::wstring> text;
+    if (const auto* view = static_cast<const wchar_t*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0))) {
+        text.emplace(view, static_cast<std::size_t>(length));
         UnmapViewOfFile(view);
     }
     CloseHandle(mapping);
-    return view != nullptr;
+    return text;
 }
 
-bool TextOf(HWND main, Id id, std::wstring& text) {
-    if (IsMenu(id)) return MenuText(main, id, text);
-    HWND control = id == Id::Main ? main : GetDlgItem(main, static_cast<int>(id));
-    if (control) text = TextOf(control);
-    return control != nullptr;
-}
-
-// The program's dialogs (message boxes, the input box, the file dialog) that take input now.
-HWND FindDialog(HWND main) {
-    struct Search {
-        DWORD pid;
-        HWND found;
-    } search{0, nullptr};
-    GetWindowThreadProcessId(main, &search.pid);
-    EnumWindows([](HWND hwnd, LPARAM context) {
-        auto* search = reinterpret_cast<Search*>(context);
-        DWORD pid = 0;
-        GetWindowThreadProcessId(hwnd, &pid);
-        if (pid != search->pid || !IsWindowVisible(hwnd) || !IsWindowEnabled(hwnd) || ClassOf(hwnd) != L"#32770")
-            return TRUE;
-        search->found = hwnd;
-        return FALSE;
-    }, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-HWND WaitDialog(HWND main, DWORD timeout, int childId = 0) {
-    HWND dialog = nullptr;
-    WaitFor(timeout, [&] { return (dialog = FindDialog(main)) && (!childId || GetDlgItem(dialog, childId)); });
-    return dialog && (!childId || GetDlgItem(dialog, childId)) ? dialog : nullptr;
-}
-
-std::vector<HWND> ChildrenOf(HWND parent) {
+std::vector<HWND> WindowsOf(HWND parent) {
     std::vector<HWND> all;
-    EnumChildWindows(parent, [](HWND hwnd, LPARAM list) {
+    WNDENUMPROC add = [](HWND hwnd, LPARAM list) {
         reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
         return TRUE;
-    }, reinterpret_cast<LPARAM>(&all));
+    };
+    parent ? EnumChildWindows(parent, add, reinterpret_cast<LPARAM>(&all)) : EnumWindows(add, reinterpret_cast<LPARAM>(&all));
     return all;
 }
 
+// The program's dialog (message box, input box, file dialog) that takes input now.
+HWND FindDialog(HWND main) {
+    for (HWND w : WindowsOf(nullptr))
+        if (ProcessOf(w) == ProcessOf(main) && IsWindowVisible(w) && IsWindowEnabled(w) && ClassOf(w) == L"#32770")
+            return w;
+    return nullptr;
+}
+HWND WaitDialog(HWND main, DWORD timeout, int childId = 0) {
+    HWND dialog = nullptr;
+    auto open = [&] { return (dialog = FindDialog(main)) && (!childId || GetDlgItem(dialog, childId)); };
+    return WaitFor(timeout, open) ? dialog : nullptr;
+}
 bool IsIcon(HWND child) {
     return ClassOf(child) == L"Static" && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
 }
-
-// A message box's text: the longest static text that is not an icon (its control ID differs
-// between implementations).
-std::wstring DialogText(HWND dialog) {
-    std::wstring best;
-    for (HWND child : ChildrenOf(dialog)) {
-        if (ClassOf(child) != L"Static" || !IsWindowVisible(child) || IsIcon(child)) continue;
-        if (std::wstring text = TextOf(child); text.size() > best.size()) best = text;
-    }
-    return best;
-}
-
 // The box's icon as drawn on the screen, judged by its colours: the standard icons are a
 // red disc (16), a yellow triangle (48) and a blue disc (64). 0 while none is drawn.
 int IconStyle(HWND dialog) {
-    for (HWND child : ChildrenOf(dialog)) {
-        if (!IsIcon(child) || !IsWindowVisible(child)) continue;
+    for (HWND child : WindowsOf(dialog)) {
         RECT r{};
         GetWindowRect(child, &r);
         const int w = r.right - r.left, h = r.bottom - r.top;
-        if (w <= 0 || h <= 0) continue;
-        HDC screen = GetDC(nullptr);
-        HDC memory = CreateCompatibleDC(screen);
+        if (!IsIcon(child) || !IsWindowVisible(child) || w <= 0 || h <= 0) continue;
+        HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
         BITMAPINFO info{};
         info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
         void* bits = nullptr;
@@ -257,35 +190,33 @@ int IconStyle(HWND dialog) {
     return 0;
 }
 
-bool ParseInt(const wchar_t* text, long& value) {
-    wchar_t* end = nullptr;
-    value = std::wcstol(text, &end, 0);
-    return end != text && *end == L'\0';
-}
-
-DWORD TimeoutArg(int argc, wchar_t** argv, int index) {
-    long value = 0;
-    if (index < argc && ParseInt(argv[index], value) && value >= 0) return static_cast<DWORD>(value);
-    return kDefaultTimeout;
-}
-
-// Presses a dialog button the way its keyboard accelerator would, then waits for the
-// dialog to close.
-int PressDialogButton(HWND dialog, int id, DWORD timeout) {
-    HWND button = GetDlgItem(dialog, id);
+// Clicks a button as its accelerator would, after typing TEXT into FIELD if given. Done when the
+// dialog closed, or when a file dialog took a folder and emptied the field.
+int PressButton(HWND dialog, int id, DWORD timeout, int field = 0, const std::wstring& text = {}) {
+    HWND button = GetDlgItem(dialog, id), edit = field ? GetDlgItem(dialog, field) : nullptr;
     if (!button) return Fail(1, L"the dialog has no button " + std::to_wstring(id));
+    if (edit) Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
-    if (!WaitFor(timeout, [&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }))
-        return Fail(1, L"the dialog did not close");
-    return 0;
+    return WaitFor(timeout, [&] { return !IsWindowVisible(dialog) || (edit && TextOf(edit) != text); })
+               ? 0
+               : Fail(1, L"the dialog did not close");
 }
 
-// A process of EXE in this environment; its folder is the working folder. Its standard
-// handles are the null device: handed ours, it would hold the caller's pipes open for as
-// long as it runs.
+// See automation.h: mask 2 waits until the window has seen what was posted before, 3 also
+// until it runs no handler; state is its last answer.
+bool WaitIdle(HWND main, DWORD timeout, LRESULT& state, LRESULT mask, DWORD pollMs = 20) {
+    static const UINT ping = RegisterWindowMessageW(w32::kPingMessage);
+    static const UINT busy = RegisterWindowMessageW(w32::kBusyMessage);
+    static WPARAM sequence = 0;
+    const WPARAM token = (static_cast<WPARAM>(GetCurrentProcessId()) << 16) ^ GetTickCount() ^ ++sequence;
+    PostMessageW(main, ping, token, 0);
+    return WaitFor(timeout, [&] { return ((state = Send(main, busy, token, 0, -1)) & mask) == 0; }, pollMs);
+}
+
+// In EXE's folder. Its standard handles are the null device: handed ours, it would hold the
+// caller's pipes open for as long as it runs.
 std::optional<PROCESS_INFORMATION> StartProgram(const std::wstring& exe, DWORD flags) {
-    const auto slash = exe.find_last_of(L'\\');
-    const std::wstring folder = slash == std::wstring::npos ? std::wstring() : exe.substr(0, slash);
+    const std::wstring folder = exe.substr(0, exe.find_last_of(L'\\') + 1);
     std::wstring commandLine = L"\"" + exe + L"\"";
     HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                              OPEN_EXISTING, 0, nullptr);
@@ -298,134 +229,22 @@ std::optional<PROCESS_INFORMATION> StartProgram(const std::wstring& exe, DWORD f
                                         folder.empty() ? nullptr : folder.c_str(), &startup, &process);
     const DWORD error = GetLastError();
     CloseHandle(nul);
-    SetLastError(error);
-    if (!started) return std::nullopt;
-    return process;
+    if (started) return process;
+    Fail(1, L"cannot start " + exe + L" (error " + std::to_wstring(error) + L")");
+    return std::nullopt;
 }
 
-// The main window that belongs to the given process, if it is visible yet.
-HWND FindMainOf(DWORD pid) {
-    HWND main = nullptr;
-    while ((main = FindWindowExW(nullptr, main, kMainWindowClass, nullptr)) != nullptr) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(main, &owner);
-        if (owner == pid && IsWindowVisible(main)) return main;
-    }
-    return nullptr;
-}
-
-// Waits until the window has worked through everything posted to it so far (see
-// automation.h) and, with mask 3, runs no handler either; state is its last answer.
-bool WaitIdle(HWND main, DWORD timeout, LRESULT& state, LRESULT mask = 3, DWORD pollMs = 20) {
-    static const UINT ping = RegisterWindowMessageW(quillbay::win32::kPingMessage);
-    static const UINT busy = RegisterWindowMessageW(quillbay::win32::kBusyMessage);
-    static WPARAM sequence = 0;
-    const WPARAM token = (static_cast<WPARAM>(GetCurrentProcessId()) << 16) ^ GetTickCount() ^ ++sequence;
-    PostMessageW(main, ping, token, 0);
-    state = -1;
-    return WaitFor(timeout, [&] { return Send(main, busy, token, 0, state) && (state & mask) == 0; }, pollMs);
-}
-
-std::wstring StartFailure(const wchar_t* exe) {
-    return L"cannot start " + std::wstring(exe) + L" (error " + std::to_wstring(GetLastError()) + L")";
-}
-
-long long MillisecondsSince(const LARGE_INTEGER& start) {
-    LARGE_INTEGER now{}, frequency{};
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return (now.QuadPart - start.QuadPart) * 1000 / frequency.QuadPart;
-}
-
-int Launch(int argc, wchar_t** argv) {
-    for (int i = 3; i < argc; ++i) {
-        const std::wstring change = argv[i];
-        const auto equals = change.find(L'=');
-        if (equals == std::wstring::npos || equals == 0) return Fail(2, L"not NAME=VALUE: " + change);
-        const std::wstring name = change.substr(0, equals), value = change.substr(equals + 1);
-        SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
-    }
-    auto process = StartProgram(argv[2], 0);
-    if (!process) return Fail(1, StartFailure(argv[2]));
-    Print(L"pid " + std::to_wstring(process->dwProcessId));
-    CloseHandle(process->hThread);
-    CloseHandle(process->hProcess);
-    return 0;
-}
-
-int TimeStart(int argc, wchar_t** argv) {
-    const std::wstring wanted = argv[3];
-    const DWORD timeout = TimeoutArg(argc, argv, 4);
-    HANDLE job = CreateJobObjectW(nullptr, nullptr);
-    if (!job) return Fail(1, L"no job object (error " + std::to_wstring(GetLastError()) + L")");
-    LARGE_INTEGER start{};
-    QueryPerformanceCounter(&start);
-    auto process = StartProgram(argv[2], CREATE_SUSPENDED);
-    if (!process) return Fail(1, StartFailure(argv[2]));
-    if (!AssignProcessToJobObject(job, process->hProcess)) {
-        TerminateProcess(process->hProcess, 1);
-        return Fail(1, L"the process cannot join the job (error " + std::to_wstring(GetLastError()) + L")");
-    }
-    ResumeThread(process->hThread);
-    CloseHandle(process->hThread);
-
-    // Polled finely: the figures are what this command is for. The window text of another
-    // process is read without a message, so polling never waits on the busy window.
-    constexpr DWORD kPollMs = 2;
-    const ULONGLONG end = GetTickCount64() + timeout;
-    auto left = [&] {
-        const ULONGLONG now = GetTickCount64();
-        return static_cast<DWORD>(end > now ? end - now : 0);
-    };
-    auto until = [&](auto&& condition) {  // gives up early when the program has ended
-        bool met = false;
-        WaitFor(left(), [&] {
-            return (met = condition()) || WaitForSingleObject(process->hProcess, 0) == WAIT_OBJECT_0;
-        }, kPollMs);
-        return met;
-    };
-    HWND main = nullptr;
-    if (!until([&] { return (main = FindMainOf(process->dwProcessId)) != nullptr; }))
-        return Fail(1, L"no window appeared");
-    const long long windowMs = MillisecondsSince(start);
-    HWND status = GetDlgItem(main, static_cast<int>(Id::lblStatus));
-    std::wstring text;
-    if (!until([&] {
-            wchar_t buffer[512] = {};
-            GetWindowTextW(status, buffer, 512);
-            text = buffer;
-            return text == wanted;
-        }))
-        return Fail(1, L"status is \"" + text + L"\"");
-    if (WaitForInputIdle(process->hProcess, left()) != 0) return Fail(1, L"the program did not become input-idle");
-    LRESULT state = -1;
-    if (!WaitIdle(main, left(), state, 3, kPollMs))
-        return Fail(1, L"the window stayed busy (" + std::to_wstring(state) + L")");
-    const long long ms = MillisecondsSince(start);
-
-    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
-    if (!QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting, sizeof accounting, nullptr))
-        return Fail(1, L"no job accounting (error " + std::to_wstring(GetLastError()) + L")");
-    Print(L"window-ms " + std::to_wstring(windowMs));
-    Print(L"ms " + std::to_wstring(ms));
-    Print(L"processes " + std::to_wstring(accounting.TotalProcesses));
-    CloseHandle(process->hProcess);
-    CloseHandle(job);
-    return 0;
-}
-
-// The program's own string tables: the texts of the keys in a language, joined; none for an
-// unknown language or key.
-std::optional<std::wstring> TableText(const std::wstring& language, const std::vector<std::wstring>& keys) {
+// The keys' texts in the program's own table of a language, joined.
+std::optional<std::wstring> TableText(const std::wstring& language, const Words& keys) {
     const std::wstring names[] = {L"en", L"zh-hans", L"zh-hant"};
     const auto id = std::find(std::begin(names), std::end(names), language) - std::begin(names);
     if (id == 3) return std::nullopt;
     quillbay::lang::SetCurrentLanguage(static_cast<int>(id));
     std::wstring text;
     for (const auto& key : keys) {
-        const std::string piece = quillbay::lang::GetLangString(Utf8(key));
+        const std::string piece = quillbay::lang::GetLangString(w32::WideToUtf8(key));
         if (piece.rfind("[MISSING_TRANSLATION:", 0) == 0) return std::nullopt;
-        text += Wide(piece);
+        text += w32::Utf8ToWide(piece);
     }
     return text;
 }
@@ -434,14 +253,12 @@ int ExpectCaptions(HWND main, const std::wstring& language) {
     if (!TableText(language, {})) return Fail(2, L"unknown language " + language);
     int differences = 0;
     // Each choice is a list of keys whose texts make the caption.
-    auto expect = [&](Id id, const std::wstring& name, const std::vector<std::vector<std::wstring>>& choices) {
-        std::wstring shown;
-        TextOf(main, id, shown);
+    auto expect = [&](Id id, const std::wstring& name, const std::vector<Words>& choices) {
+        const std::wstring shown = TextOf(main, id).value_or(L"");
         for (const auto& keys : choices)
             if (TableText(language, keys) == shown) return;
-        Print(name + L": shows [" + Escape(shown) + L"], expected [" +
-              Escape(TableText(language, choices.front()).value_or(L"")) + L"]");
-        ++differences;
+        differences += 1 + Print(name + L": shows [" + Escape(shown) + L"], expected [" +
+                                 Escape(TableText(language, choices.front()).value_or(L"")) + L"]");
     };
     for (const auto& n : kNames)
         if (std::find(std::begin(kUncaptioned), std::end(kUncaptioned), n.id) == std::end(kUncaptioned))
@@ -450,17 +267,25 @@ int ExpectCaptions(HWND main, const std::wstring& language) {
            {{L"lblSiteList_Caption", L"lblSiteList_Caption_Multi"}, {L"lblSiteList_Caption", L"lblSiteList_Caption_One"},
             {L"lblSiteList_NoIIS"}});
     expect(Id::chkHttpRedirect, L"chkHttpRedirect", {{L"chkHttpRedirect_Caption"}, {L"chkHttpRedirect_Caption_no_module"}});
-    for (int i = 0; i < 3; ++i) {
-        if (((MenuState(main, kLanguageItems[i]) & 2) != 0) == (i == quillbay::lang::GetCurrentLanguage())) continue;
-        Print(L"check mark of language " + std::to_wstring(i) + L" wrong");
-        ++differences;
-    }
+    for (int i = 0; i < 3; ++i)
+        if (((MenuState(main, kLanguageItems[i]) & 2) != 0) != (i == quillbay::lang::GetCurrentLanguage()))
+            differences += 1 + Print(L"check mark of language " + std::to_wstring(i) + L" wrong");
     return differences ? 1 : 0;
 }
 
-int Run(int argc, wchar_t** argv);
+struct Call {
+    Words args;
+    HWND main = nullptr, control = nullptr;  // control: none for a menu item
+    Id id{};
+    LRESULT menuState = 0;
+    DWORD Ms(std::size_t i) const {
+        const auto value = i < args.size() ? Number(args[i]) : std::nullopt;
+        return value && *value >= 0 ? static_cast<DWORD>(*value) : kDefaultTimeout;
+    }
+};
 
-// One command a line from standard input; "\x01RC" after each command's output.
+int Run(Words args);
+
 int Serve() {
     std::string pending;
     char buffer[4096];
@@ -468,210 +293,222 @@ int Serve() {
     while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &got, nullptr) && got > 0) {
         pending.append(buffer, got);
         for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
-            std::wstring line = Wide(pending.substr(0, end));
+            std::wistringstream fields(w32::Utf8ToWide(pending.substr(0, end)));
             pending.erase(0, end + 1);
-            if (line.empty()) return 0;
-            std::vector<std::wstring> args{L"qbdriver"};
-            std::wistringstream fields(line);
+            if (fields.str().empty()) return 0;
+            Words args;
             for (std::wstring arg; std::getline(fields, arg, L'\t');) args.push_back(arg);
-            std::vector<wchar_t*> argv;
-            for (auto& arg : args) argv.push_back(arg.data());
-            const int rc = Run(static_cast<int>(argv.size()), argv.data());
-            Write(STD_OUTPUT_HANDLE, "\x01" + std::to_string(rc) + "\n");
+            Write(STD_OUTPUT_HANDLE, "\x01" + std::to_string(Run(args)) + "\n");
         }
     }
     return 0;
 }
 
-int Run(int argc, wchar_t** argv) {
-    if (argc < 2) return Fail(2, L"usage: qbdriver COMMAND [ARGS]");
-    const std::wstring command = argv[1];
+int Launch(const Call& c) {
+    for (std::size_t i = 2; i < c.args.size(); ++i) {
+        const auto equals = c.args[i].find(L'=');
+        if (equals == std::wstring::npos || equals == 0) return Fail(2, L"not NAME=VALUE: " + c.args[i]);
+        const std::wstring value = c.args[i].substr(equals + 1);
+        SetEnvironmentVariableW(c.args[i].substr(0, equals).c_str(), value.empty() ? nullptr : value.c_str());
+    }
+    const auto process = StartProgram(c.args[1], 0);
+    if (!process) return 1;
+    CloseHandle(process->hThread);
+    CloseHandle(process->hProcess);
+    return Print(L"pid " + std::to_wstring(process->dwProcessId));
+}
 
-    if (command == L"serve") return Serve();
-    if (command == L"string" && argc >= 4) {
-        const auto text = TableText(argv[2], {argv + 3, argv + argc});
-        if (!text) return Fail(2, L"no such language or text");
-        Print(Escape(*text));
-        return 0;
+// A job counts the processes the start made. The status is read without a message, so that
+// the fine polling never waits on the busy window.
+int TimeStart(const Call& c) {
+    const ULONGLONG start = GetTickCount64();
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    const auto process = StartProgram(c.args[1], CREATE_SUSPENDED);
+    if (!process) return 1;
+    if (!job || !AssignProcessToJobObject(job, process->hProcess)) {
+        TerminateProcess(process->hProcess, 1);
+        return Fail(1, L"the process cannot join a job");
     }
-    if (command == L"wait-window") {
-        HWND main = nullptr;
-        if (!WaitFor(TimeoutArg(argc, argv, 2), [&] { return (main = FindMain()) && IsWindowVisible(main); }))
-            return Fail(1, L"no window of class QuillbayMain");
-        DWORD pid = 0;
-        GetWindowThreadProcessId(main, &pid);
-        Print(L"pid " + std::to_wstring(pid));
-        return 0;
-    }
-    if (command == L"wait-gone") {
-        if (!WaitFor(TimeoutArg(argc, argv, 2), [] { return FindMain() == nullptr; }))
-            return Fail(1, L"the window is still there");
-        return 0;
-    }
-    if (command == L"wait-exit" && argc >= 3) {
-        long pid = 0;
-        if (!ParseInt(argv[2], pid)) return Fail(2, L"bad process ID");
-        HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
-        if (!process) return 0;  // gone already
-        const DWORD waited = WaitForSingleObject(process, TimeoutArg(argc, argv, 3));
-        CloseHandle(process);
-        return waited == WAIT_OBJECT_0 ? 0 : Fail(1, L"the process is still running");
-    }
-    if (command == L"launch" && argc >= 3) return Launch(argc, argv);
-    if (command == L"time-start" && argc >= 4) return TimeStart(argc, argv);
+    ResumeThread(process->hThread);
+    HWND main = nullptr;
+    std::wstring status;
+    WaitFor(c.Ms(3), [&] {  // ends early when the program has
+        wchar_t text[512] = {};
+        if ((main = FindMain())) GetWindowTextW(GetDlgItem(main, static_cast<int>(Id::lblStatus)), text, 512);
+        return (status = text) == c.args[2] || WaitForSingleObject(process->hProcess, 0) == WAIT_OBJECT_0;
+    }, 2);
+    LRESULT state = -1;
+    if (status != c.args[2]) return Fail(1, L"status is \"" + status + L"\"");
+    if (!WaitIdle(main, c.Ms(3), state, 3, 2)) return Fail(1, L"the window stayed busy (" + std::to_wstring(state) + L")");
+    const ULONGLONG ms = GetTickCount64() - start;
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION account{};
+    if (!QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &account, sizeof account, nullptr))
+        return Fail(1, L"no job accounting");
+    return Print(L"ms " + std::to_wstring(ms)) + Print(L"processes " + std::to_wstring(account.TotalProcesses));
+}
 
-    HWND main = FindMain();
-    if (!main) return Fail(1, L"no window of class QuillbayMain");
+int Box(const Call& c) {
+    HWND dialog = WaitDialog(c.main, c.Ms(1));
+    if (!dialog) return Fail(1, L"no dialog appeared");
+    std::wstring buttons, text;
+    for (HWND child : WindowsOf(dialog)) {
+        if (ClassOf(child) == L"Button" && IsWindowVisible(child))
+            buttons += (buttons.empty() ? L"" : L" ") + std::to_wstring(GetDlgCtrlID(child));
+        // A message box's text: the longest static text that is not an icon (its control ID
+        // differs between implementations).
+        if (ClassOf(child) == L"Static" && IsWindowVisible(child) && !IsIcon(child) && TextOf(child).size() > text.size())
+            text = TextOf(child);
+    }
+    Print(L"title=" + Escape(TextOf(dialog)) + L"\ntext=" + Escape(text) + L"\nbuttons=" + buttons);
+    if (HWND edit = GetDlgItem(dialog, kInputBoxEdit)) Print(L"value=" + Escape(TextOf(edit)));
+    return 0;
+}
 
-    if (command == L"wait-idle" || command == L"wait-seen") {
-        LRESULT state = -1;
-        if (!WaitIdle(main, TimeoutArg(argc, argv, 2), state, command == L"wait-idle" ? 3 : 2))
-            return Fail(1, L"the window stayed busy (" + std::to_wstring(state) + L")");
-        return 0;
+int ListClick(const Call& c) {
+    const auto index = Number(c.args[2]);
+    if (!index || *index < 0 || *index >= Send(c.control, LB_GETCOUNT)) return Fail(2, L"no item " + c.args[2]);
+    // Scroll the item into view, then press and release the mouse button on it. Sent, not
+    // posted: the list and its click handler have run when this returns.
+    LRESULT top = Send(c.control, LB_GETTOPINDEX);
+    const LRESULT height = Send(c.control, LB_GETITEMHEIGHT, static_cast<WPARAM>(*index));
+    RECT client{};
+    GetClientRect(c.control, &client);
+    if (*index < top || *index >= top + (height > 0 ? client.bottom / height : 1)) {
+        Send(c.control, LB_SETTOPINDEX, static_cast<WPARAM>(*index));
+        top = Send(c.control, LB_GETTOPINDEX);
     }
-    if (command == L"busy") {
-        LRESULT state = -1;
-        WaitIdle(main, kDefaultTimeout, state, 2);
-        Print(state & 1 ? L"1" : L"0");
-        return 0;
+    const LPARAM at = MAKELPARAM(4, static_cast<int>((*index - top) * height + height / 2));
+    if (Send(c.control, WM_LBUTTONDOWN, MK_LBUTTON, at, -1) == -1 || Send(c.control, WM_LBUTTONUP, 0, at, -1) == -1)
+        return Fail(1, L"the list did not answer");
+    return 0;
+}
+
+int List(const Call& c) {
+    for (LRESULT i = 0, count = Send(c.control, LB_GETCOUNT); i < count; ++i) {
+        std::wstring item(static_cast<std::size_t>(Send(c.control, LB_GETTEXTLEN, i)) + 1, L'\0');
+        item.resize(static_cast<std::size_t>(
+            std::max<LRESULT>(0, Send(c.control, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item.data())))));
+        Print(std::wstring(Send(c.control, LB_GETSEL, i) > 0 ? L"[x] " : L"[ ] ") + Escape(item));
     }
-    if (command == L"close") {
-        PostMessageW(main, WM_CLOSE, 0, 0);
-        return 0;
-    }
-    if (command == L"rect") {
-        RECT r{};
-        GetWindowRect(main, &r);
-        Print(std::to_wstring(r.left) + L" " + std::to_wstring(r.top) + L" " + std::to_wstring(r.right - r.left) +
-              L" " + std::to_wstring(r.bottom - r.top));
-        return 0;
-    }
-    if (command == L"expect-captions" && argc >= 3) return ExpectCaptions(main, argv[2]);
-    if (command == L"wait-box") {
-        HWND dialog = WaitDialog(main, TimeoutArg(argc, argv, 2));
-        if (!dialog) return Fail(1, L"no dialog appeared");
-        std::wstring buttons;
-        for (HWND child : ChildrenOf(dialog))
-            if (ClassOf(child) == L"Button" && IsWindowVisible(child))
-                buttons += (buttons.empty() ? L"" : L" ") + std::to_wstring(GetDlgCtrlID(child));
-        Print(L"title=" + Escape(TextOf(dialog)));
-        Print(L"text=" + Escape(DialogText(dialog)));
-        Print(L"buttons=" + buttons);
-        if (HWND edit = GetDlgItem(dialog, kInputBoxEdit)) Print(L"value=" + Escape(TextOf(edit)));
-        return 0;
-    }
-    if (command == L"box-icon") {
-        HWND dialog = WaitDialog(main, kDefaultTimeout);
-        if (!dialog) return Fail(1, L"no dialog is open");
-        int style = 0;
-        WaitFor(TimeoutArg(argc, argv, 2), [&] { return (style = IconStyle(dialog)) != 0; });
-        Print(std::to_wstring(style));
-        return 0;
-    }
-    if (command == L"no-box") return FindDialog(main) ? Fail(1, L"a dialog is open: " + TextOf(FindDialog(main))) : 0;
+    return 0;
+}
+
+// What a command needs besides its words (the name included): the window, or also what the
+// second word names, or that to be an enabled menu item or control.
+enum class Needs { Nothing, Window, Named, Menu, Control };
+const struct {
+    const wchar_t* name;
+    Needs needs;
+    std::size_t words;
+    std::function<int(const Call&)> run;
+} kCommands[] = {
+    {L"serve", Needs::Nothing, 1, [](const Call&) { return Serve(); }},
+    {L"string", Needs::Nothing, 3, [](const Call& c) {
+         const auto text = TableText(c.args[1], {c.args.begin() + 2, c.args.end()});
+         return text ? Print(Escape(*text)) : Fail(2, L"no such language or text");
+     }},
+    {L"wait-window", Needs::Nothing, 1, [](const Call& c) {
+         HWND main = nullptr;
+         if (!WaitFor(c.Ms(1), [&] { return (main = FindMain()) && IsWindowVisible(main); }))
+             return Fail(1, L"no Quillbay window");
+         return Print(L"pid " + std::to_wstring(ProcessOf(main)));
+     }},
+    {L"wait-gone", Needs::Nothing, 1, [](const Call& c) {
+         return WaitFor(c.Ms(1), [] { return !FindMain(); }) ? 0 : Fail(1, L"the window is still there");
+     }},
+    {L"wait-exit", Needs::Nothing, 2, [](const Call& c) {
+         const auto pid = Number(c.args[1]);
+         HANDLE process = pid ? OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(*pid)) : nullptr;
+         if (!process) return pid ? 0 : Fail(2, L"bad process ID");  // no process: gone already
+         const DWORD waited = WaitForSingleObject(process, c.Ms(2));
+         CloseHandle(process);
+         return waited == WAIT_OBJECT_0 ? 0 : Fail(1, L"the process is still running");
+     }},
+    {L"launch", Needs::Nothing, 2, Launch},
+    {L"time-start", Needs::Nothing, 3, TimeStart},
+    {L"wait-idle", Needs::Window, 1, [](const Call& c) {
+         LRESULT state = -1;
+         return WaitIdle(c.main, c.Ms(1), state, 3) ? 0 : Fail(1, L"still busy (" + std::to_wstring(state) + L")");
+     }},
+    {L"wait-seen", Needs::Window, 1, [](const Call& c) {
+         LRESULT state = -1;
+         return WaitIdle(c.main, c.Ms(1), state, 2) ? Print(state & 1 ? L"1" : L"0") : Fail(1, L"nothing taken");
+     }},
+    {L"close", Needs::Window, 1, [](const Call& c) { return PostMessageW(c.main, WM_CLOSE, 0, 0) ? 0 : 1; }},
+    {L"rect", Needs::Window, 1, [](const Call& c) {
+         RECT r{};
+         GetWindowRect(c.main, &r);
+         return Print(std::to_wstring(r.left) + L" " + std::to_wstring(r.top) + L" " + std::to_wstring(r.right - r.left) +
+                      L" " + std::to_wstring(r.bottom - r.top));
+     }},
+    {L"expect-captions", Needs::Window, 2, [](const Call& c) { return ExpectCaptions(c.main, c.args[1]); }},
+    {L"wait-box", Needs::Window, 1, Box},
+    {L"box-icon", Needs::Window, 1, [](const Call& c) {
+         HWND dialog = WaitDialog(c.main, kDefaultTimeout);
+         int style = 0;
+         if (dialog) WaitFor(c.Ms(1), [&] { return (style = IconStyle(dialog)) != 0; });
+         return dialog ? Print(std::to_wstring(style)) : Fail(1, L"no dialog is open");
+     }},
+    {L"no-box", Needs::Window, 1, [](const Call& c) {
+         HWND dialog = FindDialog(c.main);
+         return dialog ? Fail(1, L"a dialog is open: " + TextOf(dialog)) : 0;
+     }},
     // These wait for the dialog first: a posted command may not have opened it yet.
-    if (command == L"answer-box" && argc >= 3) {
-        long id = 0;
-        if (!ParseInt(argv[2], id)) return Fail(2, L"bad button ID");
-        const DWORD timeout = TimeoutArg(argc, argv, 3);
-        HWND dialog = WaitDialog(main, timeout);
-        return dialog ? PressDialogButton(dialog, static_cast<int>(id), timeout) : Fail(1, L"no dialog is open");
-    }
-    if ((command == L"input-box" && argc >= 3) || command == L"input-cancel") {
-        const bool ok = command == L"input-box";
-        const DWORD timeout = TimeoutArg(argc, argv, ok ? 3 : 2);
-        HWND dialog = WaitDialog(main, timeout, kInputBoxEdit);
-        if (!dialog) return Fail(1, L"no input box is open");
-        if (!ok) return PressDialogButton(dialog, IDCANCEL, timeout);
-        SendOrZero(GetDlgItem(dialog, kInputBoxEdit), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[2]));
-        return PressDialogButton(dialog, IDOK, timeout);
-    }
-    if (command == L"file-dialog" && argc >= 3) {
-        const DWORD timeout = TimeoutArg(argc, argv, 3);
-        HWND dialog = WaitDialog(main, timeout, kFileNameField);
-        if (!dialog) return Fail(1, L"no open-file dialog is open");
-        HWND field = GetDlgItem(dialog, kFileNameField);
-        const std::wstring text = argv[2];
-        SendOrZero(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-        // Done when the dialog closed, or when it took a folder and emptied the field.
-        if (!WaitFor(timeout, [&] { return !IsWindow(dialog) || !IsWindowVisible(dialog) || TextOf(field) != text; }))
-            return Fail(1, L"the dialog did not take the name");
-        return 0;
-    }
+    {L"answer-box", Needs::Window, 2, [](const Call& c) {
+         HWND dialog = WaitDialog(c.main, c.Ms(2));
+         return dialog ? PressButton(dialog, Number(c.args[1]).value_or(0), c.Ms(2)) : Fail(1, L"no dialog is open");
+     }},
+    {L"input-box", Needs::Window, 2, [](const Call& c) {
+         HWND dialog = WaitDialog(c.main, c.Ms(2), kInputBoxEdit);
+         return dialog ? PressButton(dialog, IDOK, c.Ms(2), kInputBoxEdit, c.args[1]) : Fail(1, L"no input box");
+     }},
+    {L"file-dialog", Needs::Window, 2, [](const Call& c) {
+         HWND dialog = WaitDialog(c.main, c.Ms(2), kFileNameField);
+         return dialog ? PressButton(dialog, IDOK, c.Ms(2), kFileNameField, c.args[1]) : Fail(1, L"no file dialog");
+     }},
+    {L"text", Needs::Named, 2, [](const Call& c) {
+         const auto text = TextOf(c.main, c.id);
+         return text ? Print(Escape(*text)) : Fail(1, L"cannot read " + c.args[1]);
+     }},
+    {L"enabled", Needs::Named, 2, [](const Call& c) {
+         return Print((c.control ? IsWindowEnabled(c.control) : (c.menuState & 1)) ? L"1" : L"0");
+     }},
+    {L"checked", Needs::Named, 2, [](const Call& c) {
+         return Print(c.control ? std::to_wstring(Send(c.control, BM_GETCHECK)) : (c.menuState & 2) ? L"1" : L"0");
+     }},
+    {L"list", Needs::Named, 2, List},
+    {L"list-index", Needs::Named, 2, [](const Call& c) {
+         return Print(std::to_wstring(Send(c.control, LB_GETCOUNT) ? Send(c.control, LB_GETCARETINDEX) : -1));
+     }},
+    {L"menu", Needs::Menu, 2, [](const Call& c) {
+         return PostMessageW(c.main, WM_COMMAND, MAKEWPARAM(static_cast<int>(c.id), 0), 0) ? 0 : 1;
+     }},
+    {L"click", Needs::Control, 2, [](const Call& c) { return PostMessageW(c.control, BM_CLICK, 0, 0) ? 0 : 1; }},
+    {L"list-click", Needs::Control, 3, ListClick},
+};
 
-    if (argc < 3) return Fail(2, L"unknown or incomplete command: " + command);
-    const auto id = IdOf(argv[2]);
-    if (!id) return Fail(2, L"no control or menu item named " + std::wstring(argv[2]));
-    HWND control = IsMenu(*id) ? nullptr : *id == Id::Main ? main : GetDlgItem(main, static_cast<int>(*id));
-    if (!IsMenu(*id) && !control) return Fail(1, L"no control " + std::wstring(argv[2]));
-    const LRESULT menuState = IsMenu(*id) ? MenuState(main, *id) : 0;
-    if (menuState < 0) return Fail(1, L"no menu item " + std::wstring(argv[2]));
-
-    if (command == L"text") {
-        std::wstring text;
-        if (!TextOf(main, *id, text)) return Fail(1, L"cannot read " + std::wstring(argv[2]));
-        Print(Escape(text));
-        return 0;
-    }
-    if (command == L"enabled") {
-        Print((control ? IsWindowEnabled(control) : (menuState & 1)) ? L"1" : L"0");
-        return 0;
-    }
-    if (command == L"checked") {
-        Print(control ? std::to_wstring(SendOrZero(control, BM_GETCHECK)) : (menuState & 2) ? L"1" : L"0");
-        return 0;
-    }
-    if (command == L"list") {
-        const LRESULT count = SendOrZero(control, LB_GETCOUNT);
-        for (LRESULT i = 0; i < count; ++i) {
-            std::wstring item(static_cast<std::size_t>(SendOrZero(control, LB_GETTEXTLEN, i)) + 1, L'\0');
-            const LRESULT copied = SendOrZero(control, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item.data()));
-            item.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-            Print(std::wstring(SendOrZero(control, LB_GETSEL, i) > 0 ? L"[x] " : L"[ ] ") + Escape(item));
-        }
-        return 0;
-    }
-    if (command == L"list-index") {
-        Print(SendOrZero(control, LB_GETCOUNT) == 0 ? L"-1" : std::to_wstring(SendOrZero(control, LB_GETCARETINDEX)));
-        return 0;
-    }
-    if (command == L"menu") {
-        if (control) return Fail(2, std::wstring(argv[2]) + L" is no menu item");
-        if (!(menuState & 1)) return Fail(2, L"menu item " + std::wstring(argv[2]) + L" is disabled");
-        PostMessageW(main, WM_COMMAND, MAKEWPARAM(static_cast<int>(*id), 0), 0);
-        return 0;
-    }
-    if (!control || !IsWindowEnabled(control)) return Fail(2, std::wstring(argv[2]) + L" is disabled");
-    if (command == L"click") {
-        PostMessageW(control, BM_CLICK, 0, 0);
-        return 0;
-    }
-    if (command == L"list-click" && argc >= 4) {
-        long index = 0;
-        if (!ParseInt(argv[3], index) || index < 0 || index >= SendOrZero(control, LB_GETCOUNT))
-            return Fail(2, L"no item " + std::wstring(argv[3]));
-        // Scroll the item into view, then press and release the mouse button on it. Sent,
-        // not posted: the list and its click handler have run when this returns.
-        LRESULT top = SendOrZero(control, LB_GETTOPINDEX);
-        const LRESULT height = SendOrZero(control, LB_GETITEMHEIGHT, static_cast<WPARAM>(index));
-        RECT client{};
-        GetClientRect(control, &client);
-        const LRESULT visible = height > 0 ? client.bottom / height : 1;
-        if (index < top || index >= top + visible) {
-            SendOrZero(control, LB_SETTOPINDEX, static_cast<WPARAM>(index));
-            top = SendOrZero(control, LB_GETTOPINDEX);
-        }
-        const LPARAM at = MAKELPARAM(4, static_cast<int>((index - top) * height + height / 2));
-        LRESULT ignored = 0;
-        if (!Send(control, WM_LBUTTONDOWN, MK_LBUTTON, at, ignored) || !Send(control, WM_LBUTTONUP, 0, at, ignored))
-            return Fail(1, L"the list did not answer");
-        return 0;
-    }
-    return Fail(2, L"unknown or incomplete command: " + command);
+int Run(Words args) {
+    const auto command = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                      [&](const auto& k) { return !args.empty() && args[0] == k.name; });
+    if (command == std::end(kCommands) || args.size() < command->words)
+        return Fail(2, L"unknown or incomplete command: " + (args.empty() ? L"" : args[0]));
+    Call c{std::move(args)};
+    if (command->needs == Needs::Nothing) return command->run(c);
+    if (!(c.main = FindMain())) return Fail(1, L"no Quillbay window");
+    if (command->needs == Needs::Window) return command->run(c);
+    const auto named = std::find_if(std::begin(kNames), std::end(kNames), [&](auto& n) { return c.args[1] == n.name; });
+    if (named == std::end(kNames)) return Fail(2, L"no control or menu item named " + c.args[1]);
+    c.id = named->id;
+    if (IsMenu(c.id) && (c.menuState = MenuState(c.main, c.id)) < 0) return Fail(1, L"no menu item " + c.args[1]);
+    if (!IsMenu(c.id) && !(c.control = c.id == Id::Main ? c.main : GetDlgItem(c.main, static_cast<int>(c.id))))
+        return Fail(1, L"no control " + c.args[1]);
+    if (command->needs == Needs::Menu && (c.control || !(c.menuState & 1)))
+        return Fail(2, c.args[1] + L" is no enabled menu item");
+    if (command->needs == Needs::Control && (!c.control || !IsWindowEnabled(c.control)))
+        return Fail(2, c.args[1] + L" is no enabled control");
+    return command->run(c);
 }
 
 }  // namespace
 
-int wmain(int argc, wchar_t** argv) { return Run(argc, argv); }
+int wmain(int argc, wchar_t** argv) { return Run({argv + 1, argv + argc}); }

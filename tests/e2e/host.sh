@@ -1,38 +1,29 @@
 # The simulated host for a run of Quillbay.exe: a display (Xvfb when there is none), a fresh
-# Wine prefix with fonts for all three languages, the program in C:\Quillbay, the driver,
-# and the sandbox's stand-in tools. Sourced; expects build_dir, source_dir, work, app_exe and
-# driver_exe to be set, and installs an exit trap that stops everything it started.
-# Exports WINEPREFIX, DISPLAY, QB_APP_DIR, QB_DRIVER, QB_DRIVER_LOG and QB_SHOTS.
-# WINEDLLOVERRIDES: no Mono or Gecko installer dialogs in a fresh prefix.
+# Wine prefix with fonts for all three languages, the program in C:\Quillbay, the driver, and
+# the sandbox's stand-in tools. Sourced with build_dir, source_dir, work, app_exe and driver_exe
+# set; exports WINEPREFIX, DISPLAY, QB_APP_DIR, QB_DRIVER, QB_DRIVER_LOG and QB_SHOTS, and stops
+# everything it started on exit. WINEDLLOVERRIDES: no Mono or Gecko installer dialogs.
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
-shots=$work/screenshots
 xvfb_pid=
-
 cleanup() {
-    # Ends the program, Wine's services and the prefix's server; then our display.
     wineserver -k >/dev/null 2>&1
     wineserver -w >/dev/null 2>&1
-    if [[ -n $xvfb_pid ]]; then
-        kill "$xvfb_pid" 2>/dev/null
-        wait "$xvfb_pid" 2>/dev/null
-    fi
+    [[ -z $xvfb_pid ]] || { kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; }
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 echo "host: fresh prefix in $WINEPREFIX"
-# A server left over from an earlier, interrupted run of this prefix would hold old state.
-wineserver -k >/dev/null 2>&1
+wineserver -k >/dev/null 2>&1  # a server left by an interrupted run would hold its old state
 rm -rf "$work"
-mkdir -p "$work" "$shots"
+mkdir -p "$work/screenshots"
 
 # The display must exist before Wine's first process, or its windows may never be found.
 if [[ -z ${DISPLAY:-} ]]; then
     command -v Xvfb >/dev/null || { echo "no DISPLAY and no Xvfb" >&2; exit 1; }
-    # Xvfb picks a free display number and writes it to the descriptor.
     Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
-    for _ in $(seq 100); do
+    for _ in $(seq 100); do  # until Xvfb writes the free display number it picked
         [[ -s $work/display ]] && break
         kill -0 "$xvfb_pid" 2>/dev/null || break
         sleep 0.1
@@ -45,24 +36,19 @@ echo "host: display $DISPLAY"
 
 wine_fonts=$(dirname "$(command -v wine)")/../share/wine/fonts
 cjk_font=/usr/share/fonts/truetype/wqy/wqy-microhei.ttc
-cjk_face="WenQuanYi Micro Hei"
+wine_reg() { wine reg add "$@" /f </dev/null >>"$work/setup.log" 2>&1 || { echo "reg add $* failed" >&2; return 1; }; }
 
-wine_reg() {
-    wine reg add "$@" /f </dev/null >>"$work/setup.log" 2>&1 || { echo "reg add $* failed" >&2; return 1; }
-}
-
-# make_prefix: wineboot and the settings every run needs, in $WINEPREFIX. Wine's services get
-# none of our standard handles: they inherit those of whatever starts them first, and a test
-# runner waits for its pipes to close.
+# make_prefix: wineboot and the settings every run needs. Wine's services get none of our
+# standard handles: they inherit those of whatever starts them first, and a test runner waits
+# for its pipes to close.
 make_prefix() {
     wineboot -i </dev/null >"$work/wineboot.log" 2>&1 || { echo "wineboot failed" >&2; return 1; }
     # Without a window manager, Wine's own frames; avoids a stall when a nested dialog closes.
     wine_reg 'HKCU\Software\Wine\X11 Driver' /v Managed /d N || return 1
-    # Fonts for screenshots. The dialog font (MS Shell Dlg) maps to Tahoma, which Wine only
-    # finds once its own copy is in the prefix. Chinese glyphs come from the fonts linked
-    # behind Tahoma: our CJK font first; and since Wine rewrites those links with its defaults
-    # (SimSun, PMingLiU, ...) whenever the code page changes between runs, those names are
-    # pointed at the same font. Text read through window messages is exact either way.
+    # The dialog font (MS Shell Dlg) maps to Tahoma, which Wine only finds once its own copy is
+    # in the prefix. Chinese glyphs come from the fonts linked behind Tahoma: our CJK font; and
+    # since Wine rewrites those links with its defaults (SimSun, PMingLiU, ...) whenever the
+    # code page changes between runs, those names point at the same font.
     cp "$wine_fonts"/tahoma*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null ||
         echo "host: Wine's Tahoma not found; screenshots use a substitute font"
     [[ -f $cjk_font ]] || { echo "host: $cjk_font missing; Chinese screenshots will show boxes"; return 0; }
@@ -70,10 +56,10 @@ make_prefix() {
     local face
     for face in "Tahoma" "Microsoft Sans Serif" "MS Shell Dlg" "MS Shell Dlg 2"; do
         wine_reg 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
-            /v "$face" /t REG_MULTI_SZ /d "wqy-microhei.ttc,$cjk_face" || return 1
+            /v "$face" /t REG_MULTI_SZ /d "wqy-microhei.ttc,WenQuanYi Micro Hei" || return 1
     done
     for face in "SimSun" "PMingLiU" "MingLiU" "Microsoft YaHei UI" "Microsoft JhengHei UI"; do
-        wine_reg 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d "$cjk_face" || return 1
+        wine_reg 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d "WenQuanYi Micro Hei" || return 1
     done
 }
 
@@ -105,14 +91,12 @@ mkdir -p "$WINEPREFIX"
 wineserver -p </dev/null >/dev/null 2>&1
 wine cmd /c exit </dev/null >/dev/null 2>&1
 
-app_dir=$WINEPREFIX/drive_c/Quillbay
-mkdir -p "$app_dir"
-cp "$app_exe" "$app_dir/"
+mkdir -p "$WINEPREFIX/drive_c/Quillbay"
+cp "$app_exe" "$WINEPREFIX/drive_c/Quillbay/"
 cp "$driver_exe" "$work/"
-
-# The simulated Windows/IIS host.
 [[ -f $build_dir/sandbox/sbx.exe ]] || { echo "sandbox tools not built ($build_dir/sandbox)" >&2; exit 1; }
 bash "$source_dir/sandbox/install.sh" "$WINEPREFIX" "$build_dir/sandbox" </dev/null >"$work/sandbox-install.log" 2>&1 ||
     { echo "sandbox/install.sh failed; see $work/sandbox-install.log" >&2; exit 1; }
 
-export QB_APP_DIR=$app_dir QB_DRIVER=$work/qbdriver.exe QB_DRIVER_LOG=$work/driver.log QB_SHOTS=$shots
+export QB_APP_DIR=$WINEPREFIX/drive_c/Quillbay QB_DRIVER=$work/qbdriver.exe QB_DRIVER_LOG=$work/driver.log
+export QB_SHOTS=$work/screenshots

@@ -9,30 +9,19 @@
 # (file names without .sh) pick scenarios, all by default. QB_E2E_WORK (default BUILD_DIR/e2e)
 # is the run's folder, so that two runs can share one build.
 set -uo pipefail
-
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
-
-build_dir=${1:?usage: run_e2e.sh BUILD_DIR [--docs] [SCENARIO...]}
-build_dir=$(cd "$build_dir" && pwd)
+build_dir=$(cd "${1:?usage: run_e2e.sh BUILD_DIR [--docs] [SCENARIO...]}" && pwd) || exit 1
 shift
 copy_docs=0
-if [[ ${1:-} == --docs ]]; then
-    copy_docs=1
-    shift
-fi
-
+[[ ${1:-} == --docs ]] && copy_docs=1 && shift
 app_exe=$build_dir/bin/Quillbay.exe
 driver_exe=$build_dir/bin/qbdriver.exe
-for f in "$app_exe" "$driver_exe"; do
-    [[ -f $f ]] || { echo "missing $f: build the windows configuration first" >&2; exit 1; }
-done
-for tool in wine wineboot wineserver import identify openssl iconv; do
-    command -v "$tool" >/dev/null || { echo "missing tool: $tool" >&2; exit 1; }
+for f in "$app_exe" "$driver_exe" wine wineboot wineserver import identify openssl iconv; do
+    [[ -f $f ]] || command -v "$f" >/dev/null || { echo "missing $f (build the windows configuration first)" >&2; exit 1; }
 done
 
-# Seconds since an $EPOCHREALTIME reading.
-since() { awk -v from="$1" -v now="$EPOCHREALTIME" 'BEGIN { printf "%.1f", now - from }'; }
+since() { awk -v from="$1" -v now="$EPOCHREALTIME" 'BEGIN { printf "%.1f", now - from }'; }  # seconds
 started=$EPOCHREALTIME
 work=${QB_E2E_WORK:-$build_dir/e2e}
 source "$here/host.sh"
@@ -66,23 +55,17 @@ run_scenario() {
 
 # A scenario that fails is run once more, and every second run is counted: a pass on the
 # second run is a fault of the test or the program to be found, not a pass.
-failed=()
-retried=()
+failed=() retried=()
 for scenario in "${scenarios[@]}"; do
     run_scenario "$scenario" && continue
-    name=$(basename "$scenario" .sh)
-    retried+=("$name")
-    run_scenario "$scenario" || failed+=("$name")
+    retried+=("$(basename "$scenario" .sh)")
+    run_scenario "$scenario" || failed+=("$(basename "$scenario" .sh)")
 done
 
 if ((copy_docs)); then
     mkdir -p "$source_dir/docs"
-    cp "$shots"/screenshot-*.png "$source_dir/docs/" && echo "e2e: screenshots copied to docs/"
+    cp "$QB_SHOTS"/screenshot-*.png "$source_dir/docs/" && echo "e2e: screenshots copied to docs/"
 fi
-
 echo "e2e: retried ${#retried[@]}$( ((${#retried[@]})) && echo " (${retried[*]})"); $(since "$started") s in all"
-if ((${#failed[@]})); then
-    echo "e2e: FAILED: ${failed[*]}"
-    exit 1
-fi
+((${#failed[@]} == 0)) || { echo "e2e: FAILED: ${failed[*]}"; exit 1; }
 echo "e2e: all ${#scenarios[@]} scenarios passed"

@@ -1,29 +1,23 @@
-# The Language menu re-captions the window in the chosen language, moves the check mark, puts
-# back the normal status, site-list heading and check box caption, and changes nothing else;
-# About then speaks that language, with the version of the build in each.
+# The Language menu (the current language again last) re-captions the window, moves the mark,
+# changes nothing else; About then speaks that language, with the build's version.
 version=$(sed -nE 's/^project\(Quillbay VERSION ([0-9]+)\.([0-9]+)\.[0-9]+\.([0-9]+).*/\1.\2.\3/p' \
     "$QB_SOURCE_DIR/CMakeLists.txt")
 add_chain_files intermediate-ca.crt
 start_app en_US.UTF-8 || return
 snapshot() {
-    drv list lstCertificates
-    drv list lstSites
-    drv text TxtHttpsPort
-    drv checked chkHttpRedirect
     local name
+    drv list lstCertificates && drv list lstSites && drv text TxtHttpsPort && drv checked chkHttpRedirect
     for name in lstCertificates cmdImport chkHttpRedirect "${QB_DEPLOYMENT[@]}"; do echo "$name $(drv enabled "$name")"; done
 }
 before=$(snapshot)
-# The current language again last: the same captions and mark.
-for case in mnuLanguageSimplifiedChinese:zh-hans mnuLanguageTraditionalChinese:zh-hant mnuLanguageEnglish:en \
-    mnuLanguageEnglish:en; do
-    item=${case%:*} l=${case#*:}
-    choose "$item"
+for case in SimplifiedChinese:zh-hans TraditionalChinese:zh-hant English:en English:en; do
+    l=${case#*:}
+    choose "mnuLanguage${case%:*}"
     expect_captions "$l"
     expect_text lblStatus "$(str "$l" lblStatus_Ready)"
     expect_text lblSiteList "$(str "$l" lblSiteList_Caption lblSiteList_Caption_Multi)"
     expect_text chkHttpRedirect "$(str "$l" chkHttpRedirect_Caption)"
-    expect_eq "state after choosing $item" "$(snapshot)" "$before"
+    expect_eq "state after choosing $l" "$(snapshot)" "$before"
     expect_ok "choose About" drv menu mnuHelpAbout
     expect_box "$(str "$l" MsgBox_About_Title)" \
         "$(str "$l" Main_Caption)\r\n\r\n$(str "$l" MsgBox_About_Version)$version\r\n$(str "$l" MsgBox_About_Description)" 1 64

@@ -1,6 +1,5 @@
-# Clicking sites: below IIS 8 a click leaves at most the clicked site selected (clicking the
-# selected one leaves none); from IIS 8 on every click toggles only its own site.
-# Each case: IIS major version, heading, then clicked site and selection after it.
+# Below IIS 8 a click leaves at most the clicked site selected; from IIS 8 on it toggles only
+# its own. Each case: IIS major version, heading, then clicked site:selection after it.
 for case in "7 One 1:-x- 2:--x 2:--- 0:x--" "10 Multi 1:xx- 2:xxx 0:-xx"; do
     read -r major heading clicks <<<"$case"
     expect_ok "seed IIS $major" sbx seed --iis-major "$major" \
@@ -10,8 +9,8 @@ for case in "7 One 1:-x- 2:--x 2:--- 0:x--" "10 Multi 1:xx- 2:xxx 0:-xx"; do
     expect_eq "IIS $major: sites at start" "$(selection lstSites)" x--
     for click in $clicks; do
         expect_ok "click site ${click%:*}" drv list-click lstSites "${click%:*}"
-        expect_eq "IIS $major: sites after clicking ${click%:*}" "$(selection lstSites)" "${click#*:}"
-        expect_eq "IIS $major: current site" "$(drv list-index lstSites)" "${click%:*}"
+        expect_eq "IIS $major: selection and current site after clicking ${click%:*}" \
+            "$(selection lstSites) $(drv list-index lstSites)" "${click#*:} ${click%:*}"
     done
     stop_app
 done

@@ -1,16 +1,17 @@
-# IIS discovery at start-up against the sandbox host: the IIS version from the registry, else
-# from InetMgr.exe's version record, else below 8, and log.txt telling which; every site with
-# its host names, awkward names too; the deployment controls and the redirect box by what the
-# host has. A tool that answers on standard error, a tool that is gone, a temporary folder that
-# cannot take the capture file: each ends in the state the program defines for it, with a log
-# record only where a failure was raised, and the window takes commands.
+# IIS discovery at start-up: the version from the registry, else from InetMgr.exe, else below
+# 8, and log.txt telling which; every site with its host names; the deployment controls and the
+# redirect box by what the host has. Faults end in their defined state, logged only where a
+# failure was raised, and the window takes commands.
 appcmd='C:\windows\system32\inetsrv\appcmd.exe'
 inetsrv='C:\windows\System32\inetsrv'
+responsive() {  # the About box opens and closes
+    expect_ok "choose About" drv menu mnuHelpAbout
+    drv wait-box >/dev/null || fail "no About box: the window does not respond"
+    close_box
+}
 
-# IIS 10 with three sites: host names in the order of their bindings, each once in the letter
-# case first seen; a site without host names by its name alone; a protocol without host field
-# and an IPv6 address (more than three fields) carry no host name. The tool got exactly the lines
-# the program builds: the unquoted path, each name in quotes, and the module check.
+# Host names in binding order, each once in the case first seen; a protocol without host field
+# and an IPv6 address (more than three fields) carry none. Each site name goes in quotes.
 expect_ok "seed three sites" sbx seed --iis-major 10 \
     --site Shop "http/*:80:Shop.Example.com,https/*:443:shop.example.com,http/*:80:www.shop.example.com" \
     --site Intranet "http/*:80:,https/*:443:" \
@@ -26,11 +27,9 @@ $appcmd list site \"Legacy\" /text:bindings
 $appcmd list module \"RewriteModule\""
 stop_app
 
-# Awkward names travel in a file. Even quotes inside a name turn into quoting on the tool's
-# side, so it asks for another name and answers nothing; an odd quote also swallows the
-# redirection. Both sites are listed by name alone, as sites whose tool prints nothing are. The
-# tool's output is read in the ANSI code page: under Chinese (936) every name arrives; under
-# English (1252) the Chinese name arrives as question marks, which name no site.
+# Quotes inside a name become quoting on the tool's side, so it answers nothing (an odd quote
+# also swallows the redirection): the site is listed by name alone. Output is read in the ANSI
+# code page: under 1252 the Chinese name arrives as question marks, which name no site.
 big=http/*:80:h001.example.com big_line="Big (h001.example.com"
 for i in $(seq 2 200); do
     big+=",$( ((i % 2)) && echo http/*:80 || echo https/*:443):h$(printf %03d "$i").example.com"
@@ -46,7 +45,7 @@ for case in "zh_CN 商店 (shop.example.cn)" "en_US ??"; do
     expect_eq "site list ($locale)" "$(drv list lstSites)" "$(printf '%s\n' "[x] Café [Test] (cafe.example)" \
         "[ ] Two  Blanks (two.example)" '[ ] Say "Hi"' '[ ] Size 5" Screen' "[ ] A & B (1) (ab.example)" "[ ] $name" \
         "[ ] $big_line)")"
-    expect_responsive
+    responsive
     stop_app
 done
 calls=$(appcmd_calls | head -8)
@@ -57,11 +56,10 @@ grep -qF "$appcmd list site \"Size 5\" Screen\" /text:bindings > \"" <<<"$calls"
 expect_eq "log-error.txt after the awkward names" "$(log_records log-error.txt)" ""
 expect_eq "capture files left behind" "$(compgen -G "$WINEPREFIX/drive_c/users/*/Temp/rad*.tmp")" ""
 
-# Each case: seed options or TEMP, site list, heading, status, deployment and redirect box
-# usable, log.txt, log-error.txt (procedures and numbers; the description is the system's),
-# number of appcmd calls. A missing TEMP folder, or a file in its place: the command
-# interpreter cannot open the redirection, never starts the tool, and nothing failed on the
-# program's side; a path too long for a temporary folder: asking for it fails, in each capture.
+# Seed options or TEMP | site list | heading | status | deployment, redirect box usable | log.txt
+# | log-error.txt (procedures, numbers) | appcmd calls. A TEMP that is missing or a file: the
+# command interpreter never starts the tool, and nothing failed on the program's side; a TEMP
+# too long for a temporary file fails in each capture.
 shop="[x] Shop (shop.example.com)" none="[ ] $(str en MsgBox_NoIISFound)" ten="IIS MajorVersion found in Registry: 10"
 long='C:\'$(printf 'x%.0s' $(seq 280)) too_long="RunHiddenAndCapture 206;RunHiddenAndCapture 206;"
 cases=(
@@ -78,16 +76,15 @@ cases=(
 )
 for case in "${cases[@]}"; do
     IFS='|' read -r options list heading status usable redirect log errors calls <<<"$case"
-    what="(${options:0:40})"
-    env=()
+    what="(${options:0:40})" env=()
     [[ $options == TEMP=* ]] && env=("$options" "TMP=${options#TEMP=}") options=
     # shellcheck disable=SC2086 # the options are words
     expect_ok "seed $what" sbx seed $options --site Shop "http/*:80:shop.example.com"
     clear_logs
     start_app en_US.UTF-8 "${env[@]}" || return
     expect_eq "site list $what" "$(drv list lstSites)" "$list"
-    [[ $heading == NoIIS ]] && heading=$(str en lblSiteList_NoIIS) || heading=$(str en lblSiteList_Caption "lblSiteList_Caption$heading")
-    expect_text lblSiteList "$heading"
+    [[ $heading == NoIIS ]] && heading=(lblSiteList_NoIIS) || heading=(lblSiteList_Caption "lblSiteList_Caption$heading")
+    expect_text lblSiteList "$(str en "${heading[@]}")"
     expect_text lblStatus "$(str en "$status")"
     expect_state enabled "$usable" "${QB_DEPLOYMENT[@]}"
     expect_state enabled "$redirect" chkHttpRedirect
@@ -96,15 +93,14 @@ for case in "${cases[@]}"; do
     expect_eq "log.txt $what" "$(log_records log.txt)" "IsIIS8OrGreater	$log"
     expect_eq "log-error.txt $what" "$(log_records log-error.txt | cut -f1,3 | tr '\t\n' ' ;')" "$errors"
     expect_eq "appcmd calls $what" "$(appcmd_calls | wc -l)" "$calls"
-    expect_responsive
+    responsive
     [[ $options == --no-iis ]] || stop_app
 done
 
-# Without IIS, a language change brings back the normal heading, status and check box caption,
-# and unlocks nothing.
-for case in mnuLanguageSimplifiedChinese:zh-hans mnuLanguageEnglish:en; do
+# Without IIS, a language change puts back the normal captions and unlocks nothing.
+for case in SimplifiedChinese:zh-hans English:en; do
     l=${case#*:}
-    choose "${case%:*}"
+    choose "mnuLanguage${case%:*}"
     expect_text lblSiteList "$(str "$l" lblSiteList_Caption lblSiteList_Caption_One)"
     expect_text lblStatus "$(str "$l" lblStatus_Ready)"
     expect_text chkHttpRedirect "$(str "$l" chkHttpRedirect_Caption)"

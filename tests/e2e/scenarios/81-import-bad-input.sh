@@ -1,36 +1,33 @@
-# Import with bad input: each case ends in a clear message or the defined state, never a crash,
-# and nothing the user had is overwritten. A file where the chain folder belongs; a chain file
-# that is no certificate with a wrong password; an empty and a missing password.txt; a PFX that
-# is no PFX.
-source "$(dirname "${BASH_SOURCE[0]}")/../lib_certs.sh"
+# Import with bad input: each case ends in a clear message or the defined state, and nothing
+# the user had is overwritten.
 make_test_pki || return
 expect_ok "seed the default host" sbx seed
+partial_title=$(str en MsgBox_Import_PartialCompleteTitle)
+partial_text() { echo "$(str en MsgBox_Import_PartialIntro)$(printf '\\r\\n%s' "$@")"; }  # LINE...
+pfx_failed() { echo "$(str en MsgBox_Import_PfxFailed)$1$(str en MsgBox_Import_PfxFailed_CheckPassword)"; }  # CODE
 
-# A file named chain: start-up reports it, logs it under Form_Load and ends the program; the
-# file stays as it was.
+# A file named chain: start-up reports it, logs it and ends the program.
 printf 'my notes\r\n' >"$QB_APP_DIR/chain"
 launch en_US.UTF-8
-if pid=$(drv wait-window 30000) && box=$(drv wait-box 30000); then
+if pid=$(drv wait-window) && box=$(drv wait-box); then
     IFS=$'\t' read -r procedure description number <<<"$(log_records log-error.txt)"
     expect_eq "error record" "$procedure $number" "Form_Load 183"
     expect_eq "start-up error box" "$box" "title=$(str en MsgBox_InitError_Title)
 text=$(str en MsgBox_InitError)$description
 buttons=1"
-    expect_eq "icon of the start-up error box" "$(drv box-icon 30000)" 16
+    expect_eq "icon of the start-up error box" "$(drv box-icon)" 16
     expect_ok "close the box" drv answer-box 1
-    drv wait-gone 30000 >/dev/null || fail "the window stayed after the start-up error"
-    drv wait-exit "${pid#pid }" 30000 >/dev/null || fail "the program did not end after the start-up error"
+    drv wait-gone >/dev/null || fail "the window stayed after the start-up error"
+    drv wait-exit "${pid#pid }" >/dev/null || fail "the program did not end after the start-up error"
 else
     fail "no start-up error box"
 fi
 expect_eq "the file named chain" "$(cat "$QB_APP_DIR/chain")" $'my notes\r'
 reset_program_folder
 
-# A chain file that is no certificate among good ones, and a wrong password: the good chains
-# and the hardening go through; the box names both failures, the PFX's with certutil's exit
-# code, which the log keeps without the password (the Chinese code page keeps the log's
-# procedure name readable). The backup names of the next minutes are taken: the backup must go
-# beside them, not over them.
+# A chain file that is no certificate, and a wrong password: the rest goes through; the box
+# names both failures, the PFX's with certutil's exit code, which the log keeps without the
+# password. The backup names of the next minutes are taken: the backup goes beside them.
 put_files fullchain.pfx "not the password" inter1.crt garbage.crt root.crt
 mkdir -p "$QB_APP_DIR/backup"
 now=$(date +%s)
@@ -39,9 +36,10 @@ for ((t = now - 5; t < now + 300; t++)); do
     printf 'decoy %s\r\n' "$stamp" >"$QB_APP_DIR/backup/SecurityProviders-$stamp.reg"
 done
 decoys=$(ls "$QB_APP_DIR/backup")
-start_app_cp936 || return
-import_and_expect "$(str en MsgBox_Import_PartialCompleteTitle)" \
-    "$(partial_text "$(pfx_failed_line -2147024810)" "1$(str en MsgBox_Import_ChainsFailed)")" 48
+# The Chinese code page keeps the log's Chinese procedure name; the texts compared are English.
+start_app zh_CN.UTF-8 || return
+choose mnuLanguageEnglish
+import_and_expect "$partial_title" "$(partial_text "$(pfx_failed -2147024810)" "1$(str en MsgBox_Import_ChainsFailed)")" 48
 expect_text lblStatus "$(str en lblStatus_ImportPartial)"
 expect_state enabled 1 cmdImport cmdDeploy
 expect_eq "certutil's exit code for garbage.crt" \
@@ -58,24 +56,23 @@ for file in $decoys; do
     [[ $(cat "$QB_APP_DIR/backup/$file") == "decoy ${stamp%.reg}"$'\r' ]] || { fail "backup $file was overwritten"; break; }
 done
 
-# From here on the garbage is left out, so that only the PFX decides: password.txt empty, then
-# missing: the PFX is not tried, and the box says why.
+# Without the garbage, password.txt empty, then missing: the PFX is not tried; the box says why.
 garbage_index=$(drv list lstCertificates | grep -n 'garbage\.crt$' | cut -d: -f1)
 expect_ok "deselect garbage.crt" drv list-click lstCertificates $((garbage_index - 1))
 put_files fullchain.pfx "$QB_PFX_PASSWORD" inter1.crt garbage.crt root.crt
 for case in empty missing; do
     expect_ok "seed the default host" sbx seed
     if [[ $case == empty ]]; then : >"$QB_APP_DIR/password.txt"; else rm -f "$QB_APP_DIR/password.txt"; fi
-    import_and_expect "$(str en MsgBox_Import_PartialCompleteTitle)" "$(partial_text "$(str en MsgBox_Import_PfxMissing)")" 48
+    import_and_expect "$partial_title" "$(partial_text "$(str en MsgBox_Import_PfxMissing)")" 48
     expect_eq "certutil calls with $case password.txt" "$(certutil_calls | cut -d' ' -f1 | sort | uniq -c | xargs)" "2 -addstore"
     expect_eq "IIS restarts with $case password.txt" "$(sbx restarts)" 1
 done
 expect_eq "password.txt after the import" "$(ls "$QB_APP_DIR/password.txt" 2>/dev/null)" ""
 
-# A PFX that is no PFX: certutil's exit code in the box and in the log, the password not.
+# A PFX that is no PFX.
 put_files not-a-pfx.pfx "$QB_PFX_PASSWORD" inter1.crt garbage.crt root.crt
 clear_logs
-import_and_expect "$(str en MsgBox_Import_PartialCompleteTitle)" "$(partial_text "$(pfx_failed_line -2146885630)")" 48
+import_and_expect "$partial_title" "$(partial_text "$(pfx_failed -2146885630)")" 48
 expect_eq "error records" "$(log_records log-error.txt CP936)" "${pfx_record}-2146885630"
 grep -qF "$QB_PFX_PASSWORD" "$QB_APP_DIR/log-error.txt" && fail "the password is in log-error.txt"
 cmp -s "$QB_APP_DIR/fullchain.pfx" "$QB_PKI/not-a-pfx.pfx" || fail "fullchain.pfx was changed"
