@@ -14,9 +14,8 @@ std::string Lower(std::string s) {
 
 namespace {
 std::string ParentOf(const std::string& path) {
-    auto pos = path.find_last_of('\\');
-    if (pos == std::string::npos) return "";
-    return path.substr(0, pos);
+    const auto pos = path.find_last_of('\\');
+    return pos == std::string::npos ? "" : path.substr(0, pos);
 }
 }  // namespace
 
@@ -31,9 +30,8 @@ void FakeFileSystem::AddFolder(const std::string& path) {
 }
 
 std::optional<std::string> FakeFileSystem::Content(const std::string& path) const {
-    auto it = files.find(Lower(path));
-    if (it == files.end()) return std::nullopt;
-    return it->second;
+    const auto it = files.find(Lower(path));
+    return it == files.end() ? std::nullopt : std::optional<std::string>(it->second);
 }
 
 bool FakeFileSystem::Writable(const std::string& path) const {
@@ -124,9 +122,8 @@ std::vector<std::string> FakeShell::Lines() const {
 }
 
 std::string FakeShell::RegRead(const std::string& valuePath) {
-    auto it = registry.find(Lower(valuePath));
-    if (it == registry.end())
-        throw Failure(-2147024894, "Unable to open registry key \"" + valuePath + "\" for reading.");
+    const auto it = registry.find(Lower(valuePath));
+    if (it == registry.end()) throw Failure(-2147024894, "Unable to open registry key \"" + valuePath + "\".");
     return it->second;
 }
 
@@ -137,7 +134,7 @@ std::optional<std::string> FakeHost::GetEnv(const std::string& name) {
 }
 
 std::string FakeHost::FileProductVersion(const std::string& path) {
-    auto it = productVersions.find(Lower(path));
+    const auto it = productVersions.find(Lower(path));
     return it == productVersions.end() ? std::string() : it->second;
 }
 
@@ -188,20 +185,25 @@ void FakeUi::Show() {
     captionWhenShown = C(app::Id::cmdImport).text;
 }
 
+namespace {
+// The next queued answer, or the fallback when the test queued none.
+template <class T>
+T Next(std::vector<T>& queue, T fallback) {
+    if (queue.empty()) return fallback;
+    T next = queue.front();
+    queue.erase(queue.begin());
+    return next;
+}
+}  // namespace
+
 std::optional<std::string> FakeUi::InputBox(const std::string& prompt, const std::string& title,
                                             const std::string& defaultText) {
     inputPrompts.push_back(prompt + "|" + title + "|" + defaultText);
-    if (inputAnswers.empty()) return std::nullopt;
-    auto a = inputAnswers.front();
-    inputAnswers.erase(inputAnswers.begin());
-    return a;
+    return Next<std::optional<std::string>>(inputAnswers, std::nullopt);
 }
 
 std::string FakeUi::OpenFileDialog(const std::string&, const std::string&, const std::string&, unsigned) {
-    if (fileDialogResults.empty()) return "";
-    auto r = fileDialogResults.front();
-    fileDialogResults.erase(fileDialogResults.begin());
-    return r;
+    return Next<std::string>(fileDialogResults, "");
 }
 
 void FakeUi::DoEvents() {
@@ -209,14 +211,8 @@ void FakeUi::DoEvents() {
     if (onDoEvents) onDoEvents();
 }
 
-std::string FakeMachine::ErrorLog() const {
-    auto c = fs.Content(host.appFolder + "\\log-error.txt");
-    return c ? *c : std::string();
-}
-std::string FakeMachine::InfoLog() const {
-    auto c = fs.Content(host.appFolder + "\\log.txt");
-    return c ? *c : std::string();
-}
+std::string FakeMachine::ErrorLog() const { return fs.Content(host.appFolder + "\\log-error.txt").value_or(""); }
+std::string FakeMachine::InfoLog() const { return fs.Content(host.appFolder + "\\log.txt").value_or(""); }
 
 void FakeMachine::InstallIis(int major) {
     fs.AddFile(fs.systemFolder + "\\inetsrv\\appcmd.exe", "MZ");
