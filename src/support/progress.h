@@ -18,10 +18,4 @@ public:
     virtual void Report(const ProgressStep& step) = 0;
 };
 
-// For callers that want no reports.
-class NoProgress final : public Progress {
-public:
-    void Report(const ProgressStep&) override {}
-};
-
 }  // namespace quillbay
