@@ -93,7 +93,7 @@ stop_app() {
 screenshot() {
     local x y w h previous= current _
     drv wait-idle >/dev/null || fail "the window stayed busy"
-    read -r x y w h <<<"$(drv rect)"
+    read -r _ x y w h <<<"$(drv wait-window 0)"
     for _ in $(seq 20); do
         import -window root -crop "${w}x${h}+${x}+${y}" +repage "$1" || break
         current=$(identify -format '%#' "$1") && [[ $current == "$previous" ]] && return 0

@@ -18,7 +18,7 @@ buttons=1"
     expect_eq "icon of the start-up error box" "$(drv box-icon)" 16
     expect_ok "close the box" drv answer-box 1
     drv wait-gone >/dev/null || fail "the window stayed after the start-up error"
-    drv wait-exit "${pid#pid }" >/dev/null || fail "the program did not end after the start-up error"
+    drv wait-exit "${pid%% *}" >/dev/null || fail "the program did not end after the start-up error"
 else
     fail "no start-up error box"
 fi
