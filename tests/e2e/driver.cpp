@@ -334,11 +334,15 @@ int TimeStart(const Call& c) {
     return Print(L"ms " + std::to_wstring(ms)) + Print(L"processes " + std::to_wstring(account.TotalProcesses));
 }
 
+// wait-box: the dialog's "title=", "text=", "buttons=" (IDs), for the input box "value=", and
+// for a message box with an icon "icon=" and its style, once drawn (0 if it never is).
 int Box(const Call& c) {
     HWND dialog = WaitDialog(c.main, c.Ms(1));
     if (!dialog) return Fail(1, L"no dialog appeared");
     std::wstring buttons, text;
+    bool icon = false;
     for (HWND child : WindowsOf(dialog)) {
+        icon = icon || (IsIcon(child) && IsWindowVisible(child));
         if (ClassOf(child) == L"Button" && IsWindowVisible(child))
             buttons += (buttons.empty() ? L"" : L" ") + std::to_wstring(GetDlgCtrlID(child));
         // A message box's text: the longest static text that is not an icon (its control ID
@@ -348,7 +352,9 @@ int Box(const Call& c) {
     }
     Print(L"title=" + Escape(TextOf(dialog)) + L"\ntext=" + Escape(text) + L"\nbuttons=" + buttons);
     if (HWND edit = GetDlgItem(dialog, kInputBoxEdit)) Print(L"value=" + Escape(TextOf(edit)));
-    return 0;
+    int style = 0;
+    if (icon) WaitFor(c.Ms(1), [&] { return (style = IconStyle(dialog)) != 0; });
+    return icon ? Print(L"icon=" + std::to_wstring(style)) : 0;
 }
 
 int ListClick(const Call& c) {
@@ -420,12 +426,6 @@ const struct {
     {L"close", Needs::Window, 1, [](const Call& c) { return PostMessageW(c.main, WM_CLOSE, 0, 0) ? 0 : 1; }},
     {L"expect-captions", Needs::Window, 2, [](const Call& c) { return ExpectCaptions(c.main, c.args[1]); }},
     {L"wait-box", Needs::Window, 1, Box},
-    {L"box-icon", Needs::Window, 1, [](const Call& c) {
-         HWND dialog = WaitDialog(c.main, kDefaultTimeout);
-         int style = 0;
-         if (dialog) WaitFor(c.Ms(1), [&] { return (style = IconStyle(dialog)) != 0; });
-         return dialog ? Print(std::to_wstring(style)) : Fail(1, L"no dialog is open");
-     }},
     {L"no-box", Needs::Window, 1, [](const Call& c) {
          HWND dialog = FindDialog(c.main);
          return dialog ? Fail(1, L"a dialog is open: " + TextOf(dialog)) : 0;

@@ -20,16 +20,10 @@ mkdir -p "$work/screenshots"
 
 # The display must exist before Wine's first process, or its windows may never be found.
 if [[ -z ${DISPLAY:-} ]]; then
-    command -v Xvfb >/dev/null || { echo "no DISPLAY and no Xvfb" >&2; exit 1; }
-    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+    # Xvfb writes the free display number it picked once it is ready.
+    exec {xvfb_out}< <(exec Xvfb -displayfd 1 -screen 0 1280x800x24 -nolisten tcp 2>"$work/xvfb.log")
     xvfb_pid=$!
-    for _ in $(seq 100); do  # until Xvfb writes the free display number it picked
-        [[ -s $work/display ]] && break
-        kill -0 "$xvfb_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    display=$(tr -dc 0-9 <"$work/display")
-    [[ -n $display ]] || { echo "Xvfb did not start; see $work/xvfb.log" >&2; exit 1; }
+    read -r -t 30 display <&"$xvfb_out" || { echo "Xvfb did not start; see $work/xvfb.log" >&2; exit 1; }
     export DISPLAY=:$display
 fi
 echo "host: display $DISPLAY"

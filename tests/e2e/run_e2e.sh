@@ -1,13 +1,8 @@
 #!/usr/bin/env bash
-# End-to-end tests: the real Quillbay.exe in a fresh Wine prefix, driven through its window
-# by qbdriver.exe, one scenario file after the other.
-#
-#   run_e2e.sh BUILD_DIR [--docs] [SCENARIO...]
-#
-# BUILD_DIR holds bin/Quillbay.exe, bin/qbdriver.exe and the sandbox tools. Without a DISPLAY
-# an Xvfb server is started. --docs copies the window screenshots into docs/. SCENARIO names
-# (file names without .sh) pick scenarios, all by default. QB_E2E_WORK (default BUILD_DIR/e2e)
-# is the run's folder, so that two runs can share one build.
+# run_e2e.sh BUILD_DIR [--docs] [SCENARIO...]: the real Quillbay.exe in a fresh Wine prefix,
+# driven through its window by qbdriver.exe, one scenario file (name without .sh) after the
+# other, all by default. --docs copies the window screenshots into docs/. QB_E2E_WORK (default
+# BUILD_DIR/e2e) is the run's folder, so that two runs can share one build.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
