@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cwchar>
 #include <functional>
+#include <iostream>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -35,12 +36,11 @@ constexpr int kFileNameField = 1148;  // the open-file dialog's name box (cmb13)
 #define QB_NAMED(name) {L## #name, Id::name}
 constexpr struct { const wchar_t* name; Id id; } kNames[] = {
     QB_NAMED(Main), QB_NAMED(lstCertificates), QB_NAMED(lblCertList), QB_NAMED(cmdImport), QB_NAMED(lblStatus),
-    QB_NAMED(lstSites), QB_NAMED(cmdDeploy), QB_NAMED(lblSiteList), QB_NAMED(chkHttpRedirect),
-    QB_NAMED(TxtHttpsPort), QB_NAMED(lblHttpsPort), QB_NAMED(mnuFile), QB_NAMED(mnuFileExit), QB_NAMED(mnuChain),
-    QB_NAMED(mnuChainManualImport), QB_NAMED(mnuChainViewSystemStore), QB_NAMED(mnuTools),
-    QB_NAMED(mnuToolsSetPort), QB_NAMED(mnuLanguage), QB_NAMED(mnuLanguageEnglish),
-    QB_NAMED(mnuLanguageSimplifiedChinese), QB_NAMED(mnuLanguageTraditionalChinese), QB_NAMED(mnuHelp),
-    QB_NAMED(mnuHelpAbout), QB_NAMED(mnuHelpCheckUpdate),
+    QB_NAMED(lstSites), QB_NAMED(cmdDeploy), QB_NAMED(lblSiteList), QB_NAMED(chkHttpRedirect), QB_NAMED(TxtHttpsPort),
+    QB_NAMED(lblHttpsPort), QB_NAMED(mnuFile), QB_NAMED(mnuFileExit), QB_NAMED(mnuChain), QB_NAMED(mnuChainManualImport),
+    QB_NAMED(mnuChainViewSystemStore), QB_NAMED(mnuTools), QB_NAMED(mnuToolsSetPort), QB_NAMED(mnuLanguage),
+    QB_NAMED(mnuLanguageEnglish), QB_NAMED(mnuLanguageSimplifiedChinese), QB_NAMED(mnuLanguageTraditionalChinese),
+    QB_NAMED(mnuHelp), QB_NAMED(mnuHelpAbout), QB_NAMED(mnuHelpCheckUpdate),
 };
 // Whose caption is not always the table's "<name>_Caption": it depends on state, or is no caption.
 constexpr Id kUncaptioned[] = {Id::lstCertificates, Id::lblStatus, Id::lstSites, Id::lblSiteList,
@@ -274,19 +274,11 @@ int PressButton(const Call& c, int id, int field = 0) {
 int Run(Words args);
 
 int Serve() {
-    std::string pending;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &got, nullptr) && got > 0) {
-        pending.append(buffer, got);
-        for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
-            std::wistringstream fields(w32::Utf8ToWide(pending.substr(0, end)));
-            pending.erase(0, end + 1);
-            if (fields.str().empty()) return 0;
-            Words args;
-            for (std::wstring arg; std::getline(fields, arg, L'\t');) args.push_back(arg);
-            Write(STD_OUTPUT_HANDLE, "\x01" + std::to_string(Run(args)) + "\n");
-        }
+    for (std::string line; std::getline(std::cin, line) && !line.empty();) {
+        std::wistringstream fields(w32::Utf8ToWide(line));
+        Words args;
+        for (std::wstring arg; std::getline(fields, arg, L'\t');) args.push_back(arg);
+        Write(STD_OUTPUT_HANDLE, "\x01" + std::to_string(Run(args)) + "\n");
     }
     return 0;
 }
@@ -295,14 +287,12 @@ int Launch(const Call& c) {
     for (std::size_t i = 2; i < c.args.size(); ++i) {
         const auto equals = c.args[i].find(L'=');
         if (equals == std::wstring::npos || equals == 0) return Fail(2, L"not NAME=VALUE: " + c.args[i]);
-        const std::wstring value = c.args[i].substr(equals + 1);
-        SetEnvironmentVariableW(c.args[i].substr(0, equals).c_str(), value.empty() ? nullptr : value.c_str());
+        SetEnvironmentVariableW(c.args[i].substr(0, equals).c_str(), c.args[i].substr(equals + 1).c_str());
     }
     const auto process = StartProgram(c.args[1], 0);
     if (!process) return 1;
     CloseHandle(process->hThread);
-    CloseHandle(process->hProcess);
-    return Print(L"pid " + std::to_wstring(process->dwProcessId));
+    return CloseHandle(process->hProcess) ? 0 : 1;
 }
 
 // A job counts the processes the start made. The status is read without a message, so that
@@ -383,12 +373,7 @@ int List(const Call& c) {
 // What a command needs besides its words (the name included): the window, or also what the
 // second word names, or that to be an enabled menu item or control.
 enum class Needs { Nothing, Window, Named, Menu, Control };
-const struct {
-    const wchar_t* name;
-    Needs needs;
-    std::size_t words;
-    std::function<int(const Call&)> run;
-} kCommands[] = {
+const struct { const wchar_t* name; Needs needs; std::size_t words; std::function<int(const Call&)> run; } kCommands[] = {
     {L"serve", Needs::Nothing, 1, [](const Call&) { return Serve(); }},
     {L"string", Needs::Nothing, 3, [](const Call& c) {
          const auto text = TableText(c.args[1], {c.args.begin() + 2, c.args.end()});
@@ -408,10 +393,9 @@ const struct {
     {L"wait-exit", Needs::Nothing, 2, [](const Call& c) {
          const auto pid = Number(c.args[1]);
          HANDLE process = pid ? OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(*pid)) : nullptr;
-         if (!process) return pid ? 0 : Fail(2, L"bad process ID");  // no process: gone already
-         const DWORD waited = WaitForSingleObject(process, c.Ms(2));
-         CloseHandle(process);
-         return waited == WAIT_OBJECT_0 ? 0 : Fail(1, L"the process is still running");
+         const bool gone = !process || WaitForSingleObject(process, c.Ms(2)) == WAIT_OBJECT_0;  // none: gone already
+         if (process) CloseHandle(process);
+         return !pid ? Fail(2, L"bad process ID") : gone ? 0 : Fail(1, L"the process is still running");
      }},
     {L"launch", Needs::Nothing, 2, Launch},
     {L"time-start", Needs::Nothing, 3, TimeStart},

@@ -30,11 +30,9 @@ stop_app
 # Quotes inside a name become quoting on the tool's side, so it answers nothing (an odd quote
 # also swallows the redirection): the site is listed by name alone. Output is read in the ANSI
 # code page: under 1252 the Chinese name arrives as question marks, which name no site.
-big=http/*:80:h001.example.com big_line="Big (h001.example.com"
-for i in $(seq 2 200); do
-    big+=",$( ((i % 2)) && echo http/*:80 || echo https/*:443):h$(printf %03d "$i").example.com"
-    big_line+=", h$(printf %03d "$i").example.com"
-done
+big=$(for i in $(seq 200); do printf ',%s:h%03d.example.com' "$( ((i % 2)) && echo 'http/*:80' || echo 'https/*:443')" "$i"; done)
+big_line=$(printf ', h%03d.example.com' $(seq 200)) big=${big#,}
+big_line="Big (${big_line#, }"
 printf '%s\t%s\n' 'Café [Test]' 'http/*:80:cafe.example' 'Two  Blanks' 'http/*:80:two.example,https/*:443:Two.Example' \
     'Say "Hi"' 'http/*:80:hi.example' 'Size 5" Screen' 'http/*:80:five.example' 'A & B (1)' 'http/*:81:ab.example' \
     '商店' 'http/*:80:shop.example.cn' 'Big' "$big" | seed_sites || fail "seeding the awkward names failed"
@@ -107,8 +105,6 @@ for case in SimplifiedChinese:zh-hans English:en; do
     expect_eq "site list" "$(drv list lstSites)" "$none"
     expect_state enabled 0 "${QB_DEPLOYMENT[@]}" chkHttpRedirect
     expect_state checked 0 chkHttpRedirect
-    drv menu mnuToolsSetPort >/dev/null 2>&1
-    expect_eq "choosing the locked Set Port item" "$?" 2
 done
 stop_app
 expect_ok "seed the default host again" sbx seed
