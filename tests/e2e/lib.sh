@@ -2,7 +2,6 @@
 # check prints a line and is counted; texts come from the program's own tables (str).
 
 QB_FAILURES=0
-QB_DRV_IN=
 QB_PKI=$WINEPREFIX/drive_c/qb-pki
 QB_PFX_PASSWORD='Secret pass!'
 # Characters a command interpreter acts on; backslashes before a quote, doubled, before a
@@ -22,10 +21,8 @@ drv_open() {
     rm -f "$fifo.in" "$fifo.out"
 }
 drv_close() {
-    [[ -n $QB_DRV_IN ]] || return 0
     echo >&"$QB_DRV_IN"
     exec {QB_DRV_IN}>&- {QB_DRV_OUT}<&-
-    QB_DRV_IN=
     wait "$QB_DRV_PID"
 }
 
@@ -48,10 +45,8 @@ expect_ok() { "${@:2}" >/dev/null || fail "$1 (exit $?)"; }             # WHAT C
 # str en|zh-hans|zh-hant KEY...: the keys' texts, joined, escaped as drv prints them.
 str() { drv string "$@" || printf '<no text for %s>' "$*"; }
 expect_text() { expect_eq "text of $1" "$(drv text "$1")" "$2"; }  # NAME TEXT
-expect_state() {                                                  # enabled|checked VALUE NAME...
-    local name
-    for name in "${@:3}"; do expect_eq "$1 $name" "$(drv "$1" "$name")" "$2"; done
-}
+# expect_state enabled|checked VALUE NAME...
+expect_state() { local n; for n in "${@:3}"; do expect_eq "$1 $n" "$(drv "$1" "$n")" "$2"; done; }
 expect_captions() { local d; d=$(drv expect-captions "$1") || fail "captions are not those of $1: $d"; }
 
 # expect_box TITLE TEXT BUTTONS ICON_STYLE [TIMEOUT_MS]: the message box that opens; it stays open.

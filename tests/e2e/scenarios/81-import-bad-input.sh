@@ -9,13 +9,10 @@ pfx_failed() { echo "$(str en MsgBox_Import_PfxFailed)$1$(str en MsgBox_Import_P
 # A file named chain: start-up reports it, logs it and ends the program.
 printf 'my notes\r\n' >"$QB_APP_DIR/chain"
 launch en_US.UTF-8
-if pid=$(drv wait-window) && box=$(drv wait-box); then
+if pid=$(drv wait-window) && drv wait-box >/dev/null; then
     IFS=$'\t' read -r procedure description number <<<"$(log_records log-error.txt)"
     expect_eq "error record" "$procedure $number" "Form_Load 183"
-    expect_eq "start-up error box" "$box" "title=$(str en MsgBox_InitError_Title)
-text=$(str en MsgBox_InitError)$description
-buttons=1
-icon=16"
+    expect_box "$(str en MsgBox_InitError_Title)" "$(str en MsgBox_InitError)$description" 1 16
     expect_ok "close the box" drv answer-box 1
     drv wait-gone >/dev/null || fail "the window stayed after the start-up error"
     drv wait-exit "${pid%% *}" >/dev/null || fail "the program did not end after the start-up error"
