@@ -50,11 +50,7 @@ expect_state() { local n; for n in "${@:3}"; do expect_eq "$1 $n" "$(drv "$1" "$
 expect_captions() { local d; d=$(drv expect-captions "$1") || fail "captions are not those of $1: $d"; }
 
 # expect_box TITLE TEXT BUTTONS ICON_STYLE [TIMEOUT_MS]: the message box that opens; it stays open.
-expect_box() {
-    local box
-    box=$(drv wait-box "${5:-30000}") || { fail "no message box appeared (expected \"$2\")"; return 1; }
-    expect_eq "message box" "$box" "title=$1"$'\n'"text=$2"$'\n'"buttons=$3"$'\n'"icon=$4"
-}
+expect_box() { expect_eq "message box" "$(drv wait-box "${5:-}")" "title=$1"$'\n'"text=$2"$'\n'"buttons=$3"$'\n'"icon=$4"; }
 # choose MENU_ITEM (that opens no box), close_box [BUTTON_ID]: then the handler has finished.
 choose() {
     expect_ok "choose $1" drv menu "$1"
@@ -98,9 +94,7 @@ screenshot() {
 
 reset_program_folder() { find "$QB_APP_DIR" -mindepth 1 ! -name Quillbay.exe -delete; }
 # Placeholder chain files: the scan goes by extension, not content.
-add_chain_files() {
-    mkdir -p "$QB_APP_DIR/chain" && printf 'placeholder\r\n' | tee "${@/#/$QB_APP_DIR/chain/}" >/dev/null
-}
+add_chain_files() { mkdir -p "$QB_APP_DIR/chain" && printf 'placeholder\r\n' | tee "${@/#/$QB_APP_DIR/chain/}" >/dev/null; }
 # expect_chain_list NAME...: exactly these, all selected, in any order (the file system's).
 expect_chain_list() {
     expect_eq "chain list" "$(drv list lstCertificates | sort)" "$(printf '[x] %s\n' "$@" | sort)"
@@ -109,15 +103,9 @@ expect_chain_list() {
 # The selection of a list as one word: x selected, - not ("x--").
 selection() { drv list "$1" | cut -c2 | tr -d '\n' | tr ' ' -; }
 
-sbx() {
-    wine 'C:\QuillbaySandbox\sbx.exe' "$@" </dev/null 2>>"$QB_DRIVER_LOG" | tr -d '\r'
-    return "${PIPESTATUS[0]}"
-}
+sbx() { wine 'C:\QuillbaySandbox\sbx.exe' "$@" </dev/null 2>>"$QB_DRIVER_LOG" | tr -d '\r'; }  # its status (pipefail)
 # seed_sites [OPTION...] < "NAME<TAB>BINDINGS" lines: in a file, which no command line mangles.
-seed_sites() {
-    cat >"$WINEPREFIX/drive_c/qb-sites.tsv"
-    sbx seed --sites-file 'C:\qb-sites.tsv' "$@" >/dev/null
-}
+seed_sites() { cat >"$WINEPREFIX/drive_c/qb-sites.tsv" && sbx seed --sites-file 'C:\qb-sites.tsv' "$@" >/dev/null; }
 # The command lines a tool got since the seed; appcmd's without the blank that the command
 # interpreter leaves before a redirection.
 appcmd_calls() { sbx log | awk -F'\t' '$2 == "appcmd" { sub(/ +$/, "", $4); print $4 }'; }
@@ -129,8 +117,7 @@ store_entries() { sbx stores | awk -F'\t' '$1 == "CA" || $1 == "My" { print $1, 
 # number (log-error.txt) a line, from the code page the program ran with.
 clear_logs() { rm -f "$QB_APP_DIR/log.txt" "$QB_APP_DIR/log-error.txt"; }
 log_records() {
-    [[ -f $QB_APP_DIR/$1 ]] || return 0
-    iconv -f "${2:-CP1252}" -t UTF-8 "$QB_APP_DIR/$1" | tr -d '\r' |
+    iconv -f "${2:-CP1252}" -t UTF-8 "$QB_APP_DIR/$1" 2>/dev/null | tr -d '\r' |
         sed -nE "s/^\[[^]]*\] [^']*'([^']*)'[^:]*: (.*)$/\1\t\2/p" |
         if [[ $1 == log-error.txt ]]; then sed -E 's/ \([^()]*: (-?[0-9]+)\)$/\t\1/'; else cat; fi
 }

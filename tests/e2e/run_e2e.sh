@@ -8,8 +8,8 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
 build_dir=$(cd "${1:?usage: run_e2e.sh BUILD_DIR [--docs] [SCENARIO...]}" && pwd) || exit 1
 shift
-copy_docs=0
-[[ ${1:-} == --docs ]] && copy_docs=1 && shift
+docs=
+[[ ${1:-} == --docs ]] && docs=$source_dir/docs && shift
 app_exe=$build_dir/bin/Quillbay.exe
 driver_exe=$build_dir/bin/qbdriver.exe
 for f in "$app_exe" "$driver_exe" wine wineboot wineserver import identify openssl iconv; do
@@ -31,6 +31,7 @@ run_scenario() {
     (
         source "$here/lib.sh"
         reset_program_folder
+        sbx seed >/dev/null || exit 1  # each scenario starts on the default host
         drv_open || exit 1
         source "$1"
         stop_app
@@ -57,10 +58,7 @@ for scenario in "${scenarios[@]}"; do
     run_scenario "$scenario" || failed+=("$(basename "$scenario" .sh)")
 done
 
-if ((copy_docs)); then
-    mkdir -p "$source_dir/docs"
-    cp "$QB_SHOTS"/screenshot-*.png "$source_dir/docs/" && echo "e2e: screenshots copied to docs/"
-fi
+[[ -z $docs ]] || { mkdir -p "$docs" && cp "$QB_SHOTS"/screenshot-*.png "$docs/" && echo "e2e: screenshots copied to docs/"; }
 echo "e2e: retried ${#retried[@]}$( ((${#retried[@]})) && echo " (${retried[*]})"); $(since "$started") s in all"
 ((${#failed[@]} == 0)) || { echo "e2e: FAILED: ${failed[*]}"; exit 1; }
 echo "e2e: all ${#scenarios[@]} scenarios passed"

@@ -2,7 +2,6 @@
 # the registry after a backup, IIS restarts once, and the box says so. Then: nothing selected;
 # an awkward password in a program folder nobody may write to.
 make_test_pki || return
-expect_ok "seed the default host" sbx seed
 chains=(inter1.crt inter2.crt root.crt)
 put_files fullchain.pfx "$QB_PFX_PASSWORD" "${chains[@]}"
 done_status="$(str en lblStatus_ImportCompleteDeployReady) $(str en MsgBox_Import_RestartNote)"
@@ -67,14 +66,10 @@ expect_eq "values below SecurityProviders" "$(security_values)" "$({ echo "$expe
 } | LC_ALL=C sort)"
 
 # One backup, named after the moment of the import, holding the values as they were.
-backups=$(ls "$QB_APP_DIR/backup" 2>/dev/null)
-if [[ $backups =~ ^SecurityProviders-([0-9]{14})\.reg$ ]]; then
-    stamp=${BASH_REMATCH[1]}
-    [[ $stamp < $started || $stamp > $ended ]] && fail "backup time stamp $stamp outside $started..$ended"
-    cmp -s "$QB_APP_DIR/backup/$backups" "$QB_PKI/before.reg" || fail "the backup differs from the values before"
-else
-    fail "backup folder: expected one SecurityProviders-<14 digits>.reg, got [$backups]"
-fi
+backups=$(ls "$QB_APP_DIR/backup" 2>/dev/null) stamp=${backups//[!0-9]/}
+[[ $backups == "SecurityProviders-$stamp.reg" && ${#stamp} == 14 && ! ($stamp < $started || $stamp > $ended) ]] ||
+    fail "backup folder: expected one SecurityProviders-<$started..$ended>.reg, got [$backups]"
+cmp -s "$QB_APP_DIR/backup/$backups" "$QB_PKI/before.reg" || fail "the backup differs from the values before"
 
 cat "$QB_APP_DIR"/log*.txt 2>/dev/null | grep -qF "$QB_PFX_PASSWORD" && fail "the password is in a log"
 sbx log | grep -qF "$QB_PFX_PASSWORD" && fail "the password is in the sandbox's log"
@@ -111,10 +106,8 @@ expect_text lblStatus "$done_status"
 expect_eq "My store" "$(store_entries | grep '^My ')" "My $QB_THUMB_LEAF yes"
 expect_eq "IIS restarts" "$(sbx restarts)" 1
 sbx log | grep -qF "$QB_AWKWARD_PASSWORD" && fail "the password is in the sandbox's log"
-if [[ $(lsattr -d "$QB_APP_DIR" 2>/dev/null) == *i*" "* ]]; then
-    expect_eq "files written beside the program" "$(cd "$QB_APP_DIR" && ls | tr '\n' ' ')" \
-        "Quillbay.exe chain fullchain.pfx password.txt "
-fi
+[[ $(lsattr -d "$QB_APP_DIR" 2>/dev/null) == *i*" "* ]] && expect_eq "files written beside the program" \
+    "$(cd "$QB_APP_DIR" && ls | xargs)" "Quillbay.exe chain fullchain.pfx password.txt"
 stop_app
 chattr -i "$QB_APP_DIR" 2>/dev/null
 trap - EXIT
