@@ -16,15 +16,16 @@ for f in "$app_exe" "$driver_exe" wine wineboot wineserver import identify opens
     [[ -f $f ]] || command -v "$f" >/dev/null || { echo "missing $f (build the windows configuration first)" >&2; exit 1; }
 done
 
+scenarios=("$here"/scenarios/*.sh)
+(($#)) && scenarios=("${@/#/$here/scenarios/}") && scenarios=("${scenarios[@]/%/.sh}")
+ls "${scenarios[@]}" >/dev/null || exit 1  # a misspelt name must not pass
+
 since() { awk -v from="$1" -v now="$EPOCHREALTIME" 'BEGIN { printf "%.1f", now - from }'; }  # seconds
 started=$EPOCHREALTIME
 work=${QB_E2E_WORK:-$build_dir/e2e}
 source "$here/host.sh"
 export QB_SOURCE_DIR=$source_dir
 echo "e2e: host ready in $(since "$started") s"
-
-scenarios=("$here"/scenarios/*.sh)
-(($#)) && scenarios=("${@/#/$here/scenarios/}") && scenarios=("${scenarios[@]/%/.sh}")
 
 run_scenario() {
     local begun=$EPOCHREALTIME rc
