@@ -1,21 +1,18 @@
 // qbdriver: drives the running Quillbay window from another process, as a user would, and
 // prints what it sees. Controls and menu items go by the program's names (lblStatus,
-// mnuHelpAbout; Main is the window). The commands are in kCommands; "serve" reads them from
-// standard input, one a line, words separated by tabs, until an empty line, and after each
-// one's output writes a line "\x01" and its exit code. wait-idle: the window has handled all
+// mnuHelpAbout; Main is the window); the commands are in kCommands. "serve" reads commands
+// from standard input, one a line, words separated by tabs, until an empty line, and after
+// each one's output writes "\x01" and its exit code. wait-idle: the window has handled all
 // posted to it so far and runs no handler (nor the load event); wait-seen: only the first,
-// printing 1 while a handler runs. wait-box prints a dialog's "title=", "text=", "buttons="
-// (IDs) and, for the input box, "value="; box-icon its icon as a message box style (0: none
-// drawn yet). time-start (for scripts/bench-startup) prints "ms" and "processes".
-//
-// Texts are UTF-8 on one line, with \r, \n, \t, \0 and \\ escaped. Exit code 0 on success, 1
-// when something did not appear or hold in time, 2 for a refused or malformed command (for
-// example clicking a disabled control, which a user cannot).
+// printing 1 while a handler runs. Texts are UTF-8 on one line, with \r, \n, \t, \0 and
+// \\ escaped. Exit code 1 when something did not appear or hold in time, 2 for a refused or
+// malformed command (for example clicking a disabled control, which a user cannot).
 #include <windows.h>
 
 #include <algorithm>
 #include <cwchar>
 #include <functional>
+#include <iostream>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -39,12 +36,11 @@ constexpr int kFileNameField = 1148;  // the open-file dialog's name box (cmb13)
 #define QB_NAMED(name) {L## #name, Id::name}
 constexpr struct { const wchar_t* name; Id id; } kNames[] = {
     QB_NAMED(Main), QB_NAMED(lstCertificates), QB_NAMED(lblCertList), QB_NAMED(cmdImport), QB_NAMED(lblStatus),
-    QB_NAMED(lstSites), QB_NAMED(cmdDeploy), QB_NAMED(lblSiteList), QB_NAMED(chkHttpRedirect),
-    QB_NAMED(TxtHttpsPort), QB_NAMED(lblHttpsPort), QB_NAMED(mnuFile), QB_NAMED(mnuFileExit), QB_NAMED(mnuChain),
-    QB_NAMED(mnuChainManualImport), QB_NAMED(mnuChainViewSystemStore), QB_NAMED(mnuTools),
-    QB_NAMED(mnuToolsSetPort), QB_NAMED(mnuLanguage), QB_NAMED(mnuLanguageEnglish),
-    QB_NAMED(mnuLanguageSimplifiedChinese), QB_NAMED(mnuLanguageTraditionalChinese), QB_NAMED(mnuHelp),
-    QB_NAMED(mnuHelpAbout), QB_NAMED(mnuHelpCheckUpdate),
+    QB_NAMED(lstSites), QB_NAMED(cmdDeploy), QB_NAMED(lblSiteList), QB_NAMED(chkHttpRedirect), QB_NAMED(TxtHttpsPort),
+    QB_NAMED(lblHttpsPort), QB_NAMED(mnuFile), QB_NAMED(mnuFileExit), QB_NAMED(mnuChain), QB_NAMED(mnuChainManualImport),
+    QB_NAMED(mnuChainViewSystemStore), QB_NAMED(mnuTools), QB_NAMED(mnuToolsSetPort), QB_NAMED(mnuLanguage),
+    QB_NAMED(mnuLanguageEnglish), QB_NAMED(mnuLanguageSimplifiedChinese), QB_NAMED(mnuLanguageTraditionalChinese),
+    QB_NAMED(mnuHelp), QB_NAMED(mnuHelpAbout), QB_NAMED(mnuHelpCheckUpdate),
 };
 // Whose caption is not always the table's "<name>_Caption": it depends on state, or is no caption.
 constexpr Id kUncaptioned[] = {Id::lstCertificates, Id::lblStatus, Id::lstSites, Id::lblSiteList,
@@ -155,51 +151,28 @@ HWND WaitDialog(HWND main, DWORD timeout, int childId = 0) {
 bool IsIcon(HWND child) {
     return ClassOf(child) == L"Static" && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
 }
-// The box's icon as drawn on the screen, judged by its colours: the standard icons are a
-// red disc (16), a yellow triangle (48) and a blue disc (64). 0 while none is drawn.
+// The box's icon as drawn on the screen, judged by the colours of a grid of its pixels: the
+// standard icons are a red disc (16), a yellow triangle (48) and a blue disc (64). 0 while none is drawn.
 int IconStyle(HWND dialog) {
     for (HWND child : WindowsOf(dialog)) {
         RECT r{};
-        GetWindowRect(child, &r);
-        const int w = r.right - r.left, h = r.bottom - r.top;
-        if (!IsIcon(child) || !IsWindowVisible(child) || w <= 0 || h <= 0) continue;
-        HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
-        BITMAPINFO info{};
-        info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        void* bits = nullptr;
-        HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+        if (!IsIcon(child) || !IsWindowVisible(child) || !GetWindowRect(child, &r) || IsRectEmpty(&r)) continue;
+        HDC screen = GetDC(nullptr);
         int red = 0, yellow = 0, blue = 0;
-        for (int i = 0; i < w * h; ++i) {
-            const DWORD p = static_cast<const DWORD*>(bits)[i];
-            const int b = p & 0xFF, g = (p >> 8) & 0xFF, rd = (p >> 16) & 0xFF;
-            if (rd > g + 60 && rd > b + 60 && g < b + 40) ++red;
-            else if (rd > 140 && g > 110 && b + 60 < g) ++yellow;
-            else if (b > rd + 40 && b > g + 20) ++blue;
-        }
-        SelectObject(memory, old);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
+        for (int i = 1; i < 8; ++i)
+            for (int j = 1; j < 8; ++j) {
+                const COLORREF p = GetPixel(screen, r.left + (r.right - r.left) * i / 8, r.top + (r.bottom - r.top) * j / 8);
+                const int rd = GetRValue(p), g = GetGValue(p), b = GetBValue(p);
+                if (rd > g + 60 && rd > b + 60 && g < b + 40) ++red;
+                else if (rd > 140 && g > 110 && b + 60 < g) ++yellow;
+                else if (b > rd + 40 && b > g + 20) ++blue;
+            }
         ReleaseDC(nullptr, screen);
-        const int enough = w * h / 8;
-        if (red > enough && red > 3 * (yellow + blue)) return 16;
-        if (yellow > enough && yellow > 3 * (red + blue)) return 48;
-        if (blue > enough && blue > 3 * (red + yellow)) return 64;
+        if (red > 6 && red > 3 * (yellow + blue)) return 16;
+        if (yellow > 6 && yellow > 3 * (red + blue)) return 48;
+        if (blue > 6 && blue > 3 * (red + yellow)) return 64;
     }
     return 0;
-}
-
-// Clicks a button as its accelerator would, after typing TEXT into FIELD if given. Done when the
-// dialog closed, or when a file dialog took a folder and emptied the field.
-int PressButton(HWND dialog, int id, DWORD timeout, int field = 0, const std::wstring& text = {}) {
-    HWND button = GetDlgItem(dialog, id), edit = field ? GetDlgItem(dialog, field) : nullptr;
-    if (!button) return Fail(1, L"the dialog has no button " + std::to_wstring(id));
-    if (edit) Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
-    return WaitFor(timeout, [&] { return !IsWindowVisible(dialog) || (edit && TextOf(edit) != text); })
-               ? 0
-               : Fail(1, L"the dialog did not close");
 }
 
 // See automation.h: mask 2 waits until the window has seen what was posted before, 3 also
@@ -250,7 +223,6 @@ std::optional<std::wstring> TableText(const std::wstring& language, const Words&
 }
 
 int ExpectCaptions(HWND main, const std::wstring& language) {
-    if (!TableText(language, {})) return Fail(2, L"unknown language " + language);
     int differences = 0;
     // Each choice is a list of keys whose texts make the caption.
     auto expect = [&](Id id, const std::wstring& name, const std::vector<Words>& choices) {
@@ -284,22 +256,28 @@ struct Call {
     }
 };
 
+// Waits for the dialog (a posted command may not have opened it yet) and clicks a button as its
+// accelerator would, after typing the second word into FIELD if given. Done when the dialog
+// closed, or when a file dialog took a folder and emptied the field.
+int PressButton(const Call& c, int id, int field = 0) {
+    HWND dialog = WaitDialog(c.main, c.Ms(2), field), edit = dialog && field ? GetDlgItem(dialog, field) : nullptr;
+    HWND button = dialog ? GetDlgItem(dialog, id) : nullptr;
+    if (!button) return Fail(1, L"no dialog with a button " + std::to_wstring(id));
+    if (edit) Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(c.args[1].c_str()));
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    return WaitFor(c.Ms(2), [&] { return !IsWindowVisible(dialog) || (edit && TextOf(edit) != c.args[1]); })
+               ? 0
+               : Fail(1, L"the dialog did not close");
+}
+
 int Run(Words args);
 
 int Serve() {
-    std::string pending;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &got, nullptr) && got > 0) {
-        pending.append(buffer, got);
-        for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
-            std::wistringstream fields(w32::Utf8ToWide(pending.substr(0, end)));
-            pending.erase(0, end + 1);
-            if (fields.str().empty()) return 0;
-            Words args;
-            for (std::wstring arg; std::getline(fields, arg, L'\t');) args.push_back(arg);
-            Write(STD_OUTPUT_HANDLE, "\x01" + std::to_string(Run(args)) + "\n");
-        }
+    for (std::string line; std::getline(std::cin, line) && !line.empty();) {
+        std::wistringstream fields(w32::Utf8ToWide(line));
+        Words args;
+        for (std::wstring arg; std::getline(fields, arg, L'\t');) args.push_back(arg);
+        Write(STD_OUTPUT_HANDLE, "\x01" + std::to_string(Run(args)) + "\n");
     }
     return 0;
 }
@@ -308,14 +286,9 @@ int Launch(const Call& c) {
     for (std::size_t i = 2; i < c.args.size(); ++i) {
         const auto equals = c.args[i].find(L'=');
         if (equals == std::wstring::npos || equals == 0) return Fail(2, L"not NAME=VALUE: " + c.args[i]);
-        const std::wstring value = c.args[i].substr(equals + 1);
-        SetEnvironmentVariableW(c.args[i].substr(0, equals).c_str(), value.empty() ? nullptr : value.c_str());
+        SetEnvironmentVariableW(c.args[i].substr(0, equals).c_str(), c.args[i].substr(equals + 1).c_str());
     }
-    const auto process = StartProgram(c.args[1], 0);
-    if (!process) return 1;
-    CloseHandle(process->hThread);
-    CloseHandle(process->hProcess);
-    return Print(L"pid " + std::to_wstring(process->dwProcessId));
+    return StartProgram(c.args[1], 0) ? 0 : 1;  // its handles close with this process
 }
 
 // A job counts the processes the start made. The status is read without a message, so that
@@ -347,11 +320,15 @@ int TimeStart(const Call& c) {
     return Print(L"ms " + std::to_wstring(ms)) + Print(L"processes " + std::to_wstring(account.TotalProcesses));
 }
 
+// wait-box: the dialog's "title=", "text=", "buttons=" (IDs), for the input box "value=", and
+// for a message box with an icon "icon=" and its style, once drawn (0 if it never is).
 int Box(const Call& c) {
     HWND dialog = WaitDialog(c.main, c.Ms(1));
     if (!dialog) return Fail(1, L"no dialog appeared");
     std::wstring buttons, text;
+    bool icon = false;
     for (HWND child : WindowsOf(dialog)) {
+        icon = icon || (IsIcon(child) && IsWindowVisible(child));
         if (ClassOf(child) == L"Button" && IsWindowVisible(child))
             buttons += (buttons.empty() ? L"" : L" ") + std::to_wstring(GetDlgCtrlID(child));
         // A message box's text: the longest static text that is not an icon (its control ID
@@ -361,22 +338,18 @@ int Box(const Call& c) {
     }
     Print(L"title=" + Escape(TextOf(dialog)) + L"\ntext=" + Escape(text) + L"\nbuttons=" + buttons);
     if (HWND edit = GetDlgItem(dialog, kInputBoxEdit)) Print(L"value=" + Escape(TextOf(edit)));
-    return 0;
+    int style = 0;
+    if (icon) WaitFor(c.Ms(1), [&] { return (style = IconStyle(dialog)) != 0; });
+    return icon ? Print(L"icon=" + std::to_wstring(style)) : 0;
 }
 
 int ListClick(const Call& c) {
     const auto index = Number(c.args[2]);
     if (!index || *index < 0 || *index >= Send(c.control, LB_GETCOUNT)) return Fail(2, L"no item " + c.args[2]);
-    // Scroll the item into view, then press and release the mouse button on it. Sent, not
-    // posted: the list and its click handler have run when this returns.
-    LRESULT top = Send(c.control, LB_GETTOPINDEX);
-    const LRESULT height = Send(c.control, LB_GETITEMHEIGHT, static_cast<WPARAM>(*index));
-    RECT client{};
-    GetClientRect(c.control, &client);
-    if (*index < top || *index >= top + (height > 0 ? client.bottom / height : 1)) {
-        Send(c.control, LB_SETTOPINDEX, static_cast<WPARAM>(*index));
-        top = Send(c.control, LB_GETTOPINDEX);
-    }
+    // Scroll the item into view (the list keeps its last page full), then press and release the
+    // mouse button on it. Sent, not posted: the list and its click handler have run when this returns.
+    Send(c.control, LB_SETTOPINDEX, static_cast<WPARAM>(*index));
+    const LRESULT top = Send(c.control, LB_GETTOPINDEX), height = Send(c.control, LB_GETITEMHEIGHT);
     const LPARAM at = MAKELPARAM(4, static_cast<int>((*index - top) * height + height / 2));
     if (Send(c.control, WM_LBUTTONDOWN, MK_LBUTTON, at, -1) == -1 || Send(c.control, WM_LBUTTONUP, 0, at, -1) == -1)
         return Fail(1, L"the list did not answer");
@@ -396,22 +369,19 @@ int List(const Call& c) {
 // What a command needs besides its words (the name included): the window, or also what the
 // second word names, or that to be an enabled menu item or control.
 enum class Needs { Nothing, Window, Named, Menu, Control };
-const struct {
-    const wchar_t* name;
-    Needs needs;
-    std::size_t words;
-    std::function<int(const Call&)> run;
-} kCommands[] = {
+const struct { const wchar_t* name; Needs needs; std::size_t words; std::function<int(const Call&)> run; } kCommands[] = {
     {L"serve", Needs::Nothing, 1, [](const Call&) { return Serve(); }},
     {L"string", Needs::Nothing, 3, [](const Call& c) {
          const auto text = TableText(c.args[1], {c.args.begin() + 2, c.args.end()});
          return text ? Print(Escape(*text)) : Fail(2, L"no such language or text");
      }},
-    {L"wait-window", Needs::Nothing, 1, [](const Call& c) {
+    {L"wait-window", Needs::Nothing, 1, [](const Call& c) {  // prints "PID LEFT TOP WIDTH HEIGHT"
          HWND main = nullptr;
-         if (!WaitFor(c.Ms(1), [&] { return (main = FindMain()) && IsWindowVisible(main); }))
+         RECT r{};
+         if (!WaitFor(c.Ms(1), [&] { return (main = FindMain()) && IsWindowVisible(main) && GetWindowRect(main, &r); }))
              return Fail(1, L"no Quillbay window");
-         return Print(L"pid " + std::to_wstring(ProcessOf(main)));
+         return Print(std::to_wstring(ProcessOf(main)) + L" " + std::to_wstring(r.left) + L" " + std::to_wstring(r.top) +
+                      L" " + std::to_wstring(r.right - r.left) + L" " + std::to_wstring(r.bottom - r.top));
      }},
     {L"wait-gone", Needs::Nothing, 1, [](const Call& c) {
          return WaitFor(c.Ms(1), [] { return !FindMain(); }) ? 0 : Fail(1, L"the window is still there");
@@ -419,10 +389,9 @@ const struct {
     {L"wait-exit", Needs::Nothing, 2, [](const Call& c) {
          const auto pid = Number(c.args[1]);
          HANDLE process = pid ? OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(*pid)) : nullptr;
-         if (!process) return pid ? 0 : Fail(2, L"bad process ID");  // no process: gone already
-         const DWORD waited = WaitForSingleObject(process, c.Ms(2));
-         CloseHandle(process);
-         return waited == WAIT_OBJECT_0 ? 0 : Fail(1, L"the process is still running");
+         const bool gone = !process || WaitForSingleObject(process, c.Ms(2)) == WAIT_OBJECT_0;  // none: gone already
+         if (process) CloseHandle(process);
+         return !pid ? Fail(2, L"bad process ID") : gone ? 0 : Fail(1, L"the process is still running");
      }},
     {L"launch", Needs::Nothing, 2, Launch},
     {L"time-start", Needs::Nothing, 3, TimeStart},
@@ -435,37 +404,15 @@ const struct {
          return WaitIdle(c.main, c.Ms(1), state, 2) ? Print(state & 1 ? L"1" : L"0") : Fail(1, L"nothing taken");
      }},
     {L"close", Needs::Window, 1, [](const Call& c) { return PostMessageW(c.main, WM_CLOSE, 0, 0) ? 0 : 1; }},
-    {L"rect", Needs::Window, 1, [](const Call& c) {
-         RECT r{};
-         GetWindowRect(c.main, &r);
-         return Print(std::to_wstring(r.left) + L" " + std::to_wstring(r.top) + L" " + std::to_wstring(r.right - r.left) +
-                      L" " + std::to_wstring(r.bottom - r.top));
-     }},
     {L"expect-captions", Needs::Window, 2, [](const Call& c) { return ExpectCaptions(c.main, c.args[1]); }},
     {L"wait-box", Needs::Window, 1, Box},
-    {L"box-icon", Needs::Window, 1, [](const Call& c) {
-         HWND dialog = WaitDialog(c.main, kDefaultTimeout);
-         int style = 0;
-         if (dialog) WaitFor(c.Ms(1), [&] { return (style = IconStyle(dialog)) != 0; });
-         return dialog ? Print(std::to_wstring(style)) : Fail(1, L"no dialog is open");
-     }},
     {L"no-box", Needs::Window, 1, [](const Call& c) {
          HWND dialog = FindDialog(c.main);
          return dialog ? Fail(1, L"a dialog is open: " + TextOf(dialog)) : 0;
      }},
-    // These wait for the dialog first: a posted command may not have opened it yet.
-    {L"answer-box", Needs::Window, 2, [](const Call& c) {
-         HWND dialog = WaitDialog(c.main, c.Ms(2));
-         return dialog ? PressButton(dialog, Number(c.args[1]).value_or(0), c.Ms(2)) : Fail(1, L"no dialog is open");
-     }},
-    {L"input-box", Needs::Window, 2, [](const Call& c) {
-         HWND dialog = WaitDialog(c.main, c.Ms(2), kInputBoxEdit);
-         return dialog ? PressButton(dialog, IDOK, c.Ms(2), kInputBoxEdit, c.args[1]) : Fail(1, L"no input box");
-     }},
-    {L"file-dialog", Needs::Window, 2, [](const Call& c) {
-         HWND dialog = WaitDialog(c.main, c.Ms(2), kFileNameField);
-         return dialog ? PressButton(dialog, IDOK, c.Ms(2), kFileNameField, c.args[1]) : Fail(1, L"no file dialog");
-     }},
+    {L"answer-box", Needs::Window, 2, [](const Call& c) { return PressButton(c, Number(c.args[1]).value_or(0)); }},
+    {L"input-box", Needs::Window, 2, [](const Call& c) { return PressButton(c, IDOK, kInputBoxEdit); }},
+    {L"file-dialog", Needs::Window, 2, [](const Call& c) { return PressButton(c, IDOK, kFileNameField); }},
     {L"text", Needs::Named, 2, [](const Call& c) {
          const auto text = TextOf(c.main, c.id);
          return text ? Print(Escape(*text)) : Fail(1, L"cannot read " + c.args[1]);

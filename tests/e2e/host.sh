@@ -1,8 +1,8 @@
-# The simulated host for a run of Quillbay.exe: a display (Xvfb when there is none), a fresh
-# Wine prefix with fonts for all three languages, the program in C:\Quillbay, the driver, and
-# the sandbox's stand-in tools. Sourced with build_dir, source_dir, work, app_exe and driver_exe
-# set; exports WINEPREFIX, DISPLAY, QB_APP_DIR, QB_DRIVER, QB_DRIVER_LOG and QB_SHOTS, and stops
-# everything it started on exit. WINEDLLOVERRIDES: no Mono or Gecko installer dialogs.
+# The simulated host for a run of Quillbay.exe: a display (Xvfb when there is none), a fresh Wine prefix
+# with fonts for all three languages, the program in C:\Quillbay, the driver, and the sandbox's stand-in
+# tools. Sourced with build_dir, source_dir, work, app_exe and driver_exe set; exports WINEPREFIX, DISPLAY,
+# QB_APP_DIR, QB_DRIVER, QB_DRIVER_LOG and QB_SHOTS; stops everything it started on exit.
+# WINEDLLOVERRIDES: no Mono or Gecko installer dialogs.
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 xvfb_pid=
 cleanup() {
@@ -13,26 +13,19 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-echo "host: fresh prefix in $WINEPREFIX"
 wineserver -k >/dev/null 2>&1  # a server left by an interrupted run would hold its old state
 rm -rf "$work"
 mkdir -p "$work/screenshots"
 
 # The display must exist before Wine's first process, or its windows may never be found.
 if [[ -z ${DISPLAY:-} ]]; then
-    command -v Xvfb >/dev/null || { echo "no DISPLAY and no Xvfb" >&2; exit 1; }
-    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+    # Xvfb writes the free display number it picked once it is ready.
+    exec {xvfb_out}< <(exec Xvfb -displayfd 1 -screen 0 1280x800x24 -nolisten tcp 2>"$work/xvfb.log")
     xvfb_pid=$!
-    for _ in $(seq 100); do  # until Xvfb writes the free display number it picked
-        [[ -s $work/display ]] && break
-        kill -0 "$xvfb_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    display=$(tr -dc 0-9 <"$work/display")
-    [[ -n $display ]] || { echo "Xvfb did not start; see $work/xvfb.log" >&2; exit 1; }
+    read -r -t 30 display <&"$xvfb_out" || { echo "Xvfb did not start; see $work/xvfb.log" >&2; exit 1; }
     export DISPLAY=:$display
 fi
-echo "host: display $DISPLAY"
+echo "host: fresh prefix in $WINEPREFIX, display $DISPLAY"
 
 wine_fonts=$(dirname "$(command -v wine)")/../share/wine/fonts
 cjk_font=/usr/share/fonts/truetype/wqy/wqy-microhei.ttc
@@ -45,10 +38,10 @@ make_prefix() {
     wineboot -i </dev/null >"$work/wineboot.log" 2>&1 || { echo "wineboot failed" >&2; return 1; }
     # Without a window manager, Wine's own frames; avoids a stall when a nested dialog closes.
     wine_reg 'HKCU\Software\Wine\X11 Driver' /v Managed /d N || return 1
-    # The dialog font (MS Shell Dlg) maps to Tahoma, which Wine only finds once its own copy is
-    # in the prefix. Chinese glyphs come from the fonts linked behind Tahoma: our CJK font; and
-    # since Wine rewrites those links with its defaults (SimSun, PMingLiU, ...) whenever the
-    # code page changes between runs, those names point at the same font.
+    # The dialog font (MS Shell Dlg) maps to Tahoma, which Wine only finds once its own copy is in the
+    # prefix. Chinese glyphs come from the fonts linked behind Tahoma: our CJK font; and since Wine rewrites
+    # those links with its defaults (SimSun, PMingLiU, ...) whenever the code page changes between runs,
+    # those names point at the same font.
     cp "$wine_fonts"/tahoma*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null ||
         echo "host: Wine's Tahoma not found; screenshots use a substitute font"
     [[ -f $cjk_font ]] || { echo "host: $cjk_font missing; Chinese screenshots will show boxes"; return 0; }

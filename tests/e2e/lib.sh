@@ -2,7 +2,6 @@
 # check prints a line and is counted; texts come from the program's own tables (str).
 
 QB_FAILURES=0
-QB_DRV_IN=
 QB_PKI=$WINEPREFIX/drive_c/qb-pki
 QB_PFX_PASSWORD='Secret pass!'
 # Characters a command interpreter acts on; backslashes before a quote, doubled, before a
@@ -22,10 +21,8 @@ drv_open() {
     rm -f "$fifo.in" "$fifo.out"
 }
 drv_close() {
-    [[ -n $QB_DRV_IN ]] || return 0
     echo >&"$QB_DRV_IN"
     exec {QB_DRV_IN}>&- {QB_DRV_OUT}<&-
-    QB_DRV_IN=
     wait "$QB_DRV_PID"
 }
 
@@ -48,19 +45,12 @@ expect_ok() { "${@:2}" >/dev/null || fail "$1 (exit $?)"; }             # WHAT C
 # str en|zh-hans|zh-hant KEY...: the keys' texts, joined, escaped as drv prints them.
 str() { drv string "$@" || printf '<no text for %s>' "$*"; }
 expect_text() { expect_eq "text of $1" "$(drv text "$1")" "$2"; }  # NAME TEXT
-expect_state() {                                                  # enabled|checked VALUE NAME...
-    local name
-    for name in "${@:3}"; do expect_eq "$1 $name" "$(drv "$1" "$name")" "$2"; done
-}
+# expect_state enabled|checked VALUE NAME...
+expect_state() { local n; for n in "${@:3}"; do expect_eq "$1 $n" "$(drv "$1" "$n")" "$2"; done; }
 expect_captions() { local d; d=$(drv expect-captions "$1") || fail "captions are not those of $1: $d"; }
 
-# expect_box TITLE TEXT BUTTONS [ICON_STYLE [TIMEOUT_MS]]: the dialog that opens; it stays open.
-expect_box() {
-    local box
-    box=$(drv wait-box "${5:-30000}") || { fail "no message box appeared (expected \"$2\")"; return 1; }
-    expect_eq "message box" "$(grep -v '^value=' <<<"$box")" "title=$1"$'\n'"text=$2"$'\n'"buttons=$3"
-    [[ -z ${4:-} ]] || expect_eq "icon of \"$1\"" "$(drv box-icon 30000)" "$4"
-}
+# expect_box TITLE TEXT BUTTONS ICON_STYLE [TIMEOUT_MS]: the message box that opens; it stays open.
+expect_box() { expect_eq "message box" "$(drv wait-box "${5:-}")" "title=$1"$'\n'"text=$2"$'\n'"buttons=$3"$'\n'"icon=$4"; }
 # choose MENU_ITEM (that opens no box), close_box [BUTTON_ID]: then the handler has finished.
 choose() {
     expect_ok "choose $1" drv menu "$1"
@@ -93,7 +83,7 @@ stop_app() {
 screenshot() {
     local x y w h previous= current _
     drv wait-idle >/dev/null || fail "the window stayed busy"
-    read -r x y w h <<<"$(drv rect)"
+    read -r _ x y w h <<<"$(drv wait-window 0)"
     for _ in $(seq 20); do
         import -window root -crop "${w}x${h}+${x}+${y}" +repage "$1" || break
         current=$(identify -format '%#' "$1") && [[ $current == "$previous" ]] && return 0
@@ -104,9 +94,7 @@ screenshot() {
 
 reset_program_folder() { find "$QB_APP_DIR" -mindepth 1 ! -name Quillbay.exe -delete; }
 # Placeholder chain files: the scan goes by extension, not content.
-add_chain_files() {
-    mkdir -p "$QB_APP_DIR/chain" && printf 'placeholder\r\n' | tee "${@/#/$QB_APP_DIR/chain/}" >/dev/null
-}
+add_chain_files() { mkdir -p "$QB_APP_DIR/chain" && printf 'placeholder\r\n' | tee "${@/#/$QB_APP_DIR/chain/}" >/dev/null; }
 # expect_chain_list NAME...: exactly these, all selected, in any order (the file system's).
 expect_chain_list() {
     expect_eq "chain list" "$(drv list lstCertificates | sort)" "$(printf '[x] %s\n' "$@" | sort)"
@@ -115,15 +103,9 @@ expect_chain_list() {
 # The selection of a list as one word: x selected, - not ("x--").
 selection() { drv list "$1" | cut -c2 | tr -d '\n' | tr ' ' -; }
 
-sbx() {
-    wine 'C:\QuillbaySandbox\sbx.exe' "$@" </dev/null 2>>"$QB_DRIVER_LOG" | tr -d '\r'
-    return "${PIPESTATUS[0]}"
-}
+sbx() { wine 'C:\QuillbaySandbox\sbx.exe' "$@" </dev/null 2>>"$QB_DRIVER_LOG" | tr -d '\r'; }  # its status (pipefail)
 # seed_sites [OPTION...] < "NAME<TAB>BINDINGS" lines: in a file, which no command line mangles.
-seed_sites() {
-    cat >"$WINEPREFIX/drive_c/qb-sites.tsv"
-    sbx seed --sites-file 'C:\qb-sites.tsv' "$@" >/dev/null
-}
+seed_sites() { cat >"$WINEPREFIX/drive_c/qb-sites.tsv" && sbx seed --sites-file 'C:\qb-sites.tsv' "$@" >/dev/null; }
 # The command lines a tool got since the seed; appcmd's without the blank that the command
 # interpreter leaves before a redirection.
 appcmd_calls() { sbx log | awk -F'\t' '$2 == "appcmd" { sub(/ +$/, "", $4); print $4 }'; }
@@ -135,8 +117,7 @@ store_entries() { sbx stores | awk -F'\t' '$1 == "CA" || $1 == "My" { print $1, 
 # number (log-error.txt) a line, from the code page the program ran with.
 clear_logs() { rm -f "$QB_APP_DIR/log.txt" "$QB_APP_DIR/log-error.txt"; }
 log_records() {
-    [[ -f $QB_APP_DIR/$1 ]] || return 0
-    iconv -f "${2:-CP1252}" -t UTF-8 "$QB_APP_DIR/$1" | tr -d '\r' |
+    iconv -f "${2:-CP1252}" -t UTF-8 "$QB_APP_DIR/$1" 2>/dev/null | tr -d '\r' |
         sed -nE "s/^\[[^]]*\] [^']*'([^']*)'[^:]*: (.*)$/\1\t\2/p" |
         if [[ $1 == log-error.txt ]]; then sed -E 's/ \([^()]*: (-?[0-9]+)\)$/\t\1/'; else cat; fi
 }

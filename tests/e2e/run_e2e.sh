@@ -1,25 +1,24 @@
 #!/usr/bin/env bash
-# End-to-end tests: the real Quillbay.exe in a fresh Wine prefix, driven through its window
-# by qbdriver.exe, one scenario file after the other.
-#
-#   run_e2e.sh BUILD_DIR [--docs] [SCENARIO...]
-#
-# BUILD_DIR holds bin/Quillbay.exe, bin/qbdriver.exe and the sandbox tools. Without a DISPLAY
-# an Xvfb server is started. --docs copies the window screenshots into docs/. SCENARIO names
-# (file names without .sh) pick scenarios, all by default. QB_E2E_WORK (default BUILD_DIR/e2e)
-# is the run's folder, so that two runs can share one build.
+# run_e2e.sh BUILD_DIR [--docs] [SCENARIO...]: the real Quillbay.exe in a fresh Wine prefix,
+# driven through its window by qbdriver.exe, one scenario file (name without .sh) after the
+# other, all by default. --docs copies the window screenshots into docs/. QB_E2E_WORK (default
+# BUILD_DIR/e2e) is the run's folder, so that two runs can share one build.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
 build_dir=$(cd "${1:?usage: run_e2e.sh BUILD_DIR [--docs] [SCENARIO...]}" && pwd) || exit 1
 shift
-copy_docs=0
-[[ ${1:-} == --docs ]] && copy_docs=1 && shift
+docs=
+[[ ${1:-} == --docs ]] && docs=$source_dir/docs && shift
 app_exe=$build_dir/bin/Quillbay.exe
 driver_exe=$build_dir/bin/qbdriver.exe
 for f in "$app_exe" "$driver_exe" wine wineboot wineserver import identify openssl iconv; do
     [[ -f $f ]] || command -v "$f" >/dev/null || { echo "missing $f (build the windows configuration first)" >&2; exit 1; }
 done
+
+scenarios=("$here"/scenarios/*.sh)
+(($#)) && scenarios=("${@/#/$here/scenarios/}") && scenarios=("${scenarios[@]/%/.sh}")
+ls "${scenarios[@]}" >/dev/null || exit 1  # a misspelt name must not pass
 
 since() { awk -v from="$1" -v now="$EPOCHREALTIME" 'BEGIN { printf "%.1f", now - from }'; }  # seconds
 started=$EPOCHREALTIME
@@ -28,14 +27,12 @@ source "$here/host.sh"
 export QB_SOURCE_DIR=$source_dir
 echo "e2e: host ready in $(since "$started") s"
 
-scenarios=("$here"/scenarios/*.sh)
-(($#)) && scenarios=("${@/#/$here/scenarios/}") && scenarios=("${scenarios[@]/%/.sh}")
-
 run_scenario() {
     local begun=$EPOCHREALTIME rc
     (
         source "$here/lib.sh"
         reset_program_folder
+        sbx seed >/dev/null || exit 1  # each scenario starts on the default host
         drv_open || exit 1
         source "$1"
         stop_app
@@ -62,10 +59,7 @@ for scenario in "${scenarios[@]}"; do
     run_scenario "$scenario" || failed+=("$(basename "$scenario" .sh)")
 done
 
-if ((copy_docs)); then
-    mkdir -p "$source_dir/docs"
-    cp "$QB_SHOTS"/screenshot-*.png "$source_dir/docs/" && echo "e2e: screenshots copied to docs/"
-fi
+[[ -z $docs ]] || { mkdir -p "$docs" && cp "$QB_SHOTS"/screenshot-*.png "$docs/" && echo "e2e: screenshots copied to docs/"; }
 echo "e2e: retried ${#retried[@]}$( ((${#retried[@]})) && echo " (${retried[*]})"); $(since "$started") s in all"
 ((${#failed[@]} == 0)) || { echo "e2e: FAILED: ${failed[*]}"; exit 1; }
 echo "e2e: all ${#scenarios[@]} scenarios passed"

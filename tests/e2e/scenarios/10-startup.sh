@@ -28,4 +28,3 @@ drv no-box >/dev/null || { fail "a command chosen during start-up was carried ou
 drv wait-idle 60000 >/dev/null || fail "start-up did not finish"
 expect_ok "no box after start-up" drv no-box
 stop_app
-expect_ok "seed the default host again" sbx seed

@@ -1,7 +1,6 @@
 # The Language menu (the current language again last) re-captions the window, moves the mark,
 # changes nothing else; About then speaks that language, with the build's version.
-version=$(sed -nE 's/^project\(Quillbay VERSION ([0-9]+)\.([0-9]+)\.[0-9]+\.([0-9]+).*/\1.\2.\3/p' \
-    "$QB_SOURCE_DIR/CMakeLists.txt")
+version=$(sed -nE 's/^project\(Quillbay VERSION ([0-9]+)\.([0-9]+)\.[0-9]+\.([0-9]+).*/\1.\2.\3/p' "$QB_SOURCE_DIR/CMakeLists.txt")
 add_chain_files intermediate-ca.crt
 start_app en_US.UTF-8 || return
 snapshot() {

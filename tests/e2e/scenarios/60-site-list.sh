@@ -14,4 +14,3 @@ for case in "7 One 1:-x- 2:--x 2:--- 0:x--" "10 Multi 1:xx- 2:xxx 0:-xx"; do
     done
     stop_app
 done
-expect_ok "seed the default host again" sbx seed

@@ -1,7 +1,6 @@
 # Import with bad input: each case ends in a clear message or the defined state, and nothing
 # the user had is overwritten.
 make_test_pki || return
-expect_ok "seed the default host" sbx seed
 partial_title=$(str en MsgBox_Import_PartialCompleteTitle)
 partial_text() { echo "$(str en MsgBox_Import_PartialIntro)$(printf '\\r\\n%s' "$@")"; }  # LINE...
 pfx_failed() { echo "$(str en MsgBox_Import_PfxFailed)$1$(str en MsgBox_Import_PfxFailed_CheckPassword)"; }  # CODE
@@ -9,16 +8,13 @@ pfx_failed() { echo "$(str en MsgBox_Import_PfxFailed)$1$(str en MsgBox_Import_P
 # A file named chain: start-up reports it, logs it and ends the program.
 printf 'my notes\r\n' >"$QB_APP_DIR/chain"
 launch en_US.UTF-8
-if pid=$(drv wait-window) && box=$(drv wait-box); then
+if pid=$(drv wait-window) && drv wait-box >/dev/null; then
     IFS=$'\t' read -r procedure description number <<<"$(log_records log-error.txt)"
     expect_eq "error record" "$procedure $number" "Form_Load 183"
-    expect_eq "start-up error box" "$box" "title=$(str en MsgBox_InitError_Title)
-text=$(str en MsgBox_InitError)$description
-buttons=1"
-    expect_eq "icon of the start-up error box" "$(drv box-icon)" 16
+    expect_box "$(str en MsgBox_InitError_Title)" "$(str en MsgBox_InitError)$description" 1 16
     expect_ok "close the box" drv answer-box 1
     drv wait-gone >/dev/null || fail "the window stayed after the start-up error"
-    drv wait-exit "${pid#pid }" >/dev/null || fail "the program did not end after the start-up error"
+    drv wait-exit "${pid%% *}" >/dev/null || fail "the program did not end after the start-up error"
 else
     fail "no start-up error box"
 fi
@@ -35,26 +31,20 @@ for ((t = now - 5; t < now + 300; t++)); do
     stamp=$(date -d "@$t" +%Y%m%d%H%M%S)
     printf 'decoy %s\r\n' "$stamp" >"$QB_APP_DIR/backup/SecurityProviders-$stamp.reg"
 done
-decoys=$(ls "$QB_APP_DIR/backup")
+decoys=$(cd "$QB_APP_DIR/backup" && md5sum -- *)
 # The Chinese code page keeps the log's Chinese procedure name; the texts compared are English.
 start_app zh_CN.UTF-8 || return
 choose mnuLanguageEnglish
 import_and_expect "$partial_title" "$(partial_text "$(pfx_failed -2147024810)" "1$(str en MsgBox_Import_ChainsFailed)")" 48
 expect_text lblStatus "$(str en lblStatus_ImportPartial)"
 expect_state enabled 1 cmdImport cmdDeploy
-expect_eq "certutil's exit code for garbage.crt" \
-    "$(sbx log | awk -F'\t' '$2 == "certutil" && $4 ~ /garbage\.crt/ { print $3 }')" -2146885623
 expect_eq "stores" "$(store_entries)" "$(printf '%s\n' "CA $QB_THUMB_INTER1 no" "CA $QB_THUMB_ROOT no" | sort)"
 expect_eq "IIS restarts" "$(sbx restarts)" 1
 pfx_record=$'导入PFX证书失败\tcertutil.exe -f -p "********" -importpfx "C:\\Quillbay\\fullchain.pfx"\t'
 expect_eq "error records" "$(log_records log-error.txt CP936)" "${pfx_record}-2147024810"
 grep -qF "not the password" "$QB_APP_DIR/log-error.txt" && fail "the password is in log-error.txt"
-new_backups=$(comm -13 <(echo "$decoys") <(ls "$QB_APP_DIR/backup"))
-[[ $new_backups =~ ^SecurityProviders-[0-9]{14}-2\.reg$ ]] || fail "new backup beside the taken names: [$new_backups]"
-for file in $decoys; do
-    stamp=${file#SecurityProviders-}
-    [[ $(cat "$QB_APP_DIR/backup/$file") == "decoy ${stamp%.reg}"$'\r' ]] || { fail "backup $file was overwritten"; break; }
-done
+changed=$(cd "$QB_APP_DIR/backup" && diff <(echo "$decoys") <(md5sum -- *) | sed -n 's/^[<>] [0-9a-f]* *//p')
+[[ $changed =~ ^SecurityProviders-[0-9]{14}-2\.reg$ ]] || fail "backups added, changed or removed: [$changed]"
 
 # Without the garbage, password.txt empty, then missing: the PFX is not tried; the box says why.
 garbage_index=$(drv list lstCertificates | grep -n 'garbage\.crt$' | cut -d: -f1)
@@ -69,7 +59,6 @@ for case in empty missing; do
 done
 expect_eq "password.txt after the import" "$(ls "$QB_APP_DIR/password.txt" 2>/dev/null)" ""
 
-# A PFX that is no PFX.
 put_files not-a-pfx.pfx "$QB_PFX_PASSWORD" inter1.crt garbage.crt root.crt
 clear_logs
 import_and_expect "$partial_title" "$(partial_text "$(pfx_failed -2146885630)")" 48
