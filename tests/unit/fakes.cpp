@@ -185,25 +185,15 @@ void FakeUi::Show() {
     captionWhenShown = C(app::Id::cmdImport).text;
 }
 
-namespace {
-// The next queued answer, or the fallback when the test queued none.
-template <class T>
-T Next(std::vector<T>& queue, T fallback) {
-    if (queue.empty()) return fallback;
-    T next = queue.front();
-    queue.erase(queue.begin());
-    return next;
-}
-}  // namespace
-
-std::optional<std::string> FakeUi::InputBox(const std::string& prompt, const std::string& title,
-                                            const std::string& defaultText) {
-    inputPrompts.push_back(prompt + "|" + title + "|" + defaultText);
-    return Next<std::optional<std::string>>(inputAnswers, std::nullopt);
+std::optional<std::string> FakeUi::InputBox(const std::string&, const std::string&, const std::string&) {
+    return std::nullopt;  // cancelled
 }
 
 std::string FakeUi::OpenFileDialog(const std::string&, const std::string&, const std::string&, unsigned) {
-    return Next<std::string>(fileDialogResults, "");
+    if (fileDialogResults.empty()) return "";  // cancelled
+    const std::string result = fileDialogResults.front();
+    fileDialogResults.erase(fileDialogResults.begin());
+    return result;
 }
 
 void FakeUi::DoEvents() {

@@ -120,8 +120,6 @@ public:
     std::map<app::Id, FakeControl> controls;
     std::vector<ShownBox> boxes;
     std::vector<std::string> statusHistory;  // every text written to lblStatus
-    std::vector<std::optional<std::string>> inputAnswers;
-    std::vector<std::string> inputPrompts;  // prompt|title|default
     std::vector<std::string> fileDialogResults;
     int doEvents = 0;
     bool shown = false;
