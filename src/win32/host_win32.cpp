@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "support/paths.h"
+#include "win32/system_library.h"
 #include "win32/text_win32.h"
 
 namespace quillbay::win32 {
@@ -16,17 +17,18 @@ namespace {
 // The whole version resource of a file; empty when it has none or cannot be read.
 std::vector<BYTE> VersionResource(const std::wstring& path) {
     DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    DWORD size = VersionApi::Get().GetFileVersionInfoSizeW(path.c_str(), &ignored);
     if (size == 0) return {};
     std::vector<BYTE> data(size);
-    if (!GetFileVersionInfoW(path.c_str(), 0, size, data.data())) return {};
+    if (!VersionApi::Get().GetFileVersionInfoW(path.c_str(), 0, size, data.data())) return {};
     return data;
 }
 
 const VS_FIXEDFILEINFO* FixedInfo(std::vector<BYTE>& data) {
     void* value = nullptr;
     UINT length = 0;
-    if (data.empty() || !VerQueryValueW(data.data(), L"\\", &value, &length) || length < sizeof(VS_FIXEDFILEINFO))
+    if (data.empty() || !VersionApi::Get().VerQueryValueW(data.data(), L"\\", &value, &length) ||
+        length < sizeof(VS_FIXEDFILEINFO))
         return nullptr;
     auto* info = static_cast<const VS_FIXEDFILEINFO*>(value);
     return info->dwSignature == VS_FFI_SIGNATURE ? info : nullptr;
@@ -88,14 +90,14 @@ std::string Win32Host::FileProductVersion(const std::string& path) {
     };
     void* value = nullptr;
     UINT length = 0;
-    if (VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", &value, &length) &&
+    if (VersionApi::Get().VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", &value, &length) &&
         length >= sizeof(Translation)) {
         auto* first = static_cast<const Translation*>(value);
         wchar_t query[64];
         swprintf(query, 64, L"\\StringFileInfo\\%04x%04x\\ProductVersion", first->language, first->codePage);
         void* text = nullptr;
         UINT textLength = 0;
-        if (VerQueryValueW(data.data(), query, &text, &textLength) && text) {
+        if (VersionApi::Get().VerQueryValueW(data.data(), query, &text, &textLength) && text) {
             std::wstring version(static_cast<const wchar_t*>(text), textLength);
             while (!version.empty() && version.back() == L'\0') version.pop_back();
             return WideToUtf8(version);
@@ -115,10 +117,10 @@ std::string Win32Host::FileProductVersion(const std::string& path) {
 std::vector<int> Win32Host::OwnVersion() {
     std::wstring path = Utf8ToWide(ExePath());
     DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    DWORD size = VersionApi::Get().GetFileVersionInfoSizeW(path.c_str(), &ignored);
     if (size == 0) ThrowLastError();
     std::vector<BYTE> data(size);
-    if (!GetFileVersionInfoW(path.c_str(), 0, size, data.data())) ThrowLastError();
+    if (!VersionApi::Get().GetFileVersionInfoW(path.c_str(), 0, size, data.data())) ThrowLastError();
     const VS_FIXEDFILEINFO* info = FixedInfo(data);
     if (!info) throw MakeFailure(ERROR_RESOURCE_TYPE_NOT_FOUND);
     return {HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS), HIWORD(info->dwFileVersionLS),

@@ -8,6 +8,7 @@
 #include <set>
 #include <vector>
 
+#include "win32/system_library.h"
 #include "win32/text_win32.h"
 
 namespace quillbay::win32 {
@@ -37,16 +38,16 @@ std::string ProviderParam(HCRYPTPROV provider, DWORD param) {
 
 std::vector<BYTE> CertProperty(PCCERT_CONTEXT cert, DWORD property) {
     DWORD size = 0;
-    if (!CertGetCertificateContextProperty(cert, property, nullptr, &size)) return {};
+    if (!Crypt32Api::Get().CertGetCertificateContextProperty(cert, property, nullptr, &size)) return {};
     std::vector<BYTE> data(std::max<DWORD>(size, 1));
-    if (!CertGetCertificateContextProperty(cert, property, data.data(), &size)) return {};
+    if (!Crypt32Api::Get().CertGetCertificateContextProperty(cert, property, data.data(), &size)) return {};
     data.resize(size);
     return data;
 }
 
 bool HasProperty(PCCERT_CONTEXT cert, DWORD property) {
     DWORD size = 0;
-    return CertGetCertificateContextProperty(cert, property, nullptr, &size) != FALSE;
+    return Crypt32Api::Get().CertGetCertificateContextProperty(cert, property, nullptr, &size) != FALSE;
 }
 
 // The CryptoAPI containers that hold the certificate's key, if it has one there.
@@ -126,11 +127,11 @@ void FreeNCryptObject(ULONG_PTR handle) {
 
 bool PublicKeyMatches(PCCERT_CONTEXT cert, HCRYPTPROV_OR_NCRYPT_KEY_HANDLE key, DWORD keySpec) {
     DWORD size = 0;
-    if (!CryptExportPublicKeyInfo(key, keySpec, X509_ASN_ENCODING, nullptr, &size) || size == 0) return false;
+    if (!Crypt32Api::Get().CryptExportPublicKeyInfo(key, keySpec, X509_ASN_ENCODING, nullptr, &size) || size == 0) return false;
     std::vector<BYTE> buffer(size);
     auto* info = reinterpret_cast<CERT_PUBLIC_KEY_INFO*>(buffer.data());
-    return CryptExportPublicKeyInfo(key, keySpec, X509_ASN_ENCODING, info, &size) &&
-           CertComparePublicKeyInfo(X509_ASN_ENCODING, &cert->pCertInfo->SubjectPublicKeyInfo, info);
+    return Crypt32Api::Get().CryptExportPublicKeyInfo(key, keySpec, X509_ASN_ENCODING, info, &size) &&
+           Crypt32Api::Get().CertComparePublicKeyInfo(X509_ASN_ENCODING, &cert->pCertInfo->SubjectPublicKeyInfo, info);
 }
 
 // Whether the private key attached to the certificate is the partner of its public key.
@@ -140,7 +141,7 @@ bool KeyMatchesCertificate(PCCERT_CONTEXT cert) {
     BOOL callerFrees = FALSE;
     // The cache flag makes the function use a key handle held by the certificate, which is
     // all that a key imported without persisting has.
-    if (!CryptAcquireCertificatePrivateKey(
+    if (!Crypt32Api::Get().CryptAcquireCertificatePrivateKey(
             cert, CRYPT_ACQUIRE_CACHE_FLAG | CRYPT_ACQUIRE_SILENT_FLAG | CRYPT_ACQUIRE_ALLOW_NCRYPT_KEY_FLAG, nullptr,
             &key, &keySpec, &callerFrees))
         return false;
@@ -165,10 +166,10 @@ public:
                   std::optional<std::set<std::wstring>> machineBefore)
         : store_(store), userBefore_(std::move(userBefore)), machineBefore_(std::move(machineBefore)) {}
     ~ImportedStore() {
-        if (current_) CertFreeCertificateContext(current_);
+        if (current_) Crypt32Api::Get().CertFreeCertificateContext(current_);
         // Closing the store releases the key handles, so the containers can go next. Only
         // those the import created: a platform may have put the key into an existing one.
-        CertCloseStore(store_, 0);
+        Crypt32Api::Get().CertCloseStore(store_, 0);
         for (const KeyContainer& container : containers_) {
             const auto& before = (container.flags & CRYPT_MACHINE_KEYSET) ? machineBefore_ : userBefore_;
             if (InRsaKeyStorage(container) && before && !before->count(container.container))
@@ -179,7 +180,7 @@ public:
     ImportedStore& operator=(const ImportedStore&) = delete;
 
     PCCERT_CONTEXT Next() {
-        current_ = CertEnumCertificatesInStore(store_, current_);
+        current_ = Crypt32Api::Get().CertEnumCertificatesInStore(store_, current_);
         return current_;
     }
     std::vector<KeyContainer>& containers() { return containers_; }
@@ -196,7 +197,7 @@ HCERTSTORE Import(const std::string& bytes, const wchar_t* password) {
     CRYPT_DATA_BLOB blob;
     blob.cbData = static_cast<DWORD>(bytes.size());
     blob.pbData = reinterpret_cast<BYTE*>(const_cast<char*>(bytes.data()));
-    return PFXImportCertStore(&blob, password, CRYPT_EXPORTABLE | PKCS12_NO_PERSIST_KEY);
+    return Crypt32Api::Get().PFXImportCertStore(&blob, password, CRYPT_EXPORTABLE | PKCS12_NO_PERSIST_KEY);
 }
 
 }  // namespace

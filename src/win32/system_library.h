@@ -1,0 +1,43 @@
+#pragma once
+// Functions of DLLs that are not among the system's known DLLs, loaded from the system folder
+// only: an elevated program must never pick up a copy planted beside it or in the current
+// folder, which the import table's search order would. Loaded once, never unloaded.
+#include <windows.h>
+#include <wincrypt.h>
+#include <winver.h>
+
+namespace quillbay::win32 {
+
+// The module from the system folder. Throws Failure when it cannot be loaded.
+HMODULE SystemModule(const wchar_t* name);
+// An exported function of it. Throws Failure(ERROR_PROC_NOT_FOUND) when it has none.
+FARPROC SystemFunction(HMODULE module, const char* name);
+
+#define QUILLBAY_SYSTEM_FUNCTION(function)                                                                  \
+    decltype(&::function) function =                                                                    \
+        reinterpret_cast<decltype(&::function)>(reinterpret_cast<void (*)()>(SystemFunction(module, #function)))
+
+struct VersionApi {
+    HMODULE module = SystemModule(L"version.dll");
+    QUILLBAY_SYSTEM_FUNCTION(GetFileVersionInfoSizeW);
+    QUILLBAY_SYSTEM_FUNCTION(GetFileVersionInfoW);
+    QUILLBAY_SYSTEM_FUNCTION(VerQueryValueW);
+    static const VersionApi& Get();
+};
+
+struct Crypt32Api {
+    HMODULE module = SystemModule(L"crypt32.dll");
+    QUILLBAY_SYSTEM_FUNCTION(PFXImportCertStore);
+    QUILLBAY_SYSTEM_FUNCTION(CertEnumCertificatesInStore);
+    QUILLBAY_SYSTEM_FUNCTION(CertGetCertificateContextProperty);
+    QUILLBAY_SYSTEM_FUNCTION(CertFreeCertificateContext);
+    QUILLBAY_SYSTEM_FUNCTION(CertCloseStore);
+    QUILLBAY_SYSTEM_FUNCTION(CertComparePublicKeyInfo);
+    QUILLBAY_SYSTEM_FUNCTION(CryptExportPublicKeyInfo);
+    QUILLBAY_SYSTEM_FUNCTION(CryptAcquireCertificatePrivateKey);
+    static const Crypt32Api& Get();
+};
+
+#undef QUILLBAY_SYSTEM_FUNCTION
+
+}  // namespace quillbay::win32
