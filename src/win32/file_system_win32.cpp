@@ -29,6 +29,10 @@ private:
     HANDLE handle_;
 };
 
+// About two seconds in all for a handle that locks a log out.
+constexpr int kAppendAttempts = 40;
+constexpr DWORD kAppendRetryMilliseconds = 50;
+
 DWORD Attributes(const std::string& path) { return GetFileAttributesW(Utf8ToWide(path).c_str()); }
 
 std::string WithoutTrailingBackslash(std::wstring folder) {
@@ -129,9 +133,23 @@ std::string Win32FileSystem::ReadBytes(const std::string& path) {
 }
 
 void Win32FileSystem::WriteBytes(const std::string& path, const std::string& bytes, bool append) {
-    FileHandle file(CreateFileW(Utf8ToWide(path).c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE,
-                                FILE_SHARE_READ, nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    const std::wstring widePath = Utf8ToWide(path);
+    // Appends (the logs) share writing: a second Quillbay, or a second handler of this one,
+    // adds its records at the end too, each in one write. A handle that locks the file out
+    // is waited for a little, so that a record is not lost to a passing reader.
+    auto open = [&](DWORD share) {
+        return CreateFileW(widePath.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, share, nullptr,
+                           append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    const DWORD share = append ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
+    HANDLE handle = open(share);
+    for (int attempt = 1; handle == INVALID_HANDLE_VALUE && append && GetLastError() == ERROR_SHARING_VIOLATION &&
+                          attempt < kAppendAttempts;
+         ++attempt) {
+        Sleep(kAppendRetryMilliseconds);
+        handle = open(share);
+    }
+    FileHandle file(handle);
     if (!file.valid()) ThrowLastError();
     size_t done = 0;
     while (done < bytes.size()) {

@@ -100,6 +100,20 @@ TEST_F(Win32FileSystemTest, TextFilesAreInTheSystemCodePage) {
     EXPECT_EQ(ReadRaw(path), "[??]");
 }
 
+TEST_F(Win32FileSystemTest, AppendsBesideAnotherWriterOfTheSameLog) {
+    // A second Quillbay holds the log open for appending while this one writes its record.
+    const std::string path = scratch / "log.txt";
+    HANDLE other = CreateFileW(Utf8ToWide(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(other, "theirs\r\n", 8, &written, nullptr);
+    EXPECT_NO_THROW(fs.AppendText(path, "ours\r\n"));
+    WriteFile(other, "theirs again\r\n", 14, &written, nullptr);
+    CloseHandle(other);
+    EXPECT_EQ(ReadRaw(path), "theirs\r\nours\r\ntheirs again\r\n");
+}
+
 TEST_F(Win32FileSystemTest, ReadsBytesUnchanged) {
     for (const std::string& bytes : {std::string("\x00\xFF\r\n\x80z", 6), std::string()}) {
         WriteRaw(scratch / "data.pfx", bytes);
