@@ -110,6 +110,8 @@ std::pair<std::string, std::string> SplitCommandLine(const std::string& commandL
 }
 
 std::int32_t Win32Shell::Run(const std::string& commandLine, WindowStyle style, bool wait) {
+    // A NUL would end the line early: the program would run without what came after it.
+    if (commandLine.find('\0') != std::string::npos) throw MakeFailure(ERROR_INVALID_PARAMETER);
     auto [program, parameters] = SplitCommandLine(commandLine);
     if (program.empty()) throw MakeFailure(ERROR_FILE_NOT_FOUND);
     std::wstring file = Utf8ToWide(program);

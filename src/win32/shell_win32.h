@@ -17,7 +17,8 @@ public:
     // ShellExecuteEx with the "open" verb: a bare program name is looked up on the search
     // path, a document opens with its associated program. With wait, returns the process's 32-bit exit code
     // (0 when the start handed over no process, e.g. to an already running program).
-    // A line that cannot be started throws Failure with the Win32 error code.
+    // A line that cannot be started throws Failure with the Win32 error code; a line holding
+    // a NUL character is refused with ERROR_INVALID_PARAMETER.
     std::int32_t Run(const std::string& commandLine, WindowStyle style, bool wait) override;
 
     // "ROOT\key\path\Name": the root is HKLM, HKCU, HKCR, HKU, HKCC or their long forms

@@ -8,6 +8,7 @@
 
 using namespace quillbay;
 using namespace quillbay::testing;
+using namespace std::string_literals;
 
 namespace {
 
@@ -62,6 +63,12 @@ TEST(PasswordFile, FirstLineUntrimmedInItsEncoding) {
         {"caf\xE9\r\n", "caf\xC3\xA9"},                          // ANSI without the mark
         {"\xEF\xBB\xBF" "caf\xC3\xA9\r\nnext", "caf\xC3\xA9"},  // UTF-8 with it, mark dropped
         {"x\xEF\xBB\xBF", "x\xC3\xAF\xC2\xBB\xC2\xBF"},          // only a leading mark counts
+        // Saved as "Unicode": UTF-16 by its mark (é, 中, and 😀 as a surrogate pair).
+        {"\xFF\xFE" "c\0\xE9\0-\0\x2D\x4E\x3D\xD8\x00\xDE\r\0\n\0x\0"s, "c\xC3\xA9-\xE4\xB8\xAD\xF0\x9F\x98\x80"},
+        {"\xFE\xFF" "\0a\0b\0\r"s, "ab"},
+        {"a\0b\r\n"s, std::nullopt},  // a NUL would cut the command line short
+        {std::string(1024, 'x'), std::string(1024, 'x')},
+        {std::string(1025, 'x') + "\r\n", std::nullopt},  // not a password: the wrong file
     };
     const std::string path = "C:\\Tools\\Quillbay\\password.txt";
     for (const auto& [bytes, expected] : cases) {

@@ -76,6 +76,9 @@ TEST_F(Win32ShellRun, ALineThatCannotStartThrowsFileNotFound) {
     for (const auto& c : cases)
         EXPECT_EQ(FailureNumber([&] { shell.Run(c.line, WindowStyle::Hidden, c.wait); }), ERROR_FILE_NOT_FOUND)
             << c.line;
+    // What follows a NUL would be lost: such a line is not started at all.
+    const std::string cut = "cmd.exe /c exit 0" + std::string(1, '\0') + " & exit 9";
+    EXPECT_EQ(FailureNumber([&] { shell.Run(cut, WindowStyle::Hidden, true); }), ERROR_INVALID_PARAMETER);
 }
 
 TEST_F(Win32ShellRun, OpensADocumentWithItsAssociatedProgram) {
