@@ -53,15 +53,25 @@ ManualImportOutcome ImportChainFiles(Machine& machine, const std::vector<std::st
     if (!machine.fs.FolderExists(chainFolder)) machine.fs.CreateFolder(chainFolder);
 
     ManualImportOutcome outcome;
+    // Every file is tried and every failure logged; one that fails does not stop the others.
     for (const std::string& file : files) {
+        std::int32_t code = 0;
         try {
-            if (machine.shell.Run("certutil.exe -addstore -f \"CA\" \"" + file + "\"", WindowStyle::Hidden, true) == 0)
-                ++outcome.imported;
-        } catch (const Failure&) {
-            // Not started: not imported, but still copied.
+            code = machine.shell.Run("certutil.exe -addstore -f \"CA\" \"" + file + "\"", WindowStyle::Hidden, true);
+        } catch (const Failure& f) {
+            code = f.number();  // not started: not imported, but still copied
         }
-        machine.fs.Copy(file, CopyTarget(machine, chainPath, file), false);
-        ++outcome.copied;
+        if (code == 0)
+            ++outcome.imported;
+        else
+            machine.log.WriteErrorLog("ImportChainFiles", code, "The chain certificate was not imported: " + file);
+        try {
+            machine.fs.Copy(file, CopyTarget(machine, chainPath, file), false);
+            ++outcome.copied;
+        } catch (const Failure& f) {
+            machine.log.WriteErrorLog("ImportChainFiles", f.number(),
+                                      "The file was not copied into the chain folder: " + file + ": " + f.description());
+        }
     }
     return outcome;
 }

@@ -28,8 +28,9 @@ struct ManualImportOutcome {
 };
 
 // Each file goes into the intermediate store and is copied into the chain folder. A file
-// already there is the user's and stays: the copy takes a time-stamped name. A copy that
-// fails throws (the files before it were handled).
+// already there is the user's and stays: the copy takes a time-stamped name. A file that
+// fails either step is logged with its code and the others go on; a chain folder that cannot
+// be made throws.
 ManualImportOutcome ImportChainFiles(Machine& machine, const std::vector<std::string>& files);
 
 }  // namespace quillbay::certs

@@ -59,7 +59,10 @@ ImportOutcome ImportCertificates(Machine& machine, const std::vector<std::string
         } catch (const Failure& f) {
             chain.exitCode = f.number();  // not started: reported with the others that failed
         }
-        if (chain.Imported()) ++imported;
+        if (chain.Imported())
+            ++imported;
+        else
+            machine.log.WriteErrorLog("ImportCertificates", chain.exitCode, "The chain certificate was not imported: " + file);
         outcome.chains.push_back(chain);
         progress.Report({"lblStatus_ImportingCertChain", imported, total});
     }

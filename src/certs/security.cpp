@@ -123,10 +123,14 @@ SecurityOutcome ApplySecurityConfiguration(Machine& machine, Progress& progress)
         outcome.backupPath = BackupSecurityProviders(machine);
         for (const SettingRow& row : kSettings) {
             if (row.statusKey) progress.Report({row.statusKey});
-            if (machine.shell.Run(RegAddLine(row), WindowStyle::Hidden, true) == 0)
+            const std::string line = RegAddLine(row);
+            const std::int32_t exitCode = machine.shell.Run(line, WindowStyle::Hidden, true);
+            if (exitCode == 0) {
                 ++outcome.valuesWritten;
-            else
+            } else {
                 ++outcome.valuesFailed;
+                machine.log.WriteErrorLog("ApplySecurityConfiguration", exitCode, "A TLS value was not written: " + line);
+            }
         }
         if (machine.fs.FileExists(machine.fs.GetSpecialFolder(SpecialFolder::System) + "\\inetsrv\\iisreset.exe")) {
             progress.Report({"MsgBox_RefreshingIIS"});

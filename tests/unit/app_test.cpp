@@ -284,7 +284,7 @@ TEST_F(ImportClick, NothingSelectedOrUnexpectedFailureAndTheButtonsComeBack) {
 
 // --- the chain menu -------------------------------------------------------------------------
 
-TEST_F(App, ManualImportFailureIsReportedAndThePointerRestored) {
+TEST_F(App, ManualImportCountsWhatWorkedAndReportsAFolderItCannotMake) {
     Started();
     app::mnuChainManualImport_Click(w.main);  // cancelled: nothing happens
     EXPECT_TRUE(w.ui.boxes.empty());
@@ -292,10 +292,23 @@ TEST_F(App, ManualImportFailureIsReportedAndThePointerRestored) {
     w.fs.onCopy = [](const std::string&) { throw Failure(70, "Permission denied"); };
     w.ui.fileDialogResults = {"D:\\z.crt"};
     app::mnuChainManualImport_Click(w.main);
-    EXPECT_EQ(OnlyBox().text, GetLangString("MsgBox_ManualImport_Error") + "Permission denied");
-    EXPECT_EQ(OnlyBox().style, MsgStyle::Critical);
-    EXPECT_NE(w.ErrorLog().find("'mnuChainManualImport_Click' 中发生错误: Permission denied (代码: 70)"), std::string::npos);
-    EXPECT_FALSE(w.ui.busy);
+    EXPECT_EQ(OnlyBox().text, GetLangString("MsgBox_ManualImport_Complete") + "1" +
+                                  GetLangString("MsgBox_ManualImport_Complete_Certs") + "0" +
+                                  GetLangString("MsgBox_ManualImport_Complete_Files"));
+
+    FakeMachine blocked;  // a file where the chain folder should be
+    blocked.fs.AddFile(blocked.AppPath("chain"), "x");
+    blocked.fs.AddFile("D:\\z.crt", "Z");
+    FakeUi ui;
+    app::Main m{ui, blocked.machine};
+    ui.fileDialogResults = {"D:\\z.crt"};
+    app::mnuChainManualImport_Click(m);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, GetLangString("MsgBox_ManualImport_Error") + "File already exists");
+    EXPECT_EQ(ui.boxes[0].style, MsgStyle::Critical);
+    EXPECT_NE(blocked.ErrorLog().find("'mnuChainManualImport_Click' 中发生错误: File already exists (代码: 58)"),
+              std::string::npos);
+    EXPECT_FALSE(ui.busy);
 }
 
 TEST_F(App, PickedFilesFromTheDialogsResult) {

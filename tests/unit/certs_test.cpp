@@ -106,6 +106,10 @@ TEST_F(Certs, HardeningFailures) {
         EXPECT_EQ(outcome.ok, c.ok) << c.what;
         EXPECT_EQ(outcome.valuesWritten, c.written) << c.what;
         EXPECT_EQ(outcome.iisRestarted, c.restarted) << c.what;
+        // Every value that was not written is a record with its exit code.
+        if (c.written < 56 && !c.ok && c.restarted) {
+            EXPECT_NE(t.ErrorLog().find("A TLS value was not written: " + row10 + " (代码: 1)"), std::string::npos);
+        }
     }
 }
 
@@ -184,6 +188,11 @@ TEST_F(Import, PartialOutcomes) {
         const certs::ImportOutcome outcome = t.Import();
         EXPECT_FALSE(outcome.Complete()) << c.what;
         EXPECT_EQ(outcome.ChainsFailed(), c.chainsFailed) << c.what;
+        if (c.chainsFailed > 0) {
+            EXPECT_NE(t.ErrorLog().find("'ImportCertificates' 中发生错误: The chain certificate was not imported: a.crt "
+                                        "(代码: -2146885628)"),
+                      std::string::npos);
+        }
         EXPECT_EQ(outcome.pfx.status, c.pfx) << c.what;
         EXPECT_EQ(outcome.pfx.code, c.code) << c.what;
         EXPECT_TRUE(outcome.security.ok) << c.what;  // the hardening runs whatever happened before
@@ -232,14 +241,21 @@ TEST_F(Certs, ManualImportCountsAndNeverOverwritesTheUsersFiles) {
     EXPECT_EQ(fs.Content(chain + "noext_20261206090507."), "D:\\noext");
     EXPECT_EQ(fs.Content(chain + "x.der"), "D:\\x.der");
 
-    // A copy that fails stops there.
+    EXPECT_NE(ErrorLog().find("'ImportChainFiles' 中发生错误: The chain certificate was not imported: D:\\noext (代码: 2)"),
+              std::string::npos);
+
+    // A copy that fails is logged, and the files after it are still handled.
     fs.onCopy = [](const std::string& to) {
         if (to.find("b.crt") != std::string::npos) throw Failure(70, "Permission denied");
     };
+    shell.onRun = nullptr;
     for (const char* f : {"D:\\a.crt", "D:\\b.crt", "D:\\c.crt"}) fs.AddFile(f, f);
-    EXPECT_THROW(certs::ImportChainFiles(machine, {"D:\\a.crt", "D:\\b.crt", "D:\\c.crt"}), Failure);
-    EXPECT_TRUE(fs.FileExists(chain + "a.crt"));
-    EXPECT_FALSE(fs.FileExists(chain + "c.crt"));
+    const certs::ManualImportOutcome second = certs::ImportChainFiles(machine, {"D:\\a.crt", "D:\\b.crt", "D:\\c.crt"});
+    EXPECT_EQ(second.imported, 3);
+    EXPECT_EQ(second.copied, 2);
+    EXPECT_TRUE(fs.FileExists(chain + "c.crt"));
+    EXPECT_NE(ErrorLog().find("The file was not copied into the chain folder: D:\\b.crt: Permission denied (代码: 70)"),
+              std::string::npos);
 }
 
 TEST_F(Certs, StoreViewFallsBackToTheGeneralManager) {
