@@ -37,10 +37,23 @@ void ShowImportOutcome(Main& m, const certs::ImportOutcome& outcome) {
                 GetLangString("MsgBox_Import_PfxFailed_CheckPassword");
     if (outcome.ChainsFailed() > 0)
         text += "\r\n" + std::to_string(outcome.ChainsFailed()) + GetLangString("MsgBox_Import_ChainsFailed");
+    const certs::SecurityOutcome& security = outcome.security;
     const std::string securityFailed = GetLangString("lblStatus_ImportCompleteSecurityFailed");
-    if (!outcome.security.ok) text += "\r\n" + securityFailed;
+    // iisreset runs only after every value was tried: with it failing, the values decide alone.
+    const bool valuesFailed = !security.ok && !(security.IisResetFailed() && security.valuesFailed == 0);
+    if (security.backupFailed)
+        text += "\r\n" + GetLangString("MsgBox_Import_SecurityUnchanged") + std::to_string(security.backupCode) +
+                GetLangString("MsgBox_Import_CodeEnd");
+    else if (valuesFailed)
+        text += "\r\n" + securityFailed;
+    const std::string restartFailed = GetLangString("MsgBox_Import_IisResetFailed") +
+                                      std::to_string(security.iisResetCode) + GetLangString("MsgBox_Import_CodeEnd");
+    if (security.IisResetFailed()) text += "\r\n" + restartFailed;
     m.ui.ShowMessage(text, MsgStyle::Exclamation, GetLangString("MsgBox_Import_PartialCompleteTitle"));
-    m.ui.SetText(Id::lblStatus, outcome.security.ok ? GetLangString("lblStatus_ImportPartial") : securityFailed);
+    const bool certificatesFailed = outcome.ChainsFailed() > 0 || outcome.pfx.status != certs::PfxStatus::Imported;
+    m.ui.SetText(Id::lblStatus, valuesFailed          ? securityFailed
+                                : certificatesFailed  ? GetLangString("lblStatus_ImportPartial")
+                                                      : restartFailed);
 }
 
 }  // namespace

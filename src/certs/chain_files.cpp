@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
+#include "support/command_line.h"
 #include "support/paths.h"
+#include "support/runner.h"
 #include "support/text.h"
 
 namespace quillbay::certs {
@@ -53,11 +55,12 @@ ManualImportOutcome ImportChainFiles(Machine& machine, const std::vector<std::st
     if (!machine.fs.FolderExists(chainFolder)) machine.fs.CreateFolder(chainFolder);
 
     ManualImportOutcome outcome;
+    const std::string certutil = ProgramToken(SystemProgram(machine.fs, "certutil.exe"));
     // Every file is tried and every failure logged; one that fails does not stop the others.
     for (const std::string& file : files) {
         std::int32_t code = 0;
         try {
-            code = machine.shell.Run("certutil.exe -addstore -f \"CA\" \"" + file + "\"", WindowStyle::Hidden, true);
+            code = machine.shell.Run(certutil + " -addstore -f \"CA\" " + QuoteArg(file), WindowStyle::Hidden, true);
         } catch (const Failure& f) {
             code = f.number();  // not started: not imported, but still copied
         }

@@ -5,6 +5,7 @@
 #include "support/command_line.h"
 #include "support/password_file.h"
 #include "support/paths.h"
+#include "support/runner.h"
 
 namespace quillbay::certs {
 
@@ -21,7 +22,8 @@ PfxImport ImportPfx(Machine& machine, const std::string& base, Progress& progres
     progress.Report({"lblStatus_ImportingPFX"});
     // Started directly: no command interpreter sees the password, and quoting keeps every
     // character of it intact.
-    const std::string commandLine = "certutil.exe -f -p " + QuoteArg(*password) + " -importpfx " + QuoteArg(pfxPath);
+    const std::string commandLine = ProgramToken(SystemProgram(machine.fs, "certutil.exe")) + " -f -p " +
+                                    QuoteArg(*password) + " -importpfx " + QuoteArg(pfxPath);
     PfxImport result{PfxStatus::Failed, 0};
     try {
         result.code = machine.shell.Run(commandLine, WindowStyle::Hidden, true);
@@ -48,13 +50,13 @@ ImportOutcome ImportCertificates(Machine& machine, const std::vector<std::string
     // Each import is waited for so that its exit code decides, and so that the hardening
     // and the IIS restart never race an import still running.
     const int total = static_cast<int>(chainFiles.size());
+    const std::string certutil = ProgramToken(SystemProgram(machine.fs, "certutil.exe"));
     int imported = 0;
     for (const std::string& file : chainFiles) {
         ChainImport chain{file};
         try {
-            chain.exitCode =
-                machine.shell.Run("certutil.exe -addstore -f \"CA\" \"" + base + "chain\\" + file + "\"",
-                                  WindowStyle::Hidden, true);
+            chain.exitCode = machine.shell.Run(certutil + " -addstore -f \"CA\" " + QuoteArg(base + "chain\\" + file),
+                                               WindowStyle::Hidden, true);
             chain.started = true;
         } catch (const Failure& f) {
             chain.exitCode = f.number();  // not started: reported with the others that failed

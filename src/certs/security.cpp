@@ -5,6 +5,7 @@
 
 #include "certs/chain_files.h"
 #include "support/paths.h"
+#include "support/runner.h"
 
 namespace quillbay::certs {
 
@@ -85,16 +86,57 @@ constexpr SettingRow kSettings[] = {
 };
 static_assert(std::size(kSettings) == 56);
 
-std::string RegAddLine(const SettingRow& row) {
+std::string RegProgram(Machine& machine) { return ProgramToken(SystemProgram(machine.fs, "reg.exe")); }
+
+std::string KeyPath(const SettingRow& row) { return std::string(kBaseKey) + row.keySuffix; }
+
+std::string RegAddLine(const std::string& reg, const SettingRow& row) {
     const std::string type = row.type;
     const std::string data = type == "REG_SZ" ? "\"" + std::string(row.data) + "\"" : std::string(row.data);
-    return "reg add \"" + std::string(kBaseKey) + row.keySuffix + "\" /v " + row.valueName + " /t " + type +
-           " /d " + data + " /f";
+    return reg + " add \"" + KeyPath(row) + "\" /v " + row.valueName + " /t " + type + " /d " + data + " /f";
 }
 
-// Keeps the values the hardening is about to replace, so an administrator can put them back
-// with reg import. A failed backup is logged and does not stop the hardening.
-std::string BackupSecurityProviders(Machine& machine) {
+std::string LongRoot(const std::string& key) { return "HKEY_LOCAL_MACHINE" + key.substr(4); }
+
+std::string ParentKey(const std::string& key) { return key.substr(0, key.rfind('\\')); }
+
+// An export merges when imported: it cannot remove what the hardening adds. The undo file
+// deletes each key that was not there (its topmost missing ancestor) and each missing value
+// of a key that was.
+std::string UndoText(Machine& machine) {
+    std::vector<std::string> deletedKeys;
+    std::vector<std::pair<std::string, std::string>> deletedValues;  // key, value name
+    auto contains = [](const std::vector<std::string>& keys, const std::string& key) {
+        for (const std::string& k : keys)
+            if (k == key) return true;
+        return false;
+    };
+    for (const SettingRow& row : kSettings) {
+        const std::string key = KeyPath(row);
+        // The base key was just exported, so it is there; it is never deleted.
+        if (key == kBaseKey || machine.shell.RegKeyExists(key)) {
+            if (!machine.shell.RegValueExists(key + "\\" + row.valueName)) deletedValues.emplace_back(key, row.valueName);
+            continue;
+        }
+        std::string top = key;
+        while (ParentKey(top) != kBaseKey && !machine.shell.RegKeyExists(ParentKey(top))) top = ParentKey(top);
+        if (!contains(deletedKeys, top)) deletedKeys.push_back(top);
+    }
+    std::string text = "Windows Registry Editor Version 5.00\r\n";
+    for (const std::string& key : deletedKeys) text += "\r\n[-" + LongRoot(key) + "]\r\n";
+    std::string currentKey;
+    for (const auto& [key, name] : deletedValues) {
+        if (key != currentKey) text += "\r\n[" + LongRoot(key) + "]\r\n";
+        currentKey = key;
+        text += "\"" + name + "\"=-\r\n";
+    }
+    return text;
+}
+
+// Keeps what the hardening is about to change so that an administrator can put it back:
+// the export restores the old values, the undo file removes what was added. Throws when
+// either cannot be made; the failure is logged.
+void BackupSecurityProviders(Machine& machine, SecurityOutcome& outcome) {
     std::string commandLine;
     try {
         const std::string folder = JoinPath(machine.host.AppFolder(), "backup");
@@ -102,17 +144,43 @@ std::string BackupSecurityProviders(Machine& machine) {
         // reg export /y overwrites; an earlier backup must survive, so the name is made unique.
         const std::string target = UnusedPath(
             machine.fs, folder + "\\SecurityProviders-" + CompactTimestamp(machine.clock.Now()), ".reg");
-        commandLine = "reg export \"" + std::string(kBaseKey) + "\" \"" + target + "\" /y";
+        commandLine = RegProgram(machine) + " export \"" + std::string(kBaseKey) + "\" \"" + target + "\" /y";
         const std::int32_t exitCode = machine.shell.Run(commandLine, WindowStyle::Hidden, true);
-        if (exitCode == 0) return target;
-        machine.log.WriteErrorLog("ApplySecurityConfiguration", exitCode,
-                                  "Backup of the SecurityProviders key failed: " + commandLine);
-    } catch (const Failure& f) {
-        machine.log.WriteErrorLog("ApplySecurityConfiguration", f.number(),
-                                  "Backup of the SecurityProviders key failed: " + f.description() +
-                                      (commandLine.empty() ? "" : " (" + commandLine + ")"));
+        if (exitCode != 0) throw Failure(exitCode, "reg export ended with an error");
+        const std::string undo = target.substr(0, target.size() - 4) + "-undo.reg";
+        machine.fs.WriteText(undo, UndoText(machine));
+        outcome.backupPath = target;
+        outcome.undoPath = undo;
+    } catch (...) {
+        const FailureInfo f = CurrentFailure();
+        outcome.backupFailed = true;
+        outcome.backupCode = f.number;
+        machine.log.WriteErrorLog("ApplySecurityConfiguration", f.number,
+                                  "Backup of the SecurityProviders key failed, TLS settings left unchanged: " +
+                                      f.description + (commandLine.empty() ? "" : " (" + commandLine + ")"));
+        throw;
     }
-    return "";
+}
+
+void RestartIis(Machine& machine, Progress& progress, SecurityOutcome& outcome) {
+    const std::string iisreset = SystemProgram(machine.fs, "inetsrv\\iisreset.exe");
+    // The file looked for is the file started.
+    if (!machine.fs.FileExists(iisreset)) return;
+    progress.Report({"MsgBox_RefreshingIIS"});
+    outcome.iisRestarted = true;
+    const std::string commandLine = ProgramToken(iisreset);
+    std::string reason;
+    try {
+        outcome.iisResetCode = machine.shell.Run(commandLine, WindowStyle::Hidden, true);
+        reason = "iisreset ended with an error";
+    } catch (const Failure& f) {
+        outcome.iisResetCode = f.number();
+        reason = f.description();
+    }
+    // A failed restart can leave the web service stopped: never reported as success.
+    if (outcome.iisResetCode != 0)
+        machine.log.WriteErrorLog("ApplySecurityConfiguration", outcome.iisResetCode,
+                                  "IIS could not be restarted: " + reason + " (" + commandLine + ")");
 }
 
 }  // namespace
@@ -120,10 +188,11 @@ std::string BackupSecurityProviders(Machine& machine) {
 SecurityOutcome ApplySecurityConfiguration(Machine& machine, Progress& progress) {
     SecurityOutcome outcome;
     try {
-        outcome.backupPath = BackupSecurityProviders(machine);
+        BackupSecurityProviders(machine, outcome);
+        const std::string reg = RegProgram(machine);
         for (const SettingRow& row : kSettings) {
             if (row.statusKey) progress.Report({row.statusKey});
-            const std::string line = RegAddLine(row);
+            const std::string line = RegAddLine(reg, row);
             const std::int32_t exitCode = machine.shell.Run(line, WindowStyle::Hidden, true);
             if (exitCode == 0) {
                 ++outcome.valuesWritten;
@@ -132,17 +201,18 @@ SecurityOutcome ApplySecurityConfiguration(Machine& machine, Progress& progress)
                 machine.log.WriteErrorLog("ApplySecurityConfiguration", exitCode, "A TLS value was not written: " + line);
             }
         }
-        if (machine.fs.FileExists(machine.fs.GetSpecialFolder(SpecialFolder::System) + "\\inetsrv\\iisreset.exe")) {
-            progress.Report({"MsgBox_RefreshingIIS"});
-            machine.shell.Run("iisreset", WindowStyle::Hidden, true);  // its exit code does not change the result
-            outcome.iisRestarted = true;
+    } catch (...) {
+        // The backup failed (logged there), or reg.exe could not be started; the caller
+        // reports the result.
+        if (!outcome.backupFailed) {
+            const FailureInfo f = CurrentFailure();
+            machine.log.WriteErrorLog("ApplySecurityConfiguration", f.number, f.description);
         }
-    } catch (const std::exception&) {
-        // A tool that cannot be started ends the hardening; the caller reports the result.
         outcome.ok = false;
         return outcome;
     }
-    outcome.ok = outcome.valuesFailed == 0;
+    RestartIis(machine, progress, outcome);
+    outcome.ok = outcome.valuesFailed == 0 && !outcome.IisResetFailed();
     return outcome;
 }
 

@@ -8,16 +8,22 @@
 namespace quillbay::certs {
 
 struct SecurityOutcome {
-    bool ok = false;           // every value written with exit code 0, nothing failed
-    int valuesWritten = 0;     // reg add exited with 0
-    int valuesFailed = 0;      // reg add exited with another code
-    std::string backupPath;    // the saved key; empty when the backup failed
-    bool iisRestarted = false; // iisreset was run (its exit code does not count)
+    bool ok = false;              // backed up, every value written, IIS restarted where it is installed
+    int valuesWritten = 0;        // reg add exited with 0
+    int valuesFailed = 0;         // reg add exited with another code
+    std::string backupPath;       // the key as it was (reg export); empty when the backup failed
+    std::string undoPath;         // removes the values and keys that were not there before
+    bool backupFailed = false;    // then no value was written
+    std::int32_t backupCode = 0;  // reg export's exit code, or the failure's number
+    bool iisRestarted = false;    // iisreset was run
+    std::int32_t iisResetCode = 0;  // its exit code, or the failure's number when it did not start
+    bool IisResetFailed() const { return iisRestarted && iisResetCode != 0; }
 };
 
-// Saves the key into backup\ beside the program, writes the 56 values, and restarts IIS
-// when it is installed. Reports a status key per group of values. A tool that cannot be
-// started ends the hardening there with ok false.
+// Saves the key into backup\ beside the program (an export of what was there and an undo
+// file for what was not), writes the 56 values, and restarts IIS when it is installed.
+// Nothing is written when the backup cannot be made. Reports a status key per group of
+// values. A reg.exe that cannot be started ends the hardening there with ok false.
 SecurityOutcome ApplySecurityConfiguration(Machine& machine, Progress& progress);
 
 }  // namespace quillbay::certs

@@ -6,12 +6,11 @@
 
 namespace quillbay::iis {
 
-// System folder + "\inetsrv\appcmd.exe"; put into command lines unquoted.
+// System folder + "\inetsrv\appcmd.exe".
 std::string AppcmdPath(FileSystem& fs);
 std::string ListSiteNamesCommand(const std::string& appcmd);
+// The name travels as one argument by the platform's quoting rules, whatever it holds.
 std::string ListSiteBindingsCommand(const std::string& appcmd, const std::string& siteName);
-// The module check names the tool through %windir% for cmd.exe to expand.
-inline constexpr const char* kRewriteModuleCommand =
-    "%windir%\\system32\\inetsrv\\appcmd.exe list module \"RewriteModule\"";
+std::string RewriteModuleCommand(const std::string& appcmd);
 
 }  // namespace quillbay::iis

@@ -9,8 +9,11 @@ namespace quillbay::iis {
 std::vector<std::string> SiteHostNames(Machine& machine, const std::string& appcmd, const std::string& siteName) {
     // A line break at the end of the tool's output never becomes part of a name, and
     // duplicates are recognised the same way for the list and for deployment.
-    return CollectSiteHostNames(
-        RunHiddenAndCapture(machine.shell, machine.fs, machine.log, ListSiteBindingsCommand(appcmd, siteName)));
+    const ToolRun run = RunHiddenAndCapture(machine.shell, machine.log, ListSiteBindingsCommand(appcmd, siteName));
+    // A failed query is no answer: its error text must not be read as bindings.
+    if (!run.Succeeded())
+        throw Failure(run.exitCode, "The bindings of site \"" + siteName + "\" could not be read: " + run.FirstLine());
+    return CollectSiteHostNames(run.output);
 }
 
 bool CollectionContains(const std::vector<std::string>& items, const std::string& value) {

@@ -12,8 +12,10 @@ SiteList ListSites(Machine& machine, Progress& progress) {
     if (!machine.fs.FileExists(appcmd)) return {SiteListStatus::NoIis, {}};
 
     progress.Report({"MsgBox_LoadingIIS"});
-    const std::string output =
-        RunHiddenAndCapture(machine.shell, machine.fs, machine.log, ListSiteNamesCommand(appcmd));
+    const ToolRun run = RunHiddenAndCapture(machine.shell, machine.log, ListSiteNamesCommand(appcmd));
+    // Only a listing that succeeded names sites; an error text is not a list of them.
+    if (!run.Succeeded()) throw Failure(run.exitCode, "The sites could not be listed: " + run.FirstLine());
+    const std::string& output = run.output;
     if (TrimBlanks(output).empty()) return {SiteListStatus::NoOutput, {}};
 
     SiteList list{SiteListStatus::Listed, {}};
@@ -35,8 +37,14 @@ std::string SiteListText(const Site& site) {
 
 bool IsRewriteModuleInstalled(Machine& machine) {
     try {
-        return ContainsIgnoreCase(RunHiddenAndCapture(machine.shell, machine.fs, machine.log, kRewriteModuleCommand),
-                                  "RewriteModule");
+        // An unknown module is answered with an error line that names it too: only a listed
+        // module counts, and only from a query that succeeded.
+        const ToolRun run =
+            RunHiddenAndCapture(machine.shell, machine.log, RewriteModuleCommand(AppcmdPath(machine.fs)));
+        if (!run.Succeeded()) return false;
+        for (const std::string& line : Split(run.output, "\n"))
+            if (line.rfind("MODULE \"RewriteModule\"", 0) == 0) return true;
+        return false;
     } catch (...) {
         const FailureInfo f = CurrentFailure();
         machine.log.WriteErrorLog("CheckRewriteModuleInstalled", f.number, f.description);

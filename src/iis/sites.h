@@ -24,7 +24,8 @@ struct SiteList {
 };
 
 // Asks appcmd for the sites and each site's bindings; reports "MsgBox_LoadingIIS" before it
-// starts and again after each site. A failure of the machine throws.
+// starts and again after each site. A failure of the machine throws, and so does a query
+// appcmd refuses (with its exit code).
 SiteList ListSites(Machine& machine, Progress& progress);
 
 // The site as the list shows it: its name, then its host names in parentheses.

@@ -35,7 +35,7 @@ IisVersion DetectIisVersion(Machine& m) {
             return {major, VersionSource::Registry};
         }
 
-        const std::string folder = m.host.GetEnv("windir").value_or("") + "\\System32\\inetsrv";
+        const std::string folder = m.fs.GetSpecialFolder(SpecialFolder::Windows) + "\\System32\\inetsrv";
         if (!m.fs.FolderExists(folder)) {
             m.log.WriteLog(kProc, "Could not get Shell Namespace for " + folder +
                                       ". Assuming IIS version is less than " + eight + " or path invalid.");

@@ -22,7 +22,7 @@ struct StringEntry {
 // kExtraKeyCount keys after them serve the import's outcome report. Each table holds
 // kStringCount == kBaseKeyCount + kExtraKeyCount entries.
 inline constexpr std::size_t kBaseKeyCount = 119;
-inline constexpr std::size_t kExtraKeyCount = 9;
+inline constexpr std::size_t kExtraKeyCount = 12;
 
 // The three tables: the same keys in the same order.
 extern const StringEntry kEnglishStrings[];

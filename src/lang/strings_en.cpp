@@ -162,6 +162,11 @@ const StringEntry kEnglishStrings[] = {
     {"MsgBox_Import_RestartNote", "SCHANNEL changes take full effect after the server restarts."},
     {"MsgBox_Import_UnexpectedError", "An unexpected error occurred during import: "},
     {"MsgBox_Import_UnexpectedError_Title", "Import Error"},
+    {"MsgBox_Import_SecurityUnchanged",
+     "The TLS settings were left unchanged: their registry backup could not be saved (code "},
+    {"MsgBox_Import_IisResetFailed",
+     "IIS could not be restarted; check that its services are running (iisreset exit code "},
+    {"MsgBox_Import_CodeEnd", ")."},
     {"lblStatus_ImportPartial", "Import incomplete: not every certificate was imported. Check the files and import again."},
 };
 

@@ -141,6 +141,9 @@ const StringEntry kSimplifiedChineseStrings[] = {
     {"MsgBox_Import_RestartNote", "SCHANNEL 设置需在服务器重启后才能完全生效。"},
     {"MsgBox_Import_UnexpectedError", "导入过程中发生意外错误: "},
     {"MsgBox_Import_UnexpectedError_Title", "导入错误"},
+    {"MsgBox_Import_SecurityUnchanged", "TLS 设置未作更改：无法保存其注册表备份 (代码 "},
+    {"MsgBox_Import_IisResetFailed", "无法重启 IIS，请检查其服务是否正在运行 (iisreset 退出代码 "},
+    {"MsgBox_Import_CodeEnd", ")。"},
     {"lblStatus_ImportPartial", "导入未全部完成：部分证书未能导入，请检查文件后重新导入。"},
 };
 

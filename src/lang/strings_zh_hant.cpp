@@ -141,6 +141,9 @@ const StringEntry kTraditionalChineseStrings[] = {
     {"MsgBox_Import_RestartNote", "SCHANNEL 設定需在伺服器重新啟動後才能完全生效。"},
     {"MsgBox_Import_UnexpectedError", "匯入過程中發生意外錯誤: "},
     {"MsgBox_Import_UnexpectedError_Title", "匯入錯誤"},
+    {"MsgBox_Import_SecurityUnchanged", "TLS 設定未作變更：無法儲存其登錄備份 (代碼 "},
+    {"MsgBox_Import_IisResetFailed", "無法重新啟動 IIS，請檢查其服務是否正在執行 (iisreset 結束代碼 "},
+    {"MsgBox_Import_CodeEnd", ")。"},
     {"lblStatus_ImportPartial", "匯入未全部完成：部分憑證未能匯入，請檢查檔案後重新匯入。"},
 };
 

@@ -13,17 +13,31 @@ namespace quillbay {
 enum class WindowStyle { Hidden = 0, Normal = 1 };
 enum class SpecialFolder { Windows = 0, System = 1, Temporary = 2 };
 
-// Process start and registry (the scriptable shell object's role).
+// What a program run hidden to its end wrote and how it ended.
+struct Captured {
+    std::int32_t exitCode = 0;
+    std::string output;  // standard output and standard error as written, ANSI code page to UTF-8
+};
+
+// Process start and registry.
 class Shell {
 public:
     virtual ~Shell() = default;
-    // Starts a command line (program, then its arguments; a bare name is found on the
-    // search path, a document opens with its associated program). With wait, returns the
-    // process's exit code; without, returns 0. A line that cannot be started throws.
+    // Starts a command line whose first token is the full path of an .exe (quoted when it
+    // holds blanks): nothing is looked up on the search path or in the current folder, and
+    // a line whose program is not such a path is refused. With wait, returns the process's
+    // exit code; without, returns 0 once it has started. A line that cannot be started throws.
     virtual std::int32_t Run(const std::string& commandLine, WindowStyle style, bool wait) = 0;
+    // Runs the command line as Run does, hidden, waits for it and returns its exit code with
+    // everything it wrote to standard output and standard error.
+    virtual Captured RunAndCapture(const std::string& commandLine) = 0;
     // Reads a value given as a full path "HKLM\...\Name". Missing key or value throws.
     // REG_DWORD values come back as decimal text.
     virtual std::string RegRead(const std::string& valuePath) = 0;
+    // Whether a key given as a full path "HKLM\...\Key" exists.
+    virtual bool RegKeyExists(const std::string& keyPath) = 0;
+    // Whether a value given as RegRead takes it exists, whatever its type.
+    virtual bool RegValueExists(const std::string& valuePath) = 0;
 };
 
 struct FileEntry {

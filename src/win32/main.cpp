@@ -20,12 +20,18 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     // DLLs that system code loads by name later on come from the system folder too, never
     // from beside the program or the current folder.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // Whatever the current folder was (the program's folder, a download folder), nothing is
+    // ever found there.
+    wchar_t systemFolder[MAX_PATH + 1];
+    const UINT length = GetSystemDirectoryW(systemFolder, MAX_PATH + 1);
+    if (length > 0 && length <= MAX_PATH) SetCurrentDirectoryW(systemFolder);
     // The file dialog and the shell functions expect a single-threaded apartment.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     int exitCode = 0;
     try {
         win32::MainWindow window(instance);
-        win32::Win32Shell shell;
+        // While a tool runs, the window repaints and answers.
+        win32::Win32Shell shell([&window] { window.DoEvents(); });
         win32::Win32FileSystem fs;
         win32::Win32Host host;
         win32::Win32Clock clock;

@@ -1,11 +1,10 @@
 #include "win32/shell_win32.h"
 
 #include <windows.h>
-#include <objbase.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "win32/text_win32.h"
@@ -16,50 +15,36 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-// ShellExecuteEx may report its failure only through hInstApp.
-DWORD ErrorFromInstApp(HINSTANCE instApp) {
-    switch (static_cast<int>(reinterpret_cast<INT_PTR>(instApp))) {
-        case SE_ERR_FNF: return ERROR_FILE_NOT_FOUND;
-        case SE_ERR_PNF: return ERROR_PATH_NOT_FOUND;
-        case SE_ERR_ACCESSDENIED: return ERROR_ACCESS_DENIED;
-        case SE_ERR_OOM: return ERROR_NOT_ENOUGH_MEMORY;
-        case SE_ERR_SHARE: return ERROR_SHARING_VIOLATION;
-        case SE_ERR_NOASSOC:
-        case SE_ERR_ASSOCINCOMPLETE: return ERROR_NO_ASSOCIATION;
-        case SE_ERR_DDETIMEOUT:
-        case SE_ERR_DDEFAIL:
-        case SE_ERR_DDEBUSY: return ERROR_DDE_FAIL;
-        case SE_ERR_DLLNOTFOUND: return ERROR_DLL_NOT_FOUND;
-        default: return ERROR_FILE_NOT_FOUND;
-    }
-}
-
 class HandleGuard {
 public:
-    explicit HandleGuard(HANDLE handle) : handle_(handle) {}
-    ~HandleGuard() {
-        if (handle_) CloseHandle(handle_);
-    }
+    explicit HandleGuard(HANDLE handle = nullptr) : handle_(handle) {}
+    ~HandleGuard() { Reset(); }
     HandleGuard(const HandleGuard&) = delete;
     HandleGuard& operator=(const HandleGuard&) = delete;
+    HANDLE get() const { return handle_; }
+    HANDLE* out() { return &handle_; }
+    void Reset() {
+        if (handle_ && handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+        handle_ = nullptr;
+    }
 
 private:
     HANDLE handle_;
 };
 
-// Shell execution may reach COM-based handlers, which need COM on this thread.
-class ComScope {
-public:
-    ComScope() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
-    ~ComScope() {
-        if (SUCCEEDED(result_)) CoUninitialize();
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-
-private:
-    HRESULT result_;
-};
+bool IsAbsoluteExe(const std::string& program) {
+    const bool drive = program.size() > 3 && ((program[0] >= 'A' && program[0] <= 'Z') ||
+                                              (program[0] >= 'a' && program[0] <= 'z')) &&
+                       program[1] == ':' && program[2] == '\\';
+    const bool unc = program.size() > 2 && program[0] == '\\' && program[1] == '\\';
+    if (!drive && !unc) return false;
+    if (program.find("\\..\\") != std::string::npos || program.find('/') != std::string::npos) return false;
+    const size_t dot = program.rfind('.');
+    if (dot == std::string::npos || program.size() - dot != 4) return false;
+    std::string ext = program.substr(dot + 1);
+    for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return ext == "exe";
+}
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -109,35 +94,98 @@ std::pair<std::string, std::string> SplitCommandLine(const std::string& commandL
     return {program, commandLine.substr(pos)};
 }
 
-std::int32_t Win32Shell::Run(const std::string& commandLine, WindowStyle style, bool wait) {
+Win32Shell::Win32Shell(std::function<void()> whileWaiting) : whileWaiting_(std::move(whileWaiting)) {}
+
+Win32Shell::Process Win32Shell::Start(const std::string& commandLine, WindowStyle style, HANDLE output) {
     // A NUL would end the line early: the program would run without what came after it.
     if (commandLine.find('\0') != std::string::npos) throw MakeFailure(ERROR_INVALID_PARAMETER);
-    auto [program, parameters] = SplitCommandLine(commandLine);
-    if (program.empty()) throw MakeFailure(ERROR_FILE_NOT_FOUND);
-    std::wstring file = Utf8ToWide(program);
-    std::wstring params = Utf8ToWide(parameters);
+    const std::string program = SplitCommandLine(commandLine).first;
+    // Named by its full path or not at all: a bare name would be looked for in the current
+    // folder and along PATH, where anyone who can drop a file could take its place.
+    if (!IsAbsoluteExe(program)) throw MakeFailure(ERROR_BAD_PATHNAME);
+    const std::wstring application = Utf8ToWide(program);
+    std::wstring line = Utf8ToWide(commandLine);
+    wchar_t systemFolder[MAX_PATH + 1];
+    const UINT folderLength = GetSystemDirectoryW(systemFolder, MAX_PATH + 1);
+    if (folderLength == 0 || folderLength > MAX_PATH) ThrowLastError();
 
-    ComScope com;
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
-    info.lpVerb = L"open";
-    info.lpFile = file.c_str();
-    info.lpParameters = params.empty() ? nullptr : params.c_str();
-    info.nShow = style == WindowStyle::Hidden ? SW_HIDE : SW_SHOWNORMAL;
-    SetLastError(ERROR_SUCCESS);
-    if (!ShellExecuteExW(&info)) {
-        DWORD code = GetLastError();
-        if (code == ERROR_SUCCESS) code = ErrorFromInstApp(info.hInstApp);
-        throw MakeFailure(code);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = style == WindowStyle::Hidden ? SW_HIDE : SW_SHOWNORMAL;
+    HandleGuard input;
+    if (output) {
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        *input.out() = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (input.get() == INVALID_HANDLE_VALUE) ThrowLastError();
+        startup.dwFlags |= STARTF_USESTDHANDLES;
+        startup.hStdInput = input.get();
+        startup.hStdOutput = output;
+        startup.hStdError = output;
     }
-    HandleGuard process(info.hProcess);
-    if (!wait || !info.hProcess) return 0;
+    PROCESS_INFORMATION info{};
+    const DWORD flags = CREATE_UNICODE_ENVIRONMENT | (style == WindowStyle::Hidden ? CREATE_NO_WINDOW : 0);
+    if (!CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, output ? TRUE : FALSE, flags, nullptr,
+                        systemFolder, &startup, &info))
+        ThrowLastError();
+    CloseHandle(info.hThread);
+    return Process(info.hProcess);
+}
 
-    if (WaitForSingleObject(info.hProcess, INFINITE) == WAIT_FAILED) ThrowLastError();
+void Win32Shell::Wait(HANDLE handle) {
+    for (;;) {
+        const DWORD woke = whileWaiting_ ? MsgWaitForMultipleObjectsEx(1, &handle, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE)
+                                         : WaitForSingleObject(handle, INFINITE);
+        if (woke == WAIT_OBJECT_0) return;
+        if (woke == WAIT_FAILED) ThrowLastError();
+        // Messages arrived: the window repaints and answers while the tool works.
+        whileWaiting_();
+    }
+}
+
+std::int32_t Win32Shell::ExitCode(HANDLE process) {
     DWORD exitCode = 0;
-    if (!GetExitCodeProcess(info.hProcess, &exitCode)) ThrowLastError();
+    if (!GetExitCodeProcess(process, &exitCode)) ThrowLastError();
     return static_cast<std::int32_t>(exitCode);
+}
+
+std::int32_t Win32Shell::Run(const std::string& commandLine, WindowStyle style, bool wait) {
+    Process process = Start(commandLine, style, nullptr);
+    if (!wait) return 0;
+    Wait(process.get());
+    return ExitCode(process.get());
+}
+
+Captured Win32Shell::RunAndCapture(const std::string& commandLine) {
+    HandleGuard readEnd, writeEnd;
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    if (!CreatePipe(readEnd.out(), writeEnd.out(), &inherit, 0)) ThrowLastError();
+    // Only the child's end is inherited.
+    if (!SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0)) ThrowLastError();
+    Process process = Start(commandLine, WindowStyle::Hidden, writeEnd.get());
+    writeEnd.Reset();  // the pipe ends when the child (and whatever it started) closes it
+
+    // Read on a thread of its own: a child writing more than the pipe holds would otherwise
+    // wait for us while we wait for it.
+    std::string bytes;
+    std::thread reader([&bytes, pipe = readEnd.get()] {
+        char buffer[4096];
+        DWORD got = 0;
+        while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+    });
+    try {
+        Wait(process.get());
+    } catch (...) {
+        TerminateProcess(process.get(), ERROR_CANCELLED);
+        reader.join();
+        throw;
+    }
+    Captured result;
+    result.exitCode = ExitCode(process.get());
+    reader.join();
+    result.output = AnsiToUtf8(bytes);
+    return result;
 }
 
 std::string Win32Shell::RegRead(const std::string& valuePath) {
@@ -207,6 +255,39 @@ std::string Win32Shell::RegRead(const std::string& valuePath) {
             break;
     }
     throw MakeFailure(ERROR_UNSUPPORTED_TYPE);
+}
+
+bool Win32Shell::RegKeyExists(const std::string& keyPath) {
+    std::string path = keyPath;
+    while (!path.empty() && path.back() == '\\') path.pop_back();
+    const size_t rootEnd = path.find('\\');
+    HKEY root = RootKey(std::string_view(path).substr(0, rootEnd));
+    if (!root) throw MakeFailure(ERROR_INVALID_PARAMETER);
+    if (rootEnd == std::string::npos) return true;
+    HKEY key = nullptr;
+    const LSTATUS status = RegOpenKeyExW(root, Utf8ToWide(path.substr(rootEnd + 1)).c_str(), 0, KEY_READ, &key);
+    if (status == ERROR_SUCCESS) {
+        RegCloseKey(key);
+        return true;
+    }
+    if (status == ERROR_FILE_NOT_FOUND) return false;
+    throw MakeFailure(static_cast<DWORD>(status));
+}
+
+bool Win32Shell::RegValueExists(const std::string& valuePath) {
+    const size_t rootEnd = valuePath.find('\\');
+    HKEY root = rootEnd == std::string::npos ? nullptr : RootKey(std::string_view(valuePath).substr(0, rootEnd));
+    if (!root) throw MakeFailure(ERROR_INVALID_PARAMETER);
+    const size_t lastSlash = valuePath.rfind('\\');
+    const std::wstring subKey =
+        lastSlash == rootEnd ? std::wstring() : Utf8ToWide(valuePath.substr(rootEnd + 1, lastSlash - rootEnd - 1));
+    const std::wstring valueName = Utf8ToWide(valuePath.substr(lastSlash + 1));
+    const LSTATUS status = RegGetValueW(root, subKey.empty() ? nullptr : subKey.c_str(),
+                                        valueName.empty() ? nullptr : valueName.c_str(),
+                                        RRF_RT_ANY | RRF_NOEXPAND, nullptr, nullptr, nullptr);
+    if (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) return true;
+    if (status == ERROR_FILE_NOT_FOUND) return false;
+    throw MakeFailure(static_cast<DWORD>(status));
 }
 
 }  // namespace quillbay::win32

@@ -1,5 +1,8 @@
 #pragma once
 // Process start and registry reads through the Win32 shell and registry functions.
+#include <windows.h>
+
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -14,12 +17,19 @@ std::pair<std::string, std::string> SplitCommandLine(const std::string& commandL
 
 class Win32Shell : public Shell {
 public:
-    // ShellExecuteEx with the "open" verb: a bare program name is looked up on the search
-    // path, a document opens with its associated program. With wait, returns the process's 32-bit exit code
-    // (0 when the start handed over no process, e.g. to an already running program).
-    // A line that cannot be started throws Failure with the Win32 error code; a line holding
-    // a NUL character is refused with ERROR_INVALID_PARAMETER.
+    // whileWaiting runs whenever messages arrive while a started program is waited for, so
+    // that a window stays responsive; without it the wait blocks.
+    explicit Win32Shell(std::function<void()> whileWaiting = {});
+
+    // CreateProcess with the program's full path as the application name, the system folder
+    // as the child's current folder, no window for a hidden start. With wait, returns the
+    // process's 32-bit exit code. A program that is not a full path to an .exe is refused
+    // with ERROR_BAD_PATHNAME, a line holding a NUL with ERROR_INVALID_PARAMETER; any other
+    // line that cannot be started throws Failure with the Win32 error code.
     std::int32_t Run(const std::string& commandLine, WindowStyle style, bool wait) override;
+    // Standard output and standard error share one pipe, so their lines keep their order;
+    // standard input is the NUL device.
+    Captured RunAndCapture(const std::string& commandLine) override;
 
     // "ROOT\key\path\Name": the root is HKLM, HKCU, HKCR, HKU, HKCC or their long forms
     // (HKEY_LOCAL_MACHINE, ...), any letter case. The text after the last backslash names
@@ -30,6 +40,27 @@ public:
     // unknown root Failure(ERROR_INVALID_PARAMETER); other value types
     // Failure(ERROR_UNSUPPORTED_TYPE).
     std::string RegRead(const std::string& valuePath) override;
+    // Same path forms as RegRead, naming a key; any failure other than absence throws.
+    bool RegKeyExists(const std::string& keyPath) override;
+    bool RegValueExists(const std::string& valuePath) override;
+
+private:
+    class Process {
+    public:
+        explicit Process(HANDLE handle) : handle_(handle) {}
+        ~Process() { CloseHandle(handle_); }
+        Process(const Process&) = delete;
+        Process& operator=(const Process&) = delete;
+        HANDLE get() const { return handle_; }
+
+    private:
+        HANDLE handle_;
+    };
+    Process Start(const std::string& commandLine, WindowStyle style, HANDLE output);
+    void Wait(HANDLE handle);
+    static std::int32_t ExitCode(HANDLE process);
+
+    std::function<void()> whileWaiting_;
 };
 
 }  // namespace quillbay::win32

@@ -227,7 +227,8 @@ std::string MainWindow::OpenFileDialog(const std::string& title, const std::stri
     ofn.nMaxFile = kBufferChars;
     ofn.lpstrTitle = caption.empty() ? nullptr : caption.c_str();
     ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
-    ofn.Flags = flags;
+    // The dialog must not leave the process in the folder it browsed to.
+    ofn.Flags = flags | OFN_NOCHANGEDIR;
     if (!GetOpenFileNameW(&ofn)) return {};
 
     // One path, or the folder and the names, each ended by a NUL; a double NUL ends the list.

@@ -135,7 +135,7 @@ TEST_F(App, SiteListRendersEachOutcome) {
     EXPECT_EQ(w.ui.doEvents, 3);  // the window answers while each site is read
 
     // Nothing at all from appcmd: the list stays empty and the controls as they were.
-    stage.namesOverride = "";
+    stage.namesOverride = Captured{0, ""};
     w.ui.SetEnabled(Id::cmdDeploy, false);
     app::PopulateSitesList(w.main);
     EXPECT_TRUE(w.ui.C(Id::lstSites).items.empty());
@@ -143,10 +143,18 @@ TEST_F(App, SiteListRendersEachOutcome) {
     EXPECT_TRUE(w.ui.Enabled(Id::lstSites));
 
     // Blank lines only: no site, deployment off.
-    stage.namesOverride = "\r\n \r\n";
+    stage.namesOverride = Captured{0, "\r\n \r\n"};
     app::PopulateSitesList(w.main);
     EXPECT_EQ(w.ui.C(Id::lstSites).items, std::vector<std::string>{GetLangString("MsgBox_NoIISFound")});
     EXPECT_FALSE(w.ui.Enabled(Id::mnuToolsSetPort));
+
+    // appcmd refused the listing: its error text is no site; the failure is logged and shown.
+    stage.namesOverride = Captured{5, "ERROR ( message:Access is denied. )\r\n"};
+    app::PopulateSitesList(w.main);
+    EXPECT_EQ(w.ui.C(Id::lstSites).items, std::vector<std::string>{GetLangString("MsgBox_ErrorLoadingSites")});
+    EXPECT_FALSE(w.ui.Enabled(Id::cmdDeploy));
+    EXPECT_NE(w.ErrorLog().find("The sites could not be listed: ERROR ( message:Access is denied. ) (代码: 5)"),
+              std::string::npos);
 }
 
 TEST_F(App, SiteListAndRewriteFailuresAreLoggedAndShownInTheWindow) {
@@ -244,6 +252,23 @@ TEST_F(ImportClick, PartialOutcomesListEveryProblemAndEndOnACompleteSentence) {
          GetLangString("lblStatus_ImportPartial")},
         {"a registry value failed", [](ImportWorld& t) { t.FailLinesContaining("/v UTF8SASL", 1); },
          {GetLangString("lblStatus_ImportCompleteSecurityFailed")}, GetLangString("lblStatus_ImportCompleteSecurityFailed")},
+        {"the backup failed: nothing written",
+         [](ImportWorld& t) { t.FailLinesContaining(" export ", 1); },
+         {GetLangString("MsgBox_Import_SecurityUnchanged") + "1" + GetLangString("MsgBox_Import_CodeEnd")},
+         GetLangString("lblStatus_ImportCompleteSecurityFailed")},
+        {"iisreset failed after everything else worked",
+         [](ImportWorld& t) { t.FailLinesContaining("iisreset.exe", -2147023838); },
+         {GetLangString("MsgBox_Import_IisResetFailed") + "-2147023838" + GetLangString("MsgBox_Import_CodeEnd")},
+         GetLangString("MsgBox_Import_IisResetFailed") + "-2147023838" + GetLangString("MsgBox_Import_CodeEnd")},
+        {"a chain and the restart failed",
+         [](ImportWorld& t) {
+             t.shell.onRun = [](const std::string& l) {
+                 return l.find("a.crt") != std::string::npos ? 1 : l.find("iisreset") != std::string::npos ? 3 : 0;
+             };
+         },
+         {"1" + GetLangString("MsgBox_Import_ChainsFailed"),
+          GetLangString("MsgBox_Import_IisResetFailed") + "3" + GetLangString("MsgBox_Import_CodeEnd")},
+         GetLangString("lblStatus_ImportPartial")},
     };
     for (const Case& c : cases) {
         ImportWorld t;

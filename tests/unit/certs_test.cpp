@@ -17,17 +17,22 @@ namespace {
 const std::string kBase = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\SecurityProviders";
 const std::string kBackup = "C:\\Tools\\Quillbay\\backup\\SecurityProviders-20261206090507";
 
+const std::string kSys = "C:\\windows\\system32\\";
+
 std::string ExportLine(const std::string& target) {
-    return "reg export \"" + kBase + "\" \"" + target + "\" /y";
+    return kSys + "reg.exe export \"" + kBase + "\" \"" + target + "\" /y";
 }
 
-std::string AddStore(const std::string& path) { return "certutil.exe -addstore -f \"CA\" \"" + path + "\""; }
+std::string AddStore(const std::string& path) { return kSys + "certutil.exe -addstore -f \"CA\" \"" + path + "\""; }
 
 using certs::SecurityOutcome;
 
 // A machine with IIS's restart tool, recording the work's progress.
 struct Bed : FakeMachine {
-    Bed() { fs.AddFile(fs.systemFolder + "\\inetsrv\\iisreset.exe", "MZ"); }
+    Bed() {
+        fs.AddFile(fs.systemFolder + "\\inetsrv\\iisreset.exe", "MZ");
+        shell.keys.insert(Lower(kBase));
+    }
     SecurityOutcome Harden() { return certs::ApplySecurityConfiguration(machine, progress); }
     RecordedProgress progress;
 };
@@ -53,12 +58,12 @@ TEST_F(Certs, HardeningBacksUpWritesThe56ValuesHiddenAndWaitedThenRestartsIis) {
     const std::vector<std::string> lines = shell.Lines();
     ASSERT_EQ(lines.size(), 58u);
     EXPECT_EQ(lines.front(), ExportLine(kBackup + ".reg"));
-    EXPECT_EQ(lines[1], "reg add \"" + kBase + "\" /v SecurityProviders /t REG_SZ /d \"credssp.dll\" /f");
+    EXPECT_EQ(lines[1], kSys + "reg.exe add \"" + kBase + "\" /v SecurityProviders /t REG_SZ /d \"credssp.dll\" /f");
     // 2048 bits: reg.exe reads the digits without their prefix as decimal 800.
-    EXPECT_EQ(lines[21], "reg add \"" + kBase + "\\SCHANNEL\\KeyExchangeAlgorithms\\Diffie-Hellman\" "
+    EXPECT_EQ(lines[21], kSys + "reg.exe add \"" + kBase + "\\SCHANNEL\\KeyExchangeAlgorithms\\Diffie-Hellman\" "
                          "/v ServerMinKeyBitLength /t REG_DWORD /d 0x00000800 /f");
-    EXPECT_EQ(lines[56], "reg add \"" + kBase + "\\WDigest\" /v DigestEncryptionAlgorithms /t REG_SZ /d \"3des,rc4\" /f");
-    EXPECT_EQ(lines.back(), "iisreset");
+    EXPECT_EQ(lines[56], kSys + "reg.exe add \"" + kBase + "\\WDigest\" /v DigestEncryptionAlgorithms /t REG_SZ /d \"3des,rc4\" /f");
+    EXPECT_EQ(lines.back(), kSys + "inetsrv\\iisreset.exe");
     for (const RunCall& r : shell.runs) EXPECT_TRUE(r.style == WindowStyle::Hidden && r.wait) << r.commandLine;
     EXPECT_TRUE(outcome.ok);
     EXPECT_EQ(outcome.valuesWritten, 56);
@@ -80,24 +85,25 @@ TEST_F(Certs, HardeningFailures) {
         int written;
         bool restarted;
     };
-    const std::string row10 = "reg add \"" + kBase + "\\SCHANNEL\\Ciphers\\RC4 128/128\" /v Enabled /t REG_DWORD /d 0 /f";
+    const std::string row10 = kSys + "reg.exe add \"" + kBase + "\\SCHANNEL\\Ciphers\\RC4 128/128\" /v Enabled /t REG_DWORD /d 0 /f";
     const Case cases[] = {
         {"row 10 fails: the rest is still written and IIS restarted",
          [&](Bed& t) { t.shell.onRun = [&](const std::string& l) { return l == row10 ? 1 : 0; }; }, false, 55, true},
-        {"iisreset's exit code does not count",
-         [](Bed& t) { t.shell.onRun = [](const std::string& l) { return l == "iisreset" ? 5 : 0; }; }, true, 56, true},
+        {"a failed restart is no success",
+         [](Bed& t) { t.shell.onRun = [](const std::string& l) { return l.find("iisreset") != std::string::npos ? 5 : 0; }; },
+         false, 56, true},
         {"without iisreset.exe no restart",
          [](Bed& t) { t.fs.files.erase(Lower(t.fs.systemFolder + "\\inetsrv\\iisreset.exe")); }, true, 56, false},
         {"a tool that cannot start ends it at once",
          [](Bed& t) {
              t.shell.onRun = [n = 0](const std::string& l) mutable -> std::int32_t {
-                 if (l.rfind("reg add", 0) == 0 && ++n == 3) throw Failure(2, "not found");
+                 if (l.find("reg.exe add") != std::string::npos && ++n == 3) throw Failure(2, "not found");
                  return 0;
              };
          },
          false, 2, false},
-        {"a backup folder that cannot be made skips the backup only",
-         [](Bed& t) { t.fs.readOnlyFolders.insert(t.host.appFolder); }, true, 56, true},
+        {"without a backup nothing is written",
+         [](Bed& t) { t.fs.readOnlyFolders.insert(t.host.appFolder); }, false, 0, false},
     };
     for (const Case& c : cases) {
         Bed t;
@@ -107,23 +113,64 @@ TEST_F(Certs, HardeningFailures) {
         EXPECT_EQ(outcome.valuesWritten, c.written) << c.what;
         EXPECT_EQ(outcome.iisRestarted, c.restarted) << c.what;
         // Every value that was not written is a record with its exit code.
-        if (c.written < 56 && !c.ok && c.restarted) {
+        if (c.written == 55) {
             EXPECT_NE(t.ErrorLog().find("A TLS value was not written: " + row10 + " (代码: 1)"), std::string::npos);
+        }
+        if (outcome.IisResetFailed()) {
+            EXPECT_EQ(outcome.iisResetCode, 5);
+            EXPECT_NE(t.ErrorLog().find("IIS could not be restarted: iisreset ended with an error (" + kSys +
+                                        "inetsrv\\iisreset.exe) (代码: 5)"),
+                      std::string::npos);
         }
     }
 }
 
-TEST_F(Certs, BackupNeverOverwritesAnEarlierOneAndFailuresAreLogged) {
+TEST_F(Certs, WithoutItsBackupNoValueIsWrittenAndAnEarlierBackupSurvives) {
     fs.AddFile(kBackup + ".reg", "earlier");
     fs.AddFile(kBackup + "-2.reg", "earlier");
-    shell.onRun = [](const std::string& l) { return l.rfind("reg export", 0) == 0 ? 1 : 0; };
+    shell.onRun = [](const std::string& l) { return l.find("reg.exe export") != std::string::npos ? 1 : 0; };
     const SecurityOutcome outcome = Harden();
+    EXPECT_EQ(shell.Lines(), std::vector<std::string>{ExportLine(kBackup + "-3.reg")});
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_TRUE(outcome.backupFailed);
+    EXPECT_EQ(outcome.backupCode, 1);
+    EXPECT_EQ(outcome.valuesWritten, 0);
     EXPECT_EQ(outcome.backupPath, "");
-    EXPECT_TRUE(outcome.ok);  // the hardening goes on without its backup
-    EXPECT_EQ(shell.runs.front().commandLine, ExportLine(kBackup + "-3.reg"));
-    EXPECT_NE(ErrorLog().find("'ApplySecurityConfiguration' 中发生错误: Backup of the SecurityProviders key failed: " +
-                              ExportLine(kBackup + "-3.reg") + " (代码: 1)"),
+    EXPECT_NE(ErrorLog().find("'ApplySecurityConfiguration' 中发生错误: Backup of the SecurityProviders key failed, TLS "
+                              "settings left unchanged: reg export ended with an error (" +
+                              ExportLine(kBackup + "-3.reg") + ") (代码: 1)"),
               std::string::npos);
+}
+
+// The export puts old values back but cannot remove new ones: the undo file removes what the
+// hardening creates, and nothing that was there before.
+TEST_F(Certs, UndoFileDeletesOnlyWhatWasAbsent) {
+    const std::string schannel = kBase + "\\SCHANNEL";
+    for (const std::string& value : {kBase + "\\SecurityProviders", schannel + "\\EventLogging",
+                                     schannel + "\\Protocols\\TLS 1.2\\Server\\Enabled",
+                                     kBase + "\\WDigest\\Negotiate"})
+        shell.registry[Lower(value)] = "1";
+    shell.keys.insert(Lower(schannel + "\\Ciphers"));
+    const SecurityOutcome outcome = Harden();
+    ASSERT_TRUE(outcome.ok);
+    EXPECT_EQ(outcome.undoPath, kBackup + "-undo.reg");
+    const std::string undo = fs.Content(outcome.undoPath).value_or("");
+    const std::string root = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\SecurityProviders";
+    auto has = [&](const std::string& piece) { return undo.find(piece) != std::string::npos; };
+    EXPECT_EQ(undo.rfind("Windows Registry Editor Version 5.00\r\n", 0), 0u);
+    // Missing keys go as a whole, from the topmost one that was missing.
+    EXPECT_TRUE(has("\r\n[-" + root + "\\SCHANNEL\\Ciphers\\AES 128/128]\r\n"));
+    EXPECT_TRUE(has("\r\n[-" + root + "\\SCHANNEL\\Hashes]\r\n"));
+    EXPECT_FALSE(has("[-" + root + "\\SCHANNEL\\Hashes\\MD5]"));
+    EXPECT_TRUE(has("\r\n[-" + root + "\\SCHANNEL\\Protocols\\TLS 1.2\\Client]\r\n"));
+    EXPECT_FALSE(has("[-" + root + "\\SCHANNEL\\Protocols]"));
+    // Missing values of keys that exist, never a value or key that was there.
+    EXPECT_TRUE(has("\r\n[" + root + "\\SCHANNEL\\Protocols\\TLS 1.2\\Server]\r\n\"DisabledByDefault\"=-\r\n"));
+    EXPECT_TRUE(has("\r\n[" + root + "\\WDigest]\r\n\"Debuglevel\"=-\r\n\"UTF8HTTP\"=-\r\n"));
+    for (const char* kept : {"\"SecurityProviders\"", "\"EventLogging\"", "\"Negotiate\"", "\"Enabled\"=-"})
+        EXPECT_FALSE(has(kept)) << kept;
+    EXPECT_FALSE(has("[-" + root + "]"));
+    EXPECT_FALSE(has("[-" + root + "\\WDigest]"));
 }
 
 TEST_F(Import, ChainsThenPfxThenHardeningAllJudgedByExitCode) {
@@ -133,9 +180,9 @@ TEST_F(Import, ChainsThenPfxThenHardeningAllJudgedByExitCode) {
     EXPECT_EQ(lines[0], AddStore(AppPath("chain\\a.crt")));
     EXPECT_EQ(lines[1], AddStore(AppPath("chain\\b.cer")));
     // The password reaches certutil unchanged, with no interpreter in between.
-    EXPECT_EQ(lines[2], "certutil.exe -f -p " + QuoteArg("P@ss \"w0rd\" %x%") + " -importpfx " +
+    EXPECT_EQ(lines[2], kSys + "certutil.exe -f -p " + QuoteArg("P@ss \"w0rd\" %x%") + " -importpfx " +
                             QuoteArg(AppPath("fullchain.pfx")));
-    EXPECT_EQ(lines[3].rfind("reg export", 0), 0u);
+    EXPECT_EQ(lines[3].rfind(kSys + "reg.exe export", 0), 0u);
     for (const RunCall& r : shell.runs) EXPECT_TRUE(r.style == WindowStyle::Hidden && r.wait) << r.commandLine;
     EXPECT_TRUE(outcome.Complete());
     EXPECT_EQ(outcome.ChainsImported(), 2);
@@ -199,7 +246,7 @@ TEST_F(Import, PartialOutcomes) {
         // The password never reaches a log.
         EXPECT_EQ(t.ErrorLog().find("w0rd"), std::string::npos) << c.what;
         if (c.pfx == certs::PfxStatus::Failed) {
-            EXPECT_NE(t.ErrorLog().find("导入PFX证书失败' 中发生错误: certutil.exe -f -p \"********\" -importpfx"),
+            EXPECT_NE(t.ErrorLog().find("导入PFX证书失败' 中发生错误: " + kSys + "certutil.exe -f -p \"********\" -importpfx"),
                       std::string::npos)
                 << c.what;
         }
@@ -258,22 +305,26 @@ TEST_F(Certs, ManualImportCountsAndNeverOverwritesTheUsersFiles) {
               std::string::npos);
 }
 
-TEST_F(Certs, StoreViewFallsBackToTheGeneralManager) {
+TEST_F(Certs, StoreViewOpensTheConsoleFileThatIsThereWithTheSystemsConsoleHost) {
+    const std::string mmc = kSys + "mmc.exe ";
+    fs.AddFile(kSys + "certlm.msc", "<MMC_ConsoleFile/>");
+    fs.AddFile(kSys + "certmgr.msc", "<MMC_ConsoleFile/>");
     EXPECT_EQ(certs::OpenSystemStore(machine, progress), certs::StoreConsole::LocalMachine);
+    EXPECT_EQ(shell.Lines(), std::vector<std::string>{mmc + "\"" + kSys + "certlm.msc\""});
     EXPECT_EQ(shell.runs.at(0).style, WindowStyle::Normal);
     EXPECT_FALSE(shell.runs.at(0).wait);
 
+    // An older server has no machine console: the user's console is opened instead.
     shell.runs.clear();
-    shell.onRun = [](const std::string& l) -> std::int32_t {
-        if (l == "certlm.msc") throw Failure(1155, "No application is associated");
-        return 0;
-    };
+    fs.files.erase(Lower(kSys + "certlm.msc"));
     EXPECT_EQ(certs::OpenSystemStore(machine, progress), certs::StoreConsole::CurrentUser);
-    EXPECT_EQ(shell.Lines(), (std::vector<std::string>{"certlm.msc", "certmgr.msc"}));
-    EXPECT_NE(ErrorLog().find("'mnuChainViewSystemStore_Click' 中发生错误: certlm.msc 启动失败，将尝试 certmgr.msc 作为后备。 (代码: 1155)"),
+    EXPECT_EQ(shell.Lines(), std::vector<std::string>{mmc + "\"" + kSys + "certmgr.msc\""});
+    EXPECT_NE(ErrorLog().find("'mnuChainViewSystemStore_Click' 中发生错误: certlm.msc 启动失败，将尝试 certmgr.msc 作为后备。 "
+                              "(代码: -2147024894)"),
               std::string::npos);
 
-    shell.onRun = [](const std::string&) -> std::int32_t { throw Failure(1155, "none"); };
+    fs.AddFile(kSys + "certlm.msc", "<MMC_ConsoleFile/>");
+    shell.onRun = [](const std::string&) -> std::int32_t { throw Failure(2, "none"); };
     EXPECT_THROW(certs::OpenSystemStore(machine, progress), Failure);
 }
 

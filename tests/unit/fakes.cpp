@@ -66,6 +66,7 @@ std::vector<FileEntry> FakeFileSystem::ListFiles(const std::string& folder) {
 }
 
 std::string FakeFileSystem::GetSpecialFolder(SpecialFolder which) {
+    if (which == SpecialFolder::Windows) return windowsFolder;
     if (which == SpecialFolder::System) return systemFolder;
     if (which == SpecialFolder::Temporary) return tempFolder;
     throw Failure(5, "Invalid procedure call or argument");
@@ -114,6 +115,24 @@ std::int32_t FakeShell::Run(const std::string& commandLine, WindowStyle style, b
     runs.push_back({commandLine, style, wait});
     return onRun ? onRun(commandLine) : 0;
 }
+
+Captured FakeShell::RunAndCapture(const std::string& commandLine) {
+    runs.push_back({commandLine, WindowStyle::Hidden, true, true});
+    if (onCapture) return onCapture(commandLine);
+    return {onRun ? onRun(commandLine) : 0, ""};
+}
+
+bool FakeShell::RegKeyExists(const std::string& keyPath) {
+    const std::string key = Lower(keyPath);
+    if (keys.count(key)) return true;
+    for (const std::string& k : keys)
+        if (k.rfind(key + "\\", 0) == 0) return true;
+    for (const auto& [path, data] : registry)
+        if (path.rfind(key + "\\", 0) == 0) return true;
+    return false;
+}
+
+bool FakeShell::RegValueExists(const std::string& valuePath) { return registry.count(Lower(valuePath)) > 0; }
 
 std::vector<std::string> FakeShell::Lines() const {
     std::vector<std::string> lines;
@@ -219,40 +238,29 @@ void RecordedProgress::Report(const ProgressStep& step) {
 
 #include <gtest/gtest.h>
 
+#include "support/command_line.h"
+
 namespace quillbay::testing {
 
 AppcmdStage::AppcmdStage(FakeMachine& machine) : w(machine) {
     w.fs.AddFile(w.fs.systemFolder + "\\inetsrv\\appcmd.exe", "MZ");
-    w.shell.onRun = [this](const std::string& line) { return Answer(line); };
+    w.shell.onCapture = [this](const std::string& line) { return Answer(line); };
 }
 
-std::int32_t AppcmdStage::Answer(const std::string& line) {
-    const std::string prefix = "cmd.exe /c ";
-    EXPECT_EQ(line.rfind(prefix, 0), 0u) << line;
-    const auto redirect = line.rfind(" > \"");
-    const std::string command = line.substr(prefix.size(), redirect - prefix.size());
-    const std::string capture = line.substr(redirect + 4, line.size() - redirect - 5);
-    commands.push_back(command);
+Captured AppcmdStage::Answer(const std::string& line) {
+    commands.push_back(line);
     const std::string appcmd = w.fs.systemFolder + "\\inetsrv\\appcmd.exe";
-    std::string out;
-    bool known = true;
-    if (command == appcmd + " list site /text:name") {
-        if (namesOverride) out = *namesOverride;
-        else
-            for (auto& [name, b] : sites) out += name + "\r\n";
-    } else if (command == "%windir%\\system32\\inetsrv\\appcmd.exe list module \"RewriteModule\"") {
-        out = moduleOutput;
-    } else {
-        known = false;
-        for (auto& [name, b] : sites)
-            if (command == appcmd + " list site \"" + name + "\" /text:bindings") {
-                out = b + "\r\n";
-                known = true;
-            }
+    if (line == appcmd + " list site /text:name") {
+        if (namesOverride) return *namesOverride;
+        std::string out;
+        for (auto& [name, b] : sites) out += name + "\r\n";
+        return {0, out};
     }
-    if (!known) ADD_FAILURE() << "unexpected command: " << command;
-    w.fs.AddFile(capture, out);
-    return 0;
+    if (line == appcmd + " list module \"RewriteModule\"") return module;
+    for (auto& [name, b] : sites)
+        if (line == appcmd + " list site " + QuoteArg(name) + " /text:bindings") return {0, b + "\r\n"};
+    ADD_FAILURE() << "unexpected command: " << line;
+    return {1168, "ERROR ( message:Cannot find SITE object. )\r\n"};
 }
 
 }  // namespace quillbay::testing

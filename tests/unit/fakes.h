@@ -22,6 +22,7 @@ public:
     std::map<std::string, std::string> names;  // lower-cased path -> path as created
     std::set<std::string> folders;             // lower-cased
     std::set<std::string> readOnlyFolders;     // writes below these fail
+    std::string windowsFolder = "C:\\windows";
     std::string systemFolder = "C:\\windows\\system32";
     std::string tempFolder = "C:\\Users\\admin\\Temp Files";
     int tempCounter = 0;
@@ -54,17 +55,25 @@ struct RunCall {
     std::string commandLine;
     WindowStyle style;
     bool wait;
+    bool captured = false;
 };
 
 class FakeShell : public Shell {
 public:
     std::vector<RunCall> runs;
     std::map<std::string, std::string> registry;  // lower-cased value path -> data
+    std::set<std::string> keys;                   // lower-cased keys that exist without values
     // Decides each run: returns the exit code, may throw Failure, may write files.
     std::function<std::int32_t(const std::string&)> onRun;
+    // Decides each captured run; without it, onRun's exit code and no output.
+    std::function<Captured(const std::string&)> onCapture;
 
     std::int32_t Run(const std::string& commandLine, WindowStyle style, bool wait) override;
+    Captured RunAndCapture(const std::string& commandLine) override;
     std::string RegRead(const std::string& valuePath) override;
+    // A key exists when it was added to keys or a value or key lies below it.
+    bool RegKeyExists(const std::string& keyPath) override;
+    bool RegValueExists(const std::string& valuePath) override;
     std::vector<std::string> Lines() const;
 };
 
@@ -79,7 +88,7 @@ class FakeHost : public Host {
 public:
     std::string appFolder = "C:\\Tools\\Quillbay";
     std::uint16_t uiLanguage = 1033;
-    std::map<std::string, std::string> env{{"windir", "C:\\windows"}};
+    std::map<std::string, std::string> env;
     std::map<std::string, std::string> productVersions;  // lower-cased path -> version
     std::vector<int> ownVersion{1, 0, 0, 10};
 
@@ -199,17 +208,17 @@ public:
 
 namespace quillbay::testing {
 
-// Plays appcmd behind the fake shell: answers the discovery commands through the capture
-// file, and fails the test on any other command line.
+// Plays appcmd behind the fake shell: answers the discovery commands, and fails the test on
+// any other command line.
 struct AppcmdStage {
     FakeMachine& w;
     std::vector<std::pair<std::string, std::string>> sites;  // name, bindings
-    std::string moduleOutput = "MODULE \"RewriteModule\" ( type:, preCondition: )\r\n";
-    std::optional<std::string> namesOverride;
+    Captured module{0, "MODULE \"RewriteModule\" ( type:, preCondition: )\r\n"};
+    std::optional<Captured> namesOverride;
     std::vector<std::string> commands;
 
     explicit AppcmdStage(FakeMachine& machine);
-    std::int32_t Answer(const std::string& line);
+    Captured Answer(const std::string& line);
 };
 
 }  // namespace quillbay::testing

@@ -62,11 +62,15 @@ TEST(IisVersion, RegistryFirstThenTheManagersVersionRecordEachFindingLogged) {
         }
     }
 
-    FakeMachine noWindir;  // no inetsrv folder: looked for below the bare suffix
-    noWindir.host.env.clear();
-    EXPECT_FALSE(iis::DetectIisVersion(noWindir.machine).major);
-    EXPECT_NE(noWindir.InfoLog().find("Could not get Shell Namespace for \\System32\\inetsrv. Assuming IIS version is "
-                                      "less than 8 or path invalid."),
+    // The Windows folder comes from the system: an environment that names another is ignored.
+    FakeMachine planted;
+    planted.host.env["windir"] = "D:\\planted";
+    planted.fs.AddFolder("D:\\planted\\System32\\inetsrv");
+    planted.fs.AddFile("D:\\planted\\System32\\inetsrv\\InetMgr.exe", "MZ");
+    planted.host.productVersions[Lower("D:\\planted\\System32\\inetsrv\\InetMgr.exe")] = "10.0";
+    EXPECT_FALSE(iis::DetectIisVersion(planted.machine).major);
+    EXPECT_NE(planted.InfoLog().find("Could not get Shell Namespace for C:\\windows\\System32\\inetsrv. Assuming IIS "
+                                     "version is less than 8 or path invalid."),
               std::string::npos);
 }
 
@@ -118,11 +122,12 @@ TEST(IisSites, SitesWithTheirHostNamesAndOddNamesUnchanged) {
     EXPECT_EQ(iis::SiteListText(list.sites[1]), "Café [Test] (1) (shop.example.com, www.example.com)");
     EXPECT_EQ(list.sites[2].name, "Two  Blanks");
     EXPECT_EQ(stage.commands.at(2), w.fs.systemFolder + "\\inetsrv\\appcmd.exe list site \"Café [Test] (1)\" /text:bindings");
+    for (const RunCall& run : w.shell.runs) EXPECT_TRUE(run.captured) << run.commandLine;
     EXPECT_EQ(progress.steps, std::vector<std::string>(4, "MsgBox_LoadingIIS"));  // before, then after each site
 
-    stage.namesOverride = "   ";
+    stage.namesOverride = Captured{0, "   "};
     EXPECT_EQ(iis::ListSites(w.machine, progress).status, iis::SiteListStatus::NoOutput);
-    stage.namesOverride = "\r\n  \r\n";
+    stage.namesOverride = Captured{0, "\r\n  \r\n"};
     EXPECT_EQ(iis::ListSites(w.machine, progress).sites.size(), 0u);
 
     FakeMachine bare;  // no appcmd.exe: nothing is run
@@ -130,14 +135,59 @@ TEST(IisSites, SitesWithTheirHostNamesAndOddNamesUnchanged) {
     EXPECT_TRUE(bare.shell.runs.empty());
 }
 
-TEST(IisSites, RewriteModuleInAnyLetterCase) {
+// Names travel as one argument each, whatever they hold, and come back as listed.
+TEST(IisSites, AwkwardNamesAreQueriedAsOneArgument) {
     FakeMachine w;
     AppcmdStage stage(w);
-    EXPECT_TRUE(iis::IsRewriteModuleInstalled(w.machine));
-    stage.moduleOutput = "module \"rewritemodule\"\r\n";
-    EXPECT_TRUE(iis::IsRewriteModuleInstalled(w.machine));
-    stage.moduleOutput = "";
-    EXPECT_FALSE(iis::IsRewriteModuleInstalled(w.machine));
+    const std::vector<std::string> names = {"x\" & calc & \"", "%PATH%", "a^b", "it's", "(1) [2]", "trail\\", "中文站点",
+                                            "odd \"quote"};
+    for (const std::string& name : names) stage.sites.push_back({name, "http/*:80:" + std::to_string(name.size()) + ".a"});
+    RecordedProgress progress;
+    const iis::SiteList list = iis::ListSites(w.machine, progress);
+    ASSERT_EQ(list.sites.size(), names.size());
+    for (size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(list.sites[i].name, names[i]);
+        EXPECT_EQ(list.sites[i].hostNames, std::vector<std::string>{std::to_string(names[i].size()) + ".a"});
+    }
+    EXPECT_EQ(stage.commands.at(1), w.fs.systemFolder + "\\inetsrv\\appcmd.exe list site \"x\\\" & calc & \\\"\" /text:bindings");
+    EXPECT_EQ(stage.commands.at(6), w.fs.systemFolder + "\\inetsrv\\appcmd.exe list site \"trail\\\\\" /text:bindings");
+}
+
+// What appcmd refuses is never read as sites, host names or a module.
+TEST(IisSites, OnlySucceedingQueriesCount) {
+    FakeMachine w;
+    AppcmdStage stage(w);
+    RecordedProgress progress;
+    stage.namesOverride = Captured{87, "ERROR ( message:The parameter is incorrect. )\r\n"};
+    try {
+        iis::ListSites(w.machine, progress);
+        ADD_FAILURE() << "a refused listing was taken as sites";
+    } catch (const Failure& f) {
+        EXPECT_EQ(f.number(), 87);
+        EXPECT_NE(f.description().find("The parameter is incorrect."), std::string::npos);
+    }
+    stage.namesOverride.reset();
+    stage.sites = {{"A", "http/*:80:a.com"}};
+    w.shell.onCapture = [&](const std::string& line) {
+        return line.find(" list site \"A\"") != std::string::npos
+                   ? Captured{1168, "ERROR ( message:Cannot find SITE object with identifier \"A\". )\r\n"}
+                   : stage.Answer(line);
+    };
+    EXPECT_THROW(iis::ListSites(w.machine, progress), Failure);
+
+    const struct { Captured answer; bool installed; } modules[] = {
+        {{0, "MODULE \"RewriteModule\" ( type:, preCondition: )\r\n"}, true},
+        {{0, "MODULE \"UriCacheModule\" ( type:, preCondition: )\r\nMODULE \"RewriteModule\" ( type: )\r\n"}, true},
+        {{1168, "ERROR ( message:Cannot find MODULE object with identifier \"RewriteModule\". )\r\n"}, false},
+        {{1, "MODULE \"RewriteModule\" ( type:, preCondition: )\r\n"}, false},
+        {{0, "Something about RewriteModule\r\n"}, false},
+        {{0, ""}, false},
+    };
+    w.shell.onCapture = [&](const std::string& line) { return stage.Answer(line); };
+    for (const auto& c : modules) {
+        stage.module = c.answer;
+        EXPECT_EQ(iis::IsRewriteModuleInstalled(w.machine), c.installed) << c.answer.output;
+    }
 }
 
 }  // namespace

@@ -91,30 +91,30 @@ TEST(QuoteArg, QuotesAndBackslashesFollowTheArgumentRules) {
     EXPECT_EQ(Redact("x " + QuoteArg("s\"1") + " y " + QuoteArg("s\"1"), "s\"1"), "x \"********\" y \"********\"");
 }
 
-std::string CapturePath(const std::string& line) {
-    const auto end = line.rfind('"');
-    const auto start = line.rfind('"', end - 1);
-    return line.substr(start + 1, end - start - 1);
+TEST(RunHiddenAndCapture, HandsBackExitCodeAndOutputAndLogsAToolThatCannotStart) {
+    FakeMachine w;
+    w.shell.onCapture = [](const std::string&) { return Captured{1168, "ERROR ( message:x. )\r\n"}; };
+    const ToolRun refused = RunHiddenAndCapture(w.shell, w.machine.log, "C:\\t.exe list");
+    EXPECT_TRUE(refused.started);
+    EXPECT_FALSE(refused.Succeeded());
+    EXPECT_EQ(refused.exitCode, 1168);
+    EXPECT_EQ(refused.FirstLine(), "ERROR ( message:x. )");
+    EXPECT_TRUE(w.shell.runs.at(0).captured);
+    EXPECT_EQ(w.ErrorLog(), "");  // the caller judges a refusal
+
+    w.shell.onCapture = [](const std::string&) -> Captured { throw Failure(2, "Cannot find the file."); };
+    const ToolRun missing = RunHiddenAndCapture(w.shell, w.machine.log, "C:\\t.exe");
+    EXPECT_FALSE(missing.started);
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_NE(w.ErrorLog().find("'RunHiddenAndCapture' 中发生错误: Cannot find the file. (C:\\t.exe) (代码: 2)"),
+              std::string::npos);
 }
 
-TEST(RunHiddenAndCapture, WrapsHiddenWaitedAndAlwaysDeletesTheCapture) {
+TEST(SystemPrograms, AreNamedByFullPathQuotedOnlyWhenNeeded) {
     FakeMachine w;
-    w.shell.onRun = [&](const std::string& line) {
-        w.fs.AddFile(CapturePath(line), "MODULE \"RewriteModule\"\r\n");
-        return 1;  // the exit code is not looked at
-    };
-    EXPECT_EQ(RunHiddenAndCapture(w.shell, w.fs, w.machine.log, "appcmd.exe list module"), "MODULE \"RewriteModule\"\r\n");
-    EXPECT_EQ(RunHiddenAndCapture(w.shell, w.fs, w.machine.log, "b"), "MODULE \"RewriteModule\"\r\n");
-    ASSERT_EQ(w.shell.runs.size(), 2u);
-    EXPECT_EQ(w.shell.runs[0].commandLine, "cmd.exe /c appcmd.exe list module > \"" + w.fs.tempFolder + "\\rad1.tmp\"");
-    EXPECT_EQ(w.shell.runs[0].style, WindowStyle::Hidden);
-    EXPECT_TRUE(w.shell.runs[0].wait);
-    EXPECT_NE(CapturePath(w.shell.runs[0].commandLine), CapturePath(w.shell.runs[1].commandLine));
-    EXPECT_FALSE(w.fs.FileExists(CapturePath(w.shell.runs[0].commandLine)));
-
-    w.shell.onRun = [](const std::string&) -> std::int32_t { throw Failure(2, "Cannot find the file."); };
-    EXPECT_EQ(RunHiddenAndCapture(w.shell, w.fs, w.machine.log, "c"), "");
-    EXPECT_NE(w.ErrorLog().find("'RunHiddenAndCapture' 中发生错误: Cannot find the file. (代码: 2)"), std::string::npos);
+    EXPECT_EQ(SystemProgram(w.fs, "inetsrv\\appcmd.exe"), "C:\\windows\\system32\\inetsrv\\appcmd.exe");
+    EXPECT_EQ(ProgramToken("C:\\windows\\system32\\reg.exe"), "C:\\windows\\system32\\reg.exe");
+    EXPECT_EQ(ProgramToken("D:\\Win Dir\\system32\\reg.exe"), "\"D:\\Win Dir\\system32\\reg.exe\"");
 }
 
 }  // namespace

@@ -3,6 +3,10 @@
 // Exits with CODE (a signed 32-bit number). With RECORD-FILE it first writes there, in
 // UTF-8, "args=" and the argument text exactly as it arrived (everything after the program
 // name), "\nshow=" and the window state it was asked to show (-1 for none), and "\n".
+//   exitcode_helper CODE -print OUT ERR [REPEAT]
+// Writes OUT (in the ANSI code page) REPEAT times to standard output, then ERR to standard error.
+//   exitcode_helper CODE -wait FILE
+// Waits until FILE exists (at most a minute), then exits.
 #include <windows.h>
 
 #include <cstdint>
@@ -36,9 +40,28 @@ void WriteRecord(const wchar_t* path) {
     CloseHandle(file);
 }
 
+void WriteAnsi(DWORD which, const wchar_t* text, int repeat) {
+    const int length = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(length > 0 ? length - 1 : 0), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text, -1, bytes.data(), length, nullptr, nullptr);
+    DWORD written = 0;
+    for (int i = 0; i < repeat; ++i)
+        WriteFile(GetStdHandle(which), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    const UINT code = static_cast<UINT>(static_cast<std::int32_t>(argc > 1 ? std::wcstoll(argv[1], nullptr, 10) : 0));
+    if (argc > 4 && std::wstring(argv[2]) == L"-print") {
+        WriteAnsi(STD_OUTPUT_HANDLE, argv[3], argc > 5 ? static_cast<int>(std::wcstol(argv[5], nullptr, 10)) : 1);
+        WriteAnsi(STD_ERROR_HANDLE, argv[4], 1);
+        ExitProcess(code);
+    }
+    if (argc > 3 && std::wstring(argv[2]) == L"-wait") {
+        for (int i = 0; i < 6000 && GetFileAttributesW(argv[3]) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(10);
+        ExitProcess(code);
+    }
     if (argc > 2) WriteRecord(argv[2]);
-    ExitProcess(static_cast<UINT>(static_cast<std::int32_t>(argc > 1 ? std::wcstoll(argv[1], nullptr, 10) : 0)));
+    ExitProcess(code);
 }

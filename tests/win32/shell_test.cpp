@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "test_support.h"
+#include "support/command_line.h"
 #include "win32/shell_win32.h"
 #include "win32/text_win32.h"
 
@@ -12,6 +13,14 @@ namespace quillbay::win32::testing {
 namespace {
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+std::string QuoteForTest(const std::string& text) { return QuoteArg(text); }
+
+std::string SystemReg() {
+    wchar_t folder[MAX_PATH];
+    GetSystemDirectoryW(folder, MAX_PATH);
+    return WideToUtf8(folder) + "\\reg.exe";
+}
 
 // The helper's record of how it was started: "args=ARGUMENTS\nshow=SHOW-STATE\n".
 std::string Record(const std::string& args, int show) {
@@ -42,9 +51,7 @@ TEST_F(Win32ShellRun, ReturnsAllThirtyTwoBitsOfTheExitCode) {
     const std::string spaced = Quoted(scratch / "exit code helper.exe");
     ASSERT_TRUE(CopyFileW(Utf8ToWide(HelperPath()).c_str(), Utf8ToWide(scratch / "exit code helper.exe").c_str(), 0));
     const struct { std::string line; std::int32_t code; } cases[] = {
-        {"cmd.exe /c exit 0", 0},     {"cmd.exe /c exit 3", 3},
-        {"cmd /c exit 4", 4},  // a bare name, from the search path
-        {helper + " 255", 255},       {helper + " 65536", 65536},
+        {helper + " 0", 0},           {helper + " 255", 255}, {helper + " 65536", 65536},
         {helper + " -2147024894", -2147024894},
         {spaced + " 5", 5},
     };
@@ -70,32 +77,76 @@ TEST_F(Win32ShellRun, WithoutWaitingReturnsZeroAndTheProcessRunsOn) {
     EXPECT_EQ(text, Record(args, SW_HIDE));
 }
 
-TEST_F(Win32ShellRun, ALineThatCannotStartThrowsFileNotFound) {
-    const struct { std::string line; bool wait; } cases[] = {
-        {"quillbay_no_such_program_4711.exe /x", true}, {scratch / "missing.exe", false}, {"", true}};
-    for (const auto& c : cases)
-        EXPECT_EQ(FailureNumber([&] { shell.Run(c.line, WindowStyle::Hidden, c.wait); }), ERROR_FILE_NOT_FOUND)
-            << c.line;
+// Only a full path to an .exe is started: nothing is looked up in the current folder or on
+// the search path, where a planted file could stand in for the tool.
+TEST_F(Win32ShellRun, NothingButAFullPathToAProgramIsStarted) {
+    const std::string planted = scratch / "planted.txt";
+    for (const char* name : {"cmd.exe", "certutil.exe", "reg.exe", "plantedtool.exe"})
+        ASSERT_TRUE(CopyFileW(Utf8ToWide(HelperPath()).c_str(), Utf8ToWide(scratch / name).c_str(), 0));
+    WriteRaw(scratch / "reg.bat", "@echo x> \"" + planted + "\"\r\n");
+    WriteRaw(scratch / "iisreset.bat", "@echo x> \"" + planted + "\"\r\n");
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(Utf8ToWide(scratch.path()).c_str()));
+    std::wstring oldPath(32767, L'\0');
+    oldPath.resize(GetEnvironmentVariableW(L"PATH", oldPath.data(), 32767));
+    SetEnvironmentVariableW(L"PATH", Utf8ToWide(scratch.path()).c_str());
+    const struct { std::string line; DWORD number; } cases[] = {
+        {"cmd.exe /c exit 3", ERROR_BAD_PATHNAME},
+        {"plantedtool 0 " + Quoted(planted), ERROR_BAD_PATHNAME},
+        {"reg add HKCU\\x /f", ERROR_BAD_PATHNAME},
+        {"iisreset", ERROR_BAD_PATHNAME},
+        {".\\certutil.exe 0 " + Quoted(planted), ERROR_BAD_PATHNAME},
+        {Quoted(scratch / "reg.bat"), ERROR_BAD_PATHNAME},
+        {"C:\\windows\\system32\\..\\system32\\reg.exe", ERROR_BAD_PATHNAME},
+        {"", ERROR_BAD_PATHNAME},
+        {Quoted(scratch / "missing.exe"), ERROR_FILE_NOT_FOUND},
+    };
+    for (const auto& c : cases) {
+        for (bool wait : {true, false})
+            EXPECT_EQ(FailureNumber([&] { shell.Run(c.line, WindowStyle::Hidden, wait); }), c.number) << c.line;
+        EXPECT_EQ(FailureNumber([&] { shell.RunAndCapture(c.line); }), c.number) << c.line;
+    }
     // What follows a NUL would be lost: such a line is not started at all.
-    const std::string cut = "cmd.exe /c exit 0" + std::string(1, '\0') + " & exit 9";
+    const std::string cut = helper + " 0" + std::string(1, '\0') + " & exit 9";
     EXPECT_EQ(FailureNumber([&] { shell.Run(cut, WindowStyle::Hidden, true); }), ERROR_INVALID_PARAMETER);
+    SetCurrentDirectoryW(previous);
+    SetEnvironmentVariableW(L"PATH", oldPath.c_str());
+    EXPECT_EQ(ReadRaw(planted), "");
+    EXPECT_EQ(ReadRaw(record), "");
 }
 
-TEST_F(Win32ShellRun, OpensADocumentWithItsAssociatedProgram) {
-    auto setDefault = [](const wchar_t* key, const std::wstring& value) {
-        return RegSetKeyValueW(HKEY_CLASSES_ROOT, key, nullptr, REG_SZ, value.c_str(),
-                               static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    };
-    const std::string document = scratch / "settings.qbadaptertest";
-    WriteRaw(document, "x");
-    ASSERT_EQ(setDefault(L".qbadaptertest", L"QuillbayAdapterTest.Doc"), ERROR_SUCCESS);
-    ASSERT_EQ(setDefault(L"QuillbayAdapterTest.Doc\\shell\\open\\command",
-                         Utf8ToWide(helper + " 7 " + Quoted(record) + " \"%1\"")),
-              ERROR_SUCCESS);
-    EXPECT_EQ(shell.Run(Quoted(document), WindowStyle::Hidden, true), 7);
-    EXPECT_NE(ReadRaw(record).find(document), std::string::npos) << ReadRaw(record);
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, L".qbadaptertest");
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, L"QuillbayAdapterTest.Doc");
+TEST_F(Win32ShellRun, CaptureKeepsEveryByteOfBothStreamsAndTheExitCode) {
+    // More than a pipe holds, then a line on standard error, in the program's code page.
+    const Captured big = shell.RunAndCapture(helper + " 1168 -print " + Quoted("0123456789abcdef\r\n") + " " +
+                                             Quoted("ERROR ( message:Cannot find SITE object. )\r\n") + " 20000");
+    EXPECT_EQ(big.exitCode, 1168);
+    ASSERT_EQ(big.output.size(), 18u * 20000 + 44);
+    EXPECT_EQ(big.output.substr(0, 18), "0123456789abcdef\r\n");
+    EXPECT_EQ(big.output.substr(18u * 20000), "ERROR ( message:Cannot find SITE object. )\r\n");
+
+    const std::string odd = "Caf\xC3\xA9 \"x\" %PATH% & ^ [1] 'q'";  // é survives the ANSI round trip here
+    const Captured named = shell.RunAndCapture(helper + " 0 -print " + QuoteForTest(odd) + " \"\"");
+    EXPECT_EQ(named.exitCode, 0);
+    EXPECT_EQ(named.output, odd);
+}
+
+TEST_F(Win32ShellRun, TheWindowIsServedWhileAProgramRuns) {
+    // The program ends only once the waiting side has served a message: a wait that does not
+    // pump would never see it.
+    const std::string release = scratch / "release";
+    int served = 0;
+    Win32Shell pumping([&] {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ++served;
+        WriteRaw(release, "go");
+    });
+    PostThreadMessageW(GetCurrentThreadId(), WM_APP, 0, 0);
+    EXPECT_EQ(pumping.Run(helper + " 4 -wait " + Quoted(release), WindowStyle::Hidden, true), 4);
+    EXPECT_GE(served, 1);
+    DeleteFileW(Utf8ToWide(release).c_str());
+    PostThreadMessageW(GetCurrentThreadId(), WM_APP, 0, 0);
+    EXPECT_EQ(pumping.RunAndCapture(helper + " 6 -wait " + Quoted(release)).exitCode, 6);
 }
 
 class Win32ShellRegRead : public ::testing::Test {
@@ -116,7 +167,7 @@ protected:
     }
     void TearDown() override {
         RegDeleteTreeW(HKEY_CURRENT_USER, kKey);
-        shell.Run("reg delete HKLM\\Software\\QuillbayAdapterTests /f", WindowStyle::Hidden, true);
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, kKey);
     }
     void Set(const wchar_t* name, DWORD type, const void* data, std::size_t size) {
         ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kKey, name, type, data, static_cast<DWORD>(size)), ERROR_SUCCESS);
@@ -158,12 +209,18 @@ TEST_F(Win32ShellRegRead, ReadsBackMachineValuesThatRegWrote) {
         {"Hex", "0x800", "HKLM", "2048"},
     };
     for (const auto& c : cases) {
-        const std::string add = "reg add HKLM" + key + " /t REG_DWORD /f /v " + c.name + " /d " + c.data;
+        const std::string add = SystemReg() + " add HKLM" + key + " /t REG_DWORD /f /v " + c.name + " /d " + c.data;
         ASSERT_EQ(shell.Run(add, WindowStyle::Hidden, true), 0);
         EXPECT_EQ(shell.RegRead(c.root + key + "\\" + c.name), c.value) << c.data;
     }
-    ASSERT_EQ(shell.Run("reg delete HKLM" + key + " /f", WindowStyle::Hidden, true), 0);
+    EXPECT_TRUE(shell.RegKeyExists("HKEY_LOCAL_MACHINE" + key));
+    EXPECT_TRUE(shell.RegValueExists("HKLM" + key + "\\Hex"));
+    EXPECT_FALSE(shell.RegValueExists("HKLM" + key + "\\Absent"));
+    EXPECT_FALSE(shell.RegKeyExists("HKLM" + key + "\\Absent"));
+    ASSERT_EQ(shell.Run(SystemReg() + " delete HKLM" + key + " /f", WindowStyle::Hidden, true), 0);
     EXPECT_EQ(FailureNumber([&] { shell.RegRead("HKLM" + key + "\\MajorVersion"); }), ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(shell.RegKeyExists("HKLM" + key));
+    EXPECT_FALSE(shell.RegValueExists("HKLM" + key + "\\Hex"));
 }
 
 }  // namespace
