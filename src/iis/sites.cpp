@@ -22,8 +22,16 @@ SiteList ListSites(Machine& machine, Progress& progress) {
     for (const std::string& line : Split(output, "\r\n")) {
         std::string name = TrimBlanks(line);
         if (name.empty()) continue;
-        std::vector<std::string> hosts = SiteHostNames(machine, appcmd, name);
-        list.sites.push_back({std::move(name), std::move(hosts)});
+        Site site{name, {}, true};
+        try {
+            site.hostNames = SiteHostNames(machine, appcmd, name);
+        } catch (const Failure& f) {
+            // One site appcmd cannot answer for (a name the code page could not carry, say)
+            // stays in the list, known to have unread bindings; the others are not lost.
+            site.bindingsRead = false;
+            machine.log.WriteErrorLog("PopulateSitesList", f.number(), f.description());
+        }
+        list.sites.push_back(std::move(site));
         // Once per site, so that a window stays responsive on a server with hundreds of them.
         progress.Report({"MsgBox_LoadingIIS"});
     }
@@ -39,8 +47,9 @@ bool IsRewriteModuleInstalled(Machine& machine) {
     try {
         // An unknown module is answered with an error line that names it too: only a listed
         // module counts, and only from a query that succeeded.
-        const ToolRun run =
-            RunHiddenAndCapture(machine.shell, machine.log, RewriteModuleCommand(AppcmdPath(machine.fs)));
+        const std::string appcmd = AppcmdPath(machine.fs);
+        if (!machine.fs.FileExists(appcmd)) return false;  // no IIS: nothing to ask
+        const ToolRun run = RunHiddenAndCapture(machine.shell, machine.log, RewriteModuleCommand(appcmd));
         if (!run.Succeeded()) return false;
         for (const std::string& line : Split(run.output, "\n"))
             if (line.rfind("MODULE \"RewriteModule\"", 0) == 0) return true;

@@ -10,6 +10,7 @@ namespace quillbay::iis {
 struct Site {
     std::string name;
     std::vector<std::string> hostNames;
+    bool bindingsRead = true;  // false: appcmd refused the query, the host names are unknown
 };
 
 enum class SiteListStatus {
@@ -24,8 +25,8 @@ struct SiteList {
 };
 
 // Asks appcmd for the sites and each site's bindings; reports "MsgBox_LoadingIIS" before it
-// starts and again after each site. A failure of the machine throws, and so does a query
-// appcmd refuses (with its exit code).
+// starts and again after each site. A failure of the machine throws, and so does a listing
+// appcmd refuses (with its exit code); a refused bindings query is logged and marks its site.
 SiteList ListSites(Machine& machine, Progress& progress);
 
 // The site as the list shows it: its name, then its host names in parentheses.

@@ -173,7 +173,13 @@ TEST(IisSites, OnlySucceedingQueriesCount) {
                    ? Captured{1168, "ERROR ( message:Cannot find SITE object with identifier \"A\". )\r\n"}
                    : stage.Answer(line);
     };
-    EXPECT_THROW(iis::ListSites(w.machine, progress), Failure);
+    const iis::SiteList one = iis::ListSites(w.machine, progress);
+    ASSERT_EQ(one.sites.size(), 1u);
+    EXPECT_FALSE(one.sites[0].bindingsRead);
+    EXPECT_TRUE(one.sites[0].hostNames.empty());
+    EXPECT_NE(w.ErrorLog().find("'PopulateSitesList' 中发生错误: The bindings of site \"A\" could not be read: ERROR ( "
+                                "message:Cannot find SITE object with identifier \"A\". ) (代码: 1168)"),
+              std::string::npos);
 
     const struct { Captured answer; bool installed; } modules[] = {
         {{0, "MODULE \"RewriteModule\" ( type:, preCondition: )\r\n"}, true},
@@ -183,6 +189,9 @@ TEST(IisSites, OnlySucceedingQueriesCount) {
         {{0, "Something about RewriteModule\r\n"}, false},
         {{0, ""}, false},
     };
+    FakeMachine bare;  // no appcmd.exe: nothing is asked
+    EXPECT_FALSE(iis::IsRewriteModuleInstalled(bare.machine));
+    EXPECT_TRUE(bare.shell.runs.empty());
     w.shell.onCapture = [&](const std::string& line) { return stage.Answer(line); };
     for (const auto& c : modules) {
         stage.module = c.answer;

@@ -65,11 +65,18 @@ expect_eq "values below SecurityProviders" "$(security_values)" "$({ echo "$expe
     awk -F'\t' 'NR == FNR { ours[$1 FS $2]; next } !(($1 FS $2) in ours)' <(echo "$expected") <(echo "$values_before")
 } | LC_ALL=C sort)"
 
-# One backup, named after the moment of the import, holding the values as they were.
-backups=$(ls "$QB_APP_DIR/backup" 2>/dev/null) stamp=${backups//[!0-9]/}
-[[ $backups == "SecurityProviders-$stamp.reg" && ${#stamp} == 14 && ! ($stamp < $started || $stamp > $ended) ]] ||
-    fail "backup folder: expected one SecurityProviders-<$started..$ended>.reg, got [$backups]"
-cmp -s "$QB_APP_DIR/backup/$backups" "$QB_PKI/before.reg" || fail "the backup differs from the values before"
+# One backup, named after the moment of the import: the values as they were, and the undo of
+# what was not there. Imported together they give back exactly the settings from before.
+backups=$(ls "$QB_APP_DIR/backup" 2>/dev/null) stamp=$(sed -n 's/^SecurityProviders-\([0-9]*\)\.reg$/\1/p' <<<"$backups")
+[[ $backups == "SecurityProviders-$stamp-undo.reg"$'\n'"SecurityProviders-$stamp.reg" && ${#stamp} == 14 &&
+    ! ($stamp < $started || $stamp > $ended) ]] ||
+    fail "backup folder: expected SecurityProviders-<$started..$ended>.reg and its undo, got [$backups]"
+cmp -s "$QB_APP_DIR/backup/SecurityProviders-$stamp.reg" "$QB_PKI/before.reg" || fail "the backup differs from the values before"
+values_hardened=$(security_values)
+for file in "SecurityProviders-$stamp.reg" "SecurityProviders-$stamp-undo.reg"; do
+    wine reg import "C:\\Quillbay\\backup\\$file" </dev/null >/dev/null 2>&1 || fail "reg import $file"
+done
+expect_eq "values after restoring the backup" "$(security_values)" "$values_before"
 
 cat "$QB_APP_DIR"/log*.txt 2>/dev/null | grep -qF "$QB_PFX_PASSWORD" && fail "the password is in a log"
 sbx log | grep -qF "$QB_PFX_PASSWORD" && fail "the password is in the sandbox's log"
@@ -79,6 +86,7 @@ expect_eq "password.txt" "$(cat "$QB_APP_DIR/password.txt")" "$QB_PFX_PASSWORD"$
 
 # Nothing selected: only the box.
 before="$(sbx log)|$(security_values)|$(ls "$QB_APP_DIR/backup")"
+[[ $values_hardened != "$values_before" ]] || fail "the hardening changed nothing"
 for i in 0 1 2; do expect_ok "deselect chain $i" drv list-click lstCertificates $i; done
 expect_eq "chain selection" "$(selection lstCertificates)" "---"
 import_and_expect Quillbay "$(str en MsgBox_Import_SelectCert)" 48
@@ -89,25 +97,35 @@ expect_eq "tool calls, registry and backups after Import with nothing selected" 
 stop_app
 
 # The awkward password reaches certutil unchanged: the PFX made with it opens. The program
-# folder is immutable (root writes anywhere else): logs and backup are lost, the import goes on.
+# folder is immutable (root writes anywhere else): logs and backup are lost, so the TLS
+# settings are left alone and the box says why; the certificates are imported all the same.
 reset_program_folder
 expect_ok "seed the default host" sbx seed
 put_files awkward.pfx "$QB_AWKWARD_PASSWORD" inter1.crt
+immutable=0
 if chattr +i "$QB_APP_DIR" 2>/dev/null && ! touch "$QB_APP_DIR/probe" 2>/dev/null; then
     trap 'chattr -i "$QB_APP_DIR" 2>/dev/null' EXIT
+    immutable=1
 else
     chattr -i "$QB_APP_DIR" 2>/dev/null
     rm -f "$QB_APP_DIR/probe"
     echo "    the program folder cannot be made read-only here: importing into a writable one"
 fi
+values_before=$(security_values)
 start_app en_US.UTF-8 || return
-import_and_expect "$(str en MsgBox_Import_CompleteTitle)" "$(success_text 1)" 64
-expect_text lblStatus "$done_status"
+if ((immutable)); then
+    unchanged="$(str en MsgBox_Import_SecurityUnchanged)5$(str en MsgBox_Import_CodeEnd)"
+    import_and_expect "$(str en MsgBox_Import_PartialCompleteTitle)" "$(str en MsgBox_Import_PartialIntro)\\r\\n$unchanged" 48
+    expect_text lblStatus "$(str en lblStatus_ImportCompleteSecurityFailed)"
+    expect_eq "values when no backup could be made" "$(security_values)" "$values_before"
+    expect_eq "IIS restarts" "$(sbx restarts)" 0
+    expect_eq "files written beside the program" "$(cd "$QB_APP_DIR" && ls | xargs)" \
+        "Quillbay.exe chain fullchain.pfx password.txt"
+else
+    import_and_expect "$(str en MsgBox_Import_CompleteTitle)" "$(success_text 1)" 64
+fi
 expect_eq "My store" "$(store_entries | grep '^My ')" "My $QB_THUMB_LEAF yes"
-expect_eq "IIS restarts" "$(sbx restarts)" 1
 sbx log | grep -qF "$QB_AWKWARD_PASSWORD" && fail "the password is in the sandbox's log"
-[[ $(lsattr -d "$QB_APP_DIR" 2>/dev/null) == *i*" "* ]] && expect_eq "files written beside the program" \
-    "$(cd "$QB_APP_DIR" && ls | xargs)" "Quillbay.exe chain fullchain.pfx password.txt"
 stop_app
 chattr -i "$QB_APP_DIR" 2>/dev/null
 trap - EXIT

@@ -40,14 +40,14 @@ expect_text lblStatus "$(str en lblStatus_ImportPartial)"
 expect_state enabled 1 cmdImport cmdDeploy
 expect_eq "stores" "$(store_entries)" "$(printf '%s\n' "CA $QB_THUMB_INTER1 no" "CA $QB_THUMB_ROOT no" | sort)"
 expect_eq "IIS restarts" "$(sbx restarts)" 1
-pfx_record=$'导入PFX证书失败\tcertutil.exe -f -p "********" -importpfx "C:\\Quillbay\\fullchain.pfx"\t'
+pfx_record=$'导入PFX证书失败\tC:\\windows\\system32\\certutil.exe -f -p "********" -importpfx "C:\\Quillbay\\fullchain.pfx"\t'
 # Each failure is a record with its code: the chain certutil refused, then the PFX.
 expect_eq "error records" "$(log_records log-error.txt CP936)" \
     "$(printf 'ImportCertificates\tThe chain certificate was not imported: garbage.crt\t-2146885623\n')
 ${pfx_record}-2147024810"
 grep -qF "not the password" "$QB_APP_DIR/log-error.txt" && fail "the password is in log-error.txt"
 changed=$(cd "$QB_APP_DIR/backup" && diff <(echo "$decoys") <(md5sum -- *) | sed -n 's/^[<>] [0-9a-f]* *//p')
-[[ $changed =~ ^SecurityProviders-[0-9]{14}-2\.reg$ ]] || fail "backups added, changed or removed: [$changed]"
+[[ $changed =~ ^SecurityProviders-[0-9]{14}-2-undo\.reg$'\n'SecurityProviders-[0-9]{14}-2\.reg$ ]] || fail "backups added, changed or removed: [$changed]"
 
 # Without the garbage, password.txt empty, then missing: the PFX is not tried; the box says why.
 garbage_index=$(drv list lstCertificates | grep -n 'garbage\.crt$' | cut -d: -f1)
