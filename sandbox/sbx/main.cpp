@@ -12,6 +12,7 @@
 #include "common/cert_model.h"
 #include "common/cmdline.h"
 #include "common/console.h"
+#include "common/errors.h"
 #include "common/iis_model.h"
 #include "common/state.h"
 #include "common/text.h"
@@ -38,6 +39,8 @@ const wchar_t kUsage[] =
     L"      --sites-file PATH          sites from a UTF-8 file, one \"NAME<TAB>BINDINGS\" a line\r\n"
     L"      --no-sites                 no sites at all\r\n"
     L"      --appcmd-fault stderr-only appcmd.exe answers on standard error only (until the next seed)\r\n"
+    L"      --iisreset-fault CODE      iisreset.exe fails every stop, start and restart with CODE, e.g.\r\n"
+    L"                                 0x80070005, changing nothing (until the next seed)\r\n"
     L"  stores                Certificates: store, thumbprint, key (yes/no), subject\r\n"
     L"  sites                 Sites and bindings, as records of iis.tsv\r\n"
     L"  rules                 URL Rewrite rules, as records of iis.tsv\r\n"
@@ -97,6 +100,7 @@ struct SeedOptions {
     bool noSites = false;
     std::vector<std::pair<std::wstring, std::wstring>> sites;
     std::vector<std::wstring> appcmdFaults;
+    std::optional<std::wstring> iisresetFault;
 };
 
 const wchar_t* const kAppcmdFaults[] = {L"stderr-only"};
@@ -174,6 +178,13 @@ bool ParseSeed(const std::vector<std::wstring>& args, SeedOptions& options) {
                 return false;
             }
             options.appcmdFaults.push_back(v);
+        } else if (a == L"--iisreset-fault") {
+            unsigned long code = 0;
+            if (!value(v) || !ParseExitCode(v, code)) {
+                Err(L"sbx: --iisreset-fault takes a non-zero exit code, e.g. 0x80070005 or 1\r\n");
+                return false;
+            }
+            options.iisresetFault = v;
         } else {
             Err(L"sbx: unknown seed option " + a + L"\r\n");
             return false;
@@ -255,11 +266,10 @@ int Seed(const std::vector<std::wstring>& args) {
     ok = WriteRecords(StatePath(L"services.tsv"), {{L"restarts", L"0"}, {L"w3svc", options.iis ? L"Running" : L"Absent"}}) && ok;
     ok = WriteRecords(StatePath(L"certs.tsv"), {}) && ok;
     ok = WriteRecords(StatePath(L"http.tsv"), {}) && ok;
-    if (!options.appcmdFaults.empty()) {
-        std::vector<Record> faults;
-        for (const std::wstring& fault : options.appcmdFaults) faults.push_back({L"appcmd", fault});
-        ok = WriteRecords(StatePath(L"faults.tsv"), faults) && ok;
-    }
+    std::vector<Record> faults;
+    for (const std::wstring& fault : options.appcmdFaults) faults.push_back({L"appcmd", fault});
+    if (options.iisresetFault) faults.push_back({L"iisreset", L"exit", *options.iisresetFault});
+    if (!faults.empty()) ok = WriteRecords(StatePath(L"faults.tsv"), faults) && ok;
 
     if (!WriteRegistry(options, major)) {
         Err(L"sbx: cannot write HKLM\\SOFTWARE\\Microsoft\\InetStp\r\n");
@@ -297,6 +307,7 @@ int Seed(const std::vector<std::wstring>& args) {
         summary += L", " + std::to_wstring(config.sites.size()) + L" site(s), URL Rewrite " +
                    (options.rewrite ? L"installed" : L"not installed");
         for (const std::wstring& fault : options.appcmdFaults) summary += L", appcmd fault " + fault;
+        if (options.iisresetFault) summary += L", iisreset fails with " + *options.iisresetFault;
     } else {
         summary += L", IIS not installed";
     }
