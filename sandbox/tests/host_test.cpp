@@ -134,7 +134,7 @@ TEST(Netsh, BindsACertificateWhoseKeyIsInMyOncePerEndpoint) {
     const std::wstring noKey = L"\r\nSSL Certificate add failed, Error: 1312\r\n"
                                L"A specified logon session does not exist. It may already have been terminated.\r\n\r\n";
     const std::wstring added = L"\r\nSSL Certificate successfully added\r\n\r\n";
-    const std::wstring binding = leaf + L"\t" + appId + L"\tMY\r\n";
+    const std::wstring binding = leaf + L"\t" + appId + L"\t\r\n";  // no certstorename given
     Check({
         {Via::Sbx, L"seed", 0, L"", Match::Any},
         {Via::Process, add(L"443", leaf), 1, noKey},
@@ -158,6 +158,80 @@ TEST(Netsh, BindsACertificateWhoseKeyIsInMyOncePerEndpoint) {
         {Via::Process, add(L"8443", leaf) + L" hostname=www.example.com sslFlags='1'", 1, L"Usage: add sslcert", Match::Has},
         {Via::Process, netsh + L"add sslcert hostnameport=www.example.com:443 certhash=" + leaf + L" appid=" + appId, 0, added},
         {Via::Sbx, L"sslcerts", 0, L"ipport\t0.0.0.0:443\t" + binding + L"hostnameport\twww.example.com:443\t" + binding},
+    });
+}
+
+}  // namespace
+}  // namespace sandbox::test
+
+namespace sandbox::test {
+namespace {
+
+TEST(Netsh, TakesHostNamesAndAddressesOnlyAndNamesWhatIsMissing) {
+    const std::wstring netsh = SystemDirectory() + L"\\netsh.exe http ", leaf = Thumbprint(L"leaf");
+    const std::wstring appId = L"{4dc3e181-e14b-4a21-b022-59fc669b0914}";
+    const std::wstring tail = L" certhash=" + leaf + L" appid=" + appId;
+    const std::wstring added = L"\r\nSSL Certificate successfully added\r\n\r\n";
+    const std::wstring deleted = L"\r\nSSL Certificate successfully deleted\r\n\r\n";
+    const std::wstring incorrect = L"The parameter is incorrect.\r\n\r\n";
+    const std::wstring essential = L"One or more essential parameters were not entered.\r\n"
+                                   L"Verify the required parameters, and reenter them.\r\n"
+                                   L"The syntax supplied for this command is not valid. Check help for the correct syntax.\r\n"
+                                   L"\r\nUsage: ";
+    auto add = [&](const std::wstring& endpoint, DWORD code) {
+        return Row{Via::Process, netsh + L"add sslcert " + endpoint + tail, code, code ? incorrect : added};
+    };
+    auto shown = [&](const std::wstring& kind, const std::wstring& endpoint, const std::wstring& store) {
+        return L"\r\nSSL Certificate bindings:\r\n-------------------------\r\n\r\n    " + kind + endpoint +
+               L"\r\n    Certificate Hash             : " + ToLower(leaf) + L"\r\n    Application ID               : " +
+               appId + L"\r\n    Certificate Store Name       : " + store + L"\r\n\r\n";
+    };
+    Check({
+        {Via::Sbx, L"seed", 0, L"", Match::Any},
+        {Via::Shell, L"cmd.exe /c " + PfxImport(Password(L"leaf"), L"leaf"), 0},
+        add(L"hostnameport=www.example.com:443", 0),
+        add(L"hostnameport=xn--bcher-kva.example:8443", 0),
+        add(L"hostnameport=bücher.example:443", 0),
+        add(L"hostnameport=localhost:65535", 0),
+        add(L"hostnameport=*:443", 1),
+        add(L"hostnameport=:443", 1),
+        add(L"\"hostnameport=www example.com:443\"", 1),
+        add(L"hostnameport=10.0.0.1:443", 1),
+        add(L"hostnameport=[::1]:443", 1),
+        add(L"hostnameport=-www.example.com:443", 1),
+        add(L"hostnameport=www..example.com:443", 1),
+        add(L"hostnameport=www.example.com:0", 1),
+        add(L"hostnameport=www.example.com:65536", 1),
+        add(L"hostnameport=www.example.com", 1),
+        add(L"ipport=[::1]:443", 0),
+        add(L"ipport=[fe80::1:2:3:4]:8443", 0),
+        add(L"ipport=[::ffff:10.0.0.1]:443", 0),
+        add(L"ipport=[::g]:443", 1),
+        add(L"ipport=[]:443", 1),
+        add(L"ipport=::1:443", 1),
+        add(L"ipport=[::1:443", 1),
+        add(L"ipport=256.0.0.1:443", 1),
+        add(L"ipport=10.0.0:443", 1),
+        add(L"ipport=www.example.com:443", 1),
+        add(L"ipport=*:443", 1),
+        {Via::Process, netsh + L"add sslcert" + tail, 1, essential + L"add sslcert", Match::Has},
+        {Via::Process, netsh + L"add sslcert ipport=0.0.0.0:444 appid=" + appId, 1, essential + L"add sslcert", Match::Has},
+        {Via::Process, netsh + L"add sslcert ipport=0.0.0.0:444 certhash=" + leaf, 1, essential + L"add sslcert", Match::Has},
+        {Via::Process, netsh + L"delete sslcert", 1, essential + L"delete sslcert", Match::Has},
+        {Via::Process, netsh + L"add sslcert ipport=0.0.0.0:8443 certstorename=MY" + tail, 0, added},
+        {Via::Process, netsh + L"show sslcert hostnameport=www.example.com:443", 0,
+         shown(L"Hostname:port                : ", L"www.example.com:443", L"(null)")},
+        {Via::Process, netsh + L"show sslcert ipport=0.0.0.0:8443", 0, shown(L"IP:port                      : ", L"0.0.0.0:8443", L"MY")},
+        {Via::Process, netsh + L"delete sslcert hostnameport=*:443", 1, incorrect},
+        {Via::Process, netsh + L"delete sslcert ipport=[::1]:443", 0, deleted},
+        {Via::Process, netsh + L"delete sslcert hostnameport=www.example.com:443", 0, deleted},
+        {Via::Sbx, L"sslcerts", 0,
+         L"hostnameport\txn--bcher-kva.example:8443\t" + leaf + L"\t" + appId + L"\t\r\n"
+         L"hostnameport\tbücher.example:443\t" + leaf + L"\t" + appId + L"\t\r\n"
+         L"hostnameport\tlocalhost:65535\t" + leaf + L"\t" + appId + L"\t\r\n"
+         L"ipport\t[fe80::1:2:3:4]:8443\t" + leaf + L"\t" + appId + L"\t\r\n"
+         L"ipport\t[::ffff:10.0.0.1]:443\t" + leaf + L"\t" + appId + L"\t\r\n"
+         L"ipport\t0.0.0.0:8443\t" + leaf + L"\t" + appId + L"\tMY\r\n"},
     });
 }
 
