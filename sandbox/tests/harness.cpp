@@ -72,12 +72,6 @@ std::vector<std::vector<std::wstring>> Records(const std::wstring& text) {
     return records;
 }
 
-std::vector<std::vector<std::wstring>> SbxRecords(const std::wstring& command) {
-    std::string out, err;
-    Run(kSbx + command, out, err);
-    return Records(Widen(out));
-}
-
 // The value of NAME in a file of NAME<TAB>VALUE lines that make-fixtures.sh wrote.
 std::wstring FixtureValue(const std::wstring& file, const std::wstring& name) {
     std::vector<unsigned char> bytes;
@@ -129,6 +123,18 @@ HANDLE ShellStart(const std::wstring& file, const std::wstring& parameters) {
     info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
     info.nShow = SW_HIDE;
     return ShellExecuteExW(&info) ? info.hProcess : nullptr;
+}
+
+std::vector<std::vector<std::wstring>> SbxRecords(const std::wstring& command) {
+    std::string out, err;
+    Run(kSbx + command, out, err);
+    return Records(Widen(out));
+}
+
+std::wstring TempPath(const std::wstring& name) {
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    return folder + name;
 }
 
 std::vector<std::vector<std::wstring>> LogOf(const std::wstring& tool) {
