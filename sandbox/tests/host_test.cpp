@@ -1,8 +1,10 @@
 // The simulated host: what "sbx seed" sets up for the application to tell the IIS version by (the
 // registry value, the IIS manager's version record) and to find the tools by, iisreset started by
-// its bare name, and the HTTP.sys certificate bindings of netsh with the deployment's lines.
+// its bare name, the HTTP.sys certificate bindings of netsh with the deployment's lines, the
+// certificate consoles, and the stub planted where the application must not look.
 #include <gtest/gtest.h>
 
+#include "common/cmdline.h"
 #include "common/state.h"
 #include "common/text.h"
 #include "harness.h"
@@ -233,6 +235,50 @@ TEST(Netsh, TakesHostNamesAndAddressesOnlyAndNamesWhatIsMissing) {
          L"ipport\t[::ffff:10.0.0.1]:443\t" + leaf + L"\t" + appId + L"\t\r\n"
          L"ipport\t0.0.0.0:8443\t" + leaf + L"\t" + appId + L"\tMY\r\n"},
     });
+}
+
+// The certificate consoles as the application starts them: <system32>\mmc.exe "<system32>\NAME.msc".
+TEST(Mmc, OpensOnlyTheConsolesTheHostHas) {
+    const std::wstring system = SystemDirectory(), mmc = system + L"\\mmc.exe";
+    auto open = [&](const std::wstring& console) { return mmc + L" \"" + system + L"\\" + console + L"\""; };
+    auto refused = [](const std::wstring& file) { return L"MMC cannot open the file " + file + L".\r\n"; };
+    struct {
+        std::wstring options;
+        DWORD certlm, certmgr;
+    } cases[] = {{L"", 0, 0}, {L"--no-certlm", 2, 0}, {L"--no-consoles", 2, 2}, {L"--no-iis --no-certlm", 2, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.options));
+        Check({
+            {Via::Sbx, L"seed " + c.options, 0, L"", Match::Any},
+            {Via::Shell, open(L"certlm.msc"), c.certlm},
+            {Via::Stderr, open(L"certmgr.msc"), c.certmgr, c.certmgr ? refused(system + L"\\certmgr.msc") : L"",
+             c.certmgr ? Match::Has : Match::Exact},
+        });
+        auto log = LogOf(L"mmc");
+        ASSERT_EQ(log.size(), 2u);
+        EXPECT_EQ(log[0][2] + L" " + log[1][2], std::to_wstring(c.certlm) + L" " + std::to_wstring(c.certmgr));
+        EXPECT_EQ(log[1][3], open(L"certmgr.msc"));
+    }
+    Check({
+        {Via::Stderr, mmc, 0, L""},  // an empty console
+        {Via::Stderr, mmc + L" " + QuoteArgument(Fixture(L"leaf.crt")), 2, refused(Fixture(L"leaf.crt")), Match::Has},
+    });
+}
+
+TEST(Planted, ACopyRunUnderAnyNameLeavesItsPathAndCommandLine) {
+    const std::wstring folder = TempPath(L"planted here");
+    CreateDirectories(folder);
+    Check({{Via::Sbx, L"seed", 0, L"", Match::Any}, {Via::Sbx, L"planted", 0, L""}});
+    std::vector<std::vector<std::wstring>> expected, runs;
+    for (const wchar_t* name : {L"cmd.exe", L"certutil.exe", L"reg.exe"}) {
+        const std::wstring copy = folder + L"\\" + name, line = QuoteArgument(copy) + L" /c \"echo 1 > x\"";
+        ASSERT_TRUE(CopyFileW(L"C:\\QuillbaySandbox\\bin\\planted.exe", copy.c_str(), FALSE)) << GetLastError();
+        Check({{Via::Process, line, 0, L""}});
+        expected.push_back({copy, line});
+    }
+    for (auto record : SbxRecords(L"planted")) runs.push_back({record.begin() + 1, record.end()});
+    EXPECT_EQ(runs, expected);
+    Check({{Via::Sbx, L"seed", 0, L"", Match::Any}, {Via::Sbx, L"planted", 0, L""}});
 }
 
 }  // namespace
