@@ -55,11 +55,13 @@ DWORD Run(const std::wstring& commandLine, std::string& out, std::string& err) {
     std::wstring line = commandLine;
     bool started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
                                   &startup, &process);
+    DWORD error = started ? 0 : GetLastError();
     if (started) CloseHandle(process.hThread);
     DWORD code = Wait(started ? process.hProcess : nullptr);
     for (HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError}) CloseHandle(handle);
     out = ReadAndDelete(paths[0]);
     err = ReadAndDelete(paths[1]);
+    if (!started) err += "CreateProcessW failed with error " + std::to_string(error);  // shown with the row
     return code;
 }
 
