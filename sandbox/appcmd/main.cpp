@@ -91,6 +91,16 @@ std::wstring CommandNotSupported(std::wstring_view verb, std::wstring_view objec
            L" /?'\r\r\nto display supported commands.\r\r\n";
 }
 
+// A list that names an object ("list site "NAME"", "list module "RewriteModule"", or the same
+// through /name:) and finds none prints nothing and fails. No stored documentation quotes the
+// real tool's answer; public deployment scripts on GitHub (and the IIS web app task of
+// microsoft/azure-pipelines-extensions) test existence by exactly that: an empty standard output,
+// e.g. `if (-not (& appcmd list apppool "X" 2>$null))`, and a non-zero exit code, e.g.
+// `appcmd list apppool "X" >nul 2>&1` followed by `if %errorlevel% neq 0`. An ERROR line on
+// standard output would break the first kind, so there is none; the code itself is not quoted
+// anywhere, and 1 is kept.
+constexpr DWORD kNothingListed = 1;
+
 // What a command gives back: text for standard output and the exit code.
 struct Result {
     std::wstring out;
@@ -265,8 +275,7 @@ Result ListSites(const Command& command) {
         if (keep) items.push_back(std::move(item));
     }
     Result result = Format(items, command.options, false);
-    // A list that names an object and finds nothing says nothing and fails.
-    if (items.empty() && !identifier.empty()) result.code = 1;
+    if (items.empty() && !identifier.empty()) result.code = kNothingListed;
     return result;
 }
 
@@ -457,7 +466,7 @@ Result ListModules(const Command& command) {
     for (const Module& module : config.modules)
         if (identifier.empty() || EqualsNoCase(module.name, identifier)) items.push_back(DescribeModule(module));
     Result result = Format(items, command.options, true);
-    if (items.empty() && !identifier.empty()) result.code = 1;
+    if (items.empty() && !identifier.empty()) result.code = kNothingListed;
     return result;
 }
 

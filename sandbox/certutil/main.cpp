@@ -344,6 +344,45 @@ std::wstring ReadPassword() {
     return line;
 }
 
+// One DER element at offset: its tag, where its contents start and how long they are; false
+// when its header is broken or its contents run past end.
+bool ReadElement(const std::vector<unsigned char>& der, size_t offset, size_t end, unsigned char& tag,
+                 size_t& contents, size_t& length) {
+    if (offset + 2 > end) return false;
+    tag = der[offset];
+    size_t i = offset + 1;
+    unsigned char first = der[i++];
+    length = first;
+    if (first & 0x80) {
+        size_t count = first & 0x7F;
+        if (count == 0 || count > 4 || i + count > end) return false;
+        length = 0;
+        while (count--) length = (length << 8) | der[i++];
+    }
+    contents = i;
+    return length <= end - i;
+}
+
+// Whether the bytes hold a whole PFX: SEQUENCE { INTEGER 3, authSafe SEQUENCE, [macData SEQUENCE] }
+// with every length inside the file. Wine's import cannot tell a cut-off file from a wrong
+// password; the platform's decoder fails such a file before any password is tried.
+bool IsWholePfx(const std::vector<unsigned char>& der) {
+    if (der.size() >= 2 && der[0] == 0x30 && der[1] == 0x80) return true;  // BER, left to the library
+    unsigned char tag = 0;
+    size_t contents = 0, length = 0;
+    if (!ReadElement(der, 0, der.size(), tag, contents, length) || tag != 0x30) return false;
+    size_t end = contents + length;
+    if (!ReadElement(der, contents, end, tag, contents, length) || tag != 0x02 || length != 1 || der[contents] != 3)
+        return false;
+    size_t offset = contents + length;
+    int parts = 0;
+    for (; offset < end; ++parts) {
+        if (!ReadElement(der, offset, end, tag, contents, length) || tag != 0x30) return false;
+        offset = contents + length;
+    }
+    return parts == 1 || parts == 2;
+}
+
 bool IsModifierList(std::wstring_view text) {
     static const wchar_t* const modifiers[] = {L"AT_SIGNATURE", L"AT_KEYEXCHANGE", L"NoExport", L"NoCert", L"NoChain",
                                                L"NoRoot", L"Protect", L"NoProtect", L"ExportEncrypted", L"VSM"};
@@ -379,7 +418,10 @@ long ImportPfx(const Invocation& inv) {
     std::vector<unsigned char> bytes;
     if (long hr = ReadInput(file, bytes)) return Failed(verb, hr);
     CRYPT_DATA_BLOB blob{static_cast<DWORD>(bytes.size()), bytes.data()};
-    if (bytes.empty() || !PFXIsPFXBlob(&blob)) return Failed(verb, kBadEncode);
+    // Data that is no PFX, or only part of one, fails to decode: CRYPT_E_BAD_ENCODE, "An error
+    // occurred during encode or decode operation.", which is what the platform's PFX import gives
+    // for a file that is no binary PKCS #12 (ansible-collections/ansible.windows#132).
+    if (bytes.empty() || !IsWholePfx(bytes) || !PFXIsPFXBlob(&blob)) return Failed(verb, kBadEncode);
     HCERTSTORE imported = PFXImportCertStore(&blob, password.c_str(), CRYPT_EXPORTABLE);
     // The import fails without telling why; for data that is a PFX that means the password.
     if (!imported) return Failed(verb, kInvalidPassword);

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <cwchar>
+#include <cwctype>
+#include <string>
 
 namespace sandbox {
 
@@ -36,6 +38,21 @@ const Known* Find(long hr) {
 }
 
 }  // namespace
+
+bool ParseExitCode(std::wstring_view text, unsigned long& code) {
+    std::wstring digits(text);
+    bool negative = !digits.empty() && digits[0] == L'-';
+    if (negative) digits.erase(0, 1);
+    bool hex = digits.size() > 2 && digits[0] == L'0' && (digits[1] == L'x' || digits[1] == L'X');
+    std::wstring_view body = std::wstring_view(digits).substr(hex ? 2 : 0);
+    if (body.empty() || body.size() > (hex ? 8u : 10u) || (hex && negative)) return false;
+    for (wchar_t c : body)
+        if (hex ? !iswxdigit(c) : (c < L'0' || c > L'9')) return false;
+    unsigned long long value = wcstoull(digits.c_str(), nullptr, hex ? 16 : 10);
+    if (value > (negative ? 0x80000000ULL : 0xFFFFFFFFULL) || value == 0) return false;
+    code = static_cast<unsigned long>(negative ? 0x100000000ULL - value : value);
+    return true;
+}
 
 std::wstring DescribeHResult(long hr) {
     const Known* known = Find(hr);

@@ -119,6 +119,12 @@ bool HasFault(std::wstring_view tool, std::wstring_view fault) {
     return false;
 }
 
+std::optional<std::wstring> FaultValue(std::wstring_view tool, std::wstring_view fault) {
+    for (const Record& record : ReadRecords(StatePath(L"faults.tsv")))
+        if (record.size() >= 3 && record[0] == tool && record[1] == fault) return record[2];
+    return std::nullopt;
+}
+
 std::wstring SystemDirectory() {
     wchar_t buffer[MAX_PATH];
     UINT length = GetSystemDirectoryW(buffer, MAX_PATH);

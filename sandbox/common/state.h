@@ -15,6 +15,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,6 +52,8 @@ void LogInvocation(std::wstring_view tool, std::wstring_view rawCommandLine, DWO
 
 // Whether sbx seed injected this fault into this tool (faults.tsv).
 bool HasFault(std::wstring_view tool, std::wstring_view fault);
+// The value that goes with an injected fault ("tool fault value" records); none when not injected.
+std::optional<std::wstring> FaultValue(std::wstring_view tool, std::wstring_view fault);
 
 std::wstring SystemDirectory();
 std::wstring InetsrvDirectory();

@@ -1,12 +1,16 @@
 // iisreset.exe stand-in: restarts (or stops, starts) the simulated internet services and
-// counts every restart in services.tsv, with a time-stamped line in iisreset.log.
+// counts every restart in services.tsv, with a time-stamped line in iisreset.log. "sbx seed
+// --iisreset-fault CODE" makes every stop, start and restart fail with CODE until the next seed.
 #include <windows.h>
 
+#include <cwchar>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "common/cmdline.h"
 #include "common/console.h"
+#include "common/errors.h"
 #include "common/state.h"
 #include "common/text.h"
 
@@ -48,6 +52,17 @@ void Save(const Services& services, std::wstring_view action) {
     AppendRecord(StatePath(L"iisreset.log"), {Timestamp(), std::wstring(action)});
 }
 
+// The real tool's failure: the attempt line, then the reason with its code in decimal and hex,
+// e.g. "Restart attempt failed." / "The system cannot find the file specified. (2147942402,
+// 80070002)" (as reported in microsoft/IIS.ServiceMonitor#88). Its exit code is the code.
+DWORD Fail(const wchar_t* attempt, const wchar_t* failed, unsigned long code) {
+    wchar_t numbers[40];
+    swprintf(numbers, 40, L" (%lu, %lx)", code, code);
+    Out(std::wstring(L"\r\n") + attempt + L"\r\n" + failed + L"\r\n" +
+        HResultMessage(static_cast<long>(code)) + numbers + L"\r\n");
+    return code;
+}
+
 DWORD Run(const std::vector<std::wstring>& args) {
     enum class Action { Restart, Start, Stop, Status } action = Action::Restart;
     for (const std::wstring& arg : args) {
@@ -63,6 +78,13 @@ DWORD Run(const std::vector<std::wstring>& args) {
     }
     StateLock lock;
     Services services = Load();
+    unsigned long fault = 0;
+    std::optional<std::wstring> injected = FaultValue(L"iisreset", L"exit");
+    if (action != Action::Status && injected && ParseExitCode(*injected, fault)) {
+        if (action == Action::Stop) return Fail(L"Attempting stop...", L"Stop attempt failed.", fault);
+        if (action == Action::Start) return Fail(L"Attempting start...", L"Start attempt failed.", fault);
+        return Fail(L"Attempting stop...", L"Restart attempt failed.", fault);
+    }
     switch (action) {
         case Action::Status:
             Out(L"Status for Windows Process Activation Service ( WAS ) : " + services.state +

@@ -1,6 +1,8 @@
 // netsh.exe stand-in for the HTTP.sys certificate bindings: "http add sslcert",
 // "http delete sslcert" and "http show sslcert", kept in http.tsv. A binding needs its
 // certificate, with its private key, in the named machine store of the sandbox.
+#include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 
 #include <string>
@@ -23,7 +25,7 @@ struct SslBinding {
     std::wstring endpoint;  // "0.0.0.0:443" or "www.example.com:443"
     std::wstring certHash;
     std::wstring appId;
-    std::wstring storeName;
+    std::wstring storeName;  // empty when the command gave none (HTTP.sys then uses MY)
 };
 
 std::vector<SslBinding> Load() {
@@ -76,11 +78,7 @@ bool IsPort(std::wstring_view text) {
     return value >= 1 && value <= 65535;
 }
 
-bool IsIpPort(std::wstring_view text) {
-    size_t colon = text.rfind(L':');
-    if (colon == std::wstring_view::npos || !IsPort(text.substr(colon + 1))) return false;
-    std::wstring_view address = text.substr(0, colon);
-    if (address.size() > 2 && address.front() == L'[' && address.back() == L']') return true;
+bool IsIpv4(std::wstring_view address) {
     std::vector<std::wstring> parts = Split(address, L'.');
     if (parts.size() != 4) return false;
     for (const std::wstring& part : parts) {
@@ -92,9 +90,35 @@ bool IsIpPort(std::wstring_view text) {
     return true;
 }
 
+bool IsIpv6(std::wstring_view address) {
+    if (address.empty() || address.size() > 45 || address.find(L'%') != std::wstring_view::npos) return false;
+    IN6_ADDR parsed{};
+    return InetPtonW(AF_INET6, std::wstring(address).c_str(), &parsed) == 1;
+}
+
+// An IPv4 address or a bracketed IPv6 address, then a port.
+bool IsIpPort(std::wstring_view text) {
+    size_t colon = text.rfind(L':');
+    if (colon == std::wstring_view::npos || !IsPort(text.substr(colon + 1))) return false;
+    std::wstring_view address = text.substr(0, colon);
+    if (address.size() > 2 && address.front() == L'[' && address.back() == L']')
+        return IsIpv6(address.substr(1, address.size() - 2));
+    return IsIpv4(address);
+}
+
+// A DNS host name (labels of letters, digits and inner hyphens; Unicode letters count, as the
+// tool takes a "Unicode hostname"), then a port. Wildcards, blanks and IP literals are no names.
 bool IsHostPort(std::wstring_view text) {
     size_t colon = text.rfind(L':');
-    return colon != std::wstring_view::npos && colon > 0 && IsPort(text.substr(colon + 1));
+    if (colon == std::wstring_view::npos || !IsPort(text.substr(colon + 1))) return false;
+    std::wstring_view host = text.substr(0, colon);
+    if (host.empty() || host.size() > 253 || IsIpv4(host)) return false;
+    for (const std::wstring& label : Split(host, L'.')) {
+        if (label.empty() || label.size() > 63 || label.front() == L'-' || label.back() == L'-') return false;
+        for (wchar_t c : label)
+            if (!(iswalnum(c) || c == L'-' || c > 0x7F) || iswspace(c)) return false;
+    }
+    return true;
 }
 
 bool IsHash(std::wstring_view text) {
@@ -121,6 +145,16 @@ DWORD Failure(std::wstring_view operation, DWORD error, std::wstring_view messag
 
 DWORD ParameterIncorrect() {
     Out(L"The parameter is incorrect.\r\n\r\n");
+    return kFailed;
+}
+
+// What netsh prints before a command's usage when a required tag is missing: the same three
+// lines in every context (microsoft/IIS.WebManager#510 shows them for "http add sslcert").
+DWORD EssentialMissing(const wchar_t* usage) {
+    Out(std::wstring(L"One or more essential parameters were not entered.\r\n"
+                     L"Verify the required parameters, and reenter them.\r\n"
+                     L"The syntax supplied for this command is not valid. Check help for the correct syntax.\r\n") +
+        usage);
     return kFailed;
 }
 
@@ -153,6 +187,8 @@ bool ParseTags(const std::vector<std::wstring>& args, size_t first, const std::v
     return true;
 }
 
+bool HasEndpoint(const Tags& tags) { return tags.Has(L"ipport") || tags.Has(L"hostnameport"); }
+
 bool Endpoint(const Tags& tags, SslBinding& binding) {
     if (tags.Has(L"ipport") == tags.Has(L"hostnameport")) return false;
     binding.kind = tags.Has(L"ipport") ? L"ipport" : L"hostnameport";
@@ -167,17 +203,17 @@ DWORD Add(const std::vector<std::wstring>& args) {
                     L"verifyclientcertrevocation", L"verifyrevocationwithcachedclientcertonly", L"usagecheck",
                     L"revocationfreshnesstime", L"urlretrievaltimeout", L"sslctlidentifier", L"sslctlstorename",
                     L"dsmapperusage", L"clientcertnegotiation"},
-                   tags) ||
-        !tags.Has(L"certhash") || !tags.Has(L"appid")) {
+                   tags)) {
         Out(kAddUsage);
         return kFailed;
     }
+    if (!HasEndpoint(tags) || !tags.Has(L"certhash") || !tags.Has(L"appid")) return EssentialMissing(kAddUsage);
     SslBinding binding;
     if (!Endpoint(tags, binding) || !IsHash(tags.Get(L"certhash")) || !IsGuid(tags.Get(L"appid")))
         return ParameterIncorrect();
     binding.certHash = ToUpper(tags.Get(L"certhash"));
     binding.appId = tags.Get(L"appid");
-    binding.storeName = tags.Has(L"certstorename") ? tags.Get(L"certstorename") : L"MY";
+    binding.storeName = tags.Get(L"certstorename");
 
     StateLock lock;
     std::vector<SslBinding> bindings = Load();
@@ -185,7 +221,8 @@ DWORD Add(const std::vector<std::wstring>& args) {
         if (b.kind == binding.kind && EqualsNoCase(b.endpoint, binding.endpoint))
             return Failure(L"add", ERROR_ALREADY_EXISTS, L"Cannot create a file when that file already exists.");
     // HTTP.sys takes the certificate's private key from the named machine store.
-    const StoredCertificate* cert = CertificateStores::Load().Find(binding.storeName, binding.certHash);
+    const StoredCertificate* cert =
+        CertificateStores::Load().Find(binding.storeName.empty() ? L"MY" : binding.storeName, binding.certHash);
     if (!cert || !cert->hasKey)
         return Failure(L"add", ERROR_NO_SUCH_LOGON_SESSION,
                        L"A specified logon session does not exist. It may already have been terminated.");
@@ -201,6 +238,7 @@ DWORD Delete(const std::vector<std::wstring>& args) {
         Out(kDeleteUsage);
         return kFailed;
     }
+    if (!HasEndpoint(tags)) return EssentialMissing(kDeleteUsage);
     SslBinding wanted;
     if (!Endpoint(tags, wanted)) return ParameterIncorrect();
     StateLock lock;
@@ -226,7 +264,9 @@ DWORD Show(const std::vector<std::wstring>& args) {
         Out(std::wstring(b.kind == L"ipport" ? L"    IP:port                      : " : L"    Hostname:port                : ") +
             b.endpoint + L"\r\n    Certificate Hash             : " + ToLower(b.certHash) +
             L"\r\n    Application ID               : " + b.appId +
-            L"\r\n    Certificate Store Name       : " + b.storeName + L"\r\n\r\n");
+            // A binding added without certstorename shows "(null)", as on a real host.
+            L"\r\n    Certificate Store Name       : " + (b.storeName.empty() ? L"(null)" : b.storeName) +
+            L"\r\n\r\n");
     }
     return 0;
 }

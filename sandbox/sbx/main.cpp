@@ -12,6 +12,7 @@
 #include "common/cert_model.h"
 #include "common/cmdline.h"
 #include "common/console.h"
+#include "common/errors.h"
 #include "common/iis_model.h"
 #include "common/state.h"
 #include "common/text.h"
@@ -38,12 +39,17 @@ const wchar_t kUsage[] =
     L"      --sites-file PATH          sites from a UTF-8 file, one \"NAME<TAB>BINDINGS\" a line\r\n"
     L"      --no-sites                 no sites at all\r\n"
     L"      --appcmd-fault stderr-only appcmd.exe answers on standard error only (until the next seed)\r\n"
+    L"      --iisreset-fault CODE      iisreset.exe fails every stop, start and restart with CODE, e.g.\r\n"
+    L"                                 0x80070005, changing nothing (until the next seed)\r\n"
+    L"      --no-certlm                no certlm.msc in system32 (certmgr.msc only, as an older server)\r\n"
+    L"      --no-consoles              neither certlm.msc nor certmgr.msc\r\n"
     L"  stores                Certificates: store, thumbprint, key (yes/no), subject\r\n"
     L"  sites                 Sites and bindings, as records of iis.tsv\r\n"
     L"  rules                 URL Rewrite rules, as records of iis.tsv\r\n"
     L"  sslcerts              HTTP.sys certificate bindings: kind, endpoint, hash, appid, store\r\n"
     L"  restarts              Number of IIS restarts (iisreset)\r\n"
     L"  log                   Tool invocations: time, tool, exit code, command line\r\n"
+    L"  planted               Runs of planted.exe copies: time, own path, command line\r\n"
     L"  state                 All state files\r\n"
     L"  install               Register the stand-ins in this prefix and seed a default host\r\n"
     L"                        when there is no state yet (install.sh runs this)\r\n"
@@ -97,6 +103,9 @@ struct SeedOptions {
     bool noSites = false;
     std::vector<std::pair<std::wstring, std::wstring>> sites;
     std::vector<std::wstring> appcmdFaults;
+    std::optional<std::wstring> iisresetFault;
+    bool certlm = true;
+    bool certmgr = true;
 };
 
 const wchar_t* const kAppcmdFaults[] = {L"stderr-only"};
@@ -174,6 +183,17 @@ bool ParseSeed(const std::vector<std::wstring>& args, SeedOptions& options) {
                 return false;
             }
             options.appcmdFaults.push_back(v);
+        } else if (a == L"--iisreset-fault") {
+            unsigned long code = 0;
+            if (!value(v) || !ParseExitCode(v, code)) {
+                Err(L"sbx: --iisreset-fault takes a non-zero exit code, e.g. 0x80070005 or 1\r\n");
+                return false;
+            }
+            options.iisresetFault = v;
+        } else if (a == L"--no-certlm") {
+            options.certlm = false;
+        } else if (a == L"--no-consoles") {
+            options.certlm = options.certmgr = false;
         } else {
             Err(L"sbx: unknown seed option " + a + L"\r\n");
             return false;
@@ -218,6 +238,30 @@ const wchar_t* const kStandardModules[] = {
     L"ProtocolSupportModule", L"StaticFileModule",      L"AnonymousAuthenticationModule", L"RequestFilteringModule",
     L"CustomErrorModule"};
 
+// Stand-ins for the certificate consoles: the sandbox's mmc.exe only checks that a console file
+// exists and is one.
+std::wstring ConsoleFile(const wchar_t* name) {
+    return L"<?xml version=\"1.0\"?>\r\n<MMC_ConsoleFile ConsoleVersion=\"3.0\" ProgramMode=\"UserSDI\">\r\n"
+           L"  <!-- Placeholder of the Quillbay sandbox host: " + std::wstring(name) + L" -->\r\n</MMC_ConsoleFile>\r\n";
+}
+
+bool PlaceConsoles(const SeedOptions& options) {
+    bool ok = true;
+    for (auto [name, wanted] : {std::pair{L"certlm.msc", options.certlm}, std::pair{L"certmgr.msc", options.certmgr}}) {
+        std::wstring path = SystemDirectory() + L"\\" + name;
+        if (!wanted) {
+            Remove(path);
+            continue;
+        }
+        std::string bytes = Narrow(ConsoleFile(name));
+        if (!WriteFileBytes(path, bytes.data(), bytes.size())) {
+            Err(L"sbx: cannot write " + path + L"\r\n");
+            ok = false;
+        }
+    }
+    return ok;
+}
+
 int Seed(const std::vector<std::wstring>& args) {
     SeedOptions options;
     if (!ParseSeed(args, options)) {
@@ -255,11 +299,11 @@ int Seed(const std::vector<std::wstring>& args) {
     ok = WriteRecords(StatePath(L"services.tsv"), {{L"restarts", L"0"}, {L"w3svc", options.iis ? L"Running" : L"Absent"}}) && ok;
     ok = WriteRecords(StatePath(L"certs.tsv"), {}) && ok;
     ok = WriteRecords(StatePath(L"http.tsv"), {}) && ok;
-    if (!options.appcmdFaults.empty()) {
-        std::vector<Record> faults;
-        for (const std::wstring& fault : options.appcmdFaults) faults.push_back({L"appcmd", fault});
-        ok = WriteRecords(StatePath(L"faults.tsv"), faults) && ok;
-    }
+    std::vector<Record> faults;
+    for (const std::wstring& fault : options.appcmdFaults) faults.push_back({L"appcmd", fault});
+    if (options.iisresetFault) faults.push_back({L"iisreset", L"exit", *options.iisresetFault});
+    if (!faults.empty()) ok = WriteRecords(StatePath(L"faults.tsv"), faults) && ok;
+    ok = PlaceConsoles(options) && ok;
 
     if (!WriteRegistry(options, major)) {
         Err(L"sbx: cannot write HKLM\\SOFTWARE\\Microsoft\\InetStp\r\n");
@@ -297,6 +341,7 @@ int Seed(const std::vector<std::wstring>& args) {
         summary += L", " + std::to_wstring(config.sites.size()) + L" site(s), URL Rewrite " +
                    (options.rewrite ? L"installed" : L"not installed");
         for (const std::wstring& fault : options.appcmdFaults) summary += L", appcmd fault " + fault;
+        if (options.iisresetFault) summary += L", iisreset fails with " + *options.iisresetFault;
     } else {
         summary += L", IIS not installed";
     }
@@ -314,13 +359,15 @@ int Install() {
     // Wine has built-in certutil and netsh that would otherwise win over the files in system32.
     const wchar_t native[] = L"native";
     bool ok = true;
-    for (const wchar_t* tool : {L"certutil.exe", L"netsh.exe", L"iisreset.exe", L"appcmd.exe"})
+    // Wine (8.0) has no mmc of its own; the override keeps the sandbox's should a later one bring it.
+    for (const wchar_t* tool : {L"certutil.exe", L"netsh.exe", L"iisreset.exe", L"appcmd.exe", L"mmc.exe"})
         ok = RegSetValueExW(overrides, tool, 0, REG_SZ, reinterpret_cast<const BYTE*>(native), sizeof native) ==
                  ERROR_SUCCESS &&
              ok;
     RegCloseKey(overrides);
     ok = Place(L"certutil.exe", SystemDirectory() + L"\\certutil.exe") && ok;
     ok = Place(L"netsh.exe", SystemDirectory() + L"\\netsh.exe") && ok;
+    ok = Place(L"mmc.exe", SystemDirectory() + L"\\mmc.exe") && ok;
     if (!ok) return 1;
     if (!FileExists(StatePath(L"iis.tsv"))) return Seed({});
     return 0;
@@ -371,7 +418,8 @@ int Restarts() {
 
 int State() {
     for (const wchar_t* file :
-         {L"iis.tsv", L"certs.tsv", L"http.tsv", L"services.tsv", L"iisreset.log", L"invocations.log", L"faults.tsv"}) {
+         {L"iis.tsv", L"certs.tsv", L"http.tsv", L"services.tsv", L"iisreset.log", L"invocations.log", L"faults.tsv",
+          L"planted.log"}) {
         Out(L"== " + std::wstring(file) + L"\r\n");
         Records(file, {});
     }
@@ -383,8 +431,10 @@ int State() {
         Print({L"MajorVersion", std::to_wstring(major)});
     Out(L"== files\r\n");
     std::wstring inetsrv = InetsrvDirectory();
+    std::wstring system = SystemDirectory();
     for (const std::wstring& path : {inetsrv + L"\\appcmd.exe", inetsrv + L"\\iisreset.exe", inetsrv + L"\\InetMgr.exe",
-                                     SystemDirectory() + L"\\iisreset.exe"})
+                                     system + L"\\iisreset.exe", system + L"\\mmc.exe", system + L"\\certlm.msc",
+                                     system + L"\\certmgr.msc"})
         Print({path, FileExists(path) ? L"present" : L"absent"});
     return 0;
 }
@@ -409,6 +459,7 @@ int wmain() {
     if (command == L"sslcerts") return SslCerts();
     if (command == L"restarts") return Restarts();
     if (command == L"log") return Records(L"invocations.log", {});
+    if (command == L"planted") return Records(L"planted.log", {});
     if (command == L"state") return State();
     if (command == L"help" || command == L"--help" || command == L"/?") {
         Out(kUsage);

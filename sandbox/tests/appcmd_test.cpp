@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "common/cmdline.h"
+#include "common/state.h"
+#include "common/text.h"
 #include "harness.h"
 
 namespace sandbox::test {
@@ -62,6 +64,9 @@ TEST(Appcmd, AnswersAndRefusesAsTheRealTool) {
          L"Failed to process input: The parameter 'Web' must begin with a / or - (HRESULT=80070057).\r\n"},
         {Via::Process, AppcmdPath(), 87, L"APPCMD (command) (object-type)", Match::Has},
         {Via::Capture, kRewriteCheck, 0, L"MODULE \"RewriteModule\" ( native, preCondition: )\r\n"},
+        // An unknown identifier: nothing on either stream, exit 1.
+        {Via::Process, Appcmd(L"list module \"NoSuchModule\""), 1, L""},
+        {Via::Stderr, Appcmd(L"list site \"No Such Site\" /text:bindings"), 1, L""},
     };
     Check(rows);
     // One record per invocation, the line as received: the interpreter leaves a blank before "> file".
@@ -129,6 +134,35 @@ TEST(Appcmd, AnInjectedFaultMovesEveryAnswerToStandardError) {
         {Via::Capture, kNames, 0, L"Shop\r\n"},
         {Via::Sbx, L"seed --appcmd-fault sometimes", 2, L"", Match::Any},
     });
+}
+
+// Names that the platform's argument rules or the command interpreter treat specially, each
+// quoted the way a correct caller quotes one argument. The suite runs under a Chinese locale
+// (tests/CMakeLists.txt), so that the listing's Chinese letters survive the ANSI code page.
+TEST(SiteNames, AwkwardNamesAreListedAndFoundAsOneArgument) {
+    ASSERT_EQ(GetACP(), 936u) << "this suite runs with LC_ALL=zh_CN.UTF-8";
+    const std::vector<std::wstring> names = {
+        L"Say \"Hi\"",  L"100% %PATH%", L"Tom & Jerry",  L"Caret^Site",    L"O'Brien's",
+        L"(Parens)",     L"[Brackets]",  L"Trailing\\", L"Two\\\\\"Q\\", L"中文站点",
+        L"混合 \"引号\" & (符号) [测试] ^%\\"};
+    std::string file;
+    std::wstring listing;
+    std::vector<Row> rows;
+    for (size_t i = 0; i < names.size(); ++i) {
+        const std::wstring bindings = L"http/*:80:s" + std::to_wstring(i) + L".example";
+        file += Narrow(names[i] + L"\t" + bindings + L"\r\n");
+        listing += names[i] + L"\r\n";
+        rows.push_back({Via::Process, Appcmd(L"list site " + QuoteArgument(names[i]) + L" /text:bindings"), 0, bindings + L"\r\n"});
+    }
+    const std::wstring sites = TempPath(L"awkward sites.tsv");
+    ASSERT_TRUE(WriteFileBytes(sites, file.data(), file.size()));
+    Check({{Via::Sbx, L"seed --sites-file " + QuoteArgument(sites), 0, L"", Match::Any},
+           {Via::Process, kNames, 0, listing}});
+    Check(rows);
+    // Near misses find nothing: the name arrives exactly, backslashes and quotes included.
+    Check({{Via::Process, Appcmd(L"list site " + QuoteArgument(L"Trailing") + L" /text:bindings"), 1, L""},
+           {Via::Process, Appcmd(L"list site " + QuoteArgument(L"Say Hi") + L" /text:bindings"), 1, L""},
+           {Via::Process, Appcmd(L"list site " + QuoteArgument(L"Two\\\"Q\\") + L" /text:bindings"), 1, L""}});
 }
 
 }  // namespace

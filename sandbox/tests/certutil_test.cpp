@@ -3,6 +3,7 @@
 // -importpfx "file"', the password put between quotes exactly as read.
 #include <gtest/gtest.h>
 
+#include "common/state.h"
 #include "common/text.h"
 #include "harness.h"
 
@@ -57,6 +58,39 @@ TEST(Certutil, FailsWithTheToolsHResults) {
          Failed(L"-importPFX", L"0x80070056 (WIN32: 86 ERROR_INVALID_PASSWORD)", L"The specified network password is not correct.")},
         {Via::Stores, L"", 0, L""},
     });
+}
+
+TEST(Certutil, TellsADamagedPfxFromAWrongPassword) {
+    std::vector<unsigned char> pfx;
+    ASSERT_TRUE(ReadFileBytes(Fixture(L"leaf.pfx"), pfx, nullptr));
+    auto cut = [&](size_t size) {
+        std::wstring path = TempPath(L"cut " + std::to_wstring(size) + L".pfx");
+        WriteFileBytes(path, pfx.data(), size);
+        return path;
+    };
+    const std::wstring damaged = Failed(L"-importPFX", L"0x80092002 (-2146885630 CRYPT_E_BAD_ENCODE)",
+                                        L"An error occurred during encode or decode operation.");
+    const std::wstring password = Password(L"leaf");
+    struct {
+        std::wstring file, password;
+        DWORD code;
+        std::wstring out;
+    } cases[] = {
+        {Fixture(L"garbage.crt"), password, 0x80092002, damaged},
+        {Fixture(L"inter.der"), password, 0x80092002, damaged},  // DER, but a certificate
+        {cut(pfx.size() / 2), password, 0x80092002, damaged},
+        {cut(pfx.size() - 1), password, 0x80092002, damaged},
+        {cut(pfx.size() - 1), L"not the password", 0x80092002, damaged},
+        {cut(8), password, 0x80092002, damaged},
+        {Fixture(L"leaf.pfx"), L"not the password", 0x80070056,
+         Failed(L"-importPFX", L"0x80070056 (WIN32: 86 ERROR_INVALID_PASSWORD)", L"The specified network password is not correct.")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.file + L" " + c.password));
+        Check({kSeed,
+               {Via::Capture, L"certutil.exe -f -p \"" + c.password + L"\" -importpfx \"" + c.file + L"\"", c.code, c.out},
+               {Via::Stores, L"", 0, L""}});
+    }
 }
 
 TEST(Certutil, ImportsAPfxOnlyWhenThePasswordSurvivesItsQuotesAndNeverLogsIt) {

@@ -55,11 +55,13 @@ DWORD Run(const std::wstring& commandLine, std::string& out, std::string& err) {
     std::wstring line = commandLine;
     bool started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
                                   &startup, &process);
+    DWORD error = started ? 0 : GetLastError();
     if (started) CloseHandle(process.hThread);
     DWORD code = Wait(started ? process.hProcess : nullptr);
     for (HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError}) CloseHandle(handle);
     out = ReadAndDelete(paths[0]);
     err = ReadAndDelete(paths[1]);
+    if (!started) err += "CreateProcessW failed with error " + std::to_string(error);  // shown with the row
     return code;
 }
 
@@ -70,12 +72,6 @@ std::vector<std::vector<std::wstring>> Records(const std::wstring& text) {
         if (!line.empty()) records.push_back(Split(line, L'\t'));
     }
     return records;
-}
-
-std::vector<std::vector<std::wstring>> SbxRecords(const std::wstring& command) {
-    std::string out, err;
-    Run(kSbx + command, out, err);
-    return Records(Widen(out));
 }
 
 // The value of NAME in a file of NAME<TAB>VALUE lines that make-fixtures.sh wrote.
@@ -129,6 +125,18 @@ HANDLE ShellStart(const std::wstring& file, const std::wstring& parameters) {
     info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
     info.nShow = SW_HIDE;
     return ShellExecuteExW(&info) ? info.hProcess : nullptr;
+}
+
+std::vector<std::vector<std::wstring>> SbxRecords(const std::wstring& command) {
+    std::string out, err;
+    Run(kSbx + command, out, err);
+    return Records(Widen(out));
+}
+
+std::wstring TempPath(const std::wstring& name) {
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    return folder + name;
 }
 
 std::vector<std::vector<std::wstring>> LogOf(const std::wstring& tool) {

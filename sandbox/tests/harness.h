@@ -31,8 +31,12 @@ struct Row {
 void Check(const std::vector<Row>& rows);
 
 HANDLE ShellStart(const std::wstring& file, const std::wstring& parameters);  // not waited for
+// The records "sbx COMMAND" prints, fields split at tabs.
+std::vector<std::vector<std::wstring>> SbxRecords(const std::wstring& command);
 // Records of "sbx log" for one tool, oldest first: time, tool, exit code, command line.
 std::vector<std::vector<std::wstring>> LogOf(const std::wstring& tool);
+// A path of that name in the prefix's temporary folder, for files a test writes.
+std::wstring TempPath(const std::wstring& name);
 // "store/name" per stored certificate, "+key" when its private key came with it, sorted and
 // joined by blanks; name is the fixture's (root, inter, leaf) or else the thumbprint.
 std::wstring Stores();

@@ -1,8 +1,10 @@
 // The simulated host: what "sbx seed" sets up for the application to tell the IIS version by (the
 // registry value, the IIS manager's version record) and to find the tools by, iisreset started by
-// its bare name, and the HTTP.sys certificate bindings of netsh with the deployment's lines.
+// its bare name, the HTTP.sys certificate bindings of netsh with the deployment's lines, the
+// certificate consoles, and the stub planted where the application must not look.
 #include <gtest/gtest.h>
 
+#include "common/cmdline.h"
 #include "common/state.h"
 #include "common/text.h"
 #include "harness.h"
@@ -85,6 +87,46 @@ TEST(Iisreset, CountsRestartsButNotStopsAndStarts) {
     EXPECT_EQ(LogOf(L"iisreset").size(), 6u);
 }
 
+TEST(Iisreset, AnInjectedFaultFailsEveryChangeAndChangesNothingUntilTheNextSeed) {
+    const std::wstring denied = L"Access is denied. (2147942405, 80070005)\r\n";
+    const std::wstring restartFailed = L"\r\nAttempting stop...\r\nRestart attempt failed.\r\n";
+    const std::wstring running = L"Status for Windows Process Activation Service ( WAS ) : Running\r\n"
+                                 L"Status for World Wide Web Publishing Service ( W3SVC ) : Running\r\n";
+    struct {
+        std::wstring fault, line;
+        DWORD code;
+        std::wstring out;
+    } cases[] = {
+        {L"0x80070005", L"iisreset", 0x80070005, restartFailed + denied},
+        {L"-2147024891", L"iisreset /restart /noforce", 0x80070005, restartFailed + denied},
+        {L"0x80070005", L"iisreset /stop", 0x80070005, L"\r\nAttempting stop...\r\nStop attempt failed.\r\n" + denied},
+        {L"2147942402", L"iisreset /start", 0x80070002,
+         L"\r\nAttempting start...\r\nStart attempt failed.\r\nThe system cannot find the file specified. (2147942402, 80070002)\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.fault + L" " + c.line));
+        Check({
+            {Via::Sbx, L"seed --iisreset-fault " + c.fault, 0, L"", Match::Any},
+            {Via::Process, c.line, c.code, c.out},
+            {Via::Process, L"iisreset /status", 0, running},
+            {Via::Sbx, L"restarts", 0, L"0\r\n"},
+        });
+        auto log = LogOf(L"iisreset");
+        ASSERT_EQ(log.size(), 2u);
+        EXPECT_EQ(log[0][2], std::to_wstring(static_cast<long>(c.code)));
+    }
+    Check({
+        {Via::Sbx, L"seed", 0, L"", Match::Any},
+        {Via::Shell, L"iisreset", 0},
+        {Via::Sbx, L"restarts", 0, L"1\r\n"},
+        {Via::Sbx, L"seed --iisreset-fault 0", 2, L"", Match::Any},
+        {Via::Sbx, L"seed --iisreset-fault 0x", 2, L"", Match::Any},
+        {Via::Sbx, L"seed --iisreset-fault 0x180070005", 2, L"", Match::Any},
+        {Via::Sbx, L"seed --iisreset-fault denied", 2, L"", Match::Any},
+        {Via::Sbx, L"seed --iisreset-fault", 2, L"", Match::Any},
+    });
+}
+
 TEST(Netsh, BindsACertificateWhoseKeyIsInMyOncePerEndpoint) {
     const std::wstring netsh = SystemDirectory() + L"\\netsh.exe http ", leaf = Thumbprint(L"leaf");
     const std::wstring appId = L"{4dc3e181-e14b-4a21-b022-59fc669b0914}";
@@ -94,7 +136,7 @@ TEST(Netsh, BindsACertificateWhoseKeyIsInMyOncePerEndpoint) {
     const std::wstring noKey = L"\r\nSSL Certificate add failed, Error: 1312\r\n"
                                L"A specified logon session does not exist. It may already have been terminated.\r\n\r\n";
     const std::wstring added = L"\r\nSSL Certificate successfully added\r\n\r\n";
-    const std::wstring binding = leaf + L"\t" + appId + L"\tMY\r\n";
+    const std::wstring binding = leaf + L"\t" + appId + L"\t\r\n";  // no certstorename given
     Check({
         {Via::Sbx, L"seed", 0, L"", Match::Any},
         {Via::Process, add(L"443", leaf), 1, noKey},
@@ -119,6 +161,124 @@ TEST(Netsh, BindsACertificateWhoseKeyIsInMyOncePerEndpoint) {
         {Via::Process, netsh + L"add sslcert hostnameport=www.example.com:443 certhash=" + leaf + L" appid=" + appId, 0, added},
         {Via::Sbx, L"sslcerts", 0, L"ipport\t0.0.0.0:443\t" + binding + L"hostnameport\twww.example.com:443\t" + binding},
     });
+}
+
+}  // namespace
+}  // namespace sandbox::test
+
+namespace sandbox::test {
+namespace {
+
+TEST(Netsh, TakesHostNamesAndAddressesOnlyAndNamesWhatIsMissing) {
+    const std::wstring netsh = SystemDirectory() + L"\\netsh.exe http ", leaf = Thumbprint(L"leaf");
+    const std::wstring appId = L"{4dc3e181-e14b-4a21-b022-59fc669b0914}";
+    const std::wstring tail = L" certhash=" + leaf + L" appid=" + appId;
+    const std::wstring added = L"\r\nSSL Certificate successfully added\r\n\r\n";
+    const std::wstring deleted = L"\r\nSSL Certificate successfully deleted\r\n\r\n";
+    const std::wstring incorrect = L"The parameter is incorrect.\r\n\r\n";
+    const std::wstring essential = L"One or more essential parameters were not entered.\r\n"
+                                   L"Verify the required parameters, and reenter them.\r\n"
+                                   L"The syntax supplied for this command is not valid. Check help for the correct syntax.\r\n"
+                                   L"\r\nUsage: ";
+    auto add = [&](const std::wstring& endpoint, DWORD code) {
+        return Row{Via::Process, netsh + L"add sslcert " + endpoint + tail, code, code ? incorrect : added};
+    };
+    auto shown = [&](const std::wstring& kind, const std::wstring& endpoint, const std::wstring& store) {
+        return L"\r\nSSL Certificate bindings:\r\n-------------------------\r\n\r\n    " + kind + endpoint +
+               L"\r\n    Certificate Hash             : " + ToLower(leaf) + L"\r\n    Application ID               : " +
+               appId + L"\r\n    Certificate Store Name       : " + store + L"\r\n\r\n";
+    };
+    Check({
+        {Via::Sbx, L"seed", 0, L"", Match::Any},
+        {Via::Shell, L"cmd.exe /c " + PfxImport(Password(L"leaf"), L"leaf"), 0},
+        add(L"hostnameport=www.example.com:443", 0),
+        add(L"hostnameport=xn--bcher-kva.example:8443", 0),
+        add(L"hostnameport=bücher.example:443", 0),
+        add(L"hostnameport=localhost:65535", 0),
+        add(L"hostnameport=*:443", 1),
+        add(L"hostnameport=:443", 1),
+        add(L"\"hostnameport=www example.com:443\"", 1),
+        add(L"hostnameport=10.0.0.1:443", 1),
+        add(L"hostnameport=[::1]:443", 1),
+        add(L"hostnameport=-www.example.com:443", 1),
+        add(L"hostnameport=www..example.com:443", 1),
+        add(L"hostnameport=www.example.com:0", 1),
+        add(L"hostnameport=www.example.com:65536", 1),
+        add(L"hostnameport=www.example.com", 1),
+        add(L"ipport=[::1]:443", 0),
+        add(L"ipport=[fe80::1:2:3:4]:8443", 0),
+        add(L"ipport=[::ffff:10.0.0.1]:443", 0),
+        add(L"ipport=[::g]:443", 1),
+        add(L"ipport=[]:443", 1),
+        add(L"ipport=::1:443", 1),
+        add(L"ipport=[::1:443", 1),
+        add(L"ipport=256.0.0.1:443", 1),
+        add(L"ipport=10.0.0:443", 1),
+        add(L"ipport=www.example.com:443", 1),
+        add(L"ipport=*:443", 1),
+        {Via::Process, netsh + L"add sslcert" + tail, 1, essential + L"add sslcert", Match::Has},
+        {Via::Process, netsh + L"add sslcert ipport=0.0.0.0:444 appid=" + appId, 1, essential + L"add sslcert", Match::Has},
+        {Via::Process, netsh + L"add sslcert ipport=0.0.0.0:444 certhash=" + leaf, 1, essential + L"add sslcert", Match::Has},
+        {Via::Process, netsh + L"delete sslcert", 1, essential + L"delete sslcert", Match::Has},
+        {Via::Process, netsh + L"add sslcert ipport=0.0.0.0:8443 certstorename=MY" + tail, 0, added},
+        {Via::Process, netsh + L"show sslcert hostnameport=www.example.com:443", 0,
+         shown(L"Hostname:port                : ", L"www.example.com:443", L"(null)")},
+        {Via::Process, netsh + L"show sslcert ipport=0.0.0.0:8443", 0, shown(L"IP:port                      : ", L"0.0.0.0:8443", L"MY")},
+        {Via::Process, netsh + L"delete sslcert hostnameport=*:443", 1, incorrect},
+        {Via::Process, netsh + L"delete sslcert ipport=[::1]:443", 0, deleted},
+        {Via::Process, netsh + L"delete sslcert hostnameport=www.example.com:443", 0, deleted},
+        {Via::Sbx, L"sslcerts", 0,
+         L"hostnameport\txn--bcher-kva.example:8443\t" + leaf + L"\t" + appId + L"\t\r\n"
+         L"hostnameport\tbücher.example:443\t" + leaf + L"\t" + appId + L"\t\r\n"
+         L"hostnameport\tlocalhost:65535\t" + leaf + L"\t" + appId + L"\t\r\n"
+         L"ipport\t[fe80::1:2:3:4]:8443\t" + leaf + L"\t" + appId + L"\t\r\n"
+         L"ipport\t[::ffff:10.0.0.1]:443\t" + leaf + L"\t" + appId + L"\t\r\n"
+         L"ipport\t0.0.0.0:8443\t" + leaf + L"\t" + appId + L"\tMY\r\n"},
+    });
+}
+
+// The certificate consoles as the application starts them: <system32>\mmc.exe "<system32>\NAME.msc".
+TEST(Mmc, OpensOnlyTheConsolesTheHostHas) {
+    const std::wstring system = SystemDirectory(), mmc = system + L"\\mmc.exe";
+    auto open = [&](const std::wstring& console) { return mmc + L" \"" + system + L"\\" + console + L"\""; };
+    auto refused = [](const std::wstring& file) { return L"MMC cannot open the file " + file + L".\r\n"; };
+    struct {
+        std::wstring options;
+        DWORD certlm, certmgr;
+    } cases[] = {{L"", 0, 0}, {L"--no-certlm", 2, 0}, {L"--no-consoles", 2, 2}, {L"--no-iis --no-certlm", 2, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.options));
+        Check({
+            {Via::Sbx, L"seed " + c.options, 0, L"", Match::Any},
+            {Via::Shell, open(L"certlm.msc"), c.certlm},
+            {Via::Stderr, open(L"certmgr.msc"), c.certmgr, c.certmgr ? refused(system + L"\\certmgr.msc") : L"",
+             c.certmgr ? Match::Has : Match::Exact},
+        });
+        auto log = LogOf(L"mmc");
+        ASSERT_EQ(log.size(), 2u);
+        EXPECT_EQ(log[0][2] + L" " + log[1][2], std::to_wstring(c.certlm) + L" " + std::to_wstring(c.certmgr));
+        EXPECT_EQ(log[1][3], open(L"certmgr.msc"));
+    }
+    Check({
+        {Via::Stderr, mmc, 0, L""},  // an empty console
+        {Via::Stderr, mmc + L" " + QuoteArgument(Fixture(L"leaf.crt")), 2, refused(Fixture(L"leaf.crt")), Match::Has},
+    });
+}
+
+TEST(Planted, ACopyRunUnderAnyNameLeavesItsPathAndCommandLine) {
+    const std::wstring folder = TempPath(L"planted here");
+    CreateDirectories(folder);
+    Check({{Via::Sbx, L"seed", 0, L"", Match::Any}, {Via::Sbx, L"planted", 0, L""}});
+    std::vector<std::vector<std::wstring>> expected, runs;
+    for (const wchar_t* name : {L"cmd.exe", L"certutil.exe", L"reg.exe"}) {
+        const std::wstring copy = folder + L"\\" + name, line = QuoteArgument(copy) + L" /c \"echo 1 > x\"";
+        ASSERT_TRUE(CopyFileW(L"C:\\QuillbaySandbox\\bin\\planted.exe", copy.c_str(), FALSE)) << GetLastError();
+        Check({{Via::Process, line, 0, L""}});
+        expected.push_back({copy, line});
+    }
+    for (auto record : SbxRecords(L"planted")) runs.push_back({record.begin() + 1, record.end()});
+    EXPECT_EQ(runs, expected);
+    Check({{Via::Sbx, L"seed", 0, L"", Match::Any}, {Via::Sbx, L"planted", 0, L""}});
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-# View System Store when neither certificate manager starts (should a later Wine bring either
-# or open .msc files, this case would no longer be the one checked): both failures logged, the
-# first with the fixed fallback note, one box for the user, the status ready again.
+# View System Store when neither certificate manager starts (a host without either console; should
+# a later Wine open .msc files, this case would no longer be the one checked): both failures
+# logged, the first with the fixed fallback note, one box for the user, the status ready again.
+expect_ok "seed a host without the certificate consoles" sbx seed --no-consoles
 for name in certlm.msc certmgr.msc; do [[ -e $WINEPREFIX/drive_c/windows/system32/$name ]] && fail "$name is there"; done
 wine reg query 'HKCR\.msc' </dev/null >/dev/null 2>&1 && fail "this prefix associates .msc files"
 
