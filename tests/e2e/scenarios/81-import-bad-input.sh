@@ -68,4 +68,14 @@ import_and_expect "$partial_title" "$(partial_text "$(pfx_failed -2146885630)")"
 expect_eq "error records" "$(log_records log-error.txt CP936)" "${pfx_record}-2146885630"
 grep -qF "$QB_PFX_PASSWORD" "$QB_APP_DIR/log-error.txt" && fail "the password is in log-error.txt"
 cmp -s "$QB_APP_DIR/fullchain.pfx" "$QB_PKI/not-a-pfx.pfx" || fail "fullchain.pfx was changed"
+
+# iisreset fails (the web service may be left stopped): the box and the log say so, with its code.
+put_files fullchain.pfx "$QB_PFX_PASSWORD" inter1.crt root.crt
+expect_ok "seed a host whose restart fails" sbx seed --iisreset-fault 5
+clear_logs
+restart_failed="$(str en MsgBox_Import_IisResetFailed)5$(str en MsgBox_Import_CodeEnd)"
+import_and_expect "$partial_title" "$(partial_text "$restart_failed")" 48
+expect_text lblStatus "$restart_failed"
+expect_eq "error records" "$(log_records log-error.txt CP936 | cut -f1,3)" "ApplySecurityConfiguration	5"
+expect_eq "IIS restarts" "$(sbx restarts)" 0
 stop_app
