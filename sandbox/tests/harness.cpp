@@ -53,9 +53,15 @@ DWORD Run(const std::wstring& commandLine, std::string& out, std::string& err) {
     startup.hStdError = CreateFileW(paths[1].c_str(), GENERIC_WRITE, share, &inherit, CREATE_ALWAYS, 0, nullptr);
     PROCESS_INFORMATION process{};
     std::wstring line = commandLine;
-    bool started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                                  &startup, &process);
-    DWORD error = started ? 0 : GetLastError();
+    // A start that the freshly installed prefix refuses now and then is tried again; a tool
+    // that runs and fails is not.
+    bool started = false;
+    DWORD error = 0;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                                 &startup, &process);
+        error = started ? 0 : GetLastError();
+    }
     if (started) CloseHandle(process.hThread);
     DWORD code = Wait(started ? process.hProcess : nullptr);
     for (HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError}) CloseHandle(handle);
@@ -95,7 +101,7 @@ void Check(const std::vector<Row>& rows) {
             std::string stdOut, stdErr;
             code = Run(row.via == Via::Sbx ? kSbx + row.line : row.line, stdOut, stdErr);
             if (row.via == Via::Stderr) std::swap(stdOut, stdErr);
-            EXPECT_TRUE(row.via == Via::Sbx || stdErr.empty()) << "the other stream: " << stdErr;
+            EXPECT_TRUE((row.via == Via::Sbx && code != kNotStarted) || stdErr.empty()) << "the other stream: " << stdErr;
             out = row.via == Via::Sbx ? Widen(stdOut) : FromCodePage(CP_ACP, stdOut);
         } else if (row.via == Via::Capture) {
             std::wstring capture = TempFile();

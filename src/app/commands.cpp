@@ -11,6 +11,7 @@ void OnCommand(Main& m, Id id) {
     try {
         switch (id) {
         case Id::cmdImport: cmdImport_Click(m); break;
+        case Id::cmdDeploy: cmdDeploy_Click(m); break;
         case Id::mnuFileExit: mnuFileExit_Click(m); break;
         case Id::mnuChainManualImport: mnuChainManualImport_Click(m); break;
         case Id::mnuChainViewSystemStore: mnuChainViewSystemStore_Click(m); break;
@@ -20,7 +21,7 @@ void OnCommand(Main& m, Id id) {
         case Id::mnuLanguageTraditionalChinese: SetLanguage(m, lang::kTraditionalChinese); break;
         case Id::mnuHelpAbout: mnuHelpAbout_Click(m); break;
         case Id::lstSites: lstSites_Click(m); break;
-        default: break;  // deployment and updates are not part of this build yet
+        default: break;  // updates are not part of this build yet
         }
     } catch (...) {
         // Last line of defence for handlers that keep no failure handling of their own.

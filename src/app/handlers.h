@@ -22,6 +22,8 @@ void SetLanguage(Main& m, lang::LanguageId id);
 // The certificate list and the Import button.
 void ScanChainFolder(Main& m);
 void cmdImport_Click(Main& m);
+// Binds the certificate of fullchain.pfx to every selected site.
+void cmdDeploy_Click(Main& m);
 
 // The Certificate Chain menu.
 void mnuChainManualImport_Click(Main& m);

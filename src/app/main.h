@@ -1,7 +1,10 @@
 #pragma once
 // The window context every handler takes: the controls (through Ui), the machine the work
 // runs on, and what start-up found out about IIS.
+#include <vector>
+
 #include "app/ui.h"
+#include "iis/sites.h"
 #include "support/machine.h"
 
 namespace quillbay::app {
@@ -15,6 +18,9 @@ struct Main {
 
     bool m_IsIIS8OrGreater = false;
     bool m_RewriteModuleInstalled = false;
+    // The sites behind lstSites' items, index for index: deployment takes the names from
+    // here, never from the item texts (a name may itself hold " (").
+    std::vector<iis::Site> sites;
     // Set once start-up has finished; commands and list clicks before that are ignored.
     bool started = false;
 };

@@ -20,6 +20,7 @@ void StatusProgress::Report(const ProgressStep& step) {
         return;
     }
     std::string text = GetLangString(step.statusKey);
+    for (const StatusPiece& piece : step.pieces) text += piece.isKey ? GetLangString(piece.text) : piece.text;
     if (text.empty() || text == last_) {
         m_.ui.DoEvents();  // the same step again: nothing new to show, but the window answers
         return;

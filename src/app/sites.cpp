@@ -27,6 +27,7 @@ void NoRewriteModule(Main& m) {
 void PopulateSitesList(Main& m) {
     try {
         m.ui.ListClear(Id::lstSites);
+        m.sites.clear();
         StatusProgress progress(m);
         const iis::SiteList list = iis::ListSites(m.machine, progress);
         if (list.status == iis::SiteListStatus::NoIis) {
@@ -38,7 +39,10 @@ void PopulateSitesList(Main& m) {
         }
         if (list.status == iis::SiteListStatus::NoOutput) return;
 
-        for (const iis::Site& site : list.sites) m.ui.ListAdd(Id::lstSites, iis::SiteListText(site));
+        for (const iis::Site& site : list.sites) {
+            m.ui.ListAdd(Id::lstSites, iis::SiteListText(site));
+            m.sites.push_back(site);
+        }
         if (m.ui.ListCount(Id::lstSites) > 0) {
             m.ui.ListSetSelected(Id::lstSites, 0, true);
             m.ui.SetEnabled(Id::cmdDeploy, true);

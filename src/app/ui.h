@@ -92,6 +92,9 @@ public:
     virtual void DoEvents() = 0;
     // Closes the window (ends the program once the current handler has returned).
     virtual void Close() = 0;
+    // The user asked to close the window while a handler runs: long work stops at its next
+    // safe point.
+    virtual bool ClosePending() = 0;
 };
 
 }  // namespace quillbay::app

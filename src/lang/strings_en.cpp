@@ -167,6 +167,9 @@ const StringEntry kEnglishStrings[] = {
     {"MsgBox_Import_IisResetFailed",
      "IIS could not be restarted; check that its services are running (iisreset exit code "},
     {"MsgBox_Import_CodeEnd", ")."},
+    {"MsgBox_Deploy_BindingsUnread", "Warning: the bindings of site '"},
+    {"MsgBox_Deploy_BindingsUnread_End",
+     "' could not be read, so the site was left unchanged.\r\nPlease check logs for more information."},
     {"lblStatus_ImportPartial", "Import incomplete: not every certificate was imported. Check the files and import again."},
 };
 

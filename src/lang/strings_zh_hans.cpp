@@ -144,6 +144,8 @@ const StringEntry kSimplifiedChineseStrings[] = {
     {"MsgBox_Import_SecurityUnchanged", "TLS 设置未作更改：无法保存其注册表备份 (代码 "},
     {"MsgBox_Import_IisResetFailed", "无法重启 IIS，请检查其服务是否正在运行 (iisreset 退出代码 "},
     {"MsgBox_Import_CodeEnd", ")。"},
+    {"MsgBox_Deploy_BindingsUnread", "警告: 无法读取站点 '"},
+    {"MsgBox_Deploy_BindingsUnread_End", "' 的绑定，该站点未作更改。\r\n请检查日志获取更多信息。"},
     {"lblStatus_ImportPartial", "导入未全部完成：部分证书未能导入，请检查文件后重新导入。"},
 };
 

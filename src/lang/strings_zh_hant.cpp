@@ -144,6 +144,8 @@ const StringEntry kTraditionalChineseStrings[] = {
     {"MsgBox_Import_SecurityUnchanged", "TLS 設定未作變更：無法儲存其登錄備份 (代碼 "},
     {"MsgBox_Import_IisResetFailed", "無法重新啟動 IIS，請檢查其服務是否正在執行 (iisreset 結束代碼 "},
     {"MsgBox_Import_CodeEnd", ")。"},
+    {"MsgBox_Deploy_BindingsUnread", "警告: 無法讀取站點 '"},
+    {"MsgBox_Deploy_BindingsUnread_End", "' 的綁定，該站點未作更改。\r\n請檢查日誌獲取更多信息。"},
     {"lblStatus_ImportPartial", "匯入未全部完成：部分憑證未能匯入，請檢查檔案後重新匯入。"},
 };
 

@@ -64,6 +64,7 @@ public:
     void Show() override;
     void SetBusyCursor(bool busy) override;
     void DoEvents() override;
+    bool ClosePending() override { return closeRequested_; }
     void Close() override;
 
 private:

@@ -195,8 +195,11 @@ void FakeUi::ListAdd(app::Id list, const std::string& item) {
 
 app::MsgAnswer FakeUi::ShowMessage(const std::string& text, app::MsgStyle style, const std::string& title) {
     boxes.push_back({text, style, title});
-    return (style == app::MsgStyle::YesNoExclamation || style == app::MsgStyle::YesNoInformation) ? app::MsgAnswer::Yes
-                                                                                                 : app::MsgAnswer::Ok;
+    if (style != app::MsgStyle::YesNoExclamation && style != app::MsgStyle::YesNoInformation) return app::MsgAnswer::Ok;
+    if (yesNoAnswers.empty()) return app::MsgAnswer::Yes;
+    const app::MsgAnswer answer = yesNoAnswers.front();
+    yesNoAnswers.erase(yesNoAnswers.begin());
+    return answer;
 }
 
 void FakeUi::Show() {
@@ -231,6 +234,7 @@ void FakeMachine::InstallIis(int major) {
 void RecordedProgress::Report(const ProgressStep& step) {
     std::string s(step.statusKey);
     if (step.done >= 0) s += " " + std::to_string(step.done) + "/" + std::to_string(step.total);
+    for (const StatusPiece& piece : step.pieces) s += piece.isKey ? "{" + piece.text + "}" : piece.text;
     steps.push_back(s);
 }
 

@@ -102,8 +102,12 @@ public:
 
 class FakePkcs12 : public Pkcs12 {
 public:
-    std::vector<PfxCertificate> Open(const std::string&, const std::string&) override {
-        throw Failure(-2147024810, "The specified network password is not correct.");
+    // Opens with this password only (a wrong one throws as the platform does).
+    std::string password = "secret";
+    std::vector<PfxCertificate> certificates;
+    std::vector<PfxCertificate> Open(const std::string&, const std::string& given) override {
+        if (given != password) throw Failure(-2147024810, "The specified network password is not correct.");
+        return certificates;
     }
 };
 
@@ -136,6 +140,7 @@ public:
     bool busy = false;
     bool closed = false;
     std::function<void()> onDoEvents;
+    std::vector<app::MsgAnswer> yesNoAnswers;  // given in turn to Yes/No boxes; Yes when none left
 
     FakeControl& C(app::Id id) { return controls[id]; }
     std::vector<int> SelectedIndices(app::Id list);
@@ -168,6 +173,7 @@ public:
     void SetBusyCursor(bool b) override { busy = b; }
     void DoEvents() override;
     void Close() override { closed = true; }
+    bool ClosePending() override { return closed; }
 };
 
 // A machine of fakes, for the work's tests.
@@ -197,7 +203,8 @@ struct World : FakeMachine {
     app::Main main{ui, machine};
 };
 
-// Records each progress step as its key, with "done/total" for counted steps.
+// Records each progress step as its key, with " done/total" for counted steps, then its
+// pieces (a key's piece in braces).
 class RecordedProgress : public Progress {
 public:
     std::vector<std::string> steps;

@@ -1,0 +1,168 @@
+#include "iis/deploy.h"
+
+#include "iis/bindings.h"
+#include "iis/redirect.h"
+#include "support/command_line.h"
+#include "support/runner.h"
+
+namespace quillbay::iis {
+
+namespace {
+
+constexpr const char* kProc = "cmdDeploy_Click";
+
+std::string Endpoint(const std::string& host, const std::string& port, bool sni) {
+    return sni && !host.empty() ? "hostnameport=" + host + ":" + port : "ipport=0.0.0.0:" + port;
+}
+
+std::string SiteArgument(const std::string& site) { return "/site.name:" + QuoteArg(site); }
+
+std::string BindingSpec(const std::string& host, const std::string& port) {
+    return "[protocol='https',bindingInformation='*:" + port + ":" + host + "'";
+}
+
+std::vector<StatusPiece> SiteEntryPieces(const std::string& site, const std::string& entry) {
+    if (entry == "*") return {{site + "' (域名: "}, {"lblStatus_DomainWildcard", true}, {")..."}};
+    return {{site + "' (域名: " + entry + ")..."}};
+}
+
+// Commands 1 to 4 for one entry; only the additions are judged.
+EntryResult BindEntry(Machine& machine, const DeployTools& tools, const DeployRequest& request,
+                      const std::string& site, const std::string& entry, Progress& progress) {
+    EntryResult result;
+    result.entry = entry;
+    const std::string host = entry == "*" ? "" : entry;
+    if (!host.empty() && !IsDeployableHostName(host)) {
+        result.status = EntryStatus::BadHostName;
+        machine.log.WriteErrorLog(kProc, 0, "Host name not deployed for site " + site + " (Domain: " + entry +
+                                                "): it holds a character the binding commands cannot carry");
+        return result;
+    }
+    progress.Report({"lblStatus_RemovingOldBinding", -1, -1, SiteEntryPieces(site, entry)});
+    machine.shell.Run(DeleteSslCertCommand(tools, host, request.port, request.sni), WindowStyle::Hidden, true);
+
+    progress.Report({"lblStatus_BindingCert", -1, -1, SiteEntryPieces(site, entry)});
+    const std::string add = AddSslCertCommand(tools, host, request.port, request.sni, request.thumbprint);
+    result.code = machine.shell.Run(add, WindowStyle::Hidden, true);
+    if (result.code != 0) {
+        result.status = EntryStatus::NetshFailed;
+        machine.log.WriteErrorLog(kProc, result.code,
+                                  "netsh add failed for site " + site + " (Domain: " + entry + ", Command: " + add + ")");
+        return result;
+    }
+    machine.shell.Run(RemoveSiteBindingCommand(tools, site, host, request.port), WindowStyle::Hidden, true);
+    const std::string bind = AddSiteBindingCommand(tools, site, host, request.port, request.sni);
+    result.code = machine.shell.Run(bind, WindowStyle::Hidden, true);
+    if (result.code != 0) {
+        result.status = EntryStatus::AppcmdFailed;
+        machine.log.WriteErrorLog(kProc, result.code,
+                                  "appcmd failed for site " + site + " (Domain: " + entry + ", Command: " + bind + ")");
+    }
+    return result;
+}
+
+}  // namespace
+
+DeployTools FindDeployTools(FileSystem& fs) {
+    return {SystemProgram(fs, "netsh.exe"), SystemProgram(fs, "inetsrv\\appcmd.exe")};
+}
+
+std::string DeleteSslCertCommand(const DeployTools& tools, const std::string& host, const std::string& port, bool sni) {
+    return ProgramToken(tools.netsh) + " http delete sslcert " + Endpoint(host, port, sni);
+}
+
+std::string AddSslCertCommand(const DeployTools& tools, const std::string& host, const std::string& port, bool sni,
+                              const std::string& thumbprint) {
+    std::string line = ProgramToken(tools.netsh) + " http add sslcert " + Endpoint(host, port, sni) +
+                       " certhash=" + thumbprint + " appid=" + kIisAppId;
+    // A binding by host name names the store: HTTP.sys has no default for it.
+    if (sni && !host.empty()) line += " certstorename=MY";
+    return line;
+}
+
+std::string RemoveSiteBindingCommand(const DeployTools& tools, const std::string& site, const std::string& host,
+                                     const std::string& port) {
+    return ProgramToken(tools.appcmd) + " set site " + SiteArgument(site) + " /-bindings." + BindingSpec(host, port) + "]";
+}
+
+std::string AddSiteBindingCommand(const DeployTools& tools, const std::string& site, const std::string& host,
+                                  const std::string& port, bool sni) {
+    return ProgramToken(tools.appcmd) + " set site " + SiteArgument(site) + " /+bindings." + BindingSpec(host, port) +
+           (sni && !host.empty() ? ",sslFlags='1'" : "") + "]";
+}
+
+bool IsDeployableHostName(const std::string& host) {
+    if (host.empty()) return false;
+    for (unsigned char c : host)
+        if (c < 0x20 || c == 0x7F || c == ' ' || c == '\'' || c == '"' || c == '[' || c == ']' || c == ',' ||
+            c == ':' || c == '/' || c == '\\')
+            return false;
+    return true;
+}
+
+int DeployOutcome::Succeeded() const {
+    int n = 0;
+    for (const SiteResult& s : sites)
+        if (s.success) ++n;
+    return n;
+}
+
+DeployOutcome DeploySites(Machine& machine, const DeployRequest& request, Progress& progress, DeployEvents& events) {
+    const DeployTools tools = FindDeployTools(machine.fs);
+    DeployOutcome outcome;
+    for (const std::string& site : request.sites) {
+        SiteResult result;
+        result.name = site;
+        std::vector<std::string> entries;
+        bool bindingsRead = true;
+        try {
+            entries = SiteHostNames(machine, tools.appcmd, site);
+        } catch (const Failure& f) {
+            // Unknown host names are no reason for a wildcard binding: the site is not touched.
+            machine.log.WriteErrorLog(kProc, f.number(), f.description());
+            bindingsRead = false;
+        }
+        if (!bindingsRead) {
+            EntryResult unread;
+            unread.entry = "*";
+            unread.status = EntryStatus::BindingsUnread;
+            result.entries.push_back(unread);
+            events.EntryFailed(site, result.entries.back());
+            outcome.sites.push_back(std::move(result));
+            if (events.StopRequested()) return outcome.stopped = true, outcome;
+            continue;
+        }
+        if (entries.empty()) {
+            if (!events.ConfirmWildcard(site)) {
+                result.skipped = true;
+                outcome.sites.push_back(std::move(result));
+                if (events.StopRequested()) return outcome.stopped = true, outcome;
+                continue;
+            }
+            entries.push_back("*");
+        }
+        result.success = true;
+        for (const std::string& entry : entries) {
+            EntryResult r = BindEntry(machine, tools, request, site, entry, progress);
+            if (r.status != EntryStatus::Bound) {
+                result.success = false;
+                events.EntryFailed(site, r);
+            }
+            result.entries.push_back(std::move(r));
+        }
+        progress.Report({request.redirect ? "lblStatus_ConfiguringHttpRedirect" : "lblStatus_RemovingHttpRedirect", -1,
+                         -1, {{site + "'..."}}});
+        result.redirectOk = ConfigureHttpToHttpsRedirect(machine, tools.appcmd, site, request.port, request.redirect);
+        if (!result.redirectOk) {
+            machine.log.WriteErrorLog(kProc, 0,
+                                      request.redirect ? "无法为站点 '" + site + "' 启用HTTP重定向。"
+                                                       : "无法为站点 '" + site + "' 禁用HTTP重定向。");
+            events.RedirectFailed(site, request.redirect);
+        }
+        outcome.sites.push_back(std::move(result));
+        if (events.StopRequested()) return outcome.stopped = true, outcome;
+    }
+    return outcome;
+}
+
+}  // namespace quillbay::iis

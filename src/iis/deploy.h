@@ -1,0 +1,85 @@
+#pragma once
+// Binding the server certificate to sites: HTTP.sys through netsh, the site's HTTPS binding
+// through appcmd, then the redirect rule. The caller answers the questions a run raises.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "support/machine.h"
+#include "support/progress.h"
+
+namespace quillbay::iis {
+
+inline constexpr const char* kIisAppId = "{4dc3e181-e14b-4a21-b022-59fc669b0914}";
+
+struct DeployTools {
+    std::string netsh;   // full paths below the system folder
+    std::string appcmd;
+};
+DeployTools FindDeployTools(FileSystem& fs);
+
+// host "" is the wildcard entry. sni: IIS 8 or later, where a named host gets its own
+// HTTP.sys binding (hostnameport=) and an SNI site binding; otherwise HTTP.sys holds one
+// certificate per address and port.
+std::string DeleteSslCertCommand(const DeployTools& tools, const std::string& host, const std::string& port, bool sni);
+std::string AddSslCertCommand(const DeployTools& tools, const std::string& host, const std::string& port, bool sni,
+                              const std::string& thumbprint);
+std::string RemoveSiteBindingCommand(const DeployTools& tools, const std::string& site, const std::string& host,
+                                     const std::string& port);
+std::string AddSiteBindingCommand(const DeployTools& tools, const std::string& site, const std::string& host,
+                                  const std::string& port, bool sni);
+
+// A host name that would break the command lines (quotes, brackets, separators, blanks,
+// control characters) is never put into one.
+bool IsDeployableHostName(const std::string& host);
+
+enum class EntryStatus { Bound, NetshFailed, AppcmdFailed, BadHostName, BindingsUnread };
+
+struct EntryResult {
+    std::string entry;  // the host name, "*" for the wildcard entry
+    EntryStatus status = EntryStatus::Bound;
+    std::int32_t code = 0;
+    bool Wildcard() const { return entry == "*"; }
+};
+
+struct SiteResult {
+    std::string name;
+    bool skipped = false;  // no host names and the wildcard binding declined
+    bool success = false;
+    std::vector<EntryResult> entries;
+    bool redirectOk = true;
+};
+
+struct DeployRequest {
+    std::vector<std::string> sites;  // names, in order
+    std::string port;
+    std::string thumbprint;
+    bool sni = false;
+    bool redirect = false;  // add the rule (else remove it)
+};
+
+struct DeployOutcome {
+    std::vector<SiteResult> sites;
+    bool stopped = false;  // ended after a site because the caller asked to stop
+    int Selected() const { return static_cast<int>(sites.size()); }
+    int Succeeded() const;
+};
+
+// What a run asks of its caller, and what it tells it as it goes.
+class DeployEvents {
+public:
+    virtual ~DeployEvents() = default;
+    // A site without host names: true binds the wildcard entry, false skips the site.
+    virtual bool ConfirmWildcard(const std::string& site) = 0;
+    virtual void EntryFailed(const std::string& site, const EntryResult& entry) = 0;
+    virtual void RedirectFailed(const std::string& site, bool adding) = 0;
+    // Asked after each site: true ends the run there.
+    virtual bool StopRequested() = 0;
+};
+
+// Every site in turn: its host names (read afresh), commands 1 to 4 per entry, then the
+// redirect rule. A failed entry does not stop the others; each failure is logged under
+// "cmdDeploy_Click". A tool that cannot be started throws.
+DeployOutcome DeploySites(Machine& machine, const DeployRequest& request, Progress& progress, DeployEvents& events);
+
+}  // namespace quillbay::iis

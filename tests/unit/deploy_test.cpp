@@ -1,0 +1,302 @@
+// Deployment: the command lines on both sides of IIS 8, the redirect rule, the run over the
+// sites, and what the Deploy button shows for it.
+#include <gtest/gtest.h>
+
+#include "app/handlers.h"
+#include "fakes.h"
+#include "iis/deploy.h"
+#include "iis/redirect.h"
+#include "lang/store.h"
+
+using namespace quillbay;
+using namespace quillbay::testing;
+using app::CheckState;
+using app::Id;
+using app::MsgAnswer;
+using app::MsgStyle;
+using lang::GetLangString;
+
+namespace {
+
+const std::string kSys = "C:\\windows\\system32\\";
+const std::string kNetsh = kSys + "netsh.exe";
+const std::string kAppcmd = kSys + "inetsrv\\appcmd.exe";
+const std::string kThumb = "0A1B2C3D4E5F60718293A4B5C6D7E8F901234567";
+const iis::DeployTools kTools{kNetsh, kAppcmd};
+
+TEST(DeployCommands, EachSideOfIis8NamedAndWildcard) {
+    const std::string app = " appid={4dc3e181-e14b-4a21-b022-59fc669b0914}";
+    const struct {
+        bool sni;
+        const char *host, *port;
+        std::string del, add, unbind, bind;
+    } cases[] = {
+        {true, "a.example.com", "443", kNetsh + " http delete sslcert hostnameport=a.example.com:443",
+         kNetsh + " http add sslcert hostnameport=a.example.com:443 certhash=" + kThumb + app + " certstorename=MY",
+         kAppcmd + " set site /site.name:\"Default Web Site\" /-bindings.[protocol='https',bindingInformation='*:443:a.example.com']",
+         kAppcmd + " set site /site.name:\"Default Web Site\" /+bindings.[protocol='https',bindingInformation='*:443:a.example.com',sslFlags='1']"},
+        {true, "", "8443", kNetsh + " http delete sslcert ipport=0.0.0.0:8443",
+         kNetsh + " http add sslcert ipport=0.0.0.0:8443 certhash=" + kThumb + app,
+         kAppcmd + " set site /site.name:\"Default Web Site\" /-bindings.[protocol='https',bindingInformation='*:8443:']",
+         kAppcmd + " set site /site.name:\"Default Web Site\" /+bindings.[protocol='https',bindingInformation='*:8443:']"},
+        // Below IIS 8 HTTP.sys holds one certificate per address and port, and no SNI flag.
+        {false, "a.example.com", "8443", kNetsh + " http delete sslcert ipport=0.0.0.0:8443",
+         kNetsh + " http add sslcert ipport=0.0.0.0:8443 certhash=" + kThumb + app,
+         kAppcmd + " set site /site.name:\"Default Web Site\" /-bindings.[protocol='https',bindingInformation='*:8443:a.example.com']",
+         kAppcmd + " set site /site.name:\"Default Web Site\" /+bindings.[protocol='https',bindingInformation='*:8443:a.example.com']"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(iis::DeleteSslCertCommand(kTools, c.host, c.port, c.sni), c.del);
+        EXPECT_EQ(iis::AddSslCertCommand(kTools, c.host, c.port, c.sni, kThumb), c.add);
+        EXPECT_EQ(iis::RemoveSiteBindingCommand(kTools, "Default Web Site", c.host, c.port), c.unbind);
+        EXPECT_EQ(iis::AddSiteBindingCommand(kTools, "Default Web Site", c.host, c.port, c.sni), c.bind);
+    }
+    // A quote in a site name stays inside its one argument.
+    EXPECT_EQ(iis::AddSiteBindingCommand(kTools, "Say \"Hi\"", "", "443", true),
+              kAppcmd + " set site /site.name:\"Say \\\"Hi\\\"\" /+bindings.[protocol='https',bindingInformation='*:443:']");
+    for (const char* bad : {"a'b", "a]b", "a b", "a:b", "a,b", "a/b", "a\\b", "a\"b", "a[b", "a\tb", ""})
+        EXPECT_FALSE(iis::IsDeployableHostName(bad)) << bad;
+    for (const char* good : {"a.example.com", "xn--fsq.example", "商店.example.cn", "*.example.com"})
+        EXPECT_TRUE(iis::IsDeployableHostName(good)) << good;
+}
+
+TEST(Redirect, RuleCommandsAndTheirFailures) {
+    const std::string head = kAppcmd + " set config \"Shop\" -section:system.webServer/rewrite/rules ";
+    const std::string r0 = head + "/-\"[name='HTTPS Redirect']\" /commit:apphost";
+    const std::string r4 = head + "\"/[name='HTTPS Redirect'].action.type:Redirect\" "
+                                  "\"/[name='HTTPS Redirect'].action.url:https://{HTTP_HOST}:8443{REQUEST_URI}\" "
+                                  "\"/[name='HTTPS Redirect'].action.appendQueryString:False\" /commit:apphost";
+    const std::vector<std::string> all = {
+        r0, head + "/+\"[name='HTTPS Redirect',stopProcessing='True']\" /commit:apphost",
+        head + "\"/[name='HTTPS Redirect'].match.url:(.*)\" /commit:apphost",
+        head + "/+\"[name='HTTPS Redirect'].conditions.[input='{HTTPS}',pattern='^OFF$']\" /commit:apphost", r4};
+    FakeMachine w;
+    EXPECT_TRUE(iis::ConfigureHttpToHttpsRedirect(w.machine, kAppcmd, "Shop", "8443", true));
+    EXPECT_EQ(w.shell.Lines(), all);
+    // 443 is the default port: the URL carries none; " 443" is not 443.
+    EXPECT_NE(iis::RedirectCommand(kAppcmd, "Shop", 4, "443").find("https://{HTTP_HOST}{REQUEST_URI}"), std::string::npos);
+    EXPECT_NE(iis::RedirectCommand(kAppcmd, "Shop", 4, " 443").find("https://{HTTP_HOST}: 443{REQUEST_URI}"),
+              std::string::npos);
+
+    FakeMachine failing;  // the match fails: nothing after it runs, one record
+    failing.shell.onRun = [](const std::string& l) { return l.find(".match.url") != std::string::npos ? 13 : 0; };
+    EXPECT_FALSE(iis::ConfigureHttpToHttpsRedirect(failing.machine, kAppcmd, "Shop", "8443", true));
+    EXPECT_EQ(failing.shell.runs.size(), 3u);
+    EXPECT_NE(failing.ErrorLog().find("'ConfigureHttpToHttpsRedirect' 中发生错误: Failed to set match URL for site 'Shop' : " +
+                                      all[2] + " (代码: 13)"),
+              std::string::npos);
+
+    FakeMachine removing;  // removing what is not there is done
+    removing.shell.onRun = [](const std::string&) { return 4312; };
+    EXPECT_TRUE(iis::ConfigureHttpToHttpsRedirect(removing.machine, kAppcmd, "Shop", "443", false));
+    EXPECT_EQ(removing.shell.runs.size(), 1u);
+    EXPECT_EQ(removing.ErrorLog(), "");
+}
+
+// The Deploy button on a machine with IIS 10 and URL Rewrite, fullchain.pfx and password.txt.
+struct DeployWorld : World {
+    AppcmdStage stage{*this};
+    std::vector<std::string> sets;  // the commands that change something, in order
+    std::function<std::int32_t(const std::string&)> answer = [](const std::string&) { return 0; };
+
+    DeployWorld() {
+        lang::InitLanguageFromSystem(1033);
+        main.started = true;
+        main.m_IsIIS8OrGreater = true;
+        main.m_RewriteModuleInstalled = true;
+        fs.AddFile(AppPath("fullchain.pfx"), "PFX");
+        fs.AddFile(AppPath("password.txt"), "secret\r\n");
+        pkcs12.certificates = {{false, std::string(20, '\x01')}, {true, "\x0A\x1B\x2C\x3D\x4E\x5F\x60\x71\x82\x93"
+                                                                        "\xA4\xB5\xC6\xD7\xE8\xF9\x01\x23\x45\x67"}};
+        shell.onRun = [this](const std::string& l) {
+            sets.push_back(l);
+            return answer(l);
+        };
+    }
+    // Sites as start-up lists them, all selected.
+    void Sites(std::vector<std::pair<std::string, std::string>> sites) {
+        stage.sites = sites;
+        app::PopulateSitesList(main);
+        for (int i = 0; i < ui.ListCount(Id::lstSites); ++i) ui.ListSetSelected(Id::lstSites, i, true);
+        ui.boxes.clear();
+    }
+    void Deploy() { app::OnCommand(main, Id::cmdDeploy); }
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> texts;
+        for (const ShownBox& b : ui.boxes) texts.push_back(b.text);
+        return texts;
+    }
+    size_t Count(const std::string& piece) const {
+        size_t n = 0;
+        for (const std::string& l : sets) n += l.find(piece) != std::string::npos;
+        return n;
+    }
+};
+
+class DeployClick : public ::testing::Test {
+protected:
+    void SetUp() override { lang::InitLanguageFromSystem(1033); }
+    void TearDown() override { lang::ResetLanguageState(); }
+};
+
+std::string Summary(int selected, int succeeded) {
+    return GetLangString("MsgBox_Deploy_Complete") + std::to_string(selected) + GetLangString("MsgBox_Deploy_Complete_Sites") +
+           std::to_string(succeeded) + GetLangString("MsgBox_Deploy_Complete_Success");
+}
+
+TEST_F(DeployClick, TwoHostsThenAWildcardSiteWithTheRedirectRule) {
+    DeployWorld w;
+    w.Sites({{"Shop", "http/*:80:a.example.com,http/*:80:b.example.com"}, {"Intranet (old)", "http/*:80:"}});
+    w.Deploy();
+    // Per host: delete, add, unbind, bind; then the rule's five steps. The wildcard site asked first.
+    ASSERT_EQ(w.sets.size(), 4u + 4 + 5 + 4 + 5);
+    EXPECT_EQ(w.sets[0], kNetsh + " http delete sslcert hostnameport=a.example.com:443");
+    EXPECT_EQ(w.sets[4], kNetsh + " http delete sslcert hostnameport=b.example.com:443");
+    EXPECT_EQ(w.sets[13], kNetsh + " http delete sslcert ipport=0.0.0.0:443");
+    // The site's own name, " (" and all, from the list's sites, not from the item text.
+    EXPECT_EQ(w.sets[16], kAppcmd + " set site /site.name:\"Intranet (old)\" /+bindings.[protocol='https',bindingInformation='*:443:']");
+    EXPECT_EQ(w.Count("/+\"[name='HTTPS Redirect',stopProcessing='True']\""), 2u);
+    const std::string q1 = GetLangString("MsgBox_Deploy_WarningWildcardBinding") + "Intranet (old)" +
+                           GetLangString("MsgBox_Deploy_WarningWildcardBinding_NoDomain") + "443" +
+                           GetLangString("MsgBox_Deploy_WarningWildcardBinding_Conflict");
+    EXPECT_EQ(w.Texts(), (std::vector<std::string>{q1, Summary(2, 2)}));
+    EXPECT_EQ(w.ui.boxes[0].style, MsgStyle::YesNoExclamation);
+    EXPECT_EQ(w.ui.Text(Id::lblStatus), GetLangString("lblStatus_DeployComplete"));
+    EXPECT_TRUE(w.ui.Enabled(Id::cmdImport) && w.ui.Enabled(Id::cmdDeploy));
+    const auto& h = w.ui.statusHistory;
+    EXPECT_NE(std::find(h.begin(), h.end(), GetLangString("lblStatus_BindingCert") + "Intranet (old)' (域名: " +
+                                                GetLangString("lblStatus_DomainWildcard") + ")..."),
+              h.end());
+    EXPECT_NE(std::find(h.begin(), h.end(), GetLangString("lblStatus_ThumbprintSuccess") + kThumb.substr(0, 20) + "..."),
+              h.end());
+}
+
+TEST_F(DeployClick, FailuresAndAnswersAreReportedAndCountedHonestly) {
+    const std::string netshA = GetLangString("MsgBox_Deploy_NetshFailed") + "Shop" +
+                               GetLangString("MsgBox_Deploy_NetshFailed_Error") + "a.example.com" +
+                               GetLangString("MsgBox_Deploy_NetshFailed_CheckLog");
+    struct Case {
+        const char* what;
+        std::function<void(DeployWorld&)> arrange;
+        std::vector<std::string> boxes;  // "Q1" for the wildcard question
+        size_t netshAdds, ruleBuilds, ruleRemovals;
+        std::string logged;
+    };
+    const Case cases[] = {
+        {"netsh refuses the first host: the second goes on, the site does not count",
+         [](DeployWorld& t) { t.answer = [](const std::string& l) { return l.find("add sslcert hostnameport=a.") != std::string::npos ? 1312 : 0; }; },
+         {netshA, "Q1", Summary(2, 1)}, 2 + 1, 2, 0, "netsh add failed for site Shop (Domain: a.example.com, Command: " + kNetsh},
+        {"appcmd refuses a binding",
+         [](DeployWorld& t) { t.answer = [](const std::string& l) { return l.find("/+bindings") != std::string::npos && l.find("b.example") != std::string::npos ? 183 : 0; }; },
+         {GetLangString("MsgBox_Deploy_AppCmdFailed") + "Shop" + GetLangString("MsgBox_Deploy_AppCmdFailed_Error") +
+              "b.example.com" + GetLangString("MsgBox_Deploy_AppCmdFailed_CheckLog"),
+          "Q1", Summary(2, 1)},
+         3, 2, 0, "appcmd failed for site Shop (Domain: b.example.com, Command: " + kAppcmd},
+        {"No to the wildcard: nothing for that site, still selected",
+         [](DeployWorld& t) { t.ui.yesNoAnswers = {MsgAnswer::No}; }, {"Q1", Summary(2, 1)}, 2, 1, 0, ""},
+        {"redirect off: the rule is removed everywhere",
+         [](DeployWorld& t) { t.ui.SetCheckValue(Id::chkHttpRedirect, CheckState::Unchecked); }, {"Q1", Summary(2, 2)}, 3, 0, 2, ""},
+        {"no URL Rewrite: removed whatever the box says, and a failed removal warned",
+         [](DeployWorld& t) {
+             t.main.m_RewriteModuleInstalled = false;
+             t.shell.onRun = [&t](const std::string& l) -> std::int32_t {
+                 t.sets.push_back(l);
+                 if (l.find("/-\"[name=") != std::string::npos) throw Failure(2, "The system cannot find the file specified.");
+                 return 0;
+             };
+         },
+         {GetLangString("MsgBox_Deploy_HttpRedirectDisableFailed") + "Shop" +
+              GetLangString("MsgBox_Deploy_HttpRedirectDisableFailed_CheckIIS"),
+          "Q1", GetLangString("MsgBox_Deploy_HttpRedirectDisableFailed") + "Intranet (old)" +
+              GetLangString("MsgBox_Deploy_HttpRedirectDisableFailed_CheckIIS"),
+          Summary(2, 2)},
+         3, 0, 2, "无法为站点 'Shop' 禁用HTTP重定向。"},
+        {"a host name that would break the commands is not deployed",
+         [](DeployWorld& t) { t.stage.sites[0].second = "http/*:80:a'b.example.com,http/*:80:b.example.com"; },
+         {GetLangString("MsgBox_Deploy_NetshFailed") + "Shop" + GetLangString("MsgBox_Deploy_NetshFailed_Error") +
+              "a'b.example.com" + GetLangString("MsgBox_Deploy_NetshFailed_CheckLog"),
+          "Q1", Summary(2, 1)},
+         2, 2, 0, "Host name not deployed for site Shop (Domain: a'b.example.com)"},
+        {"bindings that cannot be read leave the site alone, no wildcard",
+         [](DeployWorld& t) {
+             t.shell.onCapture = [&t](const std::string& l) {
+                 return l.find("\"Intranet (old)\"") != std::string::npos ? Captured{1, ""} : t.stage.Answer(l);
+             };
+         },
+         {GetLangString("MsgBox_Deploy_BindingsUnread") + "Intranet (old)" + GetLangString("MsgBox_Deploy_BindingsUnread_End"),
+          Summary(2, 1)},
+         2, 1, 0, "The bindings of site \"Intranet (old)\" could not be read"},
+    };
+    for (const Case& c : cases) {
+        DeployWorld t;
+        t.Sites({{"Shop", "http/*:80:a.example.com,http/*:80:b.example.com"}, {"Intranet (old)", "http/*:80:"}});
+        c.arrange(t);
+        t.Deploy();
+        std::vector<std::string> texts = t.Texts();
+        for (size_t i = 0; i < texts.size(); ++i)
+            if (t.ui.boxes[i].style == MsgStyle::YesNoExclamation) texts[i] = "Q1";
+        EXPECT_EQ(texts, c.boxes) << c.what;
+        EXPECT_EQ(t.Count(" http add sslcert "), c.netshAdds) << c.what;
+        EXPECT_EQ(t.Count("stopProcessing='True'"), c.ruleBuilds) << c.what;
+        EXPECT_EQ(t.Count("/-\"[name='HTTPS Redirect']\"") - c.ruleBuilds, c.ruleRemovals) << c.what;
+        if (!c.logged.empty()) {
+            EXPECT_NE(t.ErrorLog().find(c.logged), std::string::npos) << c.what << "\n" << t.ErrorLog();
+        }
+        EXPECT_TRUE(t.ui.Enabled(Id::cmdImport) && t.ui.Enabled(Id::cmdDeploy)) << c.what;
+    }
+}
+
+TEST_F(DeployClick, StopsBeforeAnyCommandOrEndsCleanlyOnBadInput) {
+    struct Case {
+        const char* what;
+        std::function<void(DeployWorld&)> arrange;
+        std::string text;
+        std::string title;
+        bool buttonsTouched;  // disabled and enabled again
+    };
+    const Case cases[] = {
+        {"nothing selected", [](DeployWorld& t) { t.ui.ListSetSelected(Id::lstSites, 0, false); },
+         GetLangString("MsgBox_Deploy_SelectSite"), "Quillbay", false},
+        {"no PFX", [](DeployWorld& t) { t.fs.files.erase(Lower(t.AppPath("fullchain.pfx"))); },
+         GetLangString("MsgBox_Deploy_NoPFX"), "Quillbay", false},
+        {"no password file", [](DeployWorld& t) { t.fs.files.erase(Lower(t.AppPath("password.txt"))); },
+         GetLangString("MsgBox_Deploy_NoPassword"), "Quillbay", false},
+        {"a port left unusable", [](DeployWorld& t) { t.ui.SetText(Id::TxtHttpsPort, "443'] /x"); },
+         GetLangString("MsgBox_SetPort_InvalidPort"), GetLangString("MsgBox_SetPort_InvalidPort_Title"), false},
+        {"an empty password file", [](DeployWorld& t) { t.fs.AddFile(t.AppPath("password.txt"), ""); },
+         GetLangString("MsgBox_Deploy_UnexpectedError") + "Input past end of file",
+         GetLangString("MsgBox_Deploy_UnexpectedError_Title"), true},
+        {"wrong password", [](DeployWorld& t) { t.pkcs12.password = "other"; },
+         GetLangString("MsgBox_Deploy_GetThumbprintFailed"), "Quillbay", true},
+        {"no certificate with its key", [](DeployWorld& t) { t.pkcs12.certificates.pop_back(); },
+         GetLangString("MsgBox_Deploy_GetThumbprintFailed"), "Quillbay", true},
+    };
+    for (const Case& c : cases) {
+        DeployWorld t;
+        t.Sites({{"Shop", "http/*:80:a.example.com"}});
+        t.ui.SetEnabled(Id::cmdImport, false);  // shows whether the run touched the buttons
+        c.arrange(t);
+        t.Deploy();
+        ASSERT_EQ(t.ui.boxes.size(), 1u) << c.what;
+        EXPECT_EQ(t.ui.boxes[0].text, c.text) << c.what;
+        EXPECT_EQ(t.ui.boxes[0].title, c.title) << c.what;
+        EXPECT_TRUE(t.sets.empty()) << c.what;
+        EXPECT_EQ(t.ui.Enabled(Id::cmdImport), c.buttonsTouched) << c.what;
+    }
+}
+
+TEST_F(DeployClick, ACloseDuringTheRunEndsItAfterTheCurrentSite) {
+    DeployWorld t;
+    t.Sites({{"A", "http/*:80:a.example.com"}, {"B", "http/*:80:b.example.com"}});
+    t.answer = [&t](const std::string& l) {
+        if (l.find("add sslcert") != std::string::npos) t.ui.Close();
+        return 0;
+    };
+    t.Deploy();
+    EXPECT_EQ(t.Count("/site.name:\"A\""), 2u);  // A finished: unbind and bind
+    EXPECT_EQ(t.Count("set config \"A\""), 5u);
+    EXPECT_EQ(t.Count("\"B\""), 0u);
+    EXPECT_TRUE(t.ui.boxes.empty());  // no summary for a run that was stopped
+}
+
+}  // namespace
