@@ -100,12 +100,16 @@ public:
     std::vector<int> OwnVersion() override { return ownVersion; }
 };
 
+// One PFX: its data opened with its password lists its certificates; anything else fails
+// as the platform does. Without a password set, nothing opens.
 class FakePkcs12 : public Pkcs12 {
 public:
-    // Opens with this password only (a wrong one throws as the platform does).
-    std::string password = "secret";
+    std::string data = "PFX";
+    std::optional<std::string> password;
     std::vector<PfxCertificate> certificates;
-    std::vector<PfxCertificate> Open(const std::string&, const std::string& given) override {
+
+    std::vector<PfxCertificate> Open(const std::string& bytes, const std::string& given) override {
+        if (bytes != data) throw Failure(-2146885630, "An error occurred during encode or decode operation.");
         if (given != password) throw Failure(-2147024810, "The specified network password is not correct.");
         return certificates;
     }

@@ -7,8 +7,12 @@
 #include <set>
 #include <sstream>
 
+#include "certs/thumbprint.h"
 #include "test_support.h"
+#include "win32/clock_win32.h"
+#include "win32/file_system_win32.h"
 #include "win32/pkcs12_win32.h"
+#include "win32/shell_win32.h"
 
 namespace quillbay::win32::testing {
 namespace {
@@ -36,6 +40,12 @@ std::set<std::string> KeyContainers() {
     CryptReleaseContext(provider, 0);
     return names;
 }
+
+// Logs go to a scratch folder rather than beside the test program.
+struct ScratchHost : Win32Host {
+    std::string folder;
+    std::string AppFolder() override { return folder; }
+};
 
 class Win32Pkcs12Test : public ::testing::Test {
 protected:
@@ -92,6 +102,54 @@ TEST_F(Win32Pkcs12Test, LeavesTheKeyContainersAsTheyWere) {
         EXPECT_EQ(KeyContainers(), before) << defaultBefore;
     }
     CryptAcquireContextW(&provider, nullptr, MS_ENHANCED_PROV_W, PROV_RSA_FULL, CRYPT_DELETEKEYSET);
+}
+
+TEST_F(Win32Pkcs12Test, TheDeploymentThumbprintIsTheServerCertificatesOrEmptyWithOneRecord) {
+    const std::string awkward = "a&b|c^d<e>f %QBSBX_UNDEFINED% (g) !h ";
+    const struct {
+        const char* fixture;  // copied to fullchain.pfx; nullptr: no file
+        std::string password;
+        std::string certificate;  // "": no thumbprint, one error record
+        bool hidden = false;
+    } cases[] = {
+        {"leaf.pfx", "Secret#1", "leaf"},       // the server certificate ahead of the chain
+        {"leaf-last.pfx", "Secret#1", "leaf"},  // and behind it
+        {"leaf.pfx", "Secret#1", "leaf", true},
+        {"awkward.pfx", awkward, "leaf"},
+        {"awkward.pfx", awkward.substr(0, awkward.size() - 1), ""},
+        {"leaf-last.pfx", "Secret#2", ""},
+        {"empty.crt", "Secret#1", ""},
+        {"garbage.crt", "Secret#1", ""},
+        {"leaf.crt", "Secret#1", ""},
+        {nullptr, "Secret#1", ""},
+    };
+    for (const auto& c : cases) {
+        const std::string what = std::string(c.fixture ? c.fixture : "no file") + " " + c.password;
+        ScratchFolder folder("qb-thumb-");
+        const std::string pfx = folder / "fullchain.pfx";
+        if (c.fixture) WriteRaw(pfx, ReadRaw(FixturePath(c.fixture)));
+        if (c.hidden) {
+            const DWORD hidden = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+            ASSERT_TRUE(SetFileAttributesW(Utf8ToWide(pfx).c_str(), hidden));
+            ASSERT_EQ(GetFileAttributesW(Utf8ToWide(pfx).c_str()) & hidden, hidden);
+        }
+        Win32Shell shell;
+        Win32FileSystem fs;
+        ScratchHost host;
+        host.folder = folder.path();
+        Win32Clock clock;
+        Machine machine(shell, fs, host, clock, pkcs12);
+
+        const std::string thumbprint = certs::GetPfxThumbprint_API(machine, pfx, c.password);
+        EXPECT_EQ(expected.count(thumbprint) ? expected[thumbprint] : thumbprint, c.certificate) << what;
+        const std::string log = ReadRaw(folder / "log-error.txt");
+        size_t records = 0;
+        for (size_t at = log.find(Log::kSeparator); at != std::string::npos; at = log.find(Log::kSeparator, at + 1))
+            ++records;
+        EXPECT_EQ(records, c.certificate.empty() ? 1u : 0u) << what << "\n" << log;
+        EXPECT_EQ(log.find(": 0)"), std::string::npos) << what << ": the platform's code belongs in the record";
+        EXPECT_EQ(log.find(c.password), std::string::npos) << what;
+    }
 }
 
 }  // namespace
