@@ -2,8 +2,9 @@
 //
 // Modelled: SITE (list, set, add, delete, start, stop), MODULE (list), CONFIG (set, list) for the
 // URL Rewrite rules of a site. Output forms, the ERROR lines and the exit codes follow the real
-// tool: 0 success; 1 a list whose identifier matched nothing (no output); 1168 an object that
-// does not exist; 183 a duplicate; 87 bad syntax.
+// tool: 0 success; 1 a list whose identifier matched nothing (no output); 1168 an object or
+// collection element that does not exist; 183 a duplicate; 87 bad syntax; for CONFIG also 13 a
+// section the schema does not know and 2 a configuration path that names no site (rewrite.cpp).
 #include <windows.h>
 
 #include <string>
@@ -120,16 +121,6 @@ Result CannotFind(std::wstring_view object, std::wstring_view identifier) {
 Result UnknownAttribute(std::wstring_view name) {
     return Error(L"Unknown attribute \"" + std::wstring(name) + L"\".  Replace with -? for help.",
                  ERROR_INVALID_PARAMETER);
-}
-
-// The IIS major version of the simulated host, from the registry the host keeps it in.
-DWORD IisMajorVersion() {
-    DWORD value = 0;
-    DWORD size = sizeof value;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\InetStp", L"MajorVersion", RRF_RT_REG_DWORD, nullptr,
-                     &value, &size) != ERROR_SUCCESS)
-        return 10;
-    return value;
 }
 
 std::wstring XmlEscape(std::wstring_view text) {
@@ -326,8 +317,8 @@ Result ChangeBindings(Site& site, const Parameter& p, DWORD iisMajor) {
         }
         for (const Binding& binding : site.bindings)
             if (SameBinding(binding, added))
-                return Error(L"New binding object missing required attributes. Cannot add duplicate collection entry of type 'binding' with combined key attributes 'protocol, bindingInformation' respectively set to '" +
-                                 added.protocol + L", " + added.information + L"'\r\n.",
+                return Error(DuplicateEntryMessage(L"binding", L"combined key attributes 'protocol, bindingInformation' respectively set to '" +
+                                                                   added.protocol + L", " + added.information + L"'"),
                              ERROR_ALREADY_EXISTS);
         site.bindings.push_back(added);
         return {};
@@ -352,6 +343,9 @@ Result ChangeBindings(Site& site, const Parameter& p, DWORD iisMajor) {
             return UnknownAttribute(attribute);
         return {};
     }
+    // The text is the real tool's (microsoft/MSLab#491, a "/-" of an element that is not there); its
+    // exit code is quoted nowhere: 1168 is the Win32 part of 0x80070490 ("Element not found"), the
+    // code appcmd's "Cannot find ... object" answers exit with.
     return Error(L"Cannot find requested collection element.", ERROR_NOT_FOUND);
 }
 

@@ -25,13 +25,31 @@ RewriteRule* Find(IisConfig& config, std::wstring_view site, std::wstring_view n
     return nullptr;
 }
 
-// The section exists only where the URL Rewrite module is installed (it brings the schema).
+// The section exists only where the URL Rewrite module is installed (its schema file declares it).
+//
+// What the real tool answers for a section its schema does not know is quoted nowhere in the
+// material available to us; the text follows appcmd's answer to an unknown attribute ("Unknown
+// attribute "x".  Replace with -? for help."). The exit code 13 (ERROR_INVALID_DATA) is the closest
+// documented behaviour: the configuration system fails a section it cannot read with 0x8007000D
+// (wixtoolset/issues#3907, "Error 0x8007000d: Failed get sites section"), and appcmd exits with the
+// Win32 part of the HRESULT it failed with (183 for 0x800700B7, see DuplicateEntryMessage).
+constexpr DWORD kUnknownSection = ERROR_INVALID_DATA;
+
+// A configuration path naming no site: the configuration system cannot map
+// MACHINE/WEBROOT/APPHOST/<name> and says "Unrecognized configuration path '...'" (the answer that
+// PowerShell's IIS provider passes on, as a FileNotFoundException, in
+// dsccommunity/WebAdministrationDsc#164 and Esri/arcgis-powershell-dsc#403). appcmd shows such
+// configuration errors as "Configuration error", "Filename:", "Line Number:", "Description:" lines
+// (NuGet/NuGetGallery#4127), each ended by its CR CR LF. The exit code 2 is the Win32 part of
+// 0x80070002, the HRESULT behind a FileNotFoundException; no quoted run of appcmd shows it.
+constexpr DWORD kUnrecognizedPath = ERROR_FILE_NOT_FOUND;
+
 RewriteOutcome CheckSection(const IisConfig& config, const Command& command, std::wstring& site) {
     if (command.options.section.empty())
         return Fail(L"Must specify the CONFIG object with the \"-section\" parameter.", ERROR_INVALID_PARAMETER);
     if (!EqualsNoCase(command.options.section, kSection) || !config.FindModule(L"RewriteModule"))
         return Fail(L"Unknown config section \"" + command.options.section + L"\".  Replace with ? for help.",
-                    ERROR_INVALID_PARAMETER);
+                    kUnknownSection);
     site = command.identifier;
     if (site.empty())
         return Fail(L"The sandbox host simulates rewrite rules at the level of a site only; name the site.",
@@ -39,7 +57,9 @@ RewriteOutcome CheckSection(const IisConfig& config, const Command& command, std
     if (const Site* found = config.FindSite(site))
         site = found->name;
     else
-        return Fail(L"Cannot find SITE object with identifier \"" + site + L"\".", ERROR_NOT_FOUND);
+        return Fail(L"Configuration error\r\r\nFilename: \r\r\nLine Number: 0\r\r\nDescription: Unrecognized configuration path "
+                    L"'MACHINE/WEBROOT/APPHOST/" + site + L"'\r\r\n.",
+                    kUnrecognizedPath);
     return {};
 }
 
@@ -83,9 +103,9 @@ RewriteOutcome Apply(IisConfig& config, const std::wstring& site, const Paramete
 
     if (tail.empty()) {
         if (p.op == L'+') {
+            // The rules collection has one key, the rule's name (compared without regard to case).
             if (rule)
-                return Fail(L"Cannot add duplicate collection entry of type 'rule' with unique key attribute 'name' set to '" +
-                                name + L"'\r\n",
+                return Fail(DuplicateEntryMessage(L"rule", L"unique key attribute 'name' set to '" + name + L"'"),
                             ERROR_ALREADY_EXISTS);
             RewriteRule added;
             added.site = site;
@@ -99,6 +119,7 @@ RewriteOutcome Apply(IisConfig& config, const std::wstring& site, const Paramete
             return {};
         }
         if (p.op == L'-') {
+            // As for a binding that is not there (appcmd/main.cpp): the tool's text, exit code 1168.
             if (!rule) return Fail(L"Cannot find requested collection element.", ERROR_NOT_FOUND);
             std::erase_if(config.rules, [rule](const RewriteRule& r) { return &r == rule; });
             return {};
@@ -159,8 +180,13 @@ RewriteOutcome ApplyRewriteChanges(IisConfig& config, const Command& command) {
         RewriteOutcome applied = Apply(config, site, p);
         if (applied.code) return applied;
     }
-    return {L"Applied configuration changes to section \"" + std::wstring(kSection) + L"\" for \"MACHINE/WEBROOT/APPHOST/" +
-                site + L"\" at configuration commit path \"MACHINE/WEBROOT/APPHOST\"\r\n",
+    // The rules live under the site's location path; /commit:apphost keeps them in
+    // applicationHost.config (a <location path="SITE"> there), without it they would go to the site's
+    // web.config, whose path the answer then names. The sandbox keeps them per site either way.
+    std::wstring path = L"MACHINE/WEBROOT/APPHOST/" + site;
+    std::wstring commitPath = EqualsNoCase(command.options.commit, L"apphost") ? L"MACHINE/WEBROOT/APPHOST" : path;
+    return {L"Applied configuration changes to section \"" + std::wstring(kSection) + L"\" for \"" + path +
+                L"\" at configuration commit path \"" + commitPath + L"\"\r\n",
             0};
 }
 

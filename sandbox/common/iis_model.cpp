@@ -116,6 +116,31 @@ bool ParseBindingsText(std::wstring_view text, std::vector<Binding>& bindings) {
     return true;
 }
 
+DWORD IisMajorVersion() {
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\InetStp", L"MajorVersion", RRF_RT_REG_DWORD, nullptr,
+                     &value, &size) != ERROR_SUCCESS)
+        return 10;
+    return value;
+}
+
+// The one quoted answer (microsoft/azure-pipelines-extensions#677, an appcmd "set site
+// /+bindings.[...]" of an existing binding, exit code 183):
+//   ERROR ( message:New binding object missing required attributes. Cannot add duplicate collection
+//   entry of type 'binding' with combined key attributes 'protocol, bindingInformation' respectively
+//   set to 'http, *:80:www.example.com'
+//   <empty line>
+//   . )
+// The configuration system's message ends in CR LF CR LF (the same text reached through
+// Microsoft.Web.Administration, as the tests of jexuswebserver's IIS manager quote it), which is the
+// empty line. Other collections follow the same form with their element's name and, for a single
+// key, "with unique key attribute 'name' set to 'value'" (Microsoft KB 949349).
+std::wstring DuplicateEntryMessage(std::wstring_view element, std::wstring_view keyText) {
+    return L"New " + std::wstring(element) + L" object missing required attributes. Cannot add duplicate collection entry of type '" +
+           std::wstring(element) + L"' with " + std::wstring(keyText) + L"\r\n\r\n.";
+}
+
 bool SameBinding(const Binding& a, const Binding& b) {
     return EqualsNoCase(a.protocol, b.protocol) && EqualsNoCase(a.information, b.information);
 }

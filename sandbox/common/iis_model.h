@@ -67,6 +67,18 @@ std::wstring BindingsText(const Site& site);
 // The same form back; false when an entry lacks its protocol.
 bool ParseBindingsText(std::wstring_view text, std::vector<Binding>& bindings);
 
+// The IIS major version of the simulated host: HKLM\SOFTWARE\Microsoft\InetStp MajorVersion, 10
+// when the key or value is missing. It also stands for the Windows release the host runs (IIS 7.5
+// comes with Windows Server 2008 R2, 8 with 2012, 10 with 2016 and later), which decides what
+// netsh's HTTP context knows.
+DWORD IisMajorVersion();
+
+// appcmd's text for an element added to a collection that already holds its key: "New <element>
+// object missing required attributes. " followed by the configuration system's own message,
+// which ends in CR LF CR LF, before appcmd's closing ". )". keyText names the key, e.g.
+// "combined key attributes 'protocol, bindingInformation' respectively set to 'https, *:443:'".
+std::wstring DuplicateEntryMessage(std::wstring_view element, std::wstring_view keyText);
+
 // Binding identity: protocol and binding information, compared as the configuration system
 // compares unique keys (without regard to letter case).
 bool SameBinding(const Binding& a, const Binding& b);

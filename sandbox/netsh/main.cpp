@@ -1,6 +1,10 @@
 // netsh.exe stand-in for the HTTP.sys certificate bindings: "http add sslcert",
 // "http delete sslcert" and "http show sslcert", kept in http.tsv. A binding needs its
 // certificate, with its private key, in the named machine store of the sandbox.
+//
+// The host's IIS version stands for its Windows release: host-name bindings (hostnameport=, the
+// SNI bindings of IIS 8) came with Windows Server 2012, so below IIS 8 the tag is unknown to the
+// commands, as it is to the netsh of Windows Server 2008 R2.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
@@ -11,6 +15,7 @@
 #include "common/cert_model.h"
 #include "common/cmdline.h"
 #include "common/console.h"
+#include "common/iis_model.h"
 #include "common/state.h"
 #include "common/text.h"
 
@@ -42,31 +47,42 @@ void Save(const std::vector<SslBinding>& bindings) {
     WriteRecords(StatePath(L"http.tsv"), records);
 }
 
-const wchar_t kAddUsage[] =
-    L"\r\nUsage: add sslcert hostnameport=<name:port> | ipport=<ipaddr:port> | ccs=<port>\r\n"
-    L"            [certhash=]<string>\r\n"
-    L"            [appid=]<GUID>\r\n"
-    L"            [[certstorename=]<string>\r\n"
-    L"             verifyclientcertrevocation=enable|disable\r\n"
-    L"             usagecheck=enable|disable\r\n"
-    L"             clientcertnegotiation=enable|disable]\r\n"
-    L"\r\nParameters:\r\n\r\n"
-    L"    Tag              Value\r\n"
-    L"    ipport         - IP address and port for the binding.\r\n"
-    L"    hostnameport   - Unicode hostname and port for the binding.\r\n"
-    L"    certhash       - The SHA hash of the certificate. This hash is 20 bytes long\r\n"
-    L"                     and specified as a hex string.\r\n"
-    L"    appid          - GUID to identify the owning application.\r\n"
-    L"    certstorename  - Store name for the certificate. Defaults to MY.\r\n\r\n";
+// The usage texts of a Windows Server 2012 or later netsh. Those of the older netsh, which knows
+// no hostnameport= (and no ccs=), are the same without them; their exact wording is not quoted in
+// the material available to us.
+std::wstring AddUsage(bool hostNames) {
+    return std::wstring(L"\r\nUsage: add sslcert ") +
+           (hostNames ? L"hostnameport=<name:port> | ipport=<ipaddr:port> | ccs=<port>" : L"ipport=<ipaddr:port>") +
+           L"\r\n"
+           L"            [certhash=]<string>\r\n"
+           L"            [appid=]<GUID>\r\n"
+           L"            [[certstorename=]<string>\r\n"
+           L"             verifyclientcertrevocation=enable|disable\r\n"
+           L"             usagecheck=enable|disable\r\n"
+           L"             clientcertnegotiation=enable|disable]\r\n"
+           L"\r\nParameters:\r\n\r\n"
+           L"    Tag              Value\r\n"
+           L"    ipport         - IP address and port for the binding.\r\n" +
+           (hostNames ? L"    hostnameport   - Unicode hostname and port for the binding.\r\n" : L"") +
+           L"    certhash       - The SHA hash of the certificate. This hash is 20 bytes long\r\n"
+           L"                     and specified as a hex string.\r\n"
+           L"    appid          - GUID to identify the owning application.\r\n"
+           L"    certstorename  - Store name for the certificate. Defaults to MY.\r\n\r\n";
+}
 
-const wchar_t kDeleteUsage[] =
-    L"\r\nUsage: delete sslcert hostnameport=<name:port> | ipport=<ipaddr:port> | ccs=<port>\r\n"
-    L"\r\nParameters:\r\n\r\n"
-    L"    Tag              Value\r\n"
-    L"    ipport         - IP address and port for which the SSL certificate binding\r\n"
-    L"                     will be deleted.\r\n"
-    L"    hostnameport   - Unicode hostname and port for which the SSL certificate\r\n"
-    L"                     binding will be deleted.\r\n\r\n";
+std::wstring DeleteUsage(bool hostNames) {
+    return std::wstring(L"\r\nUsage: delete sslcert ") +
+           (hostNames ? L"hostnameport=<name:port> | ipport=<ipaddr:port> | ccs=<port>" : L"ipport=<ipaddr:port>") +
+           L"\r\n"
+           L"\r\nParameters:\r\n\r\n"
+           L"    Tag              Value\r\n"
+           L"    ipport         - IP address and port for which the SSL certificate binding\r\n"
+           L"                     will be deleted.\r\n" +
+           (hostNames ? L"    hostnameport   - Unicode hostname and port for which the SSL certificate\r\n"
+                        L"                     binding will be deleted.\r\n"
+                      : L"") +
+           L"\r\n";
+}
 
 bool IsPort(std::wstring_view text) {
     if (text.empty() || text.size() > 5) return false;
@@ -150,7 +166,7 @@ DWORD ParameterIncorrect() {
 
 // What netsh prints before a command's usage when a required tag is missing: the same three
 // lines in every context (microsoft/IIS.WebManager#510 shows them for "http add sslcert").
-DWORD EssentialMissing(const wchar_t* usage) {
+DWORD EssentialMissing(const std::wstring& usage) {
     Out(std::wstring(L"One or more essential parameters were not entered.\r\n"
                      L"Verify the required parameters, and reenter them.\r\n"
                      L"The syntax supplied for this command is not valid. Check help for the correct syntax.\r\n") +
@@ -196,18 +212,24 @@ bool Endpoint(const Tags& tags, SslBinding& binding) {
     return binding.kind == L"ipport" ? IsIpPort(binding.endpoint) : IsHostPort(binding.endpoint);
 }
 
-DWORD Add(const std::vector<std::wstring>& args) {
+// The endpoint tags this host's netsh knows.
+std::vector<std::wstring> EndpointTags(bool hostNames) {
+    if (hostNames) return {L"ipport", L"hostnameport"};
+    return {L"ipport"};
+}
+
+DWORD Add(const std::vector<std::wstring>& args, bool hostNames) {
     Tags tags;
-    if (!ParseTags(args, 3,
-                   {L"ipport", L"hostnameport", L"certhash", L"appid", L"certstorename",
-                    L"verifyclientcertrevocation", L"verifyrevocationwithcachedclientcertonly", L"usagecheck",
-                    L"revocationfreshnesstime", L"urlretrievaltimeout", L"sslctlidentifier", L"sslctlstorename",
-                    L"dsmapperusage", L"clientcertnegotiation"},
-                   tags)) {
-        Out(kAddUsage);
+    std::vector<std::wstring> allowed = EndpointTags(hostNames);
+    allowed.insert(allowed.end(), {L"certhash", L"appid", L"certstorename", L"verifyclientcertrevocation",
+                                   L"verifyrevocationwithcachedclientcertonly", L"usagecheck", L"revocationfreshnesstime",
+                                   L"urlretrievaltimeout", L"sslctlidentifier", L"sslctlstorename", L"dsmapperusage",
+                                   L"clientcertnegotiation"});
+    if (!ParseTags(args, 3, allowed, tags)) {
+        Out(AddUsage(hostNames));
         return kFailed;
     }
-    if (!HasEndpoint(tags) || !tags.Has(L"certhash") || !tags.Has(L"appid")) return EssentialMissing(kAddUsage);
+    if (!HasEndpoint(tags) || !tags.Has(L"certhash") || !tags.Has(L"appid")) return EssentialMissing(AddUsage(hostNames));
     SslBinding binding;
     if (!Endpoint(tags, binding) || !IsHash(tags.Get(L"certhash")) || !IsGuid(tags.Get(L"appid")))
         return ParameterIncorrect();
@@ -232,13 +254,13 @@ DWORD Add(const std::vector<std::wstring>& args) {
     return 0;
 }
 
-DWORD Delete(const std::vector<std::wstring>& args) {
+DWORD Delete(const std::vector<std::wstring>& args, bool hostNames) {
     Tags tags;
-    if (!ParseTags(args, 3, {L"ipport", L"hostnameport"}, tags)) {
-        Out(kDeleteUsage);
+    if (!ParseTags(args, 3, EndpointTags(hostNames), tags)) {
+        Out(DeleteUsage(hostNames));
         return kFailed;
     }
-    if (!HasEndpoint(tags)) return EssentialMissing(kDeleteUsage);
+    if (!HasEndpoint(tags)) return EssentialMissing(DeleteUsage(hostNames));
     SslBinding wanted;
     if (!Endpoint(tags, wanted)) return ParameterIncorrect();
     StateLock lock;
@@ -254,28 +276,76 @@ DWORD Delete(const std::vector<std::wstring>& args) {
     return Failure(L"deletion", ERROR_FILE_NOT_FOUND, L"The system cannot find the file specified.");
 }
 
-DWORD Show(const std::vector<std::wstring>& args) {
+// One binding as "show sslcert" lists it. Two layouts, each as a public capture shows it: below
+// IIS 10 that of IIS 7 (the IIS support blog post "Disable Client Certificate Revocation (CRL) Check
+// on IIS", 2012: thirteen lines, two of them with four blanks before the colon; no capture of
+// Windows Server 2012's netsh was found, so IIS 8 and 8.5 show the same), and for IIS 10 that of a
+// current Windows Server (a netsh capture in a public Business Central on-premises setup guide: the
+// same lines with one blank, then the TLS switches and the HTTP/2 "Extended Properties"; the exact
+// list differs between Windows builds). A binding added without certstorename= shows "(null)" as its
+// store, as in that capture; the hash is shown in lower case.
+std::wstring Shown(const SslBinding& b, bool current) {
+    std::wstring text = std::wstring(b.kind == L"ipport" ? L"    IP:port                      : "
+                                                         : L"    Hostname:port                : ") +
+                        b.endpoint + L"\r\n    Certificate Hash             : " + ToLower(b.certHash) +
+                        L"\r\n    Application ID               : " + b.appId +
+                        L"\r\n    Certificate Store Name       : " + (b.storeName.empty() ? L"(null)" : b.storeName) + L"\r\n";
+    const wchar_t* gap = current ? L" " : L"    ";
+    text += std::wstring(L"    Verify Client Certificate Revocation") + gap + L": Enabled\r\n" +
+            L"    Verify Revocation Using Cached Client Certificate Only" + gap + L": Disabled\r\n" +
+            L"    Usage Check                  : Enabled\r\n"
+            L"    Revocation Freshness Time    : 0\r\n"
+            L"    URL Retrieval Timeout        : 0\r\n"
+            L"    Ctl Identifier               : (null)\r\n"
+            L"    Ctl Store Name               : (null)\r\n"
+            L"    DS Mapper Usage              : Disabled\r\n"
+            L"    Negotiate Client Certificate : Disabled\r\n";
+    if (current)
+        text += L"    Reject Connections           : Disabled\r\n"
+                L"    Disable HTTP2                : Not Set\r\n"
+                L"    Disable QUIC                 : Not Set\r\n"
+                L"    Disable TLS1.2               : Not Set\r\n"
+                L"    Disable TLS1.3               : Not Set\r\n"
+                L"    Disable OCSP Stapling        : Not Set\r\n"
+                L"    Enable Token Binding         : Not Set\r\n"
+                L"    Log Extended Events          : Not Set\r\n"
+                L"    Disable Legacy TLS Versions  : Not Set\r\n"
+                L"    Enable Session Ticket        : Not Set\r\n"
+                L"    Enable Caching Client Hello  : Not Set\r\n"
+                L" Extended Properties:\r\n"
+                L"    PropertyId                   : 0\r\n"
+                L"    Receive Window               : 1048576\r\n"
+                L" Extended Properties:\r\n"
+                L"    PropertyId                   : 1\r\n"
+                L"    Max Settings Per Frame       : 2796202\r\n"
+                L"    Max Settings Per Minute      : 4294967295\r\n"
+                L" Extended Properties:\r\n"
+                L"    PropertyId                   : 2\r\n"
+                L" Extended Properties:\r\n"
+                L"    PropertyId                   : 3\r\n"
+                L" Extended Properties:\r\n"
+                L"    PropertyId                   : 4\r\n";
+    return text + L"\r\n";
+}
+
+DWORD Show(const std::vector<std::wstring>& args, bool hostNames) {
     Tags tags;
-    if (!ParseTags(args, 3, {L"ipport", L"hostnameport"}, tags)) return ParameterIncorrect();
+    if (!ParseTags(args, 3, EndpointTags(hostNames), tags)) return ParameterIncorrect();
     Out(L"\r\nSSL Certificate bindings:\r\n-------------------------\r\n\r\n");
     for (const SslBinding& b : Load()) {
         if (tags.Has(b.kind) && !EqualsNoCase(tags.Get(b.kind), b.endpoint)) continue;
         if (!tags.values.empty() && !tags.Has(b.kind)) continue;
-        Out(std::wstring(b.kind == L"ipport" ? L"    IP:port                      : " : L"    Hostname:port                : ") +
-            b.endpoint + L"\r\n    Certificate Hash             : " + ToLower(b.certHash) +
-            L"\r\n    Application ID               : " + b.appId +
-            // A binding added without certstorename shows "(null)", as on a real host.
-            L"\r\n    Certificate Store Name       : " + (b.storeName.empty() ? L"(null)" : b.storeName) +
-            L"\r\n\r\n");
+        Out(Shown(b, IisMajorVersion() >= 10));
     }
     return 0;
 }
 
 DWORD Run(const std::vector<std::wstring>& args, const std::wstring& commandText) {
     if (args.size() >= 3 && EqualsNoCase(args[0], L"http") && EqualsNoCase(args[2], L"sslcert")) {
-        if (EqualsNoCase(args[1], L"add")) return Add(args);
-        if (EqualsNoCase(args[1], L"delete")) return Delete(args);
-        if (EqualsNoCase(args[1], L"show")) return Show(args);
+        bool hostNames = IisMajorVersion() >= 8;
+        if (EqualsNoCase(args[1], L"add")) return Add(args, hostNames);
+        if (EqualsNoCase(args[1], L"delete")) return Delete(args, hostNames);
+        if (EqualsNoCase(args[1], L"show")) return Show(args, hostNames);
     }
     Out(L"The following command was not found: " + commandText + L".\r\n");
     return kFailed;

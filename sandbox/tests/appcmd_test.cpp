@@ -117,7 +117,8 @@ TEST(Appcmd, BuildsAndRemovesTheRedirectRule) {
         {Via::Sbx, L"rules", 0, L""},
         // Without the URL Rewrite module there is no such section, and no module to find.
         {Via::Sbx, L"seed --no-rewrite --site " + QuoteArgument(kCafe) + L" \"http/*:80:\"", 0, L"", Match::Any},
-        {Via::Process, add, 87, L"Unknown config section", Match::Has},
+        {Via::Process, add, 13,
+         L"ERROR ( message:Unknown config section \"system.webServer/rewrite/rules\".  Replace with ? for help. )\r\n"},
         {Via::Capture, kRewriteCheck, 1, L""},
         {Via::Capture, Appcmd(L"list module"), 0, L"MODULE \"StaticFileModule\"", Match::Has},
     });

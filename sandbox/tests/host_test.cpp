@@ -169,6 +169,43 @@ TEST(Netsh, BindsACertificateWhoseKeyIsInMyOncePerEndpoint) {
 namespace sandbox::test {
 namespace {
 
+// The lines "show sslcert" prints after the store name: those of a current Windows Server (IIS 10).
+const std::wstring kShownRest =
+    L"    Verify Client Certificate Revocation : Enabled\r\n"
+    L"    Verify Revocation Using Cached Client Certificate Only : Disabled\r\n"
+    L"    Usage Check                  : Enabled\r\n"
+    L"    Revocation Freshness Time    : 0\r\n"
+    L"    URL Retrieval Timeout        : 0\r\n"
+    L"    Ctl Identifier               : (null)\r\n"
+    L"    Ctl Store Name               : (null)\r\n"
+    L"    DS Mapper Usage              : Disabled\r\n"
+    L"    Negotiate Client Certificate : Disabled\r\n"
+    L"    Reject Connections           : Disabled\r\n"
+    L"    Disable HTTP2                : Not Set\r\n"
+    L"    Disable QUIC                 : Not Set\r\n"
+    L"    Disable TLS1.2               : Not Set\r\n"
+    L"    Disable TLS1.3               : Not Set\r\n"
+    L"    Disable OCSP Stapling        : Not Set\r\n"
+    L"    Enable Token Binding         : Not Set\r\n"
+    L"    Log Extended Events          : Not Set\r\n"
+    L"    Disable Legacy TLS Versions  : Not Set\r\n"
+    L"    Enable Session Ticket        : Not Set\r\n"
+    L"    Enable Caching Client Hello  : Not Set\r\n"
+    L" Extended Properties:\r\n"
+    L"    PropertyId                   : 0\r\n"
+    L"    Receive Window               : 1048576\r\n"
+    L" Extended Properties:\r\n"
+    L"    PropertyId                   : 1\r\n"
+    L"    Max Settings Per Frame       : 2796202\r\n"
+    L"    Max Settings Per Minute      : 4294967295\r\n"
+    L" Extended Properties:\r\n"
+    L"    PropertyId                   : 2\r\n"
+    L" Extended Properties:\r\n"
+    L"    PropertyId                   : 3\r\n"
+    L" Extended Properties:\r\n"
+    L"    PropertyId                   : 4\r\n"
+    L"\r\n";
+
 TEST(Netsh, TakesHostNamesAndAddressesOnlyAndNamesWhatIsMissing) {
     const std::wstring netsh = SystemDirectory() + L"\\netsh.exe http ", leaf = Thumbprint(L"leaf");
     const std::wstring appId = L"{4dc3e181-e14b-4a21-b022-59fc669b0914}";
@@ -186,7 +223,7 @@ TEST(Netsh, TakesHostNamesAndAddressesOnlyAndNamesWhatIsMissing) {
     auto shown = [&](const std::wstring& kind, const std::wstring& endpoint, const std::wstring& store) {
         return L"\r\nSSL Certificate bindings:\r\n-------------------------\r\n\r\n    " + kind + endpoint +
                L"\r\n    Certificate Hash             : " + ToLower(leaf) + L"\r\n    Application ID               : " +
-               appId + L"\r\n    Certificate Store Name       : " + store + L"\r\n\r\n";
+               appId + L"\r\n    Certificate Store Name       : " + store + L"\r\n" + kShownRest;
     };
     Check({
         {Via::Sbx, L"seed", 0, L"", Match::Any},
@@ -234,6 +271,62 @@ TEST(Netsh, TakesHostNamesAndAddressesOnlyAndNamesWhatIsMissing) {
          L"ipport\t[fe80::1:2:3:4]:8443\t" + leaf + L"\t" + appId + L"\t\r\n"
          L"ipport\t[::ffff:10.0.0.1]:443\t" + leaf + L"\t" + appId + L"\t\r\n"
          L"ipport\t0.0.0.0:8443\t" + leaf + L"\t" + appId + L"\tMY\r\n"},
+    });
+}
+
+// Windows Server 2008 R2 (IIS 7.5): no host-name bindings, and the shorter listing of its netsh.
+TEST(Netsh, BelowIis8KnowsAddressBindingsOnly) {
+    const std::wstring netsh = SystemDirectory() + L"\\netsh.exe http ", leaf = Thumbprint(L"leaf");
+    const std::wstring appId = L"{4dc3e181-e14b-4a21-b022-59fc669b0914}";
+    const std::wstring tail = L" certhash=" + leaf + L" appid=" + appId;
+    // The usage of the newer netsh without its hostnameport= (and ccs=) parts.
+    const std::wstring addUsage =
+        L"\r\nUsage: add sslcert ipport=<ipaddr:port>\r\n"
+        L"            [certhash=]<string>\r\n"
+        L"            [appid=]<GUID>\r\n"
+        L"            [[certstorename=]<string>\r\n"
+        L"             verifyclientcertrevocation=enable|disable\r\n"
+        L"             usagecheck=enable|disable\r\n"
+        L"             clientcertnegotiation=enable|disable]\r\n"
+        L"\r\nParameters:\r\n\r\n"
+        L"    Tag              Value\r\n"
+        L"    ipport         - IP address and port for the binding.\r\n"
+        L"    certhash       - The SHA hash of the certificate. This hash is 20 bytes long\r\n"
+        L"                     and specified as a hex string.\r\n"
+        L"    appid          - GUID to identify the owning application.\r\n"
+        L"    certstorename  - Store name for the certificate. Defaults to MY.\r\n\r\n";
+    const std::wstring deleteUsage =
+        L"\r\nUsage: delete sslcert ipport=<ipaddr:port>\r\n"
+        L"\r\nParameters:\r\n\r\n"
+        L"    Tag              Value\r\n"
+        L"    ipport         - IP address and port for which the SSL certificate binding\r\n"
+        L"                     will be deleted.\r\n\r\n";
+    Check({
+        {Via::Sbx, L"seed --iis-major 7", 0, L"", Match::Any},
+        {Via::Shell, L"cmd.exe /c " + PfxImport(Password(L"leaf"), L"leaf"), 0},
+        {Via::Process, netsh + L"add sslcert hostnameport=www.example.com:443" + tail + L" certstorename=MY", 1, addUsage},
+        {Via::Process, netsh + L"add sslcert" + tail, 1,
+         L"One or more essential parameters were not entered.\r\nVerify the required parameters, and reenter them.\r\n"
+         L"The syntax supplied for this command is not valid. Check help for the correct syntax.\r\n" + addUsage},
+        {Via::Process, netsh + L"delete sslcert hostnameport=www.example.com:443", 1, deleteUsage},
+        {Via::Process, netsh + L"show sslcert hostnameport=www.example.com:443", 1, L"The parameter is incorrect.\r\n\r\n"},
+        {Via::Process, netsh + L"add sslcert ipport=0.0.0.0:443" + tail + L" certstorename=My", 0,
+         L"\r\nSSL Certificate successfully added\r\n\r\n"},
+        {Via::Process, netsh + L"show sslcert", 0,
+         L"\r\nSSL Certificate bindings:\r\n-------------------------\r\n\r\n"
+         L"    IP:port                      : 0.0.0.0:443\r\n"
+         L"    Certificate Hash             : " + ToLower(leaf) + L"\r\n"
+         L"    Application ID               : " + appId + L"\r\n"
+         L"    Certificate Store Name       : My\r\n"
+         L"    Verify Client Certificate Revocation    : Enabled\r\n"
+         L"    Verify Revocation Using Cached Client Certificate Only    : Disabled\r\n"
+         L"    Usage Check                  : Enabled\r\n"
+         L"    Revocation Freshness Time    : 0\r\n"
+         L"    URL Retrieval Timeout        : 0\r\n"
+         L"    Ctl Identifier               : (null)\r\n"
+         L"    Ctl Store Name               : (null)\r\n"
+         L"    DS Mapper Usage              : Disabled\r\n"
+         L"    Negotiate Client Certificate : Disabled\r\n\r\n"},
     });
 }
 
