@@ -8,8 +8,8 @@
 namespace quillbay {
 
 struct Machine {
-    Machine(Shell& s, FileSystem& f, Host& h, Clock& c, Pkcs12& p)
-        : shell(s), fs(f), host(h), clock(c), pkcs12(p), log(f, h, c) {}
+    Machine(Shell& s, FileSystem& f, Host& h, Clock& c, Pkcs12& p, HttpClient& w)
+        : shell(s), fs(f), host(h), clock(c), pkcs12(p), http(w), log(f, h, c) {}
     Machine(const Machine&) = delete;
     Machine& operator=(const Machine&) = delete;
 
@@ -18,6 +18,7 @@ struct Machine {
     Host& host;
     Clock& clock;
     Pkcs12& pkcs12;
+    HttpClient& http;
     Log log;
 };
 

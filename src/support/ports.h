@@ -66,6 +66,8 @@ public:
     virtual void AppendText(const std::string& path, const std::string& text) = 0;
     // Creates or empties the file and writes the text (ANSI code page).
     virtual void WriteText(const std::string& path, const std::string& text) = 0;
+    // Creates or empties the file and writes the bytes as they are.
+    virtual void WriteBytes(const std::string& path, const std::string& bytes) = 0;
     virtual void Copy(const std::string& from, const std::string& to, bool overwrite) = 0;
     // Deletes the file, also when it is read-only.
     virtual void Delete(const std::string& path) = 0;
@@ -99,6 +101,26 @@ public:
     virtual std::string FileProductVersion(const std::string& path) = 0;
     // The executable's own version record as major.minor.build.revision.
     virtual std::vector<int> OwnVersion() = 0;
+    // Ends the process at once, without closing the window in the ordinary way.
+    virtual void EndProcess() = 0;
+};
+
+// Milliseconds; 0 leaves the platform's default.
+struct HttpTimeouts {
+    int resolve = 0, connect = 0, send = 0, receive = 0;
+};
+struct HttpResponse {
+    int status = 0;
+    std::string body;  // bytes as received
+};
+class HttpClient {
+public:
+    virtual ~HttpClient() = default;
+    // A GET of an http or https URL, redirects followed (never from https to http), the
+    // server's certificate checked. Whatever status comes back is returned; a request that
+    // gets no answer (name, connection, time-out, TLS, abandoned) throws Failure with the
+    // platform's code.
+    virtual HttpResponse Get(const std::string& url, const HttpTimeouts& timeouts) = 0;
 };
 
 // Opens PKCS #12 data; lists certificates with a private key flag and SHA-1.

@@ -132,7 +132,7 @@ std::string Win32FileSystem::ReadBytes(const std::string& path) {
     return bytes;
 }
 
-void Win32FileSystem::WriteBytes(const std::string& path, const std::string& bytes, bool append) {
+void Win32FileSystem::Write(const std::string& path, const std::string& bytes, bool append) {
     const std::wstring widePath = Utf8ToWide(path);
     // Appends (the logs) share writing: a second Quillbay, or a second handler of this one,
     // adds its records at the end too, each in one write. A handle that locks the file out
@@ -161,12 +161,14 @@ void Win32FileSystem::WriteBytes(const std::string& path, const std::string& byt
 }
 
 void Win32FileSystem::AppendText(const std::string& path, const std::string& text) {
-    WriteBytes(path, Utf8ToAnsi(text), true);
+    Write(path, Utf8ToAnsi(text), true);
 }
 
 void Win32FileSystem::WriteText(const std::string& path, const std::string& text) {
-    WriteBytes(path, Utf8ToAnsi(text), false);
+    Write(path, Utf8ToAnsi(text), false);
 }
+
+void Win32FileSystem::WriteBytes(const std::string& path, const std::string& bytes) { Write(path, bytes, false); }
 
 void Win32FileSystem::Copy(const std::string& from, const std::string& to, bool overwrite) {
     if (!::CopyFileW(Utf8ToWide(from).c_str(), Utf8ToWide(to).c_str(), overwrite ? FALSE : TRUE)) ThrowLastError();

@@ -29,11 +29,12 @@ public:
     std::string ReadBytes(const std::string& path) override;
     void AppendText(const std::string& path, const std::string& text) override;
     void WriteText(const std::string& path, const std::string& text) override;
+    void WriteBytes(const std::string& path, const std::string& bytes) override;
     void Copy(const std::string& from, const std::string& to, bool overwrite) override;
     void Delete(const std::string& path) override;
 
 private:
-    void WriteBytes(const std::string& path, const std::string& bytes, bool append);
+    void Write(const std::string& path, const std::string& bytes, bool append);
 
     std::atomic<std::uint32_t> nextTempNumber_;
 };

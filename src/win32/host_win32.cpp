@@ -127,4 +127,6 @@ std::vector<int> Win32Host::OwnVersion() {
             LOWORD(info->dwFileVersionLS)};
 }
 
+void Win32Host::EndProcess() { ExitProcess(0); }
+
 }  // namespace quillbay::win32

@@ -21,6 +21,7 @@ public:
     std::string FileProductVersion(const std::string& path) override;
     // The fixed file version of the executable. Throws Failure when it has no version record.
     std::vector<int> OwnVersion() override;
+    void EndProcess() override;
 };
 
 }  // namespace quillbay::win32

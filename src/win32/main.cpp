@@ -6,6 +6,7 @@
 #include "win32/clock_win32.h"
 #include "win32/file_system_win32.h"
 #include "win32/host_win32.h"
+#include "win32/http_win32.h"
 #include "win32/pkcs12_win32.h"
 #include "win32/shell_win32.h"
 #include "win32/text_win32.h"
@@ -36,7 +37,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         win32::Win32Host host;
         win32::Win32Clock clock;
         win32::Win32Pkcs12 pkcs12;
-        Machine machine(shell, fs, host, clock, pkcs12);
+        // A request waits the same way; closing the window abandons it.
+        win32::Win32HttpClient http([&window] {
+            window.DoEvents();
+            return !window.ClosePending();
+        });
+        Machine machine(shell, fs, host, clock, pkcs12, http);
         app::Main main(window, machine);
         window.Attach(main);
         window.Create(showCommand);

@@ -26,4 +26,9 @@ const Crypt32Api& Crypt32Api::Get() {
     return api;
 }
 
+const WinHttpApi& WinHttpApi::Get() {
+    static const WinHttpApi api;
+    return api;
+}
+
 }  // namespace quillbay::win32

@@ -4,6 +4,7 @@
 // folder, which the import table's search order would. Loaded once, never unloaded.
 #include <windows.h>
 #include <wincrypt.h>
+#include <winhttp.h>
 #include <winver.h>
 
 namespace quillbay::win32 {
@@ -36,6 +37,23 @@ struct Crypt32Api {
     QUILLBAY_SYSTEM_FUNCTION(CryptExportPublicKeyInfo);
     QUILLBAY_SYSTEM_FUNCTION(CryptAcquireCertificatePrivateKey);
     static const Crypt32Api& Get();
+};
+
+struct WinHttpApi {
+    HMODULE module = SystemModule(L"winhttp.dll");
+    QUILLBAY_SYSTEM_FUNCTION(WinHttpCrackUrl);
+    QUILLBAY_SYSTEM_FUNCTION(WinHttpOpen);
+    QUILLBAY_SYSTEM_FUNCTION(WinHttpSetTimeouts);
+    QUILLBAY_SYSTEM_FUNCTION(WinHttpSetOption);
+    QUILLBAY_SYSTEM_FUNCTION(WinHttpConnect);
+    QUILLBAY_SYSTEM_FUNCTION(WinHttpOpenRequest);
+    QUILLBAY_SYSTEM_FUNCTION(WinHttpSendRequest);
+    QUILLBAY_SYSTEM_FUNCTION(WinHttpReceiveResponse);
+    QUILLBAY_SYSTEM_FUNCTION(WinHttpQueryHeaders);
+    QUILLBAY_SYSTEM_FUNCTION(WinHttpQueryDataAvailable);
+    QUILLBAY_SYSTEM_FUNCTION(WinHttpReadData);
+    QUILLBAY_SYSTEM_FUNCTION(WinHttpCloseHandle);
+    static const WinHttpApi& Get();
 };
 
 #undef QUILLBAY_SYSTEM_FUNCTION

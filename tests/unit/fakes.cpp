@@ -96,6 +96,8 @@ void FakeFileSystem::WriteText(const std::string& path, const std::string& text)
     AddFile(path, text);
 }
 
+void FakeFileSystem::WriteBytes(const std::string& path, const std::string& bytes) { WriteText(path, bytes); }
+
 void FakeFileSystem::Copy(const std::string& from, const std::string& to, bool overwrite) {
     if (onCopy) onCopy(to);
     auto c = Content(from);
@@ -265,6 +267,12 @@ Captured AppcmdStage::Answer(const std::string& line) {
         if (line == appcmd + " list site " + QuoteArg(name) + " /text:bindings") return {0, b + "\r\n"};
     ADD_FAILURE() << "unexpected command: " << line;
     return {1168, "ERROR ( message:Cannot find SITE object. )\r\n"};
+}
+
+HttpResponse FakeHttp::Get(const std::string& url, const HttpTimeouts& timeouts) {
+    requests.push_back({url, timeouts});
+    if (!onGet) throw Failure(12029, "A connection with the server could not be established");
+    return onGet(url);
 }
 
 }  // namespace quillbay::testing

@@ -44,6 +44,7 @@ public:
     std::string ReadBytes(const std::string& path) override;
     void AppendText(const std::string& path, const std::string& text) override;
     void WriteText(const std::string& path, const std::string& text) override;
+    void WriteBytes(const std::string& path, const std::string& bytes) override;
     void Copy(const std::string& from, const std::string& to, bool overwrite) override;
     void Delete(const std::string& path) override;
 
@@ -98,6 +99,20 @@ public:
     std::optional<std::string> GetEnv(const std::string& name) override;
     std::string FileProductVersion(const std::string& path) override;
     std::vector<int> OwnVersion() override { return ownVersion; }
+    bool ended = false;
+    void EndProcess() override { ended = true; }
+};
+
+// Answers each GET through onGet (which may throw Failure); without it, no connection.
+class FakeHttp : public HttpClient {
+public:
+    struct Request {
+        std::string url;
+        HttpTimeouts timeouts;
+    };
+    std::vector<Request> requests;
+    std::function<HttpResponse(const std::string&)> onGet;
+    HttpResponse Get(const std::string& url, const HttpTimeouts& timeouts) override;
 };
 
 // One PFX: its data opened with its password lists its certificates; anything else fails
@@ -192,7 +207,8 @@ struct FakeMachine {
     FakeHost host;
     FakeClock clock;
     FakePkcs12 pkcs12;
-    Machine machine{shell, fs, host, clock, pkcs12};
+    FakeHttp http;
+    Machine machine{shell, fs, host, clock, pkcs12, http};
 
     std::string AppPath(const std::string& name) const { return host.appFolder + "\\" + name; }
     std::string ErrorLog() const;
