@@ -10,8 +10,6 @@ using lang::GetLangString;
 
 namespace {
 
-constexpr const char* kAppTitle = "Quillbay";
-
 std::vector<std::string> SelectedItems(Ui& ui, Id list) {
     std::vector<std::string> items;
     const int count = ui.ListCount(list);
@@ -75,6 +73,7 @@ void ScanChainFolder(Main& m) {
 }
 
 void cmdImport_Click(Main& m) {
+    BusyWork busy(m);
     try {
         m.ui.SetEnabled(Id::cmdImport, false);
         m.ui.SetEnabled(Id::cmdDeploy, false);

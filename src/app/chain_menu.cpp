@@ -30,6 +30,7 @@ std::vector<std::string> PickedFiles(const std::string& dialogResult) {
 }
 
 void mnuChainManualImport_Click(Main& m) {
+    BusyWork busy(m);
     try {
         const std::vector<std::string> files = PickedFiles(
             m.ui.OpenFileDialog(GetLangString("MsgBox_ManualImport_SelectFile"),

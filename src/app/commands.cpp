@@ -1,6 +1,7 @@
 // The command dispatch and the small commands: Exit, About, Set Port.
 #include "app/handlers.h"
 #include "app/report.h"
+#include "update/check.h"
 
 namespace quillbay::app {
 
@@ -20,8 +21,9 @@ void OnCommand(Main& m, Id id) {
         case Id::mnuLanguageSimplifiedChinese: SetLanguage(m, lang::kSimplifiedChinese); break;
         case Id::mnuLanguageTraditionalChinese: SetLanguage(m, lang::kTraditionalChinese); break;
         case Id::mnuHelpAbout: mnuHelpAbout_Click(m); break;
+        case Id::mnuHelpCheckUpdate: mnuHelpCheckUpdate_Click(m); break;
         case Id::lstSites: lstSites_Click(m); break;
-        default: break;  // updates are not part of this build yet
+        default: break;
         }
     } catch (...) {
         // Last line of defence for handlers that keep no failure handling of their own.
@@ -29,12 +31,7 @@ void OnCommand(Main& m, Id id) {
     }
 }
 
-std::string VersionText(Main& m) {
-    const std::vector<int> v = m.machine.host.OwnVersion();
-    auto part = [&](std::size_t i) { return i < v.size() ? v[i] : 0; };
-    // The record holds major.minor.0.revision; users see major.minor.revision.
-    return std::to_string(part(0)) + "." + std::to_string(part(1)) + "." + std::to_string(part(3));
-}
+std::string VersionText(Main& m) { return update::OwnVersionText(m.machine.host); }
 
 void mnuFileExit_Click(Main& m) { m.ui.Close(); }
 

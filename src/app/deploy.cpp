@@ -12,8 +12,6 @@ using lang::GetLangString;
 
 namespace {
 
-constexpr const char* kAppTitle = "Quillbay";
-
 // The window's answers to what a deployment asks, and its reports of what failed.
 class WindowDeployEvents final : public iis::DeployEvents {
 public:
@@ -63,6 +61,7 @@ private:
 }  // namespace
 
 void cmdDeploy_Click(Main& m) {
+    BusyWork busy(m);
     const bool redirect = m.ui.CheckValue(Id::chkHttpRedirect) != CheckState::Unchecked && m.m_RewriteModuleInstalled;
     // The selection as the button was pressed; names come from the list's own sites.
     iis::DeployRequest request;

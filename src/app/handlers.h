@@ -1,7 +1,7 @@
 #pragma once
 // The window's events, wired by the Win32 window (src/win32) and by the tests. Each area of
 // the window has a file of its own: startup.cpp, certificates.cpp, chain_menu.cpp,
-// sites.cpp, commands.cpp.
+// sites.cpp, commands.cpp, deploy.cpp, update.cpp.
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,6 +44,11 @@ void lstSites_Click(Main& m);
 void OnCommand(Main& m, Id id);
 void mnuFileExit_Click(Main& m);
 void mnuHelpAbout_Click(Main& m);
+// Help > Check for Updates.
+void mnuHelpCheckUpdate_Click(Main& m);
+// Downloads the package, checks it, and hands over to the self-update script. True when the
+// program has been ended for the update.
+bool DownloadAndUpdate(Main& m, const std::string& packageUrl);
 void mnuToolsSetPort_Click(Main& m);
 // A deployment port typed by the user: a whole number 1..65535 with optional blanks
 // around it and an optional leading "+". Gives the canonical text ("443"), or nothing.

@@ -23,6 +23,21 @@ struct Main {
     std::vector<iis::Site> sites;
     // Set once start-up has finished; commands and list clicks before that are ignored.
     bool started = false;
+    // Handlers that change the machine and are running now (the window answers while tools
+    // run, so another handler can start inside one).
+    int busyWork = 0;
+};
+
+// Counts a machine-changing handler as running for its lifetime.
+class BusyWork {
+public:
+    explicit BusyWork(Main& m) : m_(m) { ++m_.busyWork; }
+    ~BusyWork() { --m_.busyWork; }
+    BusyWork(const BusyWork&) = delete;
+    BusyWork& operator=(const BusyWork&) = delete;
+
+private:
+    Main& m_;
 };
 
 }  // namespace quillbay::app

@@ -8,6 +8,9 @@
 
 namespace quillbay::app {
 
+// The program's title, the caption of the boxes that carry no title of their own.
+inline constexpr const char* kAppTitle = "Quillbay";
+
 // The status line, then one pass of the message loop so that the window repaints.
 void ShowStatus(Main& m, const std::string& text);
 

@@ -1,0 +1,287 @@
+#include <gtest/gtest.h>
+
+#include "app/handlers.h"
+#include "fakes.h"
+#include "update/check.h"
+#include "update/package.h"
+#include "update/restart.h"
+
+namespace quillbay::testing {
+namespace {
+
+using app::Id;
+using app::MsgAnswer;
+using app::MsgStyle;
+
+TEST(UpdateVersions, CompareNumericallyPartByPart) {
+    struct Case {
+        const char *a, *b;
+        int expected;
+    } cases[] = {
+        {"1.0", "1.0.0", 0},       {"1.0.10", "1.0.9", 1},   {"1.0.2", "1.0.10", -1}, {"1.0.11", "1.0.10", 1},
+        {"1.a.5", "1.0.5", 0},     {"", "0.0", 0},           {"", "1", -1},           {"2", "1.99.99", 1},
+        {"1.99999999999", "1.0", 0}, {"1.2147483647", "1.2147483646", 1}, {"1.-1", "1.0", -1}, {"1..1", "1.0.1", 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(update::CompareVersions(c.a, c.b), c.expected) << c.a << " vs " << c.b;
+        EXPECT_EQ(update::CompareVersions(c.b, c.a), -c.expected) << c.b << " vs " << c.a;
+    }
+}
+
+TEST(UpdateVersions, AnswerSplitsIntoVersionAndNotes) {
+    struct Case {
+        std::string body, latest, notes;
+    } cases[] = {
+        {"1.0.11", "1.0.11", ""},
+        {"1.0.11\n", "1.0.11", "\r\n"},
+        {"  1.0.11  \n  first note \n\nthird\tnote\t", "1.0.11", "first note\r\n\r\nthird\tnote\t\r\n"},
+        {"1.0.11\r\nnote one\r\nnote two\r\n", "1.0.11", "note one\r\nnote two\r\n\r\n"},
+        {"\t1.0.11\n", "\t1.0.11", "\r\n"},
+    };
+    for (const Case& c : cases) {
+        const auto info = update::ParseVersionAnswer(c.body);
+        ASSERT_TRUE(info) << c.body;
+        EXPECT_EQ(info->latest, c.latest) << c.body;
+        EXPECT_EQ(info->notes, c.notes) << c.body;
+    }
+    EXPECT_FALSE(update::ParseVersionAnswer(""));
+
+    EXPECT_EQ(update::BytesToString("\xEF\xBB\xBF" "1.0.11\n修复", "UTF-8"), "1.0.11\n修复");
+    EXPECT_EQ(update::BytesToString("a\xFF" "b\xC0\xAF" "c\xED\xA0\x80", "utf-8"),
+              "a\xEF\xBF\xBD" "b\xEF\xBF\xBD\xEF\xBF\xBD" "c\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(update::BytesToString("abc", "UTF-16"), "");
+}
+
+// Zip files built here so that each field can be broken on purpose.
+struct ZipBuilder {
+    std::vector<std::pair<std::string, std::string>> entries{{"Quillbay.exe", "MZ program"}, {"chain/", ""}};
+    bool zip64 = false;
+    std::string comment;
+
+    static void Put(std::string& out, std::uint64_t value, int width) {
+        for (int i = 0; i < width; ++i) out += static_cast<char>(value >> (8 * i) & 0xFF);
+    }
+    std::string Build() const {
+        std::string out, directory;
+        for (const auto& [name, data] : entries) {
+            const std::size_t local = out.size();
+            Put(out, 0x04034b50, 4), Put(out, 20, 2), Put(out, 0, 2), Put(out, 0, 2), Put(out, 0, 4), Put(out, 0, 4);
+            Put(out, data.size(), 4), Put(out, data.size(), 4), Put(out, name.size(), 2), Put(out, 0, 2);
+            out += name + data;
+            Put(directory, 0x02014b50, 4), Put(directory, 20, 2), Put(directory, 20, 2), Put(directory, 0, 2);
+            Put(directory, 0, 2), Put(directory, 0, 4), Put(directory, 0, 4), Put(directory, data.size(), 4);
+            Put(directory, data.size(), 4), Put(directory, name.size(), 2), Put(directory, zip64 ? 12 : 0, 2);
+            Put(directory, 0, 2), Put(directory, 0, 2), Put(directory, 0, 2), Put(directory, 0, 4);
+            Put(directory, zip64 ? 0xFFFFFFFF : local, 4);
+            directory += name;
+            if (zip64) Put(directory, 1, 2), Put(directory, 8, 2), Put(directory, local, 8);
+        }
+        const std::size_t start = out.size();
+        out += directory;
+        if (zip64) {
+            const std::size_t record = out.size();
+            Put(out, 0x06064b50, 4), Put(out, 44, 8), Put(out, 45, 2), Put(out, 45, 2), Put(out, 0, 4), Put(out, 0, 4);
+            Put(out, entries.size(), 8), Put(out, entries.size(), 8), Put(out, directory.size(), 8), Put(out, start, 8);
+            Put(out, 0x07064b50, 4), Put(out, 0, 4), Put(out, record, 8), Put(out, 1, 4);
+        }
+        Put(out, 0x06054b50, 4), Put(out, 0, 2), Put(out, 0, 2);
+        Put(out, zip64 ? 0xFFFF : entries.size(), 2), Put(out, zip64 ? 0xFFFF : entries.size(), 2);
+        Put(out, zip64 ? 0xFFFFFFFF : directory.size(), 4), Put(out, zip64 ? 0xFFFFFFFF : start, 4);
+        Put(out, comment.size(), 2);
+        return out + comment;
+    }
+};
+
+TEST(UpdatePackage, OnlyASoundZipPasses) {
+    const std::string good = ZipBuilder{}.Build();
+    const std::size_t directory = good.find("PK\x01\x02");
+    auto patched = [](std::string bytes, std::size_t at, const std::string& with) { return bytes.replace(at, with.size(), with); };
+    ZipBuilder none;
+    none.entries.clear();
+    ZipBuilder wide;
+    wide.zip64 = true;
+    ZipBuilder commented;
+    commented.comment = "release PK\x05\x06 notes";
+    struct Case {
+        const char* what;
+        std::string bytes;
+        bool sound;
+    } cases[] = {
+        {"two entries", good, true},
+        {"zip64 records", wide.Build(), true},
+        {"a comment holding the record's signature", commented.Build(), true},
+        {"empty", "", false},
+        {"an error page", "<html><body>502 Bad Gateway</body></html>", false},
+        {"cut short", good.substr(0, good.size() - 5), false},
+        {"cut in the data", good.substr(0, 40) + good.substr(directory), false},
+        {"no entry", none.Build(), false},
+        {"garbage after the record", good + "xx", false},
+        {"central header broken", patched(good, directory, "PK\x01\x03"), false},
+        {"local header moved", patched(good, directory + 42, std::string("\x05\0\0\0", 4)), false},
+        {"encrypted", patched(good, directory + 8, std::string("\x01\0", 2)), false},
+        {"compression method 14", patched(good, directory + 10, std::string("\x0e\0", 2)), false},
+        {"entry count disagrees", patched(good, good.size() - 12, std::string("\x03\0", 2)), false},
+        {"another disk", patched(good, good.size() - 18, std::string("\x01\0", 2)), false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(!update::ZipProblem(c.bytes), c.sound) << c.what;
+}
+
+constexpr const char* kVersionUrl = "https://updates.quillbay.com/quillbay/version.txt?ver=1.0.10";
+
+// The window over a fake server answering the version query and the package download.
+struct UpdateWorld : World {
+    std::map<std::string, HttpResponse> answers;  // by URL
+    UpdateWorld() {
+        fs.AddFile(fs.systemFolder + "\\wscript.exe", "MZ");
+        http.onGet = [this](const std::string& url) {
+            auto it = answers.find(url);
+            if (it == answers.end()) throw Failure(12029, "A connection with the server could not be established");
+            return it->second;
+        };
+        lang::InitLanguageFromSystem(1033);
+        main.started = true;
+    }
+    ~UpdateWorld() { lang::ResetLanguageState(); }
+    void Serve(const std::string& version, const std::string& body) {
+        answers[kVersionUrl] = {200, body};
+        answers["https://updates.quillbay.com/quillbay/download/" + version + ".zip"] = {200, ZipBuilder{}.Build()};
+    }
+    std::string Temp(const std::string& name) const { return fs.tempFolder + "\\" + name; }
+};
+
+TEST(UpdateCheck, AnswersOfTheServerAndTheirBoxes) {
+    struct Case {
+        const char* what;
+        std::function<void(UpdateWorld&)> arrange;
+        std::string box;  // "" for none
+        MsgStyle style;
+        std::string title;
+        std::size_t requests;
+    } cases[] = {
+        {"same version", [](UpdateWorld& w) { w.Serve("", "1.0.10\nnotes"); },
+         "You are currently using the latest version.", MsgStyle::Information, "No Update Needed", 1},
+        {"older version, compared as numbers", [](UpdateWorld& w) { w.Serve("", "1.0.9"); },
+         "You are currently using the latest version.", MsgStyle::Information, "No Update Needed", 1},
+        {"not found", [](UpdateWorld& w) { w.answers[kVersionUrl] = {404, "gone"}; },
+         "Failed to check for updates, cannot connect to update server. Status code: 404", MsgStyle::Critical, "Network Error", 1},
+        {"no server", [](UpdateWorld&) {},
+         "An error occurred while checking for updates: A connection with the server could not be established",
+         MsgStyle::Critical, "Quillbay", 1},
+        {"empty answer", [](UpdateWorld& w) { w.Serve("", ""); },
+         "An error occurred while checking for updates: The update server's answer is empty.", MsgStyle::Critical,
+         "Quillbay", 1},
+        {"newer, declined", [](UpdateWorld& w) {
+             w.Serve("1.0.11", "1.0.11\r\nFaster deployment\r\n");
+             w.ui.yesNoAnswers = {MsgAnswer::No};
+         },
+         "New version found: 1.0.11 (Current version: 1.0.10)\r\n\r\nUpdate Content:\r\nFaster deployment\r\n\r\n\r\n"
+         "Download and update now?", MsgStyle::YesNoInformation, "New version found: ", 1},
+        {"staging server from the environment", [](UpdateWorld& w) {
+             w.host.env["QUILLBAY_UPDATE_BASE_URL"] = " http://127.0.0.1:8080/staging// ";
+             w.answers["http://127.0.0.1:8080/staging/quillbay/version.txt?ver=1.0.10"] = {200, "1.0.10"};
+         },
+         "You are currently using the latest version.", MsgStyle::Information, "No Update Needed", 1},
+    };
+    for (const Case& c : cases) {
+        UpdateWorld w;
+        c.arrange(w);
+        app::OnCommand(w.main, Id::mnuHelpCheckUpdate);
+        ASSERT_EQ(w.http.requests.size(), c.requests) << c.what;
+        EXPECT_EQ(w.http.requests[0].timeouts.receive, 5000) << c.what;
+        EXPECT_EQ(w.http.requests[0].timeouts.resolve, 3000) << c.what;
+        ASSERT_EQ(w.ui.boxes.size(), 1u) << c.what;
+        EXPECT_EQ(w.ui.boxes[0].text, c.box) << c.what;
+        EXPECT_EQ(w.ui.boxes[0].style, c.style) << c.what;
+        EXPECT_EQ(w.ui.boxes[0].title, c.title) << c.what;
+        EXPECT_EQ(w.ui.statusHistory.front(), "Checking for updates...") << c.what;
+        EXPECT_EQ(w.ui.Text(Id::lblStatus), "Ready, please select chain(s) to import...") << c.what;
+        EXPECT_EQ(w.ErrorLog().find("mnuHelpCheckUpdate_Click") != std::string::npos,
+                  c.style == MsgStyle::Critical && c.title == "Quillbay")
+            << c.what;
+        EXPECT_FALSE(w.host.ended) << c.what;
+    }
+}
+
+TEST(UpdateCheck, YesDownloadsChecksAndHandsOverToTheScript) {
+    UpdateWorld w;
+    w.Serve("1.0.11", "1.0.11\nnote");
+    app::OnCommand(w.main, Id::mnuHelpCheckUpdate);
+    ASSERT_EQ(w.http.requests.size(), 2u);
+    EXPECT_EQ(w.http.requests[1].url, "https://updates.quillbay.com/quillbay/download/1.0.11.zip");
+    EXPECT_EQ(w.http.requests[1].timeouts.receive, 0);
+    EXPECT_EQ(w.fs.Content(w.Temp("update.zip")), ZipBuilder{}.Build());
+    EXPECT_EQ(w.fs.Content(w.Temp("self_update.vbs")), update::SelfUpdateScript());
+    ASSERT_EQ(w.shell.runs.size(), 1u);
+    EXPECT_EQ(w.shell.runs[0].commandLine,
+              "C:\\windows\\system32\\wscript.exe \"C:\\Users\\admin\\Temp Files\\self_update.vbs\" "
+              "\"C:\\Users\\admin\\Temp Files\\update.zip\" \"C:\\Tools\\Quillbay\" \"C:\\Tools\\Quillbay\\Quillbay\"");
+    EXPECT_EQ(w.shell.runs[0].style, WindowStyle::Normal);
+    EXPECT_FALSE(w.shell.runs[0].wait);
+    EXPECT_TRUE(w.host.ended);
+    EXPECT_EQ(w.ui.Text(Id::lblStatus), "即将更新并重启程序...");
+    EXPECT_EQ(w.ui.boxes.size(), 1u);  // the prompt only
+
+    const std::string script = update::SelfUpdateScript();
+    EXPECT_EQ(std::count(script.begin(), script.end(), '\n'), 24);
+    EXPECT_EQ(script.find('\n'), script.find("\r\n") + 1);
+    EXPECT_EQ(script.substr(script.size() - 2), "\r\n");
+    EXPECT_NE(script.find("\r\n        destFolder.CopyHere item, 20\r\n"), std::string::npos);
+}
+
+TEST(UpdateCheck, AFailedDownloadOrHandOverKeepsTheProgramRunning) {
+    struct Case {
+        const char* what;
+        HttpResponse package;
+        bool scriptStarts;
+        std::string box, logged;
+    } cases[] = {
+        {"not found", {404, "<html>"}, true, "Download failed! Status code: 404", ""},
+        {"empty body", {200, ""}, true, "Download failed! Status code: 200", ""},
+        {"an error page served as 200", {200, "<html>maintenance</html>"}, true, "Download failed! Status code: 200",
+         "DownloadAndUpdate"},
+        {"a cut-off zip", {200, ZipBuilder{}.Build().substr(0, 60)}, true, "Download failed! Status code: 200",
+         "DownloadAndUpdate"},
+        {"the script host cannot start", {200, ZipBuilder{}.Build()}, false, "无法启动更新程序。请手动重启。",
+         "VBA error: The system cannot find the file specified."},
+    };
+    for (const Case& c : cases) {
+        UpdateWorld w;
+        w.Serve("1.0.11", "1.0.11");
+        w.answers["https://updates.quillbay.com/quillbay/download/1.0.11.zip"] = c.package;
+        if (!c.scriptStarts) w.shell.onRun = [](const std::string&) -> std::int32_t { throw Failure(2, "The system cannot find the file specified."); };
+        app::OnCommand(w.main, Id::mnuHelpCheckUpdate);
+        ASSERT_EQ(w.ui.boxes.size(), 2u) << c.what;
+        EXPECT_EQ(w.ui.boxes[1].text, c.box) << c.what;
+        EXPECT_EQ(w.ui.boxes[1].style, MsgStyle::Critical) << c.what;
+        EXPECT_EQ(w.ui.boxes[1].title, "Quillbay") << c.what;
+        EXPECT_EQ(w.fs.Content(w.Temp("update.zip")).has_value(), !c.scriptStarts) << c.what;
+        EXPECT_FALSE(w.host.ended) << c.what;
+        EXPECT_EQ(w.ui.Text(Id::lblStatus), "Ready, please select chain(s) to import...") << c.what;
+        if (c.logged.empty()) EXPECT_EQ(w.ErrorLog(), "") << c.what;
+        else EXPECT_NE(w.ErrorLog().find(c.logged), std::string::npos) << c.what << w.ErrorLog();
+    }
+}
+
+TEST(UpdateCheck, PromptLanguageDriveRootAndBusyWindow) {
+    UpdateWorld w;
+    app::SetLanguage(w.main, lang::kSimplifiedChinese);
+    w.Serve("1.0.11", "1.0.11\n修复部署");
+    w.ui.yesNoAnswers = {MsgAnswer::No};
+    app::OnCommand(w.main, Id::mnuHelpCheckUpdate);
+    ASSERT_EQ(w.ui.boxes.size(), 1u);
+    EXPECT_EQ(w.ui.boxes[0].text, "发现新版本: 1.0.11 (当前版本: 1.0.10)\r\n\r\n更新内容：\r\n修复部署\r\n\r\n是否立即下载并更新？");
+
+    w.host.appFolder = "D:\\";
+    EXPECT_EQ(update::ProgramToRelaunch(w.host), "D:\\Quillbay");
+    EXPECT_EQ(update::UpdateLaunchLine("C:\\Windows\\System32\\wscript.exe", "a b.vbs", "u.zip", "D:\\", "D:\\Quillbay"),
+              "C:\\Windows\\System32\\wscript.exe \"a b.vbs\" \"u.zip\" \"D:\\\" \"D:\\Quillbay\"");
+
+    // While an import runs, a check (which may end the program) is not started.
+    w.http.requests.clear();
+    app::BusyWork importing(w.main);
+    app::OnCommand(w.main, Id::mnuHelpCheckUpdate);
+    EXPECT_TRUE(w.http.requests.empty());
+}
+
+}  // namespace
+}  // namespace quillbay::testing
