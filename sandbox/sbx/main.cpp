@@ -360,7 +360,7 @@ int Install() {
     const wchar_t native[] = L"native";
     bool ok = true;
     // Wine (8.0) has no mmc of its own; the override keeps the sandbox's should a later one bring it.
-    for (const wchar_t* tool : {L"certutil.exe", L"netsh.exe", L"iisreset.exe", L"appcmd.exe", L"mmc.exe"})
+    for (const wchar_t* tool : {L"certutil.exe", L"netsh.exe", L"iisreset.exe", L"appcmd.exe", L"mmc.exe", L"wscript.exe"})
         ok = RegSetValueExW(overrides, tool, 0, REG_SZ, reinterpret_cast<const BYTE*>(native), sizeof native) ==
                  ERROR_SUCCESS &&
              ok;
@@ -368,6 +368,7 @@ int Install() {
     ok = Place(L"certutil.exe", SystemDirectory() + L"\\certutil.exe") && ok;
     ok = Place(L"netsh.exe", SystemDirectory() + L"\\netsh.exe") && ok;
     ok = Place(L"mmc.exe", SystemDirectory() + L"\\mmc.exe") && ok;
+    ok = Place(L"wscript.exe", SystemDirectory() + L"\\wscript.exe") && ok;
     if (!ok) return 1;
     if (!FileExists(StatePath(L"iis.tsv"))) return Seed({});
     return 0;
@@ -433,7 +434,7 @@ int State() {
     std::wstring inetsrv = InetsrvDirectory();
     std::wstring system = SystemDirectory();
     for (const std::wstring& path : {inetsrv + L"\\appcmd.exe", inetsrv + L"\\iisreset.exe", inetsrv + L"\\InetMgr.exe",
-                                     system + L"\\iisreset.exe", system + L"\\mmc.exe", system + L"\\certlm.msc",
+                                     system + L"\\iisreset.exe", system + L"\\mmc.exe", system + L"\\wscript.exe", system + L"\\certlm.msc",
                                      system + L"\\certmgr.msc"})
         Print({path, FileExists(path) ? L"present" : L"absent"});
     return 0;

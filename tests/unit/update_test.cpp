@@ -231,23 +231,24 @@ TEST(UpdateCheck, YesDownloadsChecksAndHandsOverToTheScript) {
 TEST(UpdateCheck, AFailedDownloadOrHandOverKeepsTheProgramRunning) {
     struct Case {
         const char* what;
-        HttpResponse package;
+        int status;
+        std::string package;
         bool scriptStarts;
         std::string box, logged;
     } cases[] = {
-        {"not found", {404, "<html>"}, true, "Download failed! Status code: 404", ""},
-        {"empty body", {200, ""}, true, "Download failed! Status code: 200", ""},
-        {"an error page served as 200", {200, "<html>maintenance</html>"}, true, "Download failed! Status code: 200",
+        {"not found", 404, "<html>", true, "Download failed! Status code: 404", ""},
+        {"empty body", 200, "", true, "Download failed! Status code: 200", ""},
+        {"an error page served as 200", 200, "<html>maintenance</html>", true, "Download failed! Status code: 200",
          "DownloadAndUpdate"},
-        {"a cut-off zip", {200, ZipBuilder{}.Build().substr(0, 60)}, true, "Download failed! Status code: 200",
+        {"a cut-off zip", 200, ZipBuilder{}.Build().substr(0, 60), true, "Download failed! Status code: 200",
          "DownloadAndUpdate"},
-        {"the script host cannot start", {200, ZipBuilder{}.Build()}, false, "无法启动更新程序。请手动重启。",
+        {"the script host cannot start", 200, ZipBuilder{}.Build(), false, "无法启动更新程序。请手动重启。",
          "VBA error: The system cannot find the file specified."},
     };
     for (const Case& c : cases) {
         UpdateWorld w;
         w.Serve("1.0.11", "1.0.11");
-        w.answers["https://updates.quillbay.com/quillbay/download/1.0.11.zip"] = c.package;
+        w.answers["https://updates.quillbay.com/quillbay/download/1.0.11.zip"] = {c.status, c.package};
         if (!c.scriptStarts) w.shell.onRun = [](const std::string&) -> std::int32_t { throw Failure(2, "The system cannot find the file specified."); };
         app::OnCommand(w.main, Id::mnuHelpCheckUpdate);
         ASSERT_EQ(w.ui.boxes.size(), 2u) << c.what;
