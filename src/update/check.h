@@ -10,9 +10,9 @@ namespace quillbay::update {
 // The program's own version as users see it: major.minor.revision, "1.0.10".
 std::string OwnVersionText(Host& host);
 
-// 1 when a is newer than b, -1 when older, 0 when equal. Parts are compared as signed 32-bit
-// numbers; a missing, empty, non-numeric or out-of-range part counts as 0 ("1.0" equals
-// "1.0.0", "1.0.10" is newer than "1.0.9").
+// 1 when a is newer than b, -1 when older, 0 when equal. The numbers between the dots are
+// compared as signed 32-bit numbers; a missing, empty, non-numeric or out-of-range one counts
+// as 0 ("1.0" equals "1.0.0", "1.0.10" is newer than "1.0.9").
 int CompareVersions(const std::string& a, const std::string& b);
 
 // The bytes decoded in the named character set (only "UTF-8" is known: a byte-order mark is
