@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -17,6 +18,8 @@ namespace {
 
 // WinHTTP's own texts live in winhttp.dll, not in the system's message table.
 Failure HttpFailure(DWORD code) {
+    // Wine's WinHTTP passes the socket's time-out through where Windows reports its own.
+    if (code == WSAETIMEDOUT) code = ERROR_WINHTTP_TIMEOUT;
     wchar_t* buffer = nullptr;
     const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
                                             FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -31,14 +34,23 @@ Failure HttpFailure(DWORD code) {
     return Failure(static_cast<std::int32_t>(code), WideToUtf8(message));
 }
 
-// One request's handles, shared by the worker that uses them and the waiting thread that
-// may abandon it. Closing a handle in use makes the worker's blocking call fail.
+// One request, shared by the worker that performs it and the waiting thread that may abandon
+// it. Closing a handle in use makes the worker's blocking call fail on Windows; Wine's WinHTTP
+// goes on waiting for the server, so an abandoned worker is left to end on its own.
 struct Exchange {
     std::mutex lock;
     bool abandoned = false;
     HINTERNET session = nullptr, connection = nullptr, request = nullptr;
     std::optional<Failure> failure;
     HttpResponse response;
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+
+    Exchange() = default;
+    Exchange(const Exchange&) = delete;
+    Exchange& operator=(const Exchange&) = delete;
+    ~Exchange() {
+        if (done) CloseHandle(done);
+    }
 
     // Keeps a freshly opened handle unless the request was abandoned meanwhile.
     HINTERNET Keep(HINTERNET& slot, HINTERNET handle) {
@@ -134,42 +146,44 @@ Win32HttpClient::Win32HttpClient(std::function<bool()> whileWaiting) : whileWait
 
 HttpResponse Win32HttpClient::Get(const std::string& url, const HttpTimeouts& timeouts) {
     WinHttpApi::Get();  // a missing winhttp.dll fails here, on the caller's thread
-    const std::wstring wideUrl = Utf8ToWide(url);
-    Exchange x;
-    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (!done) ThrowLastError();
-    std::thread worker([&] {
+    auto x = std::make_shared<Exchange>();
+    if (!x->done) ThrowLastError();
+    // The worker owns copies of what it needs: an abandoned request may outlive this call.
+    std::thread([x, wideUrl = Utf8ToWide(url), timeouts] {
         try {
-            Perform(x, wideUrl, timeouts);
+            Perform(*x, wideUrl, timeouts);
         } catch (const Failure& failure) {
-            x.failure = failure;
+            x->failure = failure;
         } catch (...) {
-            x.failure = MakeFailure(ERROR_OUTOFMEMORY);
+            x->failure = MakeFailure(ERROR_OUTOFMEMORY);
         }
-        SetEvent(done);
-    });
-    bool abandoned = false;
+        x->CloseAll();
+        SetEvent(x->done);
+    }).detach();
     for (;;) {
-        const DWORD woke = whileWaiting_ && !abandoned
-                               ? MsgWaitForMultipleObjectsEx(1, &done, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE)
-                               : WaitForSingleObject(done, INFINITE);
+        const DWORD woke =
+            whileWaiting_ ? MsgWaitForMultipleObjectsEx(1, &x->done, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE)
+                          : WaitForSingleObject(x->done, INFINITE);
         if (woke == WAIT_OBJECT_0) break;
         if (woke == WAIT_FAILED) {
-            // Cannot happen with a valid event; never leave the worker behind.
-            x.Abandon();
-            abandoned = true;
-            continue;
+            const DWORD code = GetLastError();
+            x->Abandon();
+            throw MakeFailure(code);
         }
-        if (!whileWaiting_()) {
-            x.Abandon();
-            abandoned = true;
+        bool goOn = false;
+        try {
+            goOn = whileWaiting_();
+        } catch (...) {
+            x->Abandon();
+            throw;
+        }
+        if (!goOn) {
+            x->Abandon();
+            throw HttpFailure(ERROR_WINHTTP_OPERATION_CANCELLED);
         }
     }
-    worker.join();
-    CloseHandle(done);
-    x.CloseAll();
-    if (x.failure) throw *x.failure;
-    return std::move(x.response);
+    if (x->failure) throw *x->failure;
+    return std::move(x->response);
 }
 
 }  // namespace quillbay::win32

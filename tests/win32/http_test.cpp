@@ -1,0 +1,240 @@
+#include <gtest/gtest.h>
+
+#include <winsock2.h>
+#include <windows.h>
+#include <winhttp.h>
+
+#include <atomic>
+#include <chrono>
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "test_support.h"
+#include "win32/file_system_win32.h"
+#include "win32/http_win32.h"
+
+namespace quillbay::win32::testing {
+namespace {
+
+// Posted to the test's thread when a held request reaches the server.
+constexpr UINT kHeldRequest = WM_APP + 1;
+constexpr DWORD kHoldLimitMs = 15000;
+
+std::string Reply(const std::string& status, const std::string& body, const std::string& headers = "") {
+    return "HTTP/1.1 " + status + "\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\nConnection: close\r\n" + headers + "\r\n" + body;
+}
+
+SOCKET BoundToLoopback(u_short& port) {
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof address;
+    if (s == INVALID_SOCKET || bind(s, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        throw std::runtime_error("no loopback socket: " + std::to_string(WSAGetLastError()));
+    port = ntohs(address.sin_port);
+    return s;
+}
+
+// An HTTP server on a loopback port, one connection at a time, answering by request target
+// ("/path?query"). A held answer waits until the test releases it, the client goes away or
+// the server stops; a held answer without a reply is never sent. A client that never gives up
+// is cut off after kHoldLimitMs, so that it fails the test instead of hanging it.
+class LocalServer {
+public:
+    struct Answer {
+        std::string reply;
+        bool held = false;
+    };
+
+    explicit LocalServer(std::map<std::string, Answer> answers) : answers_(std::move(answers)) {
+        WSADATA data;
+        if (WSAStartup(MAKEWORD(2, 2), &data) != 0) throw std::runtime_error("no Winsock");
+        MSG m;
+        PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE);  // gives this thread its message queue
+        listener_ = BoundToLoopback(port_);
+        if (listen(listener_, SOMAXCONN) != 0) throw std::runtime_error("cannot listen");
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~LocalServer() {
+        stopping_ = true;
+        SetEvent(stop_);
+        // Wakes the accept.
+        SOCKET wake = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(port_);
+        connect(wake, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        thread_.join();
+        closesocket(wake);
+        closesocket(listener_);
+        CloseHandle(stop_);
+        CloseHandle(release_);
+        WSACleanup();
+    }
+
+    std::string Url(const std::string& target, const std::string& scheme = "http") const {
+        return scheme + "://127.0.0.1:" + std::to_string(port_) + target;
+    }
+    HANDLE release() const { return release_; }
+    // "METHOD target" of each request since the last call.
+    std::vector<std::string> TakeSeen() {
+        std::lock_guard<std::mutex> guard(lock_);
+        return std::exchange(seen_, {});
+    }
+
+private:
+    void Serve() {
+        for (;;) {
+            SOCKET client = accept(listener_, nullptr, nullptr);
+            if (client == INVALID_SOCKET || stopping_) {
+                closesocket(client);
+                return;
+            }
+            std::string request;
+            char buffer[4096];
+            for (int got; request.find("\r\n\r\n") == std::string::npos &&
+                          (got = recv(client, buffer, sizeof buffer, 0)) > 0;)
+                request.append(buffer, got);
+            std::string line = request.substr(0, request.find("\r\n"));
+            line = line.substr(0, line.rfind(' '));
+            {
+                std::lock_guard<std::mutex> guard(lock_);
+                seen_.push_back(line);
+            }
+            const auto answer = answers_.find(line.substr(line.find(' ') + 1));
+            std::string reply = answer == answers_.end() ? Reply("400 Bad Request", "") : answer->second.reply;
+            if (answer != answers_.end() && answer->second.held && !Released(client)) reply.clear();
+            for (size_t sent = 0; sent < reply.size();) {
+                const int n = send(client, reply.data() + sent, static_cast<int>(reply.size() - sent), 0);
+                if (n <= 0) break;
+                sent += n;
+            }
+            shutdown(client, SD_SEND);
+            closesocket(client);
+        }
+    }
+    bool Released(SOCKET client) {
+        PostThreadMessageW(owner_, kHeldRequest, 0, 0);
+        WSAEVENT gone = WSACreateEvent();
+        WSAEventSelect(client, gone, FD_CLOSE);
+        const HANDLE events[] = {release_, gone, stop_};
+        const DWORD woke = WaitForMultipleObjects(3, events, FALSE, kHoldLimitMs);
+        WSAEventSelect(client, nullptr, 0);
+        u_long blocking = 0;
+        ioctlsocket(client, FIONBIO, &blocking);
+        WSACloseEvent(gone);
+        return woke == WAIT_OBJECT_0;
+    }
+
+    std::map<std::string, Answer> answers_;
+    SOCKET listener_ = INVALID_SOCKET;
+    u_short port_ = 0;
+    const DWORD owner_ = GetCurrentThreadId();
+    HANDLE stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<bool> stopping_{false};
+    std::mutex lock_;
+    std::vector<std::string> seen_;
+    std::thread thread_;
+};
+
+enum class Waiting { Blocked, Answering, Abandoning };
+
+// Takes every message off this thread's queue; true when a held request was announced.
+bool Drain() {
+    bool held = false;
+    for (MSG m; PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);) held |= m.message == kHeldRequest;
+    return held;
+}
+
+TEST(Win32HttpClient, ReturnsWhatTheServerAnsweredAndFailsWithWinHttpCodes) {
+    std::string large(3 << 20, '\0');
+    for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>((i * 2654435761u) >> 13);
+    const std::string found = "/find?q=a%20b&n=1";
+    LocalServer server({
+        {found, {Reply("200 OK", "hello")}},
+        {"/missing", {Reply("404 Not Found", "no such page")}},
+        {"/broken", {Reply("500 Internal Server Error", "it broke")}},
+        {"/bom", {Reply("200 OK", "\xEF\xBB\xBF" "1.2.3\r\n")}},
+        {"/moved", {Reply("302 Found", "elsewhere", "Location: " + found + "\r\n")}},
+        {"/large", {Reply("200 OK", large)}},
+        {"/silent", {"", true}},
+        {"/delayed", {Reply("200 OK", "late"), true}},
+    });
+    u_short closedPort = 0;
+    closesocket(BoundToLoopback(closedPort));
+    const std::string refused = "http://127.0.0.1:" + std::to_string(closedPort) + "/";
+
+    const HttpTimeouts none, quick{3000, 5000, 5000, 1000}, bounded{0, 0, 0, 5000};
+    const struct {
+        const char* what;
+        std::string url;
+        HttpTimeouts timeouts;
+        Waiting waiting;
+        std::int32_t failure;
+        int status;
+        std::string body;
+        std::vector<std::string> seen;
+        int withinMs;
+    } cases[] = {
+        {"ok", server.Url(found), none, Waiting::Blocked, 0, 200, "hello", {"GET " + found}, 3000},
+        {"404", server.Url("/missing"), none, Waiting::Blocked, 0, 404, "no such page", {"GET /missing"}, 3000},
+        {"500", server.Url("/broken"), quick, Waiting::Blocked, 0, 500, "it broke", {"GET /broken"}, 3000},
+        {"bom", server.Url("/bom"), none, Waiting::Blocked, 0, 200, "\xEF\xBB\xBF" "1.2.3\r\n", {"GET /bom"}, 3000},
+        {"302", server.Url("/moved"), none, Waiting::Blocked, 0, 200, "hello", {"GET /moved", "GET " + found}, 3000},
+        {"large", server.Url("/large"), quick, Waiting::Blocked, 0, 200, large, {"GET /large"}, 5000},
+        {"silent", server.Url("/silent"), quick, Waiting::Blocked, ERROR_WINHTTP_TIMEOUT, 0, "", {"GET /silent"}, 3000},
+        {"refused", refused, quick, Waiting::Blocked, ERROR_WINHTTP_CANNOT_CONNECT, 0, "", {}, 5000},
+        {"ftp", server.Url("/found", "ftp"), none, Waiting::Blocked, ERROR_WINHTTP_UNRECOGNIZED_SCHEME, 0, "", {}, 3000},
+        {"answers", server.Url("/delayed"), bounded, Waiting::Answering, 0, 200, "late", {"GET /delayed"}, 3000},
+        // Last: Wine's WinHTTP holds an abandoned connection open until the server stops.
+        {"abandoned", server.Url("/silent"), none, Waiting::Abandoning, ERROR_WINHTTP_OPERATION_CANCELLED, 0, "",
+         {"GET /silent"}, 2000},
+    };
+    Win32FileSystem fs;
+    ScratchFolder scratch("qb http ");
+    for (const auto& c : cases) {
+        Drain();
+        ResetEvent(server.release());
+        int calls = 0;
+        Win32HttpClient client(c.waiting == Waiting::Blocked ? std::function<bool()>() : [&] {
+            ++calls;
+            if (Drain() && c.waiting == Waiting::Answering) SetEvent(server.release());
+            return c.waiting == Waiting::Answering;
+        });
+        HttpResponse got;
+        std::int32_t failure = 0;
+        std::string description;
+        const auto start = std::chrono::steady_clock::now();
+        try {
+            got = client.Get(c.url, c.timeouts);
+        } catch (const Failure& f) {
+            failure = f.number();
+            description = f.description();
+        }
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        EXPECT_EQ(failure, c.failure) << c.what << ": " << description;
+        EXPECT_LT(ms.count(), c.withinMs) << c.what;
+        EXPECT_EQ(server.TakeSeen(), c.seen) << c.what;
+        EXPECT_EQ(calls > 0, c.waiting != Waiting::Blocked) << c.what;
+        if (c.failure) {
+            EXPECT_FALSE(description.empty()) << c.what;
+            continue;
+        }
+        EXPECT_EQ(got.status, c.status) << c.what;
+        EXPECT_TRUE(got.body == c.body) << c.what << ": " << got.body.size() << " bytes, "
+                                        << ::testing::PrintToString(got.body.substr(0, 40));
+        fs.WriteBytes(scratch / "body.bin", got.body);
+        EXPECT_TRUE(fs.ReadBytes(scratch / "body.bin") == c.body) << c.what;
+    }
+}
+
+}  // namespace
+}  // namespace quillbay::win32::testing
