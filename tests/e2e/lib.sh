@@ -78,11 +78,12 @@ stop_app() {
     drv wait-gone 30000 >/dev/null || fail "the window did not close"
 }
 
-# screenshot FILE: the window alone, cut out of the screen once two pictures in a row agree
-# (Wine hands the drawing on to the X server a moment after the window has painted).
+# screenshot FILE [--box]: the window alone, cut out of the screen once two pictures in a row
+# agree (Wine hands the drawing on to the X server a moment after the window has painted); with
+# --box while a message box is open over it, without waiting for the window to be idle.
 screenshot() {
     local x y w h previous= current _
-    drv wait-idle >/dev/null || fail "the window stayed busy"
+    [[ ${2:-} == --box ]] || drv wait-idle >/dev/null || fail "the window stayed busy"
     read -r _ x y w h <<<"$(drv wait-window 0)"
     for _ in $(seq 20); do
         import -window root -crop "${w}x${h}+${x}+${y}" +repage "$1" || break
@@ -125,26 +126,30 @@ log_records() {
 thumbprint() { openssl x509 -inform "${2:-PEM}" -in "$1" -noout -fingerprint -sha1 | sed 's/.*=//; s/://g'; }
 
 # make_test_pki: once a run, root > inter1 > inter2 > leaf and PFX files of the leaf with its
-# chain, and QB_THUMB_ROOT, _INTER1, _INTER2, _LEAF. The PFX files use SHA-1/3DES and a SHA-1
-# MAC, which Wine reads (OpenSSL 3's AES default is not readable by every Windows either).
+# chain, and QB_THUMB_ROOT, _INTER1, _INTER2, _LEAF. QB_INTERMEDIATES, QB_LEAF_SAN and
+# QB_PKI_LABEL change the intermediates, the leaf's names and the subjects. The PFX files use
+# SHA-1/3DES and a SHA-1 MAC, which Wine reads (OpenSSL 3's AES default is not readable by
+# every Windows either).
 make_test_pki() {
+    local intermediates=(${QB_INTERMEDIATES:-inter1 inter2}) label=${QB_PKI_LABEL:-Quillbay E2E} name
     [[ -f $QB_PKI/done ]] || (
         set -e
         rm -rf "$QB_PKI" && mkdir -p "$QB_PKI" && cd "$QB_PKI"
         printf '%s\n' '[ca]' 'basicConstraints = critical, CA:true' 'keyUsage = critical, keyCertSign, cRLSign' \
             'subjectKeyIdentifier = hash' 'authorityKeyIdentifier = keyid' '[leaf]' \
             'basicConstraints = critical, CA:false' 'keyUsage = critical, digitalSignature, keyEncipherment' \
-            'extendedKeyUsage = serverAuth' 'subjectAltName = DNS:www.example.test' >ext.cnf
-        openssl req -x509 -newkey rsa:2048 -nodes -keyout root.key -out root.crt -days 30 -subj "/CN=Quillbay E2E Root" \
+            'extendedKeyUsage = serverAuth' "subjectAltName = ${QB_LEAF_SAN:-DNS:www.example.test}" >ext.cnf
+        openssl req -x509 -newkey rsa:2048 -nodes -keyout root.key -out root.crt -days 30 -subj "/CN=$label Root" \
             -addext "basicConstraints=critical,CA:true" -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
-        for step in "inter1 root ca" "inter2 inter1 ca" "leaf inter2 leaf"; do
-            read -r name issuer extensions <<<"$step"
+        issuer=root chain=root.crt
+        for name in "${intermediates[@]}" leaf; do
             openssl req -new -newkey rsa:2048 -nodes -keyout "$name.key" -out "$name.csr" \
-                -subj "/CN=Quillbay E2E $name" 2>/dev/null
+                -subj "/CN=$label $name" 2>/dev/null
             openssl x509 -req -in "$name.csr" -CA "$issuer.crt" -CAkey "$issuer.key" -CAcreateserial \
-                -out "$name.crt" -days 30 -extfile ext.cnf -extensions "$extensions" 2>/dev/null
+                -out "$name.crt" -days 30 -extfile ext.cnf -extensions "$([[ $name == leaf ]] && echo leaf || echo ca)" 2>/dev/null
+            [[ $name == leaf ]] || chain="$name.crt $chain" issuer=$name
         done
-        cat inter2.crt inter1.crt root.crt >chain.pem
+        cat $chain >chain.pem
         for pfx in "fullchain.pfx $QB_PFX_PASSWORD" "awkward.pfx $QB_AWKWARD_PASSWORD"; do
             QB_PASS=${pfx#* } openssl pkcs12 -export -inkey leaf.key -in leaf.crt -certfile chain.pem \
                 -passout env:QB_PASS -keypbe PBE-SHA1-3DES -certpbe PBE-SHA1-3DES -macalg sha1 -out "${pfx%% *}"
@@ -154,8 +159,7 @@ make_test_pki() {
         printf 'PK\003\004 not a PKCS #12 file at all\r\n' >not-a-pfx.pfx
         touch done
     ) || { fail "openssl could not make the test certificates"; return 1; }
-    local name
-    for name in root inter1 inter2 leaf; do printf -v "QB_THUMB_${name^^}" %s "$(thumbprint "$QB_PKI/$name.crt")"; done
+    for name in root "${intermediates[@]}" leaf; do printf -v "QB_THUMB_${name^^}" %s "$(thumbprint "$QB_PKI/$name.crt")"; done
 }
 
 # put_files PFX PASSWORD CHAIN...: files of $QB_PKI as fullchain.pfx and the chain folder.
