@@ -45,9 +45,6 @@ void OnCommand(Main& m, Id id);
 void mnuFileExit_Click(Main& m);
 void mnuHelpAbout_Click(Main& m);
 void mnuToolsSetPort_Click(Main& m);
-// A deployment port typed by the user: a whole number 1..65535 with optional blanks
-// around it and an optional leading "+". Gives the canonical text ("443"), or nothing.
-std::optional<std::string> ParsePort(const std::string& answer);
 // Program version as shown and compared: "1.0.10".
 std::string VersionText(Main& m);
 
