@@ -103,7 +103,8 @@ std::optional<std::string> AsciiHostName(const std::string& host) {
         bool ascii = true;
         std::vector<char32_t> lowered;
         for (char32_t c : *points) {
-            if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
+            // Upper-case letters of ASCII and Latin-1 (not the multiplication sign).
+            if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) c += 'a' - 'A';
             if (c >= 0x80) ascii = false;
             lowered.push_back(c);
         }
@@ -217,7 +218,7 @@ std::string UtcText(std::int64_t seconds) {
     const std::int64_t day = doy - (153 * mp + 2) / 5 + 1;
     const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
     const std::int64_t year = yoe + era * 400 + (month <= 2);
-    char text[40];
+    char text[128];
     std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ", static_cast<long long>(year),
                   static_cast<long long>(month), static_cast<long long>(day), static_cast<long long>(rest / 3600),
                   static_cast<long long>(rest / 60 % 60), static_cast<long long>(rest % 60));

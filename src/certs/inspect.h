@@ -10,9 +10,9 @@
 
 namespace quillbay::certs {
 
-// A host name in the ASCII form certificates carry it in: letters lower-cased, each label
-// that holds other characters in its IDNA form ("xn--" and its Punycode). Empty optional
-// when a label cannot be encoded (not UTF-8).
+// A host name in the ASCII form certificates carry it in: ASCII and Latin-1 letters
+// lower-cased, each label that holds other characters in its IDNA form ("xn--" and its
+// Punycode). Empty optional when a label cannot be encoded (not UTF-8).
 std::optional<std::string> AsciiHostName(const std::string& host);
 
 // Whether one DNS name of a certificate covers the host: equal whatever the letter case, or

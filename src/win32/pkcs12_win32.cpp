@@ -195,7 +195,7 @@ private:
 };
 
 std::string NameText(const CERT_NAME_BLOB& name) {
-    const DWORD flags = CERT_X500_NAME_STR;
+    const DWORD flags = CERT_X500_NAME_STR | CERT_NAME_STR_NO_QUOTING_FLAG;
     const DWORD length = Crypt32Api::Get().CertNameToStrW(X509_ASN_ENCODING, const_cast<CERT_NAME_BLOB*>(&name), flags,
                                                           nullptr, 0);
     if (length <= 1) return {};
