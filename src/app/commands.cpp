@@ -1,6 +1,7 @@
 // The command dispatch and the small commands: Exit, About, Set Port.
 #include "app/handlers.h"
 #include "app/report.h"
+#include "iis/deploy.h"
 #include "update/check.h"
 
 namespace quillbay::app {
@@ -41,30 +42,12 @@ void mnuHelpAbout_Click(Main& m) {
                      MsgStyle::Information, GetLangString("MsgBox_About_Title"));
 }
 
-std::optional<std::string> ParsePort(const std::string& answer) {
-    std::size_t b = 0, e = answer.size();
-    auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (b < e && blank(answer[b])) ++b;
-    while (e > b && blank(answer[e - 1])) --e;
-    if (b < e && answer[b] == '+') ++b;
-    if (b == e) return std::nullopt;
-    long value = 0;
-    for (std::size_t i = b; i < e; ++i) {
-        const char c = answer[i];
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + (c - '0');
-        if (value > 65535) return std::nullopt;
-    }
-    if (value < 1) return std::nullopt;
-    return std::to_string(value);
-}
-
 void mnuToolsSetPort_Click(Main& m) {
     const std::optional<std::string> answer =
         m.ui.InputBox(GetLangString("MsgBox_SetPort_InputPrompt"), GetLangString("MsgBox_SetPort_InputTitle"),
                       m.ui.Text(Id::TxtHttpsPort));
     if (!answer || answer->empty()) return;
-    const std::optional<std::string> port = ParsePort(*answer);
+    const std::optional<std::string> port = iis::ParsePort(*answer);
     if (!port) {
         m.ui.ShowMessage(GetLangString("MsgBox_SetPort_InvalidPort"), MsgStyle::Critical,
                          GetLangString("MsgBox_SetPort_InvalidPort_Title"));

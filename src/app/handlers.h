@@ -50,9 +50,6 @@ void mnuHelpCheckUpdate_Click(Main& m);
 // program has been ended for the update.
 bool DownloadAndUpdate(Main& m, const std::string& packageUrl);
 void mnuToolsSetPort_Click(Main& m);
-// A deployment port typed by the user: a whole number 1..65535 with optional blanks
-// around it and an optional leading "+". Gives the canonical text ("443"), or nothing.
-std::optional<std::string> ParsePort(const std::string& answer);
 // Program version as shown and compared: "1.0.10".
 std::string VersionText(Main& m);
 

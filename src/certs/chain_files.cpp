@@ -14,6 +14,10 @@ std::string ChainFolder(Host& host) { return JoinPath(host.AppFolder(), "chain")
 std::vector<std::string> FindChainFiles(Machine& machine) {
     const std::string folder = ChainFolder(machine.host);
     if (!machine.fs.FolderExists(folder)) machine.fs.CreateFolder(folder);
+    return FindChainFiles(machine, folder);
+}
+
+std::vector<std::string> FindChainFiles(Machine& machine, const std::string& folder) {
     std::vector<std::string> names;
     for (const FileEntry& f : machine.fs.ListFiles(folder)) {
         const std::string ext = AsciiLower(GetExtensionName(f.path));

@@ -14,6 +14,8 @@ std::string ChainFolder(Host& host);
 // the file system's order. Creates the folder when it is missing; a failure to read or
 // create it throws.
 std::vector<std::string> FindChainFiles(Machine& machine);
+// The same for a chain folder given elsewhere, which is never created.
+std::vector<std::string> FindChainFiles(Machine& machine, const std::string& folder);
 
 // stem + tail when no file has that path, else stem + "-2" + tail, "-3", ... (first free).
 std::string UnusedPath(FileSystem& fs, const std::string& stem, const std::string& tail);

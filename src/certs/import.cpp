@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "certs/chain_files.h"
 #include "support/command_line.h"
 #include "support/password_file.h"
 #include "support/paths.h"
@@ -11,9 +12,9 @@ namespace quillbay::certs {
 
 namespace {
 
-PfxImport ImportPfx(Machine& machine, const std::string& base, Progress& progress) {
-    const std::string pfxPath = base + "fullchain.pfx";
-    const std::string passwordPath = base + "password.txt";
+PfxImport ImportPfx(Machine& machine, const ServerFiles& files, Progress& progress) {
+    const std::string& pfxPath = files.pfx;
+    const std::string& passwordPath = files.password;
     if (!machine.fs.FileExists(pfxPath) || !machine.fs.FileExists(passwordPath)) return {};
 
     const std::optional<std::string> password = ReadPasswordFile(machine.fs, passwordPath);
@@ -44,8 +45,14 @@ int ImportOutcome::ChainsImported() const {
     return n;
 }
 
+ImportFiles DefaultImportFiles(Host& host) { return {ChainFolder(host), DefaultServerFiles(host)}; }
+
 ImportOutcome ImportCertificates(Machine& machine, const std::vector<std::string>& chainFiles, Progress& progress) {
-    const std::string base = WithTrailingBackslash(machine.host.AppFolder());
+    return ImportCertificates(machine, DefaultImportFiles(machine.host), chainFiles, progress);
+}
+
+ImportOutcome ImportCertificates(Machine& machine, const ImportFiles& files, const std::vector<std::string>& chainFiles,
+                                 Progress& progress) {
     ImportOutcome outcome;
     // Each import is waited for so that its exit code decides, and so that the hardening
     // and the IIS restart never race an import still running.
@@ -55,7 +62,7 @@ ImportOutcome ImportCertificates(Machine& machine, const std::vector<std::string
     for (const std::string& file : chainFiles) {
         ChainImport chain{file};
         try {
-            chain.exitCode = machine.shell.Run(certutil + " -addstore -f \"CA\" " + QuoteArg(base + "chain\\" + file),
+            chain.exitCode = machine.shell.Run(certutil + " -addstore -f \"CA\" " + QuoteArg(JoinPath(files.chainFolder, file)),
                                                WindowStyle::Hidden, true);
             chain.started = true;
         } catch (const Failure& f) {
@@ -69,7 +76,7 @@ ImportOutcome ImportCertificates(Machine& machine, const std::vector<std::string
         progress.Report({"lblStatus_ImportingCertChain", imported, total});
     }
 
-    outcome.pfx = ImportPfx(machine, base, progress);
+    outcome.pfx = ImportPfx(machine, files.server, progress);
 
     progress.Report({"lblStatus_ApplyingSecurity"});
     outcome.security = ApplySecurityConfiguration(machine, progress);

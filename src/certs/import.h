@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "certs/security.h"
+#include "certs/server_files.h"
 #include "support/machine.h"
 
 namespace quillbay::certs {
@@ -38,9 +39,19 @@ struct ImportOutcome {
     bool Complete() const { return ChainsFailed() == 0 && pfx.status == PfxStatus::Imported && security.ok; }
 };
 
+// Where an import takes its files from.
+struct ImportFiles {
+    std::string chainFolder;  // without a trailing backslash
+    ServerFiles server;
+};
+// The chain folder, fullchain.pfx and password.txt beside the program.
+ImportFiles DefaultImportFiles(Host& host);
+
 // Imports the named chain files (each waited for and judged by its exit code), then the
-// PFX with the password from password.txt (never logged), then hardens TLS. Files and
-// password come from the program's folder.
+// PFX with the password from its file (never logged), then hardens TLS.
+ImportOutcome ImportCertificates(Machine& machine, const ImportFiles& files, const std::vector<std::string>& chainFiles,
+                                 Progress& progress);
+// The same with the files beside the program.
 ImportOutcome ImportCertificates(Machine& machine, const std::vector<std::string>& chainFiles, Progress& progress);
 
 }  // namespace quillbay::certs

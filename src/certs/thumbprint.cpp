@@ -1,21 +1,13 @@
 #include "certs/thumbprint.h"
 
+#include "certs/inspect.h"
+
 namespace quillbay::certs {
 
 namespace {
 
 constexpr std::int32_t kFileNotFound = 2;  // ERROR_FILE_NOT_FOUND
 constexpr std::int32_t kEndOfFile = 38;    // ERROR_HANDLE_EOF
-
-std::string UpperHex(const std::string& bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    for (unsigned char byte : bytes) {
-        text += kDigits[byte >> 4];
-        text += kDigits[byte & 15];
-    }
-    return text;
-}
 
 }  // namespace
 
@@ -25,9 +17,9 @@ std::string GetPfxThumbprint_API(Machine& machine, const std::string& pfxPath, c
         if (!machine.fs.FileExists(pfxPath)) throw Failure(kFileNotFound, "The PFX file is not there: " + pfxPath);
         const std::string bytes = machine.fs.ReadBytes(pfxPath);
         if (bytes.empty()) throw Failure(kEndOfFile, "The PFX file is empty: " + pfxPath);
-        for (const PfxCertificate& certificate : machine.pkcs12.Open(bytes, password))
-            if (certificate.hasPrivateKey) return UpperHex(certificate.sha1);
-        return {};
+        const std::vector<PfxCertificate> certificates = machine.pkcs12.Open(bytes, password);
+        const PfxCertificate* server = ServerCertificate(certificates);
+        return server ? HexThumbprint(server->sha1) : std::string();
     } catch (...) {
         const FailureInfo failure = CurrentFailure();
         machine.log.WriteErrorLog("GetPfxThumbprint_API", failure.number, failure.description);

@@ -6,14 +6,32 @@
 
 namespace quillbay::iis {
 
-std::vector<std::string> SiteHostNames(Machine& machine, const std::string& appcmd, const std::string& siteName) {
-    // A line break at the end of the tool's output never becomes part of a name, and
-    // duplicates are recognised the same way for the list and for deployment.
+std::string SiteBindingsText(Machine& machine, const std::string& appcmd, const std::string& siteName) {
     const ToolRun run = RunHiddenAndCapture(machine.shell, machine.log, ListSiteBindingsCommand(appcmd, siteName));
     // A failed query is no answer: its error text must not be read as bindings.
     if (!run.Succeeded())
         throw Failure(run.exitCode, "The bindings of site \"" + siteName + "\" could not be read: " + run.FirstLine());
-    return CollectSiteHostNames(run.output);
+    return run.output;
+}
+
+std::vector<std::string> SiteHostNames(Machine& machine, const std::string& appcmd, const std::string& siteName) {
+    // A line break at the end of the tool's output never becomes part of a name, and
+    // duplicates are recognised the same way for the list and for deployment.
+    return CollectSiteHostNames(SiteBindingsText(machine, appcmd, siteName));
+}
+
+std::vector<std::string> CollectHttpsBindings(const std::string& bindingsText) {
+    std::vector<std::string> found;
+    for (const std::string& piece : Split(bindingsText, ",")) {
+        std::string entry;
+        for (char c : piece)
+            if (c != '\r' && c != '\n') entry += c;
+        entry = TrimBlanks(entry);
+        const std::size_t slash = entry.find('/');
+        if (slash != std::string::npos && EqualsIgnoreCase(entry.substr(0, slash), "https"))
+            found.push_back(entry.substr(slash + 1));
+    }
+    return found;
 }
 
 bool CollectionContains(const std::vector<std::string>& items, const std::string& value) {

@@ -7,8 +7,12 @@
 
 namespace quillbay::iis {
 
+// The site's bindings as appcmd lists them ("http/*:80:a,https/*:443:a"); a refused query throws.
+std::string SiteBindingsText(Machine& machine, const std::string& appcmd, const std::string& siteName);
 // The site's distinct host names, in the order of its bindings ("" when none could be read).
 std::vector<std::string> SiteHostNames(Machine& machine, const std::string& appcmd, const std::string& siteName);
+// The binding information ("*:443:host") of each https binding, in order.
+std::vector<std::string> CollectHttpsBindings(const std::string& bindingsText);
 // Case-insensitive membership (ASCII), the one comparison every host-name parse uses.
 bool CollectionContains(const std::vector<std::string>& items, const std::string& value);
 // Distinct host names in order of first appearance, first spelling kept.

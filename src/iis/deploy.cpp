@@ -100,6 +100,29 @@ bool IsDeployableHostName(const std::string& host) {
     return true;
 }
 
+std::optional<std::string> ParsePort(const std::string& text) {
+    std::size_t b = 0, e = text.size();
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (b < e && blank(text[b])) ++b;
+    while (e > b && blank(text[e - 1])) --e;
+    if (b < e && text[b] == '+') ++b;
+    if (b == e) return std::nullopt;
+    long value = 0;
+    for (std::size_t i = b; i < e; ++i) {
+        const char c = text[i];
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + (c - '0');
+        if (value > 65535) return std::nullopt;
+    }
+    if (value < 1) return std::nullopt;
+    return std::to_string(value);
+}
+
+DeployRequest MakeDeployRequest(std::vector<std::string> sites, std::string port, std::string thumbprint,
+                                bool iis8OrGreater, bool redirectWanted, bool rewriteInstalled) {
+    return {std::move(sites), std::move(port), std::move(thumbprint), iis8OrGreater, redirectWanted && rewriteInstalled};
+}
+
 int DeployOutcome::Succeeded() const {
     int n = 0;
     for (const SiteResult& s : sites)

@@ -2,6 +2,7 @@
 // Binding the server certificate to sites: HTTP.sys through netsh, the site's HTTPS binding
 // through appcmd, then the redirect rule. The caller answers the questions a run raises.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,15 @@ struct DeployRequest {
     bool sni = false;
     bool redirect = false;  // add the rule (else remove it)
 };
+
+// A deployment port as typed: a whole number 1..65535 with optional blanks around it and an
+// optional leading "+". Gives the canonical text ("443"), or nothing.
+std::optional<std::string> ParsePort(const std::string& text);
+
+// What a deployment needs besides the sites: the redirect rule is added only where URL
+// Rewrite can carry it (else removed), and host names get SNI bindings from IIS 8 on.
+DeployRequest MakeDeployRequest(std::vector<std::string> sites, std::string port, std::string thumbprint,
+                                bool iis8OrGreater, bool redirectWanted, bool rewriteInstalled);
 
 struct DeployOutcome {
     std::vector<SiteResult> sites;

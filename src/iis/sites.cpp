@@ -24,7 +24,9 @@ SiteList ListSites(Machine& machine, Progress& progress) {
         if (name.empty()) continue;
         Site site{name, {}, true};
         try {
-            site.hostNames = SiteHostNames(machine, appcmd, name);
+            const std::string bindings = SiteBindingsText(machine, appcmd, name);
+            site.hostNames = CollectSiteHostNames(bindings);
+            site.httpsBindings = CollectHttpsBindings(bindings);
         } catch (const Failure& f) {
             // One site appcmd cannot answer for (a name the code page could not carry, say)
             // stays in the list, known to have unread bindings; the others are not lost.

@@ -11,6 +11,7 @@ struct Site {
     std::string name;
     std::vector<std::string> hostNames;
     bool bindingsRead = true;  // false: appcmd refused the query, the host names are unknown
+    std::vector<std::string> httpsBindings = {};  // binding information of its https bindings
 };
 
 enum class SiteListStatus {

@@ -19,10 +19,10 @@ struct StringEntry {
 };
 
 // Table layout: the first kBaseKeyCount keys are the standard key list in its order; the
-// kExtraKeyCount keys after them serve the import's outcome report and deployment. Each table holds
-// kStringCount == kBaseKeyCount + kExtraKeyCount entries.
+// kExtraKeyCount keys after them serve the import's outcome report, deployment and the console
+// program. Each table holds kStringCount == kBaseKeyCount + kExtraKeyCount entries.
 inline constexpr std::size_t kBaseKeyCount = 119;
-inline constexpr std::size_t kExtraKeyCount = 14;
+inline constexpr std::size_t kExtraKeyCount = 78;
 
 // The three tables: the same keys in the same order.
 extern const StringEntry kEnglishStrings[];

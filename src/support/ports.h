@@ -83,6 +83,8 @@ public:
     virtual LocalTime Now() = 0;
     // The moment as the user's regional settings write it: short date, a blank, long time.
     virtual std::string TimestampText() = 0;
+    // Seconds since 1970-01-01 00:00 UTC, the scale of certificate validity below.
+    virtual std::int64_t UtcNow() = 0;
 };
 
 // The process and its executable.
@@ -103,6 +105,8 @@ public:
     virtual std::vector<int> OwnVersion() = 0;
     // Ends the process at once, without closing the window in the ordinary way.
     virtual void EndProcess() = 0;
+    // Whether the process runs with administrator rights (an elevated token).
+    virtual bool IsElevated() = 0;
 };
 
 // Milliseconds; 0 leaves the platform's default.
@@ -123,16 +127,31 @@ public:
     virtual HttpResponse Get(const std::string& url, const HttpTimeouts& timeouts) = 0;
 };
 
-// Opens PKCS #12 data; lists certificates with a private key flag and SHA-1.
+// What a pre-flight check reads of a certificate.
+struct CertificateDetails {
+    std::string subject;      // the names as the platform writes them: "CN=www.example.com, O=..."
+    std::string issuer;
+    std::string subjectName;  // the encoded names, compared byte for byte to link a chain
+    std::string issuerName;
+    std::vector<std::string> dnsNames;  // subject alternative names of type DNS, as encoded
+    std::int64_t notBefore = 0;         // seconds since 1970-01-01 00:00 UTC
+    std::int64_t notAfter = 0;
+};
+
+// Opens PKCS #12 data; lists certificates with a private key flag, SHA-1 and details.
 struct PfxCertificate {
     bool hasPrivateKey = false;
     std::string sha1;  // 20 raw bytes
+    CertificateDetails details = {};
 };
 class Pkcs12 {
 public:
     virtual ~Pkcs12() = default;
     // Throws Failure when the data is not a PFX or the password is wrong.
     virtual std::vector<PfxCertificate> Open(const std::string& bytes, const std::string& password) = 0;
+    // The certificates of one DER certificate or of a DER PKCS #7 bundle (none with a key).
+    // Throws Failure when the data is neither.
+    virtual std::vector<PfxCertificate> DecodeCertificates(const std::string& der) = 0;
 };
 
 }  // namespace quillbay

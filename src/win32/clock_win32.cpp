@@ -25,4 +25,18 @@ std::string Win32Clock::TimestampText() {
     return FormatTimestamp(st);
 }
 
+std::int64_t UnixSeconds(const FILETIME& time) {
+    constexpr std::int64_t kEpochDifference = 116444736000000000;  // 1601 to 1970 in 100 ns
+    const std::int64_t ticks =
+        static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+    const std::int64_t since = ticks - kEpochDifference;
+    return since >= 0 ? since / 10000000 : -((-since + 9999999) / 10000000);
+}
+
+std::int64_t Win32Clock::UtcNow() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return UnixSeconds(now);
+}
+
 }  // namespace quillbay::win32

@@ -129,4 +129,14 @@ std::vector<int> Win32Host::OwnVersion() {
 
 void Win32Host::EndProcess() { ExitProcess(0); }
 
+bool Win32Host::IsElevated() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    const BOOL read = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
+    CloseHandle(token);
+    return read && elevation.TokenIsElevated != 0;
+}
+
 }  // namespace quillbay::win32

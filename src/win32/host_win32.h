@@ -22,6 +22,8 @@ public:
     // The fixed file version of the executable. Throws Failure when it has no version record.
     std::vector<int> OwnVersion() override;
     void EndProcess() override;
+    // The process token's elevation; false when the token cannot be read.
+    bool IsElevated() override;
 };
 
 }  // namespace quillbay::win32

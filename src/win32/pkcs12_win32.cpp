@@ -8,6 +8,7 @@
 #include <set>
 #include <vector>
 
+#include "win32/clock_win32.h"
 #include "win32/system_library.h"
 #include "win32/text_win32.h"
 
@@ -193,6 +194,59 @@ private:
     std::vector<KeyContainer> containers_;
 };
 
+std::string NameText(const CERT_NAME_BLOB& name) {
+    const DWORD flags = CERT_X500_NAME_STR | CERT_NAME_STR_NO_QUOTING_FLAG;
+    const DWORD length = Crypt32Api::Get().CertNameToStrW(X509_ASN_ENCODING, const_cast<CERT_NAME_BLOB*>(&name), flags,
+                                                          nullptr, 0);
+    if (length <= 1) return {};
+    std::wstring text(length, L'\0');
+    Crypt32Api::Get().CertNameToStrW(X509_ASN_ENCODING, const_cast<CERT_NAME_BLOB*>(&name), flags, text.data(), length);
+    text.resize(length - 1);
+    return WideToUtf8(text);
+}
+
+std::string Bytes(const CRYPT_DATA_BLOB& blob) { return std::string(reinterpret_cast<const char*>(blob.pbData), blob.cbData); }
+
+// The DNS names of the subject alternative name extension, as encoded (IDNs in their ASCII form).
+std::vector<std::string> DnsNames(PCCERT_CONTEXT cert) {
+    const CERT_INFO* info = cert->pCertInfo;
+    const CERT_EXTENSION* extension =
+        Crypt32Api::Get().CertFindExtension(szOID_SUBJECT_ALT_NAME2, info->cExtension, info->rgExtension);
+    if (!extension)
+        extension = Crypt32Api::Get().CertFindExtension(szOID_SUBJECT_ALT_NAME, info->cExtension, info->rgExtension);
+    if (!extension) return {};
+    CERT_ALT_NAME_INFO* names = nullptr;
+    DWORD size = 0;
+    if (!Crypt32Api::Get().CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ALTERNATE_NAME, extension->Value.pbData,
+                                               extension->Value.cbData, CRYPT_DECODE_ALLOC_FLAG, nullptr, &names, &size))
+        return {};
+    std::vector<std::string> dns;
+    for (DWORD i = 0; i < names->cAltEntry; ++i)
+        if (names->rgAltEntry[i].dwAltNameChoice == CERT_ALT_NAME_DNS_NAME && names->rgAltEntry[i].pwszDNSName)
+            dns.push_back(WideToUtf8(names->rgAltEntry[i].pwszDNSName));
+    LocalFree(names);
+    return dns;
+}
+
+CertificateDetails Details(PCCERT_CONTEXT cert) {
+    const CERT_INFO* info = cert->pCertInfo;
+    CertificateDetails details;
+    details.subject = NameText(info->Subject);
+    details.issuer = NameText(info->Issuer);
+    details.subjectName = Bytes(info->Subject);
+    details.issuerName = Bytes(info->Issuer);
+    details.dnsNames = DnsNames(cert);
+    details.notBefore = UnixSeconds(info->NotBefore);
+    details.notAfter = UnixSeconds(info->NotAfter);
+    return details;
+}
+
+std::string Sha1(PCCERT_CONTEXT cert) {
+    std::vector<BYTE> hash = CertProperty(cert, CERT_SHA1_HASH_PROP_ID);
+    if (hash.empty()) ThrowLastError();
+    return std::string(hash.begin(), hash.end());
+}
+
 HCERTSTORE Import(const std::string& bytes, const wchar_t* password) {
     CRYPT_DATA_BLOB blob;
     blob.cbData = static_cast<DWORD>(bytes.size());
@@ -230,11 +284,34 @@ std::vector<PfxCertificate> Win32Pkcs12::Open(const std::string& bytes, const st
                            HasProperty(cert, CERT_KEY_CONTEXT_PROP_ID) ||
                            HasProperty(cert, CERT_NCRYPT_KEY_HANDLE_PROP_ID);
         entry.hasPrivateKey = keyAttached && KeyMatchesCertificate(cert);
-        std::vector<BYTE> hash = CertProperty(cert, CERT_SHA1_HASH_PROP_ID);
-        if (hash.empty()) ThrowLastError();
-        entry.sha1.assign(hash.begin(), hash.end());
+        entry.sha1 = Sha1(cert);
+        entry.details = Details(cert);
         certificates.push_back(std::move(entry));
     }
+    return certificates;
+}
+
+std::vector<PfxCertificate> Win32Pkcs12::DecodeCertificates(const std::string& der) {
+    CRYPT_DATA_BLOB blob;
+    blob.cbData = static_cast<DWORD>(der.size());
+    blob.pbData = reinterpret_cast<BYTE*>(const_cast<char*>(der.data()));
+    HCERTSTORE store = nullptr;
+    if (!Crypt32Api::Get().CryptQueryObject(
+            CERT_QUERY_OBJECT_BLOB, &blob,
+            CERT_QUERY_CONTENT_FLAG_CERT | CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED | CERT_QUERY_CONTENT_FLAG_PKCS7_UNSIGNED,
+            CERT_QUERY_FORMAT_FLAG_BINARY, 0, nullptr, nullptr, nullptr, &store, nullptr, nullptr))
+        ThrowLastError();
+    std::vector<PfxCertificate> certificates;
+    PCCERT_CONTEXT cert = nullptr;
+    try {
+        while ((cert = Crypt32Api::Get().CertEnumCertificatesInStore(store, cert)))
+            certificates.push_back({false, Sha1(cert), Details(cert)});
+    } catch (...) {
+        if (cert) Crypt32Api::Get().CertFreeCertificateContext(cert);
+        Crypt32Api::Get().CertCloseStore(store, 0);
+        throw;
+    }
+    Crypt32Api::Get().CertCloseStore(store, 0);
     return certificates;
 }
 

@@ -17,6 +17,8 @@ public:
     // An empty password is tried as the empty string and then as no password, as PFX tools
     // differ in how they write it. Failure carries GetLastError of the import.
     std::vector<PfxCertificate> Open(const std::string& bytes, const std::string& password) override;
+    // Through the platform's object query: one DER certificate, or a PKCS #7 bundle.
+    std::vector<PfxCertificate> DecodeCertificates(const std::string& der) override;
 };
 
 }  // namespace quillbay::win32

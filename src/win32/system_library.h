@@ -36,6 +36,10 @@ struct Crypt32Api {
     QUILLBAY_SYSTEM_FUNCTION(CertComparePublicKeyInfo);
     QUILLBAY_SYSTEM_FUNCTION(CryptExportPublicKeyInfo);
     QUILLBAY_SYSTEM_FUNCTION(CryptAcquireCertificatePrivateKey);
+    QUILLBAY_SYSTEM_FUNCTION(CertNameToStrW);
+    QUILLBAY_SYSTEM_FUNCTION(CertFindExtension);
+    QUILLBAY_SYSTEM_FUNCTION(CryptDecodeObjectEx);
+    QUILLBAY_SYSTEM_FUNCTION(CryptQueryObject);
     static const Crypt32Api& Get();
 };
 

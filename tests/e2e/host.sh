@@ -1,7 +1,8 @@
 # The simulated host for a run of Quillbay.exe: a display (Xvfb when there is none), a fresh Wine prefix
-# with fonts for all three languages, the program in C:\Quillbay, the driver, and the sandbox's stand-in
-# tools. Sourced with build_dir, source_dir, work, app_exe and driver_exe set; exports WINEPREFIX, DISPLAY,
-# QB_APP_DIR, QB_DRIVER, QB_DRIVER_LOG and QB_SHOTS; stops everything it started on exit.
+# with fonts for all three languages, the program in C:\Quillbay (with the console program when cli_exe
+# is set), the driver, and the sandbox's stand-in tools. Sourced with build_dir, source_dir, work, app_exe
+# and driver_exe set; exports WINEPREFIX, DISPLAY, QB_APP_DIR, QB_DRIVER, QB_DRIVER_LOG and QB_SHOTS;
+# stops everything it started on exit.
 # WINEDLLOVERRIDES: no Mono or Gecko installer dialogs.
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 xvfb_pid=
@@ -85,7 +86,7 @@ wineserver -p </dev/null >/dev/null 2>&1
 wine cmd /c exit </dev/null >/dev/null 2>&1
 
 mkdir -p "$WINEPREFIX/drive_c/Quillbay"
-cp "$app_exe" "$WINEPREFIX/drive_c/Quillbay/"
+cp "$app_exe" ${cli_exe:+"$cli_exe"} "$WINEPREFIX/drive_c/Quillbay/"
 cp "$driver_exe" "$work/"
 [[ -f $build_dir/sandbox/sbx.exe ]] || { echo "sandbox tools not built ($build_dir/sandbox)" >&2; exit 1; }
 bash "$source_dir/sandbox/install.sh" "$WINEPREFIX" "$build_dir/sandbox" </dev/null >"$work/sandbox-install.log" 2>&1 ||

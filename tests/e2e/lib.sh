@@ -93,7 +93,7 @@ screenshot() {
     fail "screenshot $1 failed"
 }
 
-reset_program_folder() { find "$QB_APP_DIR" -mindepth 1 ! -name Quillbay.exe -delete; }
+reset_program_folder() { find "$QB_APP_DIR" -mindepth 1 ! -name Quillbay.exe ! -name quillbay-cli.exe -delete; }
 # Placeholder chain files: the scan goes by extension, not content.
 add_chain_files() { mkdir -p "$QB_APP_DIR/chain" && printf 'placeholder\r\n' | tee "${@/#/$QB_APP_DIR/chain/}" >/dev/null; }
 # expect_chain_list NAME...: exactly these, all selected, in any order (the file system's).

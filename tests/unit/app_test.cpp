@@ -346,16 +346,6 @@ TEST_F(App, PickedFilesFromTheDialogsResult) {
 
 // --- small commands ---------------------------------------------------------------------------
 
-// Set Port's dialogs are driven end to end; what it accepts is decided here.
-TEST(ParsePort, WholeNumbersInRangeInCanonicalForm) {
-    for (auto [in, out] : {std::pair{"443", "443"}, {" 443 ", "443"}, {"\t8443", "8443"}, {"+1", "1"},
-                           {"65535", "65535"}, {"00443", "443"}})
-        EXPECT_EQ(app::ParsePort(in), out) << in;
-    for (const char* bad : {"0", "65536", "-1", "1.5", "abc", "4 43", "++1", "+", " ", "0x1BB", "99999999999999999999",
-                            "１２３"})
-        EXPECT_EQ(app::ParsePort(bad), std::nullopt) << bad;
-}
-
 TEST_F(App, AFailureNoHandlerCaughtIsLoggedAndShown) {
     Started();
     struct FailingUi : FakeUi {

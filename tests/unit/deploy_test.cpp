@@ -60,6 +60,16 @@ TEST(DeployCommands, EachSideOfIis8NamedAndWildcard) {
         EXPECT_TRUE(iis::IsDeployableHostName(good)) << good;
 }
 
+// Set Port and the console's --port are driven end to end; what they accept is decided here.
+TEST(ParsePort, WholeNumbersInRangeInCanonicalForm) {
+    for (auto [in, out] : {std::pair{"443", "443"}, {" 443 ", "443"}, {"\t8443", "8443"}, {"+1", "1"},
+                           {"65535", "65535"}, {"00443", "443"}})
+        EXPECT_EQ(iis::ParsePort(in), out) << in;
+    for (const char* bad : {"0", "65536", "-1", "1.5", "abc", "4 43", "++1", "+", " ", "0x1BB", "99999999999999999999",
+                            "１２３"})
+        EXPECT_EQ(iis::ParsePort(bad), std::nullopt) << bad;
+}
+
 TEST(Redirect, RuleCommandsAndTheirFailures) {
     const std::string head = kAppcmd + " set config \"Shop\" -section:system.webServer/rewrite/rules ";
     const std::string r0 = head + "/-\"[name='HTTPS Redirect']\" /commit:apphost";

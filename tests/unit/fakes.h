@@ -81,8 +81,10 @@ public:
 class FakeClock : public Clock {
 public:
     LocalTime now{2026, 12, 6, 9, 5, 7};
+    std::int64_t utcNow = 1796547907;  // 2026-12-06 09:05:07 UTC
     LocalTime Now() override { return now; }
     std::string TimestampText() override { return "2026/12/6 9:05:07"; }
+    std::int64_t UtcNow() override { return utcNow; }
 };
 
 class FakeHost : public Host {
@@ -101,6 +103,8 @@ public:
     std::vector<int> OwnVersion() override { return ownVersion; }
     bool ended = false;
     void EndProcess() override { ended = true; }
+    bool elevated = true;
+    bool IsElevated() override { return elevated; }
 };
 
 // Answers each GET through onGet (which may throw Failure); without it, no connection.
@@ -127,6 +131,13 @@ public:
         if (bytes != data) throw Failure(-2146885630, "An error occurred during encode or decode operation.");
         if (given != password) throw Failure(-2147024810, "The specified network password is not correct.");
         return certificates;
+    }
+    // Certificate files by their DER bytes.
+    std::map<std::string, std::vector<PfxCertificate>> files;
+    std::vector<PfxCertificate> DecodeCertificates(const std::string& der) override {
+        const auto it = files.find(der);
+        if (it == files.end()) throw Failure(-2146885623, "Cannot find the requested object.");
+        return it->second;
     }
 };
 

@@ -120,7 +120,7 @@ if ((immutable)); then
     expect_eq "values when no backup could be made" "$(security_values)" "$values_before"
     expect_eq "IIS restarts" "$(sbx restarts)" 0
     expect_eq "files written beside the program" "$(cd "$QB_APP_DIR" && ls | xargs)" \
-        "Quillbay.exe chain fullchain.pfx password.txt"
+        "Quillbay.exe chain fullchain.pfx password.txt quillbay-cli.exe"
 else
     import_and_expect "$(str en MsgBox_Import_CompleteTitle)" "$(success_text 1)" 64
 fi

@@ -1,0 +1,143 @@
+#include "cli/arguments.h"
+
+#include <optional>
+
+#include "iis/deploy.h"
+
+namespace quillbay::cli {
+
+namespace {
+
+struct CommandEntry {
+    const char* name;
+    Command command;
+};
+constexpr CommandEntry kCommands[] = {{"status", Command::Status}, {"check", Command::Check},
+                                      {"import", Command::Import}, {"deploy", Command::Deploy},
+                                      {"help", Command::Help}};
+
+// Which commands an option belongs to; the files and the output options suit them all.
+enum class Scope { Any, Sites, Deploy };
+bool Applies(Scope scope, Command c) {
+    return scope == Scope::Any || c == Command::Deploy || (scope == Scope::Sites && c == Command::Check);
+}
+constexpr Scope kAny = Scope::Any, kSites = Scope::Sites, kDeploy = Scope::Deploy;
+
+struct OptionEntry {
+    const char* name;
+    bool takesValue;
+    Scope scope;
+};
+constexpr OptionEntry kOptions[] = {
+    {"--json", false, kAny},        {"--lang", true, kAny},         {"--pfx", true, kAny},
+    {"--password-file", true, kAny}, {"--chain-folder", true, kAny}, {"--help", false, kAny},
+    {"--site", true, kSites},       {"--all", false, kSites},       {"--port", true, kDeploy},
+    {"--redirect", true, kDeploy},  {"--wildcard", true, kDeploy},  {"--dry-run", false, kDeploy},
+};
+
+const OptionEntry* FindOption(const std::string& name) {
+    for (const OptionEntry& entry : kOptions)
+        if (name == entry.name) return &entry;
+    return nullptr;
+}
+
+std::optional<bool> Switch(const std::string& value, const char* yes, const char* no) {
+    if (value == yes) return true;
+    if (value == no) return false;
+    return std::nullopt;
+}
+
+}  // namespace
+
+const char* CommandName(Command command) {
+    for (const CommandEntry& entry : kCommands)
+        if (entry.command == command) return entry.name;
+    return "";
+}
+
+Parsed ParseArguments(const std::vector<std::string>& args) {
+    Parsed parsed;
+    Options& o = parsed.options;
+    auto error = [&](std::string key, std::vector<std::string> values = {}) {
+        parsed.errors.push_back({std::move(key), std::move(values)});
+    };
+    struct Given {
+        std::string name;
+        const OptionEntry* entry;
+    };
+    std::vector<Given> given;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
+        if (arg == "-h" || arg == "/?") arg = "--help";
+        if (arg.rfind("--", 0) != 0) {
+            Command found = Command::None;
+            for (const CommandEntry& entry : kCommands)
+                if (arg == entry.name) found = entry.command;
+            if (found == Command::None)
+                error("Cli_Usage_UnknownCommand", {arg});
+            else if (o.command != Command::None && o.command != Command::Help)
+                error("Cli_Usage_ExtraArgument", {arg});
+            else if (o.command == Command::None)
+                o.command = found;
+            continue;
+        }
+        std::string name = arg, value;
+        const std::size_t equals = arg.find('=');
+        const bool inlineValue = equals != std::string::npos;
+        if (inlineValue) name = arg.substr(0, equals), value = arg.substr(equals + 1);
+        const OptionEntry* entry = FindOption(name);
+        if (!entry) {
+            error("Cli_Usage_UnknownOption", {name});
+            continue;
+        }
+        if (entry->takesValue && !inlineValue) {
+            if (i + 1 >= args.size()) {
+                error("Cli_Usage_MissingValue", {name});
+                continue;
+            }
+            value = args[++i];
+        } else if (!entry->takesValue && inlineValue) {
+            error("Cli_Usage_BadValue", {name, value});
+            continue;
+        }
+        given.push_back({name, entry});
+        if (name == "--json") o.json = true;
+        else if (name == "--help") o.command = Command::Help;
+        else if (name == "--all") o.all = true;
+        else if (name == "--dry-run") o.dryRun = true;
+        else if (name == "--site") o.sites.push_back(value);
+        else if (name == "--pfx") o.pfx = value;
+        else if (name == "--password-file") o.passwordFile = value;
+        else if (name == "--chain-folder") o.chainFolder = value;
+        else if (name == "--lang") {
+            if (value == "en") o.language = lang::kEnglish;
+            else if (value == "zh-Hans") o.language = lang::kSimplifiedChinese;
+            else if (value == "zh-Hant") o.language = lang::kTraditionalChinese;
+            else error("Cli_Usage_BadValue", {name, value});
+        } else if (name == "--port") {
+            const std::optional<std::string> port = iis::ParsePort(value);
+            if (port) o.port = *port;
+            else error("Cli_Usage_BadValue", {name, value});
+        } else {
+            const bool redirect = name == "--redirect";
+            const std::optional<bool> on = redirect ? Switch(value, "on", "off") : Switch(value, "yes", "no");
+            if (!on) error("Cli_Usage_BadValue", {name, value});
+            else (redirect ? o.redirect : o.wildcard) = *on;
+        }
+        // A path or a site name that is empty names nothing.
+        if (value.empty() && (name == "--site" || name == "--pfx" || name == "--password-file" || name == "--chain-folder"))
+            error("Cli_Usage_BadValue", {name, value});
+    }
+    if (o.command == Command::Help) return parsed;
+    if (o.command == Command::None) {
+        if (parsed.Ok()) error("Cli_Usage_NoCommand");
+        return parsed;
+    }
+    for (const Given& g : given)
+        if (!Applies(g.entry->scope, o.command)) error("Cli_Usage_NotForCommand", {g.name, CommandName(o.command)});
+    if (o.all && !o.sites.empty()) error("Cli_Usage_SiteAndAll");
+    if (o.command == Command::Deploy && !o.all && o.sites.empty()) error("Cli_Usage_NoSites");
+    return parsed;
+}
+
+}  // namespace quillbay::cli

@@ -1,0 +1,46 @@
+#pragma once
+// The console program's command line: one command and its options, in any order.
+#include <string>
+#include <vector>
+
+#include "lang/store.h"
+
+namespace quillbay::cli {
+
+enum class Command { None, Help, Status, Check, Import, Deploy };
+
+struct Options {
+    Command command = Command::None;
+    bool json = false;
+    lang::LanguageId language = lang::kEnglish;
+    std::vector<std::string> sites;  // --site, in the order given
+    bool all = false;
+    std::string port = "443";  // canonical, as the deployment port is checked
+    bool redirect = true;      // the window's box starts ticked
+    bool wildcard = false;     // the window's No to the wildcard question
+    bool dryRun = false;
+    // Empty: beside the program.
+    std::string pfx;
+    std::string passwordFile;
+    std::string chainFolder;
+};
+
+// A usage error: the key of its text and the pieces that fill it.
+struct UsageError {
+    std::string key;
+    std::vector<std::string> values;
+};
+
+struct Parsed {
+    Options options;  // what was understood, the language above all, also with an error
+    std::vector<UsageError> errors;
+    bool Ok() const { return errors.empty(); }
+};
+
+// Arguments after the program name, as UTF-8.
+Parsed ParseArguments(const std::vector<std::string>& args);
+
+// The command's name as typed and as JSON gives it ("" for none).
+const char* CommandName(Command command);
+
+}  // namespace quillbay::cli

@@ -1,0 +1,78 @@
+#include "cli/program.h"
+
+#include "cli/arguments.h"
+#include "cli/commands.h"
+#include "lang/store.h"
+
+namespace quillbay::cli {
+
+using lang::GetLangString;
+
+namespace {
+
+json::Value Document(Command command, int exitCode) {
+    return json::Value::Object().Set("version", kJsonVersion).Set("command", CommandName(command)).Set("exitCode", exitCode);
+}
+
+int Refuse(Machine& m, Console& console, const Options& o, const Refusal& refusal) {
+    m.log.WriteErrorLog(std::string("quillbay-cli ") + CommandName(o.command), refusal.number, refusal.code + ": " + refusal.message);
+    console.Err(refusal.message + "\r\n");
+    if (o.json) {
+        json::Value doc = Document(o.command, kNothingDone);
+        doc.Set("error", json::Value::Object().Set("code", refusal.code).Set("message", refusal.message));
+        console.Out(json::Serialize(doc) + "\r\n");
+    }
+    return kNothingDone;
+}
+
+}  // namespace
+
+int RunConsole(Machine& machine, Console& console, const std::vector<std::string>& args) {
+    const Parsed parsed = ParseArguments(args);
+    const Options& o = parsed.options;
+    lang::SetCurrentLanguage(o.language);
+    if (!parsed.Ok()) {
+        std::string text;
+        for (const UsageError& e : parsed.errors) text += Say(e.key, e.values) + "\r\n";
+        console.Err(text + GetLangString("Cli_Usage_SeeHelp") + "\r\n");
+        if (o.json) {
+            json::Value doc = Document(o.command, kNothingDone);
+            doc.Set("error", json::Value::Object().Set("code", "usage").Set("message", Say(parsed.errors.front().key,
+                                                                                              parsed.errors.front().values)));
+            console.Out(json::Serialize(doc) + "\r\n");
+        }
+        return kNothingDone;
+    }
+    if (o.command == Command::Help) {
+        console.Out(GetLangString("Cli_Help") + "\r\n");
+        return kDone;
+    }
+    try {
+        if (!machine.host.IsElevated()) throw Refusal{"not-elevated", GetLangString("Cli_NotElevated")};
+        Outcome outcome;
+        switch (o.command) {
+            case Command::Status: outcome = RunStatus(machine, console, o); break;
+            case Command::Check: outcome = RunCheck(machine, console, o); break;
+            case Command::Import: outcome = RunImport(machine, console, o); break;
+            default: outcome = RunDeploy(machine, console, o); break;
+        }
+        if (o.json) {
+            json::Value doc = Document(o.command, outcome.exitCode);
+            for (auto& member : outcome.json.members) doc.Set(member.first, std::move(member.second));
+            console.Out(json::Serialize(doc) + "\r\n");
+        } else {
+            console.Out(outcome.text);
+        }
+        return outcome.exitCode;
+    } catch (const Refusal& refusal) {
+        return Refuse(machine, console, o, refusal);
+    } catch (...) {
+        // A failure of the machine that no step expected: logged, and reported as nothing done
+        // (the log says how far the work went).
+        const FailureInfo f = CurrentFailure();
+        return Refuse(machine, console, o,
+                      {"unexpected", Say("Cli_Unexpected", {std::to_string(f.number), f.description}), f.number});
+    }
+}
+
+}  // namespace quillbay::cli

@@ -1,0 +1,87 @@
+// What the pre-flight check reads of certificates through crypt32, against the openssl-made
+// fixtures: a PFX, and chain files in PEM, DER, bare Base64 and PKCS #7.
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <map>
+#include <sstream>
+
+#include "certs/inspect.h"
+#include "test_support.h"
+#include "win32/clock_win32.h"
+#include "win32/host_win32.h"
+#include "win32/pkcs12_win32.h"
+
+namespace quillbay::win32::testing {
+namespace {
+
+constexpr std::int64_t kValidity = 9000LL * 86400;  // make-fixtures.sh: -days 9000
+
+// Each certificate of a fixture file by its thumbprint's name in thumbprints.txt.
+std::map<std::string, PfxCertificate> ByName(const std::vector<PfxCertificate>& certificates) {
+    std::map<std::string, std::string> names;
+    std::istringstream lines(ReadRaw(FixturePath("thumbprints.txt")));
+    for (std::string name, hex; lines >> name >> hex;) names[hex] = name;
+    std::map<std::string, PfxCertificate> found;
+    for (const PfxCertificate& c : certificates) {
+        const std::string hex = certs::HexThumbprint(c.sha1);
+        found[names.count(hex) ? names[hex] : hex] = c;
+    }
+    return found;
+}
+
+std::vector<PfxCertificate> DecodeFile(Win32Pkcs12& pkcs12, const std::string& fixture) {
+    std::vector<PfxCertificate> all;
+    for (const std::string& der : certs::CertificateBlobs(ReadRaw(FixturePath(fixture))))
+        for (PfxCertificate& c : pkcs12.DecodeCertificates(der)) all.push_back(std::move(c));
+    return all;
+}
+
+TEST(Win32CertificateDetails, ChainFilesInEveryEncodingAndThePfx) {
+    Win32Pkcs12 pkcs12;
+    const struct {
+        const char* file;
+        std::vector<std::string> names;
+    } cases[] = {
+        {"inter.crt", {"inter"}}, {"inter.der", {"inter"}}, {"inter.b64", {"inter"}},
+        {"chain.p7b", {"inter", "root"}}, {"leaf.crt", {"leaf"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> names;
+        for (const auto& [name, certificate] : ByName(DecodeFile(pkcs12, c.file))) {
+            names.push_back(name);
+            EXPECT_FALSE(certificate.hasPrivateKey);
+            EXPECT_EQ(certificate.details.notAfter - certificate.details.notBefore, kValidity) << c.file;
+        }
+        EXPECT_EQ(names, c.names) << c.file;
+    }
+    for (const char* bad : {"garbage.crt", "empty.crt"})
+        EXPECT_NE(FailureNumber([&] { DecodeFile(pkcs12, bad); }), 0) << bad;
+
+    std::map<std::string, PfxCertificate> pfx = ByName(pkcs12.Open(ReadRaw(FixturePath("leaf.pfx")), "Secret#1"));
+    const CertificateDetails& leaf = pfx.at("leaf").details;
+    EXPECT_EQ(leaf.subject, "CN=www.example.com");
+    EXPECT_EQ(leaf.issuer, "O=Quillbay Test, CN=Quillbay Test Intermediate");
+    EXPECT_EQ(leaf.dnsNames, std::vector<std::string>{"www.example.com"});
+    EXPECT_EQ(leaf.notAfter - leaf.notBefore, kValidity);
+    EXPECT_TRUE(pfx.at("inter").details.dnsNames.empty());
+    // The names link the PFX's server certificate through the chain files to the root.
+    std::vector<CertificateDetails> pool;
+    for (const PfxCertificate& c : DecodeFile(pkcs12, "chain.p7b")) pool.push_back(c.details);
+    EXPECT_TRUE(certs::FollowChain(leaf, pool).complete);
+    EXPECT_FALSE(certs::FollowChain(leaf, {pool.front().subjectName == leaf.issuerName ? pool.front() : pool.back()}).complete);
+}
+
+TEST(Win32CertificateDetails, UtcNowAndElevation) {
+    const std::int64_t before = static_cast<std::int64_t>(std::time(nullptr));
+    const std::int64_t now = Win32Clock().UtcNow();
+    EXPECT_LE(before, now);
+    EXPECT_LE(now, static_cast<std::int64_t>(std::time(nullptr)));
+    FILETIME epoch{0xD53E8000, 0x019DB1DE};  // 1970-01-01 00:00 UTC
+    EXPECT_EQ(UnixSeconds(epoch), 0);
+    // The tests run as Wine's administrator, whose processes hold an elevated token.
+    EXPECT_TRUE(Win32Host().IsElevated());
+}
+
+}  // namespace
+}  // namespace quillbay::win32::testing
