@@ -94,6 +94,10 @@ std::pair<std::string, std::string> SplitCommandLine(const std::string& commandL
     return {program, commandLine.substr(pos)};
 }
 
+namespace {
+constexpr int kStartAttempts = 3;
+}  // namespace
+
 Win32Shell::Win32Shell(std::function<void()> whileWaiting) : whileWaiting_(std::move(whileWaiting)) {}
 
 Win32Shell::Process Win32Shell::Start(const std::string& commandLine, WindowStyle style, HANDLE output) {
@@ -126,9 +130,14 @@ Win32Shell::Process Win32Shell::Start(const std::string& commandLine, WindowStyl
     }
     PROCESS_INFORMATION info{};
     const DWORD flags = CREATE_UNICODE_ENVIRONMENT | (style == WindowStyle::Hidden ? CREATE_NO_WINDOW : 0);
-    if (!CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, output ? TRUE : FALSE, flags, nullptr,
-                        systemFolder, &startup, &info))
-        ThrowLastError();
+    // A child that failed to come up before running any of its code (ERROR_INTERNAL_ERROR, seen
+    // when the loader could not map it) is safe to start again; everything else is final.
+    for (int attempt = 1;; ++attempt) {
+        if (CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, output ? TRUE : FALSE, flags, nullptr,
+                           systemFolder, &startup, &info))
+            break;
+        if (GetLastError() != ERROR_INTERNAL_ERROR || attempt == kStartAttempts) ThrowLastError();
+    }
     CloseHandle(info.hThread);
     return Process(info.hProcess);
 }
