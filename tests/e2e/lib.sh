@@ -139,14 +139,14 @@ make_test_pki() {
             'subjectKeyIdentifier = hash' 'authorityKeyIdentifier = keyid' '[leaf]' \
             'basicConstraints = critical, CA:false' 'keyUsage = critical, digitalSignature, keyEncipherment' \
             'extendedKeyUsage = serverAuth' "subjectAltName = ${QB_LEAF_SAN:-DNS:www.example.test}" >ext.cnf
-        openssl req -x509 -newkey rsa:2048 -nodes -keyout root.key -out root.crt -days 30 -subj "/CN=$label Root" \
+        openssl req -x509 -newkey rsa:2048 -nodes -keyout root.key -out root.crt -days "${QB_PKI_DAYS:-30}" -subj "/CN=$label Root" \
             -addext "basicConstraints=critical,CA:true" -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
         issuer=root chain=root.crt
         for name in "${intermediates[@]}" leaf; do
             openssl req -new -newkey rsa:2048 -nodes -keyout "$name.key" -out "$name.csr" \
                 -subj "/CN=$label $name" 2>/dev/null
             openssl x509 -req -in "$name.csr" -CA "$issuer.crt" -CAkey "$issuer.key" -CAcreateserial \
-                -out "$name.crt" -days 30 -extfile ext.cnf -extensions "$([[ $name == leaf ]] && echo leaf || echo ca)" 2>/dev/null
+                -out "$name.crt" -days "${QB_PKI_DAYS:-30}" -extfile ext.cnf -extensions "$([[ $name == leaf ]] && echo leaf || echo ca)" 2>/dev/null
             [[ $name == leaf ]] || chain="$name.crt $chain" issuer=$name
         done
         cat $chain >chain.pem
