@@ -1,15 +1,13 @@
 #!/usr/bin/env bash
-# run_e2e.sh BUILD_DIR [--docs] [SCENARIO...]: the real Quillbay.exe in a fresh Wine prefix,
+# run_e2e.sh BUILD_DIR [SCENARIO...]: the real Quillbay.exe in a fresh Wine prefix,
 # driven through its window by qbdriver.exe, one scenario file (name without .sh) after the
-# other, all by default. --docs copies the window screenshots into docs/. QB_E2E_WORK (default
+# other, all by default. QB_E2E_WORK (default
 # BUILD_DIR/e2e) is the run's folder, so that two runs can share one build.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
-build_dir=$(cd "${1:?usage: run_e2e.sh BUILD_DIR [--docs] [SCENARIO...]}" && pwd) || exit 1
+build_dir=$(cd "${1:?usage: run_e2e.sh BUILD_DIR [SCENARIO...]}" && pwd) || exit 1
 shift
-docs=
-[[ ${1:-} == --docs ]] && docs=$source_dir/docs && shift
 app_exe=$build_dir/bin/Quillbay.exe
 cli_exe=$build_dir/bin/quillbay-cli.exe
 driver_exe=$build_dir/bin/qbdriver.exe
@@ -60,7 +58,6 @@ for scenario in "${scenarios[@]}"; do
     run_scenario "$scenario" || failed+=("$(basename "$scenario" .sh)")
 done
 
-[[ -z $docs ]] || { mkdir -p "$docs" && cp "$QB_SHOTS"/screenshot-*.png "$docs/" && echo "e2e: screenshots copied to docs/"; }
 echo "e2e: retried ${#retried[@]}$( ((${#retried[@]})) && echo " (${retried[*]})"); $(since "$started") s in all"
 ((${#failed[@]} == 0)) || { echo "e2e: FAILED: ${failed[*]}"; exit 1; }
 echo "e2e: all ${#scenarios[@]} scenarios passed"
