@@ -33,44 +33,6 @@ protected:
 
 // --- start-up -----------------------------------------------------------------------------
 
-TEST_F(App, StartUpShowsTheWindowInTheUsersLanguageThenFillsTheLists) {
-    const std::pair<std::uint16_t, lang::LanguageId> cases[] = {
-        {1033, lang::kEnglish}, {2052, lang::kSimplifiedChinese}, {1028, lang::kTraditionalChinese}, {3076, lang::kEnglish}};
-    const Id menus[] = {Id::mnuLanguageEnglish, Id::mnuLanguageSimplifiedChinese, Id::mnuLanguageTraditionalChinese};
-    for (const auto& [uiLanguage, language] : cases) {
-        lang::ResetLanguageState();
-        World world;
-        world.host.uiLanguage = uiLanguage;
-        world.InstallIis(10);
-        world.fs.AddFile(world.AppPath("chain\\a.crt"), "x");
-        world.ui.onDoEvents = [&] { EXPECT_TRUE(world.ui.shown) << "repainted before it was shown"; };
-        ASSERT_TRUE(app::Form_Load(world.main));
-        EXPECT_TRUE(world.main.started);
-        EXPECT_TRUE(world.main.m_IsIIS8OrGreater);
-        // The first paint already carries the chosen language.
-        EXPECT_EQ(world.ui.captionWhenShown, GetLangString("cmdImport_Caption")) << uiLanguage;
-        EXPECT_EQ(lang::GetCurrentLanguage(), language);
-        EXPECT_EQ(world.ui.Text(Id::lblSiteList),
-                  GetLangString("lblSiteList_Caption") + GetLangString("lblSiteList_Caption_Multi"));
-        for (Id item : menus) EXPECT_EQ(world.ui.MenuChecked(item), item == menus[language]) << uiLanguage;
-        EXPECT_EQ(world.ui.C(Id::lstCertificates).items, std::vector<std::string>{"a.crt"});
-        EXPECT_FALSE(world.ui.closed);
-    }
-}
-
-TEST_F(App, StartUpFailureIsLoggedShownAndClosesTheWindow) {
-    w.host.uiLanguage = 2052;
-    w.fs.AddFile(w.AppPath("chain"), "a file where the folder should be");
-    EXPECT_FALSE(app::Form_Load(w.main));
-    EXPECT_FALSE(w.main.started);
-    const ShownBox& box = OnlyBox();
-    EXPECT_EQ(box.text, GetLangString("MsgBox_InitError") + "File already exists");
-    EXPECT_EQ(box.style, MsgStyle::Critical);
-    EXPECT_EQ(box.title, GetLangString("MsgBox_InitError_Title"));
-    EXPECT_TRUE(w.ui.closed);
-    EXPECT_NE(w.ErrorLog().find("在过程 'Form_Load' 中发生错误: File already exists (代码: 58)"), std::string::npos);
-}
-
 TEST_F(App, CommandsDuringStartUpAreIgnored) {
     AppcmdStage stage(w);
     stage.sites = {{"A", "http/*:80:a.com"}, {"B", "http/*:80:b.com"}};

@@ -6,7 +6,6 @@
 #include "certs/import.h"
 #include "certs/store_view.h"
 #include "fakes.h"
-#include "support/command_line.h"
 
 using namespace quillbay;
 using namespace quillbay::testing;
@@ -180,8 +179,7 @@ TEST_F(Import, ChainsThenPfxThenHardeningAllJudgedByExitCode) {
     EXPECT_EQ(lines[0], AddStore(AppPath("chain\\a.crt")));
     EXPECT_EQ(lines[1], AddStore(AppPath("chain\\b.cer")));
     // The password reaches certutil unchanged, with no interpreter in between.
-    EXPECT_EQ(lines[2], kSys + "certutil.exe -f -p " + QuoteArg("P@ss \"w0rd\" %x%") + " -importpfx " +
-                            QuoteArg(AppPath("fullchain.pfx")));
+    EXPECT_EQ(lines[2], kSys + "certutil.exe -f -p \"P@ss \\\"w0rd\\\" %x%\" -importpfx \"C:\\Tools\\Quillbay\\fullchain.pfx\"");
     EXPECT_EQ(lines[3].rfind(kSys + "reg.exe export", 0), 0u);
     for (const RunCall& r : shell.runs) EXPECT_TRUE(r.style == WindowStyle::Hidden && r.wait) << r.commandLine;
     EXPECT_TRUE(outcome.Complete());

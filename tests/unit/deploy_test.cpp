@@ -155,33 +155,6 @@ std::string Summary(int selected, int succeeded) {
            std::to_string(succeeded) + GetLangString("MsgBox_Deploy_Complete_Success");
 }
 
-TEST_F(DeployClick, TwoHostsThenAWildcardSiteWithTheRedirectRule) {
-    DeployWorld w;
-    w.Sites({{"Shop", "http/*:80:a.example.com,http/*:80:b.example.com"}, {"Intranet (old)", "http/*:80:"}});
-    w.Deploy();
-    // Per host: delete, add, unbind, bind; then the rule's five steps. The wildcard site asked first.
-    ASSERT_EQ(w.sets.size(), 4u + 4 + 5 + 4 + 5);
-    EXPECT_EQ(w.sets[0], kNetsh + " http delete sslcert hostnameport=a.example.com:443");
-    EXPECT_EQ(w.sets[4], kNetsh + " http delete sslcert hostnameport=b.example.com:443");
-    EXPECT_EQ(w.sets[13], kNetsh + " http delete sslcert ipport=0.0.0.0:443");
-    // The site's own name, " (" and all, from the list's sites, not from the item text.
-    EXPECT_EQ(w.sets[16], kAppcmd + " set site /site.name:\"Intranet (old)\" /+bindings.[protocol='https',bindingInformation='*:443:']");
-    EXPECT_EQ(w.Count("/+\"[name='HTTPS Redirect',stopProcessing='True']\""), 2u);
-    const std::string q1 = GetLangString("MsgBox_Deploy_WarningWildcardBinding") + "Intranet (old)" +
-                           GetLangString("MsgBox_Deploy_WarningWildcardBinding_NoDomain") + "443" +
-                           GetLangString("MsgBox_Deploy_WarningWildcardBinding_Conflict");
-    EXPECT_EQ(w.Texts(), (std::vector<std::string>{q1, Summary(2, 2)}));
-    EXPECT_EQ(w.ui.boxes[0].style, MsgStyle::YesNoExclamation);
-    EXPECT_EQ(w.ui.Text(Id::lblStatus), GetLangString("lblStatus_DeployComplete"));
-    EXPECT_TRUE(w.ui.Enabled(Id::cmdImport) && w.ui.Enabled(Id::cmdDeploy));
-    const auto& h = w.ui.statusHistory;
-    EXPECT_NE(std::find(h.begin(), h.end(), GetLangString("lblStatus_BindingCert") + "Intranet (old)' (域名: " +
-                                                GetLangString("lblStatus_DomainWildcard") + ")..."),
-              h.end());
-    EXPECT_NE(std::find(h.begin(), h.end(), GetLangString("lblStatus_ThumbprintSuccess") + kThumb.substr(0, 20) + "..."),
-              h.end());
-}
-
 TEST_F(DeployClick, FailuresAndAnswersAreReportedAndCountedHonestly) {
     const std::string netshA = GetLangString("MsgBox_Deploy_NetshFailed") + "Shop" +
                                GetLangString("MsgBox_Deploy_NetshFailed_Error") + "a.example.com" +

@@ -72,8 +72,6 @@ std::string FakeFileSystem::GetSpecialFolder(SpecialFolder which) {
     throw Failure(5, "Invalid procedure call or argument");
 }
 
-std::string FakeFileSystem::GetTempName() { return "rad" + std::to_string(++tempCounter) + ".tmp"; }
-
 std::string FakeFileSystem::ReadAllText(const std::string& path) {
     const std::string bytes = ReadBytes(path);
     return decodeAnsi ? decodeAnsi(bytes) : bytes;
@@ -202,11 +200,6 @@ app::MsgAnswer FakeUi::ShowMessage(const std::string& text, app::MsgStyle style,
     const app::MsgAnswer answer = yesNoAnswers.front();
     yesNoAnswers.erase(yesNoAnswers.begin());
     return answer;
-}
-
-void FakeUi::Show() {
-    shown = true;
-    captionWhenShown = C(app::Id::cmdImport).text;
 }
 
 std::optional<std::string> FakeUi::InputBox(const std::string&, const std::string&, const std::string&) {

@@ -25,7 +25,6 @@ public:
     std::string windowsFolder = "C:\\windows";
     std::string systemFolder = "C:\\windows\\system32";
     std::string tempFolder = "C:\\Users\\admin\\Temp Files";
-    int tempCounter = 0;
     std::function<void(const std::string&)> onCopy;  // may throw to simulate failure
     // ReadAllText's code page conversion (stored bytes to UTF-8); bytes unchanged when unset.
     std::function<std::string(const std::string&)> decodeAnsi;
@@ -39,7 +38,7 @@ public:
     void CreateFolder(const std::string& path) override;
     std::vector<FileEntry> ListFiles(const std::string& folder) override;
     std::string GetSpecialFolder(SpecialFolder which) override;
-    std::string GetTempName() override;
+    std::string GetTempName() override { return "rad1.tmp"; }
     std::string ReadAllText(const std::string& path) override;
     std::string ReadBytes(const std::string& path) override;
     void AppendText(const std::string& path, const std::string& text) override;
@@ -165,8 +164,6 @@ public:
     std::vector<std::string> statusHistory;  // every text written to lblStatus
     std::vector<std::string> fileDialogResults;
     int doEvents = 0;
-    bool shown = false;
-    std::string captionWhenShown;  // the import button's caption at Show()
     bool busy = false;
     bool closed = false;
     std::function<void()> onDoEvents;
@@ -199,7 +196,7 @@ public:
                                         const std::string& defaultText) override;
     std::string OpenFileDialog(const std::string& title, const std::string& filter,
                                const std::string& initialFolder, unsigned flags) override;
-    void Show() override;
+    void Show() override {}
     void SetBusyCursor(bool b) override { busy = b; }
     void DoEvents() override;
     void Close() override { closed = true; }

@@ -135,24 +135,6 @@ TEST(IisSites, SitesWithTheirHostNamesAndOddNamesUnchanged) {
     EXPECT_TRUE(bare.shell.runs.empty());
 }
 
-// Names travel as one argument each, whatever they hold, and come back as listed.
-TEST(IisSites, AwkwardNamesAreQueriedAsOneArgument) {
-    FakeMachine w;
-    AppcmdStage stage(w);
-    const std::vector<std::string> names = {"x\" & calc & \"", "%PATH%", "a^b", "it's", "(1) [2]", "trail\\", "中文站点",
-                                            "odd \"quote"};
-    for (const std::string& name : names) stage.sites.push_back({name, "http/*:80:" + std::to_string(name.size()) + ".a"});
-    RecordedProgress progress;
-    const iis::SiteList list = iis::ListSites(w.machine, progress);
-    ASSERT_EQ(list.sites.size(), names.size());
-    for (size_t i = 0; i < names.size(); ++i) {
-        EXPECT_EQ(list.sites[i].name, names[i]);
-        EXPECT_EQ(list.sites[i].hostNames, std::vector<std::string>{std::to_string(names[i].size()) + ".a"});
-    }
-    EXPECT_EQ(stage.commands.at(1), w.fs.systemFolder + "\\inetsrv\\appcmd.exe list site \"x\\\" & calc & \\\"\" /text:bindings");
-    EXPECT_EQ(stage.commands.at(6), w.fs.systemFolder + "\\inetsrv\\appcmd.exe list site \"trail\\\\\" /text:bindings");
-}
-
 // What appcmd refuses is never read as sites, host names or a module.
 TEST(IisSites, OnlySucceedingQueriesCount) {
     FakeMachine w;
