@@ -160,31 +160,12 @@ TEST(Deploy, BindsAndRedirectsEachHostAndReplacesItsOwnBindingsTheSecondTime) {
             if (record.size() >= 4 && (record[1] == L"netsh" || record[1] == L"appcmd")) logged.push_back(record[3] + L"\t" + record[2]);
         EXPECT_EQ(logged, expected);
     }
-}
-
-TEST(Deploy, KeepsEachSitesBindingsAndRuleApart) {
-    const std::wstring leaf = Thumbprint(L"leaf");
-    const Target site{10, kDefault, kHost, L"443"}, shop{10, kShop, L"shop.example.com", L"8443"};
-    const Target wildcard{10, kShop, L"", L"443"};
-    Check({Seed(10), Import()});
-    Check(Deployment(site, leaf, true));
-    Check(Deployment(shop, leaf, true));
-    Check(Deployment(wildcard, leaf, true, false));  // the same site's rule, rebuilt
-    Check(Deployment(site, leaf, false));
+    // The state dump holds it all.
     Check({
-        {Via::Sbx, L"sslcerts", 0, SslCertRecord(shop, leaf) + SslCertRecord(wildcard, leaf) + SslCertRecord(site, leaf)},
-        {Via::Sbx, L"sites", 0, kDefaultSite + HttpsRecord(1, site) + kShopSite + HttpsRecord(2, shop) + HttpsRecord(2, wildcard)},
-        // One rule per site: the wildcard's deployment rebuilt the shop's rule for port 443.
-        {Via::Sbx, L"rules", 0, RuleRecords(wildcard) + RuleRecords(site)},
-        // Everything is in the state dump too.
-        {Via::Sbx, L"state", 0, L"rule\t" + kDefault + L"\tHTTPS Redirect\ttrue\t(.*)\tRedirect\thttps://{HTTP_HOST}{REQUEST_URI}\tfalse\r\n",
+        {Via::Sbx, L"state", 0, L"rule\t" + kDefault + L"\tHTTPS Redirect\ttrue\t(.*)\tRedirect\thttps://{HTTP_HOST}:8443{REQUEST_URI}\tfalse\r\n",
          Match::Has},
-        {Via::Sbx, L"state", 0, L"sslcert\thostnameport\tshop.example.com:8443\t" + leaf, Match::Has},
-        {Via::Sbx, L"state", 0, L"binding\t2\thttps\t*:8443:shop.example.com\t1\r\n", Match::Has},
-        // Removing one site's rule leaves the other's.
-        {Via::Process, Rule(kShop, kR0), 0, Applied(kShop)},
-        {Via::Process, Rule(kShop, kR0), kNotFound, kNoElement},
-        {Via::Sbx, L"rules", 0, RuleRecords(site)},
+        {Via::Sbx, L"state", 0, L"sslcert\tipport\t0.0.0.0:8443\t" + leaf, Match::Has},
+        {Via::Sbx, L"state", 0, L"binding\t1\thttps\t*:8443:\t0\r\n", Match::Has},
     });
 }
 
@@ -242,6 +223,7 @@ TEST(Deploy, RefusesWhatTheRealToolsRefuse) {
     Check({
         // The same binding, site binding or rule added again.
         {Via::Process, AddSslCert(sni, leaf), 1, kSslBindingExists},
+        {Via::Process, AddBinding({10, kDefault, L"WWW.Example.com", L"443"}), kExists, L"Cannot add duplicate", Match::Has},
         {Via::Process, AddBinding(sni), kExists,
          L"ERROR ( message:New binding object missing required attributes. Cannot add duplicate collection entry of type "
          L"'binding' with combined key attributes 'protocol, bindingInformation' respectively set to 'https, *:443:www.example.com'"

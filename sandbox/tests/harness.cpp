@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "common/cmdline.h"
 #include "common/state.h"
 #include "common/text.h"
 
@@ -103,14 +104,6 @@ void Check(const std::vector<Row>& rows) {
             if (row.via == Via::Stderr) std::swap(stdOut, stdErr);
             EXPECT_TRUE((row.via == Via::Sbx && code != kNotStarted) || stdErr.empty()) << "the other stream: " << stdErr;
             out = row.via == Via::Sbx ? Widen(stdOut) : FromCodePage(CP_ACP, stdOut);
-        } else if (row.via == Via::Capture) {
-            std::wstring capture = TempFile();
-            DeleteFileW(capture.c_str());
-            code = Wait(ShellStart(L"cmd.exe", L"/c " + row.line + L" > \"" + capture + L"\""));
-            out = FromCodePage(CP_ACP, ReadAndDelete(capture));
-        } else if (row.via == Via::Shell) {
-            size_t blank = std::min(row.line.find(L' '), row.line.size());
-            code = Wait(ShellStart(row.line.substr(0, blank), row.line.substr(std::min(blank + 1, row.line.size()))));
         } else {
             out = Stores();
         }
@@ -171,7 +164,7 @@ std::wstring Fixture(const std::wstring& name) { return L"C:\\Sandbox Fixtures\\
 std::wstring Thumbprint(const std::wstring& name) { return FixtureValue(L"thumbprints.txt", name); }
 std::wstring Password(const std::wstring& pfxName) { return FixtureValue(L"passwords.txt", pfxName); }
 std::wstring PfxImport(const std::wstring& password, const std::wstring& pfxName) {
-    return L"certutil.exe -f -p \"" + password + L"\" -importpfx \"" + Fixture(pfxName + L".pfx") + L"\"";
+    return L"certutil.exe -f -p " + QuoteArgument(password) + L" -importpfx \"" + Fixture(pfxName + L".pfx") + L"\"";
 }
 
 }  // namespace sandbox::test
