@@ -241,9 +241,9 @@ TEST_F(DeployClick, StopsBeforeAnyCommandOrEndsCleanlyOnBadInput) {
     const Case cases[] = {
         {"nothing selected", [](DeployWorld& t) { t.ui.ListSetSelected(Id::lstSites, 0, false); },
          GetLangString("MsgBox_Deploy_SelectSite"), "Quillbay", false},
-        {"no PFX", [](DeployWorld& t) { t.fs.files.erase(Lower(t.AppPath("fullchain.pfx"))); },
+        {"no PFX", [](DeployWorld& t) { t.fs.Delete(t.AppPath("fullchain.pfx")); },
          GetLangString("MsgBox_Deploy_NoPFX"), "Quillbay", false},
-        {"no password file", [](DeployWorld& t) { t.fs.files.erase(Lower(t.AppPath("password.txt"))); },
+        {"no password file", [](DeployWorld& t) { t.fs.Delete(t.AppPath("password.txt")); },
          GetLangString("MsgBox_Deploy_NoPassword"), "Quillbay", false},
         {"a port left unusable", [](DeployWorld& t) { t.ui.SetText(Id::TxtHttpsPort, "443'] /x"); },
          GetLangString("MsgBox_SetPort_InvalidPort"), GetLangString("MsgBox_SetPort_InvalidPort_Title"), false},
