@@ -3,8 +3,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <regex>
-#include <set>
 
 #include "test_support.h"
 #include "win32/file_system_win32.h"
@@ -62,18 +60,6 @@ TEST_F(Win32FileSystemTest, SpecialFoldersAreFoldersWithoutATrailingBackslash) {
     }
     EXPECT_TRUE(fs.FileExists(system + "\\cmd.exe") && !fs.FolderExists(system + "\\cmd.exe")) << system;
     EXPECT_FALSE(fs.FileExists(system + "\\missing") || fs.FolderExists(system + "\\missing")) << system;
-}
-
-TEST_F(Win32FileSystemTest, TempNamesAreFreshAndWellFormed) {
-    const std::regex shape("rad[0-9A-F]{5}\\.tmp");
-    std::set<std::string> seen;
-    for (int i = 0; i < 2000; ++i) {
-        std::string name = fs.GetTempName();
-        ASSERT_TRUE(std::regex_match(name, shape)) << name;
-        ASSERT_TRUE(seen.insert(name).second) << "repeated " << name;
-    }
-    const std::string taken = fs.GetSpecialFolder(SpecialFolder::Temporary) + "\\" + fs.GetTempName();
-    EXPECT_FALSE(fs.FileExists(taken));
 }
 
 TEST_F(Win32FileSystemTest, TextFilesAreInTheSystemCodePage) {
