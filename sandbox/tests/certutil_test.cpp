@@ -119,7 +119,7 @@ TEST(Certutil, ConcurrentImportsAllArrive) {
     std::wstring expected;
     for (const wchar_t* store : {L"S1", L"S2", L"S3", L"S4", L"S5"})
         for (const wchar_t* file : {L"inter", L"leaf", L"root"}) {
-            processes.push_back(ShellStart(L"certutil.exe", L"-addstore -f " + std::wstring(store) + L" \"" + Fixture(file) + L".crt\""));
+            processes.push_back(Start(L"certutil.exe -addstore -f " + std::wstring(store) + L" \"" + Fixture(file) + L".crt\""));
             expected += (expected.empty() ? L"" : L" ") + std::wstring(store) + L"/" + file;
         }
     for (HANDLE process : processes) {

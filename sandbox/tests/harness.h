@@ -16,7 +16,6 @@ enum class Via {
     Stores,   // no command: the output is Stores()
 };
 enum class Match { Exact, Has, Any };
-constexpr DWORD kFails = 0xFFFFFFFE;  // any exit code but 0
 
 struct Row {
     Via via;
@@ -28,7 +27,8 @@ struct Row {
 // Runs the rows in order, each on the state the rows before it left, and checks every one.
 void Check(const std::vector<Row>& rows);
 
-HANDLE ShellStart(const std::wstring& file, const std::wstring& parameters);  // hidden, not waited for
+// CreateProcessW with exactly this command line, with these standard handles or none; not waited for.
+HANDLE Start(std::wstring commandLine, STARTUPINFOW* handles = nullptr);
 // The records "sbx COMMAND" prints, fields split at tabs.
 std::vector<std::vector<std::wstring>> SbxRecords(const std::wstring& command);
 // Records of "sbx log" for one tool, oldest first: time, tool, exit code, command line.

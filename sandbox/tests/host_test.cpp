@@ -74,12 +74,10 @@ TEST(Iisreset, CountsRestartsButNotStopsAndStarts) {
     Check({
         {Via::Sbx, L"seed", 0, L"", Match::Any},
         {Via::Process, L"iisreset", 0, L"", Match::Any},
-        {Via::Process, L"iisreset", 0,
-         L"\r\nAttempting stop...\r\nInternet services successfully stopped\r\nAttempting start...\r\nInternet services successfully restarted\r\n\r\n"},
+        {Via::Process, L"iisreset", 0, L"Internet services successfully restarted\r\n", Match::Has},
         {Via::Sbx, L"restarts", 0, L"2\r\n"},
         {Via::Process, L"iisreset /stop", 0, L"", Match::Any},
-        {Via::Process, L"iisreset /status", 0,
-         L"Status for Windows Process Activation Service ( WAS ) : Stopped\r\nStatus for World Wide Web Publishing Service ( W3SVC ) : Stopped\r\n"},
+        {Via::Process, L"iisreset /status", 0, L"( W3SVC ) : Stopped\r\n", Match::Has},
         {Via::Process, L"iisreset /start", 0, L"", Match::Any},
         {Via::Process, L"iisreset /bogus", 1, L"", Match::Any},
         {Via::Sbx, L"restarts", 0, L"2\r\n"},
@@ -88,45 +86,32 @@ TEST(Iisreset, CountsRestartsButNotStopsAndStarts) {
 }
 
 TEST(Iisreset, AnInjectedFaultFailsEveryChangeAndChangesNothingUntilTheNextSeed) {
-    const std::wstring denied = L"Access is denied. (2147942405, 80070005)\r\n";
-    const std::wstring restartFailed = L"\r\nAttempting stop...\r\nRestart attempt failed.\r\n";
-    const std::wstring running = L"Status for Windows Process Activation Service ( WAS ) : Running\r\n"
-                                 L"Status for World Wide Web Publishing Service ( W3SVC ) : Running\r\n";
-    struct {
+    const struct {
         std::wstring fault, line;
         DWORD code;
         std::wstring out;
     } cases[] = {
-        {L"0x80070005", L"iisreset", 0x80070005, restartFailed + denied},
-        {L"-2147024891", L"iisreset /restart /noforce", 0x80070005, restartFailed + denied},
-        {L"0x80070005", L"iisreset /stop", 0x80070005, L"\r\nAttempting stop...\r\nStop attempt failed.\r\n" + denied},
-        {L"2147942402", L"iisreset /start", 0x80070002,
-         L"\r\nAttempting start...\r\nStart attempt failed.\r\nThe system cannot find the file specified. (2147942402, 80070002)\r\n"},
+        {L"0x80070005", L"iisreset", 0x80070005, L"Restart attempt failed.\r\nAccess is denied. (2147942405, 80070005)\r\n"},
+        {L"-2147024891", L"iisreset /restart /noforce", 0x80070005, L"Restart attempt failed."},
+        {L"0x80070005", L"iisreset /stop", 0x80070005, L"Stop attempt failed."},
+        {L"2147942402", L"iisreset /start", 0x80070002, L"Start attempt failed.\r\nThe system cannot find the file specified."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Narrow(c.fault + L" " + c.line));
         Check({
             {Via::Sbx, L"seed --iisreset-fault " + c.fault, 0, L"", Match::Any},
-            {Via::Process, c.line, c.code, c.out},
-            {Via::Process, L"iisreset /status", 0, running},
+            {Via::Process, c.line, c.code, c.out, Match::Has},
+            {Via::Process, L"iisreset /status", 0, L"( W3SVC ) : Running\r\n", Match::Has},
             {Via::Sbx, L"restarts", 0, L"0\r\n"},
         });
         auto log = LogOf(L"iisreset");
         ASSERT_EQ(log.size(), 2u);
         EXPECT_EQ(log[0][2], std::to_wstring(static_cast<long>(c.code)));
     }
-    Check({
-        {Via::Sbx, L"seed", 0, L"", Match::Any},
-        {Via::Process, L"iisreset", 0, L"", Match::Any},
-        {Via::Sbx, L"restarts", 0, L"1\r\n"},
-        {Via::Sbx, L"seed --iisreset-fault 0", 2, L"", Match::Any},
-        {Via::Sbx, L"seed --iisreset-fault 0x", 2, L"", Match::Any},
-        {Via::Sbx, L"seed --iisreset-fault 0x180070005", 2, L"", Match::Any},
-        {Via::Sbx, L"seed --iisreset-fault denied", 2, L"", Match::Any},
-        {Via::Sbx, L"seed --iisreset-fault", 2, L"", Match::Any},
-    });
+    Check({{Via::Sbx, L"seed", 0, L"", Match::Any}, {Via::Process, L"iisreset", 0, L"", Match::Any}, {Via::Sbx, L"restarts", 0, L"1\r\n"}});
+    for (const wchar_t* bad : {L"0", L"0x", L"0x180070005", L"denied", L""})
+        Check({{Via::Sbx, L"seed --iisreset-fault " + std::wstring(bad), 2, L"", Match::Any}});
 }
-
 
 TEST(Netsh, TakesHostNamesAndAddressesOnlyAndNamesWhatIsMissing) {
     const std::wstring netsh = SystemDirectory() + L"\\netsh.exe http ", leaf = Thumbprint(L"leaf");
