@@ -136,37 +136,6 @@ TEST_F(Certs, WithoutItsBackupNoValueIsWrittenAndAnEarlierBackupSurvives) {
               std::string::npos);
 }
 
-// The export puts old values back but cannot remove new ones: the undo file removes what the
-// hardening creates, and nothing that was there before.
-TEST_F(Certs, UndoFileDeletesOnlyWhatWasAbsent) {
-    const std::string schannel = kBase + "\\SCHANNEL";
-    for (const std::string& value : {kBase + "\\SecurityProviders", schannel + "\\EventLogging",
-                                     schannel + "\\Protocols\\TLS 1.2\\Server\\Enabled",
-                                     kBase + "\\WDigest\\Negotiate"})
-        shell.registry[Lower(value)] = "1";
-    shell.keys.insert(Lower(schannel + "\\Ciphers"));
-    const SecurityOutcome outcome = Harden();
-    ASSERT_TRUE(outcome.ok);
-    EXPECT_EQ(outcome.undoPath, kBackup + "-undo.reg");
-    const std::string undo = fs.Content(outcome.undoPath).value_or("");
-    const std::string root = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\SecurityProviders";
-    auto has = [&](const std::string& piece) { return undo.find(piece) != std::string::npos; };
-    EXPECT_EQ(undo.rfind("Windows Registry Editor Version 5.00\r\n", 0), 0u);
-    // Missing keys go as a whole, from the topmost one that was missing.
-    EXPECT_TRUE(has("\r\n[-" + root + "\\SCHANNEL\\Ciphers\\AES 128/128]\r\n"));
-    EXPECT_TRUE(has("\r\n[-" + root + "\\SCHANNEL\\Hashes]\r\n"));
-    EXPECT_FALSE(has("[-" + root + "\\SCHANNEL\\Hashes\\MD5]"));
-    EXPECT_TRUE(has("\r\n[-" + root + "\\SCHANNEL\\Protocols\\TLS 1.2\\Client]\r\n"));
-    EXPECT_FALSE(has("[-" + root + "\\SCHANNEL\\Protocols]"));
-    // Missing values of keys that exist, never a value or key that was there.
-    EXPECT_TRUE(has("\r\n[" + root + "\\SCHANNEL\\Protocols\\TLS 1.2\\Server]\r\n\"DisabledByDefault\"=-\r\n"));
-    EXPECT_TRUE(has("\r\n[" + root + "\\WDigest]\r\n\"Debuglevel\"=-\r\n\"UTF8HTTP\"=-\r\n"));
-    for (const char* kept : {"\"SecurityProviders\"", "\"EventLogging\"", "\"Negotiate\"", "\"Enabled\"=-"})
-        EXPECT_FALSE(has(kept)) << kept;
-    EXPECT_FALSE(has("[-" + root + "]"));
-    EXPECT_FALSE(has("[-" + root + "\\WDigest]"));
-}
-
 TEST_F(Import, ChainsThenPfxThenHardeningAllJudgedByExitCode) {
     const certs::ImportOutcome outcome = ImportBed::Import();
     const std::vector<std::string> lines = shell.Lines();
