@@ -6,7 +6,6 @@
 
 #include "test_support.h"
 #include "win32/clock_win32.h"
-#include "win32/file_system_win32.h"
 #include "win32/host_win32.h"
 
 namespace quillbay::win32::testing {
@@ -32,15 +31,6 @@ TEST(Win32Clock, TimestampsAreTheDateThenTheTimeWithSeconds) {
     std::snprintf(seconds[1], 8, ":%02d", after.second);
     EXPECT_TRUE(now.find(seconds[0]) != std::string::npos || now.find(seconds[1]) != std::string::npos) << now;
     EXPECT_NE(now.find(std::to_string(before.year)), std::string::npos) << now;
-}
-
-TEST(Win32Host, NamesTheRunningExecutableAndItsFolder) {
-    Win32Host host;
-    const std::string folder = host.AppFolder();
-    ASSERT_FALSE(folder.empty());
-    EXPECT_NE(folder.back(), '\\');
-    EXPECT_EQ(host.ExeBaseName(), "quillbay_win32_tests");
-    EXPECT_TRUE(Win32FileSystem().FileExists(folder + "\\quillbay_win32_tests.exe")) << folder;
 }
 
 TEST(Win32Host, ReadsEnvironmentVariables) {

@@ -100,13 +100,6 @@ TEST_F(Win32FileSystemTest, AppendsBesideAnotherWriterOfTheSameLog) {
     EXPECT_EQ(ReadRaw(path), "theirs\r\nours\r\ntheirs again\r\n");
 }
 
-TEST_F(Win32FileSystemTest, ReadsBytesUnchanged) {
-    for (const std::string& bytes : {std::string("\x00\xFF\r\n\x80z", 6), std::string()}) {
-        WriteRaw(scratch / "data.pfx", bytes);
-        EXPECT_EQ(fs.ReadBytes(scratch / "data.pfx"), bytes);
-    }
-}
-
 TEST_F(Win32FileSystemTest, CopiesWithAndWithoutOverwritingAndDeletesReadOnlyFiles) {
     WriteRaw(scratch / "a.crt", "first");
     WriteRaw(scratch / "b.crt", "second");
