@@ -1,20 +1,20 @@
-// A deployment's command lines, byte for byte as the application sends them (the program by its
-// full path under the system folder, no command interpreter), per site and host name: the HTTP.sys
-// binding (netsh), the site's https binding (appcmd set site) and the redirect rule (appcmd set
-// config), and what the tools refuse of them. The application judges these tools by their exit
+// A deployment's command lines, made by the application's own functions (their text is pinned by
+// its unit tests), per site and host name: the HTTP.sys binding (netsh), the site's https binding
+// (appcmd set site) and the redirect rule (appcmd set config), and what the tools refuse of them. The application judges these tools by their exit
 // codes alone; what whole deployments leave on the host is checked end to end (95-deploy.sh).
 #include <gtest/gtest.h>
 
 #include "common/state.h"
 #include "common/text.h"
 #include "harness.h"
+#include "iis/deploy.h"
+#include "iis/redirect.h"
 
 namespace sandbox::test {
 namespace {
 
 const std::wstring kAppId = L"{4dc3e181-e14b-4a21-b022-59fc669b0914}";
 const std::wstring kDefault = L"Default Web Site";
-const std::wstring kShop = L"Shop Site";
 const std::wstring kHost = L"www.example.com";  // the leaf certificate's name
 
 struct Target {
@@ -28,50 +28,29 @@ std::wstring Describe(const Target& t) {
     return L"IIS " + std::to_wstring(t.iis) + L" \"" + t.site + L"\" " + (t.host.empty() ? L"*" : t.host) + L":" + t.port;
 }
 
-// IIS 8 and later bind a named host by its name (SNI); the wildcard and every host below IIS 8 share
-// the address binding.
-bool Sni(const Target& t) { return t.iis >= 8 && !t.host.empty(); }
-std::wstring Netsh() { return SystemDirectory() + L"\\netsh.exe"; }
-std::wstring Appcmd() { return SystemDirectory() + L"\\inetsrv\\appcmd.exe"; }
-std::wstring Endpoint(const Target& t) {
-    return Sni(t) ? L"hostnameport=" + t.host + L":" + t.port : L"ipport=0.0.0.0:" + t.port;
-}
+bool Sni(const Target& t) { return t.iis >= 8 && !t.host.empty(); }  // a named host from IIS 8 on
 std::wstring Information(const Target& t) { return L"*:" + t.port + L":" + t.host; }
 
-// Lines 1 to 4 of the deployment.
-std::wstring DeleteSslCert(const Target& t) { return Netsh() + L" http delete sslcert " + Endpoint(t); }
+// The application's own lines.
+namespace iis = quillbay::iis;
+iis::DeployTools Tools() { return {Narrow(SystemDirectory() + L"\\netsh.exe"), Narrow(AppcmdPath())}; }
+std::wstring DeleteSslCert(const Target& t) {
+    return Widen(iis::DeleteSslCertCommand(Tools(), Narrow(t.host), Narrow(t.port), t.iis >= 8));
+}
 std::wstring AddSslCert(const Target& t, const std::wstring& hash) {
-    return Netsh() + L" http add sslcert " + Endpoint(t) + L" certhash=" + hash + L" appid=" + kAppId +
-           (Sni(t) ? L" certstorename=MY" : L"");
+    return Widen(iis::AddSslCertCommand(Tools(), Narrow(t.host), Narrow(t.port), t.iis >= 8, Narrow(hash)));
 }
 std::wstring RemoveBinding(const Target& t) {
-    return Appcmd() + L" set site /site.name:\"" + t.site + L"\" /-bindings.[protocol='https',bindingInformation='" +
-           Information(t) + L"']";
+    return Widen(iis::RemoveSiteBindingCommand(Tools(), Narrow(t.site), Narrow(t.host), Narrow(t.port)));
 }
 std::wstring AddBinding(const Target& t) {
-    return Appcmd() + L" set site /site.name:\"" + t.site + L"\" /+bindings.[protocol='https',bindingInformation='" +
-           Information(t) + L"'" + (Sni(t) ? L",sslFlags='1'" : L"") + L"]";
+    return Widen(iis::AddSiteBindingCommand(Tools(), Narrow(t.site), Narrow(t.host), Narrow(t.port), t.iis >= 8));
 }
-
-// Line 5: "...appcmd.exe set config "SITE" followed by a tail that begins with the quote closing the
-// site's name, copied from the deployment's description.
-const std::wstring kR0 = L"\" -section:system.webServer/rewrite/rules /-\"[name='HTTPS Redirect']\" /commit:apphost";
-const std::wstring kR1 =
-    L"\" -section:system.webServer/rewrite/rules /+\"[name='HTTPS Redirect',stopProcessing='True']\" /commit:apphost";
-const std::wstring kR2 = L"\" -section:system.webServer/rewrite/rules \"/[name='HTTPS Redirect'].match.url:(.*)\" /commit:apphost";
-const std::wstring kR3 =
-    L"\" -section:system.webServer/rewrite/rules /+\"[name='HTTPS Redirect'].conditions.[input='{HTTPS}',pattern='^OFF$']\" "
-    L"/commit:apphost";
-std::wstring PortPiece(const std::wstring& port) { return port == L"443" ? L"" : L":" + port; }
-std::wstring R4(const std::wstring& port) {
-    return L"\" -section:system.webServer/rewrite/rules \"/[name='HTTPS Redirect'].action.type:Redirect\" "
-           L"\"/[name='HTTPS Redirect'].action.url:https://{HTTP_HOST}" +
-           PortPiece(port) +
-           L"{REQUEST_URI}\" \"/[name='HTTPS Redirect'].action.appendQueryString:False\" /commit:apphost";
-}
-std::wstring Rule(const std::wstring& site, const std::wstring& tail) { return Appcmd() + L" set config \"" + site + tail; }
-std::vector<std::wstring> RuleLines(const Target& t) {
-    return {Rule(t.site, kR0), Rule(t.site, kR1), Rule(t.site, kR2), Rule(t.site, kR3), Rule(t.site, R4(t.port))};
+std::vector<std::wstring> RuleLines(const Target& t) {  // remove, create, match, condition, action
+    std::vector<std::wstring> lines;
+    for (int which = 0; which < 5; ++which)
+        lines.push_back(Widen(iis::RedirectCommand(Tools().appcmd, Narrow(t.site), which, Narrow(t.port))));
+    return lines;
 }
 
 constexpr DWORD kNotFound = 1168, kExists = 183;
@@ -173,7 +152,7 @@ TEST(Deploy, RefusesWhatTheRealToolsRefuse) {
         Ran(rules[4], kNotFound),
         // A site that does not exist.
         Ran(AddBinding({10, unknownSite, kHost, L"443"}), kNotFound, L"Cannot find SITE object with identifier \"No Such Site\""),
-        Ran(Rule(unknownSite, kR1), 2, L"Unrecognized configuration path 'MACHINE/WEBROOT/APPHOST/No Such Site'"),
+        Ran(RuleLines({10, unknownSite, kHost, L"443"})[1], 2, L"Unrecognized configuration path 'MACHINE/WEBROOT/APPHOST/No Such Site'"),
         {Via::Sbx, L"sslcerts", 0, L""},
         {Via::Sbx, L"sites", 0, kDefaultSite + kShopSite},
         {Via::Sbx, L"rules", 0, L""},
