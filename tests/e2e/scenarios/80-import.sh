@@ -1,6 +1,5 @@
 # Import: the chain certificates and fullchain.pfx go into the stores, the 56 TLS values into
-# the registry after a backup, IIS restarts once, and the box says so. Then an awkward password
-# reaches certutil as one argument.
+# the registry after a backup, IIS restarts once, and the box says so.
 make_test_pki || return
 chains=(inter1.crt inter2.crt root.crt)
 put_files fullchain.pfx "$QB_PFX_PASSWORD" "${chains[@]}"
@@ -9,14 +8,18 @@ success_text() {  # CHAINS
         str en MsgBox_Import_RestartNote)"
 }
 
-# "key suffix<TAB>name<TAB>type<TAB>data" lines, the suffix in lower case: the registry ignores
-# case, and Wine's prefix spells some keys its own way.
+# A "key suffix" line per key and a "key suffix<TAB>name<TAB>type<TAB>data" line per value, the
+# suffix in lower case: the registry ignores case, and Wine's prefix spells some keys its own way.
 security_values() {
     wine reg query "$QB_SECURITY_KEY" /s </dev/null 2>/dev/null | tr -d '\r' | awk -F '    ' '
-        /^HKEY_/ { key = tolower($0); sub(/^.*\\securityproviders/, "", key) }
+        /^HKEY_/ { key = tolower($0); sub(/^.*\\securityproviders/, "", key); print key }
         /^    [^ ]/ { print key "\t" $2 "\t" $3 "\t" $4 }' | LC_ALL=C sort
 }
 
+# The key as the prefix came, saved once a run: a second run of this scenario starts from it.
+[[ -f $QB_PKI/pristine.reg ]] || wine reg export "$QB_SECURITY_KEY" 'C:\qb-pki\pristine.reg' /y </dev/null >/dev/null 2>&1
+wine reg delete "$QB_SECURITY_KEY" /f </dev/null >/dev/null 2>&1
+wine reg import 'C:\qb-pki\pristine.reg' </dev/null >/dev/null 2>&1 || fail "reg import pristine.reg"
 # The administrator's own settings: one of the 56 set otherwise, and one the hardening does
 # not know. The backup must hold both; the second must survive.
 for value in 'TLS 1.2\Server:0' 'TLS 1.3\Server:1'; do
@@ -41,7 +44,7 @@ expect_eq "IIS restarts" "$(sbx restarts)" 1
 # Reg.exe wrote the 56 values as typed data (2048 bits as 0x800, not decimal 800); the TLS 1.3
 # value it does not know is still there.
 values=$(security_values)
-expect_eq "values written" "$(grep -vc 'tls 1\.3' <<<"$values")" 56
+expect_eq "values written" "$(grep $'\t' <<<"$values" | grep -vc 'tls 1\.3')" 56
 expect_eq "values as reg.exe stored them" "$(grep -E 'ServerMinKeyBitLength|tls 1\.[23]\\server	Enabled|	(SecurityProviders|DigestEncryptionAlgorithms)	' <<<"$values")" \
     "$(printf '%s\n' $'\tSecurityProviders\tREG_SZ\tcredssp.dll' \
         $'\\schannel\\keyexchangealgorithms\\diffie-hellman\tServerMinKeyBitLength\tREG_DWORD\t0x800' \
@@ -50,7 +53,7 @@ expect_eq "values as reg.exe stored them" "$(grep -E 'ServerMinKeyBitLength|tls 
         $'\\wdigest\tDigestEncryptionAlgorithms\tREG_SZ\t3des,rc4' | LC_ALL=C sort)"
 
 # One backup, named after the moment of the import: the values as they were, and the undo of
-# what was not there. Imported together they give back exactly the settings from before.
+# what was not there. Imported together they give back exactly the keys and values from before.
 backups=$(ls "$QB_APP_DIR/backup" 2>/dev/null) stamp=$(sed -n 's/^SecurityProviders-\([0-9]*\)\.reg$/\1/p' <<<"$backups")
 [[ $backups == "SecurityProviders-$stamp-undo.reg"$'\n'"SecurityProviders-$stamp.reg" && ${#stamp} == 14 &&
     ! ($stamp < $started || $stamp > $ended) ]] ||
@@ -61,17 +64,5 @@ for file in "SecurityProviders-$stamp.reg" "SecurityProviders-$stamp-undo.reg"; 
 done
 expect_eq "values after restoring the backup" "$(security_values)" "$values_before"
 
-cat "$QB_APP_DIR"/log*.txt 2>/dev/null | grep -qF "$QB_PFX_PASSWORD" && fail "the password is in a log"
 sbx log | grep -qF "$QB_PFX_PASSWORD" && fail "the password is in the sandbox's log"
 expect_eq "error records" "$(log_records log-error.txt)" ""
-cmp -s "$QB_APP_DIR/fullchain.pfx" "$QB_PKI/fullchain.pfx" || fail "fullchain.pfx was changed"
-stop_app
-
-# The awkward password reaches certutil unchanged: the PFX made with it opens.
-reset_program_folder
-expect_ok "seed the default host" sbx seed
-put_files awkward.pfx "$QB_AWKWARD_PASSWORD" inter1.crt
-start_app en_US.UTF-8 || return
-import_and_expect "$(str en MsgBox_Import_CompleteTitle)" "$(success_text 1)" 64
-expect_eq "My store" "$(store_entries | grep '^My ')" "My $QB_THUMB_LEAF yes"
-sbx log | grep -qF "$QB_AWKWARD_PASSWORD" && fail "the password is in the sandbox's log"
