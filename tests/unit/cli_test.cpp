@@ -197,6 +197,7 @@ struct ConsoleHost : FakeMachine {
     }
 };
 
+// A plain status, import and deploy end in 0 on the simulated host (97-console).
 TEST(Console, ExitCodeOfEveryOutcomeAndItsJson) {
     const std::int64_t now = 1796547907;
     const struct {
@@ -206,7 +207,6 @@ TEST(Console, ExitCodeOfEveryOutcomeAndItsJson) {
         int exitCode;
         std::string error;  // the refusal's code
     } cases[] = {
-        {"status", {"status"}, {}, 0, ""},
         {"not elevated", {"status"}, [](ConsoleHost& h) { h.host.elevated = false; }, 2, "not-elevated"},
         {"bad usage", {"deploy"}, {}, 2, "usage"},
         {"check passes", {"check", "--site", "shop"}, {}, 0, ""},
@@ -217,7 +217,6 @@ TEST(Console, ExitCodeOfEveryOutcomeAndItsJson) {
         {"check fails: expired", {"check", "--site", "Shop"},
          [now](ConsoleHost& h) { h.pkcs12.certificates[0].details.notAfter = now - 1; }, 2, ""},
         {"check fails: no password", {"check"}, [](ConsoleHost& h) { h.fs.Delete(h.AppPath("password.txt")); }, 2, ""},
-        {"import", {"import"}, {}, 0, ""},
         {"import without password.txt", {"import"}, [](ConsoleHost& h) { h.fs.Delete(h.AppPath("password.txt")); }, 2,
          "password-missing"},
         {"import with a wrong password", {"import"}, [](ConsoleHost& h) { h.pkcs12.password = "other"; }, 2, "pfx-not-opened"},
@@ -226,7 +225,6 @@ TEST(Console, ExitCodeOfEveryOutcomeAndItsJson) {
         {"import: certutil refuses the PFX", {"import"},
          [](ConsoleHost& h) { h.answer = [](const std::string& l) { return l.find("-importpfx") != std::string::npos ? 5 : 0; }; },
          1, ""},
-        {"deploy", {"deploy", "--all", "--wildcard", "yes"}, {}, 0, ""},
         {"deploy: a site without host names skipped", {"deploy", "--all"}, {}, 0, ""},
         {"deploy: one host refused", {"deploy", "--all", "--wildcard", "yes"},
          [](ConsoleHost& h) { h.answer = [](const std::string& l) { return l.find("add sslcert hostnameport=b.") != std::string::npos; }; },
@@ -261,18 +259,12 @@ TEST(Console, ExitCodeOfEveryOutcomeAndItsJson) {
 }
 
 TEST(Console, DeploysWhatTheWindowDeploysWithTheSameCommandLines) {
-    World window;
-    AppcmdStage stage{window};
-    ConsoleHost console;
-    stage.sites = console.stage.sites;
-    window.InstallIis(10);
-    window.fs.AddFile(window.AppPath("fullchain.pfx"), "PFX");
-    window.fs.AddFile(window.AppPath("password.txt"), "secret\r\n");
-    window.pkcs12.password = "secret";
-    window.pkcs12.certificates = console.pkcs12.certificates;
-    ASSERT_TRUE(app::Form_Load(window.main));
-    for (int i = 0; i < window.ui.ListCount(app::Id::lstSites); ++i) window.ui.ListSetSelected(app::Id::lstSites, i, true);
-    app::OnCommand(window.main, app::Id::cmdDeploy);  // the wildcard question answered Yes
+    ConsoleHost window, console;
+    FakeUi ui;
+    app::Main main{ui, window.machine};
+    ASSERT_TRUE(app::Form_Load(main));
+    for (int i = 0; i < ui.ListCount(app::Id::lstSites); ++i) ui.ListSetSelected(app::Id::lstSites, i, true);
+    app::OnCommand(main, app::Id::cmdDeploy);  // the wildcard question answered Yes
 
     EXPECT_EQ(console.Run({"deploy", "--all", "--wildcard", "yes"}), 0);
     EXPECT_EQ(console.shell.Lines(), window.shell.Lines());

@@ -117,8 +117,7 @@ struct DeployWorld : World {
         fs.AddFile(AppPath("fullchain.pfx"), "PFX");
         fs.AddFile(AppPath("password.txt"), "secret\r\n");
         pkcs12.password = "secret";
-        pkcs12.certificates = {{false, std::string(20, '\x01')}, {true, "\x0A\x1B\x2C\x3D\x4E\x5F\x60\x71\x82\x93"
-                                                                        "\xA4\xB5\xC6\xD7\xE8\xF9\x01\x23\x45\x67"}};
+        pkcs12.certificates = {{false, std::string(20, '\x01')}, {true, std::string(20, '\x02')}};
         shell.onRun = [this](const std::string& l) {
             sets.push_back(l);
             return answer(l);

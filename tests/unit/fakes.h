@@ -257,6 +257,10 @@ public:
     std::vector<app::MsgAnswer> yesNoAnswers;  // given in turn to Yes/No boxes; Yes when none left
 
     FakeControl& C(app::Id id) { return controls[id]; }
+    const ShownBox& OnlyBox() {
+        EXPECT_EQ(boxes.size(), 1u);
+        return boxes.at(0);
+    }
     std::vector<int> SelectedIndices(app::Id list) {
         std::vector<int> out;
         for (std::size_t i = 0; i < C(list).selected.size(); ++i)
