@@ -35,14 +35,8 @@ TEST(Win32Clock, TimestampsAreTheDateThenTheTimeWithSeconds) {
 
 TEST(Win32Host, ReadsEnvironmentVariables) {
     Win32Host host;
-    const struct { std::wstring value; std::string expected; } cases[] = {
-        {L"w\u00e9rt mit Leerzeichen", "w\xC3\xA9rt mit Leerzeichen"},
-        {std::wstring(1000, L'x'), std::string(1000, 'x')},
-    };
-    for (const auto& c : cases) {
-        ASSERT_TRUE(SetEnvironmentVariableW(L"QUILLBAY_TEST_VALUE", c.value.c_str()));
-        EXPECT_EQ(host.GetEnv("QUILLBAY_TEST_VALUE"), c.expected);
-    }
+    ASSERT_TRUE(SetEnvironmentVariableW(L"QUILLBAY_TEST_VALUE", (L"w\u00e9rt " + std::wstring(1000, L'x')).c_str()));
+    EXPECT_EQ(host.GetEnv("QUILLBAY_TEST_VALUE"), "w\xC3\xA9rt " + std::string(1000, 'x'));
     SetEnvironmentVariableW(L"QUILLBAY_TEST_VALUE", nullptr);
     EXPECT_EQ(host.GetEnv("QUILLBAY_TEST_VALUE"), std::nullopt);
     EXPECT_TRUE(host.GetEnv("windir").has_value());

@@ -51,17 +51,6 @@ TEST_F(Win32FileSystemTest, ListsOnlyTheFilesDirectlyInAFolder) {
     EXPECT_TRUE(fs.ListFiles(scratch / "empty").empty());
 }
 
-TEST_F(Win32FileSystemTest, SpecialFoldersAreFoldersWithoutATrailingBackslash) {
-    const std::string system = fs.GetSpecialFolder(SpecialFolder::System);
-    for (const std::string& folder : {system, fs.GetSpecialFolder(SpecialFolder::Temporary)}) {
-        ASSERT_FALSE(folder.empty());
-        EXPECT_NE(folder.back(), '\\') << folder;
-        EXPECT_TRUE(fs.FolderExists(folder) && !fs.FileExists(folder)) << folder;
-    }
-    EXPECT_TRUE(fs.FileExists(system + "\\cmd.exe") && !fs.FolderExists(system + "\\cmd.exe")) << system;
-    EXPECT_FALSE(fs.FileExists(system + "\\missing") || fs.FolderExists(system + "\\missing")) << system;
-}
-
 TEST_F(Win32FileSystemTest, TextFilesAreInTheSystemCodePage) {
     // A text each code page can hold, and its bytes there.
     const struct { UINT codePage; std::string utf8, ansi; } samples[] = {
