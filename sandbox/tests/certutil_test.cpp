@@ -26,16 +26,12 @@ TEST(Certutil, AddsCertificatesInEveryEncodingToTheNamedStore) {
                                  {Via::Stores, file, 0, L"CA/inter"}});
     Check(rows);
     Check({
-        {Via::Process, AddStore(L"CA", Fixture(L"inter.crt")), 0,
-         L"CA \"Intermediate Certification Authorities\"\r\nCertificate \"Quillbay Test Intermediate\" already in store.\r\n" + kDone},
+        {Via::Process, AddStore(L"CA", Fixture(L"inter.crt")), 0, L"\"Quillbay Test Intermediate\" already in store.", Match::Has},
         {Via::Stores, L"", 0, L"CA/inter"},
-        {Via::Process, AddStore(L"Root", Fixture(L"root.crt")), 0,
-         L"Root \"Trusted Root Certification Authorities\"\r\nSignature matches Public Key\r\nCertificate \"Quillbay Test Root\" added "
-         L"to store.\r\n" + kDone},
+        {Via::Process, AddStore(L"Root", Fixture(L"root.crt")), 0, L"Certificate \"Quillbay Test Root\" added to store.", Match::Has},
         {Via::Process, AddStore(L"CA", Fixture(L"chain.p7b")), 0, kDone, Match::Has},
         {Via::Stores, L"", 0, L"CA/inter CA/root Root/root"},
-        {Via::Process, PfxImport(Password(L"leaf"), L"leaf"), 0,
-         L"Certificate \"www.example.com\" added to store.\r\n\r\nCertUtil: -importPFX command completed successfully.\r\n"},
+        {Via::Process, PfxImport(Password(L"leaf"), L"leaf"), 0, L"-importPFX command completed successfully.", Match::Has},
         {Via::Stores, L"", 0, L"CA/inter CA/root My/leaf+key Root/root"},
     });
 }
@@ -79,9 +75,7 @@ TEST(Certutil, TellsADamagedPfxFromAWrongPassword) {
         {Fixture(L"garbage.crt"), password, 0x80092002, damaged},
         {Fixture(L"inter.der"), password, 0x80092002, damaged},  // DER, but a certificate
         {cut(pfx.size() / 2), password, 0x80092002, damaged},
-        {cut(pfx.size() - 1), password, 0x80092002, damaged},
         {cut(pfx.size() - 1), L"not the password", 0x80092002, damaged},
-        {cut(8), password, 0x80092002, damaged},
         {Fixture(L"leaf.pfx"), L"not the password", 0x80070056,
          Failed(L"-importPFX", L"0x80070056 (WIN32: 86 ERROR_INVALID_PASSWORD)", L"The specified network password is not correct.")},
     };
