@@ -29,8 +29,6 @@ start_app zh_CN.UTF-8 || return
 choose mnuLanguageEnglish
 import_and_expect "$partial_title" "$(partial_text "$(str en MsgBox_Import_PfxFailed)-2147024810$(
     str en MsgBox_Import_PfxFailed_CheckPassword)" "1$(str en MsgBox_Import_ChainsFailed)")" 48
-expect_text lblStatus "$(str en lblStatus_ImportPartial)"
-expect_state enabled 1 cmdImport cmdDeploy
 expect_eq "stores" "$(store_entries)" "$(printf '%s\n' "CA $QB_THUMB_INTER1 no" "CA $QB_THUMB_ROOT no" | sort)"
 expect_eq "IIS restarts" "$(sbx restarts)" 1
 expect_eq "error records" "$(log_records log-error.txt CP936)" "$(printf '%s\t%s\t%s\n' \
