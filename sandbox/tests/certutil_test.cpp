@@ -1,8 +1,8 @@
-// certutil as the application launches it: chain files through the shell with
-// '-addstore -f "CA" "file"', the PFX through 'cmd.exe /c certutil.exe -f -p "password"
-// -importpfx "file"', the password put between quotes exactly as read.
+// certutil as the application starts it: chain files with '-addstore -f "CA" "file"', the PFX
+// with 'certutil.exe -f -p PASSWORD -importpfx "file"', the password one quoted argument.
 #include <gtest/gtest.h>
 
+#include "common/cmdline.h"
 #include "common/state.h"
 #include "common/text.h"
 #include "harness.h"
@@ -22,20 +22,16 @@ const std::wstring kDone = L"CertUtil: -addstore command completed successfully.
 TEST(Certutil, AddsCertificatesInEveryEncodingToTheNamedStore) {
     std::vector<Row> rows;
     for (const wchar_t* file : {L"inter.der", L"inter.crt", L"inter.b64"})
-        rows.insert(rows.end(), {kSeed, {Via::Shell, AddStore(L"CA", Fixture(file)), 0},
+        rows.insert(rows.end(), {kSeed, {Via::Process, AddStore(L"CA", Fixture(file)), 0, kDone, Match::Has},
                                  {Via::Stores, file, 0, L"CA/inter"}});
     Check(rows);
     Check({
-        {Via::Process, AddStore(L"CA", Fixture(L"inter.crt")), 0,
-         L"CA \"Intermediate Certification Authorities\"\r\nCertificate \"Quillbay Test Intermediate\" already in store.\r\n" + kDone},
+        {Via::Process, AddStore(L"CA", Fixture(L"inter.crt")), 0, L"\"Quillbay Test Intermediate\" already in store.", Match::Has},
         {Via::Stores, L"", 0, L"CA/inter"},
-        {Via::Process, AddStore(L"Root", Fixture(L"root.crt")), 0,
-         L"Root \"Trusted Root Certification Authorities\"\r\nSignature matches Public Key\r\nCertificate \"Quillbay Test Root\" added "
-         L"to store.\r\n" + kDone},
-        {Via::Shell, AddStore(L"CA", Fixture(L"chain.p7b")), 0},
+        {Via::Process, AddStore(L"Root", Fixture(L"root.crt")), 0, L"Certificate \"Quillbay Test Root\" added to store.", Match::Has},
+        {Via::Process, AddStore(L"CA", Fixture(L"chain.p7b")), 0, kDone, Match::Has},
         {Via::Stores, L"", 0, L"CA/inter CA/root Root/root"},
-        {Via::Process, PfxImport(Password(L"leaf"), L"leaf"), 0,
-         L"Certificate \"www.example.com\" added to store.\r\n\r\nCertUtil: -importPFX command completed successfully.\r\n"},
+        {Via::Process, PfxImport(Password(L"leaf"), L"leaf"), 0, L"-importPFX command completed successfully.", Match::Has},
         {Via::Stores, L"", 0, L"CA/inter CA/root My/leaf+key Root/root"},
     });
 }
@@ -54,7 +50,7 @@ TEST(Certutil, FailsWithTheToolsHResults) {
          L"CertUtil: Unknown arg: -addstroe\r\n", Match::Has},
         {Via::Process, L"certutil.exe -addstore -f \"CA\"", 0x80070057,
          L"CertUtil: -addstore command FAILED: 0x80070057 (WIN32: 87 ERROR_INVALID_PARAMETER)", Match::Has},
-        {Via::Capture, PfxImport(L"not the password", L"leaf"), 0x80070056,
+        {Via::Process, PfxImport(L"not the password", L"leaf"), 0x80070056,
          Failed(L"-importPFX", L"0x80070056 (WIN32: 86 ERROR_INVALID_PASSWORD)", L"The specified network password is not correct.")},
         {Via::Stores, L"", 0, L""},
     });
@@ -79,59 +75,45 @@ TEST(Certutil, TellsADamagedPfxFromAWrongPassword) {
         {Fixture(L"garbage.crt"), password, 0x80092002, damaged},
         {Fixture(L"inter.der"), password, 0x80092002, damaged},  // DER, but a certificate
         {cut(pfx.size() / 2), password, 0x80092002, damaged},
-        {cut(pfx.size() - 1), password, 0x80092002, damaged},
         {cut(pfx.size() - 1), L"not the password", 0x80092002, damaged},
-        {cut(8), password, 0x80092002, damaged},
         {Fixture(L"leaf.pfx"), L"not the password", 0x80070056,
          Failed(L"-importPFX", L"0x80070056 (WIN32: 86 ERROR_INVALID_PASSWORD)", L"The specified network password is not correct.")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Narrow(c.file + L" " + c.password));
         Check({kSeed,
-               {Via::Capture, L"certutil.exe -f -p \"" + c.password + L"\" -importpfx \"" + c.file + L"\"", c.code, c.out},
+               {Via::Process, L"certutil.exe -f -p " + QuoteArgument(c.password) + L" -importpfx \"" + c.file + L"\"", c.code, c.out},
                {Via::Stores, L"", 0, L""}});
     }
 }
 
-TEST(Certutil, ImportsAPfxOnlyWhenThePasswordSurvivesItsQuotesAndNeverLogsIt) {
-    struct {
+TEST(Certutil, ImportsAPfxWhateverItsPasswordHoldsAndNeverLogsIt) {
+    const struct {
         std::wstring pfx, password;
         DWORD code;
-        std::vector<std::wstring> secrets;  // pieces of the password that must not reach the log
     } cases[] = {
-        {L"leaf", Password(L"leaf"), 0, {L"Secret"}},
-        {L"awkward", Password(L"awkward"), 0, {L"a&b", L"QBSBX"}},
-        {L"nonascii", Password(L"nonascii"), 0, {L"sswö"}},
-        // A quote ends the quoted password early; a final backslash escapes the closing quote.
-        {L"quote", Password(L"quote"), kFails, {L"ab", L"cd"}},
-        {L"backslash", Password(L"backslash"), kFails, {L"trail"}},
-        {L"leaf", L"not the password", 0x80070056, {L"not the"}},
-        {L"leaf", L"", 0x80070056, {}},
+        {L"awkward", Password(L"awkward"), 0}, {L"nonascii", Password(L"nonascii"), 0}, {L"quote", Password(L"quote"), 0},
+        {L"backslash", Password(L"backslash"), 0}, {L"leaf", L"", 0x80070056},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Narrow(c.pfx + L" " + c.password));
-        Check({kSeed, {Via::Shell, L"cmd.exe /c " + PfxImport(c.password, c.pfx), c.code},
+        Check({kSeed, {Via::Process, PfxImport(c.password, c.pfx), c.code, L"", Match::Any},
                {Via::Stores, L"", 0, c.code == 0 ? L"CA/inter My/leaf+key" : L""}});
         auto log = LogOf(L"certutil");
         ASSERT_EQ(log.size(), 1u);
-        const std::wstring& line = log[0][3];
-        if (c.code != kFails) {
-            EXPECT_EQ(log[0][2], std::to_wstring(static_cast<int>(c.code)));
-            EXPECT_EQ(line, L"certutil.exe -f -p ******** -importpfx \"" + Fixture(c.pfx + L".pfx") + L"\"");
-        }
-        EXPECT_EQ(line.rfind(L"certutil.exe -f -p ********", 0), 0u) << Narrow(line);
-        for (const std::wstring& secret : c.secrets) EXPECT_EQ(line.find(secret), std::wstring::npos) << Narrow(line);
+        EXPECT_EQ(log[0][2], std::to_wstring(static_cast<int>(c.code)));
+        EXPECT_EQ(log[0][3], L"certutil.exe -f -p ******** -importpfx \"" + Fixture(c.pfx + L".pfx") + L"\"");
     }
 }
 
 TEST(Certutil, ConcurrentImportsAllArrive) {
-    // The application launches the chain imports one after another without waiting.
+    // Tools started together share the state file.
     Check({kSeed});
     std::vector<HANDLE> processes;
     std::wstring expected;
     for (const wchar_t* store : {L"S1", L"S2", L"S3", L"S4", L"S5"})
         for (const wchar_t* file : {L"inter", L"leaf", L"root"}) {
-            processes.push_back(ShellStart(L"certutil.exe", L"-addstore -f " + std::wstring(store) + L" \"" + Fixture(file) + L".crt\""));
+            processes.push_back(Start(L"certutil.exe -addstore -f " + std::wstring(store) + L" \"" + Fixture(file) + L".crt\""));
             expected += (expected.empty() ? L"" : L" ") + std::wstring(store) + L"/" + file;
         }
     for (HANDLE process : processes) {

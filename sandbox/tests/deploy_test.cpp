@@ -1,20 +1,20 @@
-// A deployment's command lines, byte for byte as the application will send them (the program by
-// its full path under the system folder, started as a plain process without a command
-// interpreter), per site and host name: the HTTP.sys binding (netsh), the site's https binding
-// (appcmd set site) and the HTTP-to-HTTPS redirect rule (appcmd set config). Every row checks the
-// exit code and the whole answer; every deployment is followed by the state the host keeps.
+// A deployment's command lines, made by the application's own functions (their text is pinned by
+// its unit tests), per site and host name: the HTTP.sys binding (netsh), the site's https binding
+// (appcmd set site) and the redirect rule (appcmd set config), and what the tools refuse of them. The application judges these tools by their exit
+// codes alone; what whole deployments leave on the host is checked end to end (95-deploy.sh).
 #include <gtest/gtest.h>
 
 #include "common/state.h"
 #include "common/text.h"
 #include "harness.h"
+#include "iis/deploy.h"
+#include "iis/redirect.h"
 
 namespace sandbox::test {
 namespace {
 
 const std::wstring kAppId = L"{4dc3e181-e14b-4a21-b022-59fc669b0914}";
 const std::wstring kDefault = L"Default Web Site";
-const std::wstring kShop = L"Shop Site";
 const std::wstring kHost = L"www.example.com";  // the leaf certificate's name
 
 struct Target {
@@ -28,88 +28,42 @@ std::wstring Describe(const Target& t) {
     return L"IIS " + std::to_wstring(t.iis) + L" \"" + t.site + L"\" " + (t.host.empty() ? L"*" : t.host) + L":" + t.port;
 }
 
-// IIS 8 and later bind a named host by its name (SNI); the wildcard and every host below IIS 8 share
-// the address binding.
-bool Sni(const Target& t) { return t.iis >= 8 && !t.host.empty(); }
-std::wstring Netsh() { return SystemDirectory() + L"\\netsh.exe"; }
-std::wstring Appcmd() { return SystemDirectory() + L"\\inetsrv\\appcmd.exe"; }
-std::wstring Endpoint(const Target& t) {
-    return Sni(t) ? L"hostnameport=" + t.host + L":" + t.port : L"ipport=0.0.0.0:" + t.port;
-}
+bool Sni(const Target& t) { return t.iis >= 8 && !t.host.empty(); }  // a named host from IIS 8 on
 std::wstring Information(const Target& t) { return L"*:" + t.port + L":" + t.host; }
 
-// Lines 1 to 4 of the deployment.
-std::wstring DeleteSslCert(const Target& t) { return Netsh() + L" http delete sslcert " + Endpoint(t); }
+// The application's own lines.
+namespace iis = quillbay::iis;
+iis::DeployTools Tools() { return {Narrow(SystemDirectory() + L"\\netsh.exe"), Narrow(AppcmdPath())}; }
+std::wstring DeleteSslCert(const Target& t) {
+    return Widen(iis::DeleteSslCertCommand(Tools(), Narrow(t.host), Narrow(t.port), t.iis >= 8));
+}
 std::wstring AddSslCert(const Target& t, const std::wstring& hash) {
-    return Netsh() + L" http add sslcert " + Endpoint(t) + L" certhash=" + hash + L" appid=" + kAppId +
-           (Sni(t) ? L" certstorename=MY" : L"");
+    return Widen(iis::AddSslCertCommand(Tools(), Narrow(t.host), Narrow(t.port), t.iis >= 8, Narrow(hash)));
 }
 std::wstring RemoveBinding(const Target& t) {
-    return Appcmd() + L" set site /site.name:\"" + t.site + L"\" /-bindings.[protocol='https',bindingInformation='" +
-           Information(t) + L"']";
+    return Widen(iis::RemoveSiteBindingCommand(Tools(), Narrow(t.site), Narrow(t.host), Narrow(t.port)));
 }
 std::wstring AddBinding(const Target& t) {
-    return Appcmd() + L" set site /site.name:\"" + t.site + L"\" /+bindings.[protocol='https',bindingInformation='" +
-           Information(t) + L"'" + (Sni(t) ? L",sslFlags='1'" : L"") + L"]";
+    return Widen(iis::AddSiteBindingCommand(Tools(), Narrow(t.site), Narrow(t.host), Narrow(t.port), t.iis >= 8));
+}
+std::vector<std::wstring> RuleLines(const Target& t) {  // remove, create, match, condition, action
+    std::vector<std::wstring> lines;
+    for (int which = 0; which < 5; ++which)
+        lines.push_back(Widen(iis::RedirectCommand(Tools().appcmd, Narrow(t.site), which, Narrow(t.port))));
+    return lines;
 }
 
-// Line 5: "...appcmd.exe set config "SITE" followed by a tail that begins with the quote closing the
-// site's name, copied from the deployment's description.
-const std::wstring kR0 = L"\" -section:system.webServer/rewrite/rules /-\"[name='HTTPS Redirect']\" /commit:apphost";
-const std::wstring kR1 =
-    L"\" -section:system.webServer/rewrite/rules /+\"[name='HTTPS Redirect',stopProcessing='True']\" /commit:apphost";
-const std::wstring kR2 = L"\" -section:system.webServer/rewrite/rules \"/[name='HTTPS Redirect'].match.url:(.*)\" /commit:apphost";
-const std::wstring kR3 =
-    L"\" -section:system.webServer/rewrite/rules /+\"[name='HTTPS Redirect'].conditions.[input='{HTTPS}',pattern='^OFF$']\" "
-    L"/commit:apphost";
-std::wstring PortPiece(const std::wstring& port) { return port == L"443" ? L"" : L":" + port; }
-std::wstring R4(const std::wstring& port) {
-    return L"\" -section:system.webServer/rewrite/rules \"/[name='HTTPS Redirect'].action.type:Redirect\" "
-           L"\"/[name='HTTPS Redirect'].action.url:https://{HTTP_HOST}" +
-           PortPiece(port) +
-           L"{REQUEST_URI}\" \"/[name='HTTPS Redirect'].action.appendQueryString:False\" /commit:apphost";
-}
-std::wstring Rule(const std::wstring& site, const std::wstring& tail) { return Appcmd() + L" set config \"" + site + tail; }
-std::vector<std::wstring> RuleLines(const Target& t) {
-    return {Rule(t.site, kR0), Rule(t.site, kR1), Rule(t.site, kR2), Rule(t.site, kR3), Rule(t.site, R4(t.port))};
-}
+constexpr DWORD kNotFound = 1168, kExists = 183;
 
-// The answers.
-const std::wstring kAdded = L"\r\nSSL Certificate successfully added\r\n\r\n";
-const std::wstring kDeleted = L"\r\nSSL Certificate successfully deleted\r\n\r\n";
-const std::wstring kNoSslBinding = L"\r\nSSL Certificate deletion failed, Error: 2\r\nThe system cannot find the file specified.\r\n\r\n";
-const std::wstring kNoKey = L"\r\nSSL Certificate add failed, Error: 1312\r\n"
-                            L"A specified logon session does not exist. It may already have been terminated.\r\n\r\n";
-const std::wstring kSslBindingExists =
-    L"\r\nSSL Certificate add failed, Error: 183\r\nCannot create a file when that file already exists.\r\n\r\n";
-const std::wstring kNoElement = L"ERROR ( message:Cannot find requested collection element. )\r\n";
-const std::wstring kUnknownSection =
-    L"ERROR ( message:Unknown config section \"system.webServer/rewrite/rules\".  Replace with ? for help. )\r\n";
-constexpr DWORD kNotFound = 1168, kExists = 183, kBadSection = 13, kBadPath = 2;
-std::wstring Changed(const std::wstring& site) { return L"SITE object \"" + site + L"\" changed\r\n"; }
-std::wstring Applied(const std::wstring& site) {
-    return L"Applied configuration changes to section \"system.webServer/rewrite/rules\" for \"MACHINE/WEBROOT/APPHOST/" + site +
-           L"\" at configuration commit path \"MACHINE/WEBROOT/APPHOST\"\r\n";
+Row Ran(const std::wstring& line, DWORD code, const std::wstring& says = L"") {
+    return {Via::Process, line, code, says, says.empty() ? Match::Any : Match::Has};
 }
-
-// One deployment for one target: on a host without the target's bindings (first) or without its
-// site's rule (firstRule) the removals find nothing; over an earlier deployment they remove what it
-// left.
-std::vector<Row> Deployment(const Target& t, const std::wstring& hash, bool first, bool firstRule) {
+// One deployment for one target on a host without its bindings or rule: the removals find nothing.
+std::vector<Row> Deployment(const Target& t, const std::wstring& hash) {
     std::vector<std::wstring> rules = RuleLines(t);
-    return {
-        first ? Row{Via::Process, DeleteSslCert(t), 1, kNoSslBinding} : Row{Via::Process, DeleteSslCert(t), 0, kDeleted},
-        {Via::Process, AddSslCert(t, hash), 0, kAdded},
-        first ? Row{Via::Process, RemoveBinding(t), kNotFound, kNoElement} : Row{Via::Process, RemoveBinding(t), 0, Changed(t.site)},
-        {Via::Process, AddBinding(t), 0, Changed(t.site)},
-        firstRule ? Row{Via::Process, rules[0], kNotFound, kNoElement} : Row{Via::Process, rules[0], 0, Applied(t.site)},
-        {Via::Process, rules[1], 0, Applied(t.site)},
-        {Via::Process, rules[2], 0, Applied(t.site)},
-        {Via::Process, rules[3], 0, Applied(t.site)},
-        {Via::Process, rules[4], 0, Applied(t.site)},
-    };
+    return {Ran(DeleteSslCert(t), 1), Ran(AddSslCert(t, hash), 0), Ran(RemoveBinding(t), kNotFound), Ran(AddBinding(t), 0),
+            Ran(rules[0], kNotFound), Ran(rules[1], 0), Ran(rules[2], 0), Ran(rules[3], 0), Ran(rules[4], 0)};
 }
-std::vector<Row> Deployment(const Target& t, const std::wstring& hash, bool first) { return Deployment(t, hash, first, first); }
 
 // What the host keeps after a deployment of the target, as sbx prints it.
 std::wstring SslCertRecord(const Target& t, const std::wstring& hash) {
@@ -118,10 +72,6 @@ std::wstring SslCertRecord(const Target& t, const std::wstring& hash) {
 }
 std::wstring HttpsRecord(unsigned siteId, const Target& t) {
     return L"binding\t" + std::to_wstring(siteId) + L"\thttps\t" + Information(t) + L"\t" + (Sni(t) ? L"1" : L"0") + L"\r\n";
-}
-std::wstring RuleRecords(const Target& t) {
-    return L"rule\t" + t.site + L"\tHTTPS Redirect\ttrue\t(.*)\tRedirect\thttps://{HTTP_HOST}" + PortPiece(t.port) +
-           L"{REQUEST_URI}\tfalse\r\ncondition\t" + t.site + L"\tHTTPS Redirect\t{HTTPS}\t^OFF$\r\n";
 }
 const std::wstring kSites = L"--site \"Default Web Site\" \"http/*:80:,http/*:80:www.example.com\" --site \"Shop Site\" "
                             L"\"http/*:8080:shop.example.com\"";
@@ -132,81 +82,26 @@ Row Seed(DWORD iis, const std::wstring& more = L"") {
     return {Via::Sbx, L"seed --iis-major " + std::to_wstring(iis) + L" " + kSites + more, 0, L"", Match::Any};
 }
 // The PFX import the application runs first: the leaf with its key into the machine's My store.
-Row Import() { return {Via::Process, PfxImport(Password(L"leaf"), L"leaf"), 0, L"", Match::Any}; }
-
-TEST(Deploy, BindsAndRedirectsEachHostAndReplacesItsOwnBindingsTheSecondTime) {
-    const std::wstring leaf = Thumbprint(L"leaf");
-    const Target targets[] = {
-        {10, kDefault, kHost, L"443"}, {10, kDefault, kHost, L"8443"}, {10, kDefault, L"", L"443"}, {10, kDefault, L"", L"8443"},
-        {7, kDefault, kHost, L"443"},  {7, kDefault, kHost, L"8443"},  {7, kDefault, L"", L"443"},  {7, kDefault, L"", L"8443"},
-    };
-    for (const Target& t : targets) {
-        SCOPED_TRACE(Narrow(Describe(t)));
-        const std::vector<Row> state = {
-            {Via::Sbx, L"sslcerts", 0, SslCertRecord(t, leaf)},
-            {Via::Sbx, L"sites", 0, kDefaultSite + HttpsRecord(1, t) + kShopSite},
-            {Via::Sbx, L"rules", 0, RuleRecords(t)},
-        };
-        Check({Seed(t.iis), Import()});
-        Check(Deployment(t, leaf, true));
-        Check(state);
-        Check(Deployment(t, leaf, false));  // replaced, not duplicated
-        Check(state);
-        // Each line reached its tool exactly as sent, with the exit code it answered.
-        std::vector<std::wstring> expected, logged;
-        for (bool first : {true, false})
-            for (const Row& row : Deployment(t, leaf, first)) expected.push_back(row.line + L"\t" + std::to_wstring(row.code));
-        for (const auto& record : SbxRecords(L"log"))
-            if (record.size() >= 4 && (record[1] == L"netsh" || record[1] == L"appcmd")) logged.push_back(record[3] + L"\t" + record[2]);
-        EXPECT_EQ(logged, expected);
-    }
-}
-
-TEST(Deploy, KeepsEachSitesBindingsAndRuleApart) {
-    const std::wstring leaf = Thumbprint(L"leaf");
-    const Target site{10, kDefault, kHost, L"443"}, shop{10, kShop, L"shop.example.com", L"8443"};
-    const Target wildcard{10, kShop, L"", L"443"};
-    Check({Seed(10), Import()});
-    Check(Deployment(site, leaf, true));
-    Check(Deployment(shop, leaf, true));
-    Check(Deployment(wildcard, leaf, true, false));  // the same site's rule, rebuilt
-    Check(Deployment(site, leaf, false));
-    Check({
-        {Via::Sbx, L"sslcerts", 0, SslCertRecord(shop, leaf) + SslCertRecord(wildcard, leaf) + SslCertRecord(site, leaf)},
-        {Via::Sbx, L"sites", 0, kDefaultSite + HttpsRecord(1, site) + kShopSite + HttpsRecord(2, shop) + HttpsRecord(2, wildcard)},
-        // One rule per site: the wildcard's deployment rebuilt the shop's rule for port 443.
-        {Via::Sbx, L"rules", 0, RuleRecords(wildcard) + RuleRecords(site)},
-        // Everything is in the state dump too.
-        {Via::Sbx, L"state", 0, L"rule\t" + kDefault + L"\tHTTPS Redirect\ttrue\t(.*)\tRedirect\thttps://{HTTP_HOST}{REQUEST_URI}\tfalse\r\n",
-         Match::Has},
-        {Via::Sbx, L"state", 0, L"sslcert\thostnameport\tshop.example.com:8443\t" + leaf, Match::Has},
-        {Via::Sbx, L"state", 0, L"binding\t2\thttps\t*:8443:shop.example.com\t1\r\n", Match::Has},
-        // Removing one site's rule leaves the other's.
-        {Via::Process, Rule(kShop, kR0), 0, Applied(kShop)},
-        {Via::Process, Rule(kShop, kR0), kNotFound, kNoElement},
-        {Via::Sbx, L"rules", 0, RuleRecords(site)},
-    });
-}
+Row Import() { return Ran(PfxImport(Password(L"leaf"), L"leaf"), 0); }
 
 TEST(Deploy, BeforeTheCertificateIsInTheMachinesMyStoreNetshRefusesTheBinding) {
-    const std::wstring leaf = Thumbprint(L"leaf");
+    const std::wstring leaf = Thumbprint(L"leaf"), noKey = L"Error: 1312";
     for (const Target& t : {Target{10, kDefault, kHost, L"443"}, Target{7, kDefault, L"", L"8443"}}) {
         SCOPED_TRACE(Narrow(Describe(t)));
         Check({
             Seed(t.iis),
-            {Via::Process, DeleteSslCert(t), 1, kNoSslBinding},
-            {Via::Process, AddSslCert(t, leaf), 1, kNoKey},
+            Ran(DeleteSslCert(t), 1, L"Error: 2"),
+            Ran(AddSslCert(t, leaf), 1, noKey),
             // In My without its key, in the CA store, in the user's My: still no binding.
-            {Via::Process, L"certutil.exe -addstore -f \"My\" \"" + Fixture(L"leaf.crt") + L"\"", 0, L"", Match::Any},
-            {Via::Process, L"certutil.exe -addstore -f \"CA\" \"" + Fixture(L"leaf.crt") + L"\"", 0, L"", Match::Any},
-            {Via::Process, L"certutil.exe -f -user -p \"" + Password(L"leaf") + L"\" -importpfx \"" + Fixture(L"leaf.pfx") + L"\"", 0,
-             L"", Match::Any},
+            Ran(L"certutil.exe -addstore -f \"My\" \"" + Fixture(L"leaf.crt") + L"\"", 0),
+            Ran(L"certutil.exe -addstore -f \"CA\" \"" + Fixture(L"leaf.crt") + L"\"", 0),
+            Ran(L"certutil.exe -f -user -p \"" + Password(L"leaf") + L"\" -importpfx \"" + Fixture(L"leaf.pfx") + L"\"", 0),
             {Via::Stores, L"", 0, L"CA/leaf My/leaf User\\CA/inter User\\My/leaf+key"},
-            {Via::Process, AddSslCert(t, leaf), 1, kNoKey},
-            {Via::Process, AddSslCert(t, Thumbprint(L"inter")), 1, kNoKey},
+            Ran(AddSslCert(t, leaf), 1, noKey),
+            Ran(AddSslCert(t, Thumbprint(L"inter")), 1, noKey),
             {Via::Sbx, L"sslcerts", 0, L""},
             Import(),
-            {Via::Process, AddSslCert(t, leaf), 0, kAdded},
+            Ran(AddSslCert(t, leaf), 0),
             {Via::Sbx, L"sslcerts", 0, SslCertRecord(t, leaf)},
         });
     }
@@ -217,16 +112,15 @@ TEST(Deploy, WithoutUrlRewriteEveryRuleLineFailsAndTheBindingsStillWork) {
     for (const Target& t : {Target{10, kDefault, kHost, L"8443"}, Target{7, kDefault, kHost, L"443"}}) {
         SCOPED_TRACE(Narrow(Describe(t)));
         std::vector<Row> rows = {Seed(t.iis, L" --no-rewrite"), Import()};
-        std::vector<Row> deployment = Deployment(t, leaf, true);
+        std::vector<Row> deployment = Deployment(t, leaf);
         for (size_t i = 0; i < deployment.size(); ++i) {
-            if (i >= 4) deployment[i].code = kBadSection, deployment[i].out = kUnknownSection;
+            if (i >= 4) deployment[i] = Ran(deployment[i].line, 13, L"Unknown config section \"system.webServer/rewrite/rules\"");
             rows.push_back(deployment[i]);
         }
         rows.insert(rows.end(), {
                                     {Via::Sbx, L"sslcerts", 0, SslCertRecord(t, leaf)},
                                     {Via::Sbx, L"sites", 0, kDefaultSite + HttpsRecord(1, t) + kShopSite},
                                     {Via::Sbx, L"rules", 0, L""},
-                                    {Via::Process, Appcmd() + L" list module \"RewriteModule\"", 1, L""},
                                 });
         Check(rows);
     }
@@ -235,37 +129,30 @@ TEST(Deploy, WithoutUrlRewriteEveryRuleLineFailsAndTheBindingsStillWork) {
 TEST(Deploy, RefusesWhatTheRealToolsRefuse) {
     const std::wstring leaf = Thumbprint(L"leaf");
     const Target sni{10, kDefault, kHost, L"443"}, old{7, kDefault, kHost, L"443"};
-    const std::wstring unknownSite = L"No Such Site";
+    const std::wstring unknownSite = L"No Such Site", duplicate = L"Cannot add duplicate collection entry of type ";
     const std::vector<std::wstring> rules = RuleLines(sni);
     Check({Seed(10), Import()});
-    Check(Deployment(sni, leaf, true));
+    Check(Deployment(sni, leaf));
     Check({
-        // The same binding, site binding or rule added again.
-        {Via::Process, AddSslCert(sni, leaf), 1, kSslBindingExists},
-        {Via::Process, AddBinding(sni), kExists,
-         L"ERROR ( message:New binding object missing required attributes. Cannot add duplicate collection entry of type "
-         L"'binding' with combined key attributes 'protocol, bindingInformation' respectively set to 'https, *:443:www.example.com'"
-         L"\r\n\r\n. )\r\n"},
-        {Via::Process, rules[1], kExists,
-         L"ERROR ( message:New rule object missing required attributes. Cannot add duplicate collection entry of type 'rule' "
-         L"with unique key attribute 'name' set to 'HTTPS Redirect'\r\n\r\n. )\r\n"},
+        // The same binding, site binding (in any letter case) or rule added again.
+        Ran(AddSslCert(sni, leaf), 1, L"Error: 183"),
+        Ran(AddBinding({10, kDefault, L"WWW.Example.com", L"443"}), kExists, duplicate + L"'binding'"),
+        Ran(AddBinding(sni), kExists, duplicate + L"'binding'"),
+        Ran(rules[1], kExists, duplicate + L"'rule'"),
         // Removed twice: nothing left the second time.
-        {Via::Process, DeleteSslCert(sni), 0, kDeleted},
-        {Via::Process, DeleteSslCert(sni), 1, kNoSslBinding},
-        {Via::Process, RemoveBinding(sni), 0, Changed(kDefault)},
-        {Via::Process, RemoveBinding(sni), kNotFound, kNoElement},
-        {Via::Process, rules[0], 0, Applied(kDefault)},
-        {Via::Process, rules[0], kNotFound, kNoElement},
+        Ran(DeleteSslCert(sni), 0),
+        Ran(DeleteSslCert(sni), 1),
+        Ran(RemoveBinding(sni), 0),
+        Ran(RemoveBinding(sni), kNotFound),
+        Ran(rules[0], 0),
+        Ran(rules[0], kNotFound),
         // A match, condition or action of a rule that is not there.
-        {Via::Process, rules[2], kNotFound, kNoElement},
-        {Via::Process, rules[3], kNotFound, kNoElement},
-        {Via::Process, rules[4], kNotFound, kNoElement},
+        Ran(rules[2], kNotFound),
+        Ran(rules[3], kNotFound),
+        Ran(rules[4], kNotFound),
         // A site that does not exist.
-        {Via::Process, AddBinding({10, unknownSite, kHost, L"443"}), kNotFound,
-         L"ERROR ( message:Cannot find SITE object with identifier \"No Such Site\". )\r\n"},
-        {Via::Process, Rule(unknownSite, kR1), kBadPath,
-         L"ERROR ( message:Configuration error\r\r\nFilename: \r\r\nLine Number: 0\r\r\nDescription: Unrecognized configuration "
-         L"path 'MACHINE/WEBROOT/APPHOST/No Such Site'\r\r\n. )\r\n"},
+        Ran(AddBinding({10, unknownSite, kHost, L"443"}), kNotFound, L"Cannot find SITE object with identifier \"No Such Site\""),
+        Ran(RuleLines({10, unknownSite, kHost, L"443"})[1], 2, L"Unrecognized configuration path 'MACHINE/WEBROOT/APPHOST/No Such Site'"),
         {Via::Sbx, L"sslcerts", 0, L""},
         {Via::Sbx, L"sites", 0, kDefaultSite + kShopSite},
         {Via::Sbx, L"rules", 0, L""},
@@ -275,13 +162,16 @@ TEST(Deploy, RefusesWhatTheRealToolsRefuse) {
     Check({
         Seed(7),
         Import(),
-        {Via::Process, AddBinding(sni), 87, L"ERROR ( message:Unknown attribute \"sslFlags\".  Replace with -? for help. )\r\n"},
-        {Via::Process, AddSslCert(sni, leaf), 1, L"\r\nUsage: add sslcert ipport=<ipaddr:port>\r\n", Match::Has},
-        {Via::Process, DeleteSslCert(sni), 1, L"\r\nUsage: delete sslcert ipport=<ipaddr:port>\r\n", Match::Has},
-        {Via::Process, AddSslCert(old, leaf), 0, kAdded},
-        {Via::Process, AddBinding(old), 0, Changed(kDefault)},
+        Ran(AddBinding(sni), 87, L"Unknown attribute \"sslFlags\""),
+        Ran(AddSslCert(sni, leaf), 1, L"\r\nUsage: add sslcert ipport=<ipaddr:port>\r\n"),
+        Ran(DeleteSslCert(sni), 1, L"\r\nUsage: delete sslcert ipport=<ipaddr:port>\r\n"),
+        Ran(AddSslCert(old, leaf), 0),
+        Ran(AddBinding(old), 0),
         {Via::Sbx, L"sslcerts", 0, SslCertRecord(old, leaf)},
         {Via::Sbx, L"sites", 0, kDefaultSite + HttpsRecord(1, old) + kShopSite},
+        // The state dump holds it all.
+        {Via::Sbx, L"state", 0, L"sslcert\tipport\t0.0.0.0:443\t" + leaf, Match::Has},
+        {Via::Sbx, L"state", 0, L"binding\t1\thttps\t*:443:www.example.com\t0\r\n", Match::Has},
     });
 }
 

@@ -10,15 +10,12 @@
 namespace sandbox::test {
 
 enum class Via {
-    Process,  // CreateProcessW; the output is standard output, standard error must stay empty
+    Process,  // CreateProcessW, as the application starts them; standard error must stay empty
     Stderr,   // the same with the two streams swapped
-    Capture,  // the application's hidden runner: cmd.exe /c LINE > "capture", through the shell
-    Shell,    // ShellExecuteExW: the program up to the first blank, the rest as parameters; no output
     Sbx,      // sbx.exe LINE; its output decoded from UTF-8
     Stores,   // no command: the output is Stores()
 };
 enum class Match { Exact, Has, Any };
-constexpr DWORD kFails = 0xFFFFFFFE;  // any exit code but 0
 
 struct Row {
     Via via;
@@ -30,7 +27,8 @@ struct Row {
 // Runs the rows in order, each on the state the rows before it left, and checks every one.
 void Check(const std::vector<Row>& rows);
 
-HANDLE ShellStart(const std::wstring& file, const std::wstring& parameters);  // not waited for
+// CreateProcessW with exactly this command line, with these standard handles or none; not waited for.
+HANDLE Start(std::wstring commandLine, STARTUPINFOW* handles = nullptr);
 // The records "sbx COMMAND" prints, fields split at tabs.
 std::vector<std::vector<std::wstring>> SbxRecords(const std::wstring& command);
 // Records of "sbx log" for one tool, oldest first: time, tool, exit code, command line.
@@ -45,7 +43,7 @@ std::wstring AppcmdPath();  // as the application builds it: system folder + "\i
 std::wstring Fixture(const std::wstring& name);     // full path in the prefix
 std::wstring Thumbprint(const std::wstring& name);  // as openssl computed it
 std::wstring Password(const std::wstring& pfxName);
-// The application's PFX import line: the password between quotes exactly as read, never escaped.
+// A PFX import line with the password as one argument.
 std::wstring PfxImport(const std::wstring& password, const std::wstring& pfxName);
 
 }  // namespace sandbox::test

@@ -1,7 +1,7 @@
 # The simulated host for a run of Quillbay.exe: a display (Xvfb when there is none), a fresh Wine prefix
 # with fonts for all three languages, the program in C:\Quillbay (with the console program when cli_exe
 # is set), the driver, and the sandbox's stand-in tools. Sourced with build_dir, source_dir, work, app_exe
-# and driver_exe set; exports WINEPREFIX, DISPLAY, QB_APP_DIR, QB_DRIVER, QB_DRIVER_LOG and QB_SHOTS;
+# and driver_exe set; exports WINEPREFIX, DISPLAY, QB_APP_DIR, QB_DRIVER and QB_DRIVER_LOG;
 # stops everything it started on exit.
 # WINEDLLOVERRIDES: no Mono or Gecko installer dialogs.
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
@@ -16,7 +16,7 @@ trap 'exit 130' INT TERM
 
 wineserver -k >/dev/null 2>&1  # a server left by an interrupted run would hold its old state
 rm -rf "$work"
-mkdir -p "$work/screenshots"
+mkdir -p "$work"
 
 # The display must exist before Wine's first process, or its windows may never be found.
 if [[ -z ${DISPLAY:-} ]]; then
@@ -93,4 +93,3 @@ bash "$source_dir/sandbox/install.sh" "$WINEPREFIX" "$build_dir/sandbox" </dev/n
     { echo "sandbox/install.sh failed; see $work/sandbox-install.log" >&2; exit 1; }
 
 export QB_APP_DIR=$WINEPREFIX/drive_c/Quillbay QB_DRIVER=$work/qbdriver.exe QB_DRIVER_LOG=$work/driver.log
-export QB_SHOTS=$work/screenshots

@@ -4,9 +4,6 @@
 QB_FAILURES=0
 QB_PKI=$WINEPREFIX/drive_c/qb-pki
 QB_PFX_PASSWORD='Secret pass!'
-# Characters a command interpreter acts on; backslashes before a quote, doubled, before a
-# blank, at the end (the command-line rules treat each differently).
-QB_AWKWARD_PASSWORD='a"b\"c\\d e%PATH%f&g|h^i<j>k!l(m)\'
 QB_SECURITY_KEY='HKLM\SYSTEM\CurrentControlSet\Control\SecurityProviders'
 QB_DEPLOYMENT=(lstSites cmdDeploy TxtHttpsPort lblHttpsPort mnuToolsSetPort)
 
@@ -125,9 +122,9 @@ log_records() {
 
 thumbprint() { openssl x509 -inform "${2:-PEM}" -in "$1" -noout -fingerprint -sha1 | sed 's/.*=//; s/://g'; }
 
-# make_test_pki: once a run, root > inter1 > inter2 > leaf and PFX files of the leaf with its
+# make_test_pki: once a run, root > inter1 > inter2 > leaf and fullchain.pfx of the leaf with its
 # chain, and QB_THUMB_ROOT, _INTER1, _INTER2, _LEAF. QB_INTERMEDIATES, QB_LEAF_SAN and
-# QB_PKI_LABEL change the intermediates, the leaf's names and the subjects. The PFX files use
+# QB_PKI_LABEL change the intermediates, the leaf's names and the subjects. The PFX uses
 # SHA-1/3DES and a SHA-1 MAC, which Wine reads (OpenSSL 3's AES default is not readable by
 # every Windows either).
 make_test_pki() {
@@ -150,10 +147,8 @@ make_test_pki() {
             [[ $name == leaf ]] || chain="$name.crt $chain" issuer=$name
         done
         cat $chain >chain.pem
-        for pfx in "fullchain.pfx $QB_PFX_PASSWORD" "awkward.pfx $QB_AWKWARD_PASSWORD"; do
-            QB_PASS=${pfx#* } openssl pkcs12 -export -inkey leaf.key -in leaf.crt -certfile chain.pem \
-                -passout env:QB_PASS -keypbe PBE-SHA1-3DES -certpbe PBE-SHA1-3DES -macalg sha1 -out "${pfx%% *}"
-        done
+        QB_PASS=$QB_PFX_PASSWORD openssl pkcs12 -export -inkey leaf.key -in leaf.crt -certfile chain.pem \
+            -passout env:QB_PASS -keypbe PBE-SHA1-3DES -certpbe PBE-SHA1-3DES -macalg sha1 -out fullchain.pfx
         # Named like certificates, but not certificates.
         printf 'This is not a certificate.\r\nJust notes someone saved in the chain folder.\r\n' >garbage.crt
         printf 'PK\003\004 not a PKCS #12 file at all\r\n' >not-a-pfx.pfx

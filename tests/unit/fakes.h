@@ -1,5 +1,8 @@
 #pragma once
 // In-memory stand-ins for the ports and the window, shared by the unit tests.
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <optional>
@@ -9,47 +12,96 @@
 
 #include "app/main.h"
 #include "app/ui.h"
+#include "support/command_line.h"
 #include "support/machine.h"
+#include "support/paths.h"
 
 namespace quillbay::testing {
 
 // Windows paths compare case-insensitively.
-std::string Lower(std::string s);
+inline std::string Lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+inline std::string ParentOf(const std::string& path) {
+    const auto pos = path.find_last_of('\\');
+    return pos == std::string::npos ? "" : path.substr(0, pos);
+}
 
 class FakeFileSystem : public FileSystem {
 public:
-    std::map<std::string, std::string> files;  // lower-cased path -> bytes
-    std::map<std::string, std::string> names;  // lower-cased path -> path as created
-    std::set<std::string> folders;             // lower-cased
-    std::set<std::string> readOnlyFolders;     // writes below these fail
-    std::string windowsFolder = "C:\\windows";
-    std::string systemFolder = "C:\\windows\\system32";
+    std::map<std::string, std::pair<std::string, std::string>> files;  // lower-cased path -> path as created, bytes
+    std::set<std::string> folders;                                     // lower-cased
+    std::set<std::string> readOnlyFolders;                             // writes below these fail
+    std::string windowsFolder = "C:\\windows", systemFolder = "C:\\windows\\system32";
     std::string tempFolder = "C:\\Users\\admin\\Temp Files";
-    int tempCounter = 0;
     std::function<void(const std::string&)> onCopy;  // may throw to simulate failure
     // ReadAllText's code page conversion (stored bytes to UTF-8); bytes unchanged when unset.
     std::function<std::string(const std::string&)> decodeAnsi;
 
-    void AddFile(const std::string& path, const std::string& content);
-    void AddFolder(const std::string& path);
-    std::optional<std::string> Content(const std::string& path) const;
+    void AddFile(const std::string& path, const std::string& content) {
+        files[Lower(path)] = {path, content};
+        AddFolder(ParentOf(path));
+    }
+    void AddFolder(const std::string& path) {
+        for (std::string p = path; !p.empty(); p = ParentOf(p)) folders.insert(Lower(p));
+    }
+    std::optional<std::string> Content(const std::string& path) const {
+        const auto it = files.find(Lower(path));
+        return it == files.end() ? std::nullopt : std::optional<std::string>(it->second.second);
+    }
 
-    bool FileExists(const std::string& path) override;
-    bool FolderExists(const std::string& path) override;
-    void CreateFolder(const std::string& path) override;
-    std::vector<FileEntry> ListFiles(const std::string& folder) override;
-    std::string GetSpecialFolder(SpecialFolder which) override;
-    std::string GetTempName() override;
-    std::string ReadAllText(const std::string& path) override;
-    std::string ReadBytes(const std::string& path) override;
-    void AppendText(const std::string& path, const std::string& text) override;
-    void WriteText(const std::string& path, const std::string& text) override;
-    void WriteBytes(const std::string& path, const std::string& bytes) override;
-    void Copy(const std::string& from, const std::string& to, bool overwrite) override;
-    void Delete(const std::string& path) override;
+    bool FileExists(const std::string& path) override { return files.count(Lower(path)) > 0; }
+    bool FolderExists(const std::string& path) override { return folders.count(Lower(path)) > 0; }
+    void CreateFolder(const std::string& path) override {
+        if (FolderExists(path) || FileExists(path)) throw Failure(58, "File already exists");
+        if (!FolderExists(ParentOf(path))) throw Failure(76, "Path not found");
+        if (!Writable(path)) throw Failure(70, "Permission denied");
+        folders.insert(Lower(path));
+    }
+    std::vector<FileEntry> ListFiles(const std::string& folder) override {
+        if (!FolderExists(folder)) throw Failure(76, "Path not found");
+        std::vector<FileEntry> out;
+        const std::string prefix = Lower(folder) + "\\";
+        for (const auto& [lower, file] : files)
+            if (lower.rfind(prefix, 0) == 0 && lower.find('\\', prefix.size()) == std::string::npos)
+                out.push_back({file.first, GetFileName(file.first)});
+        return out;
+    }
+    std::string GetSpecialFolder(SpecialFolder which) override {
+        if (which == SpecialFolder::Windows) return windowsFolder;
+        if (which == SpecialFolder::System) return systemFolder;
+        if (which == SpecialFolder::Temporary) return tempFolder;
+        throw Failure(5, "Invalid procedure call or argument");
+    }
+    std::string GetTempName() override { return "rad1.tmp"; }
+    std::string ReadAllText(const std::string& path) override { return decodeAnsi ? decodeAnsi(ReadBytes(path)) : ReadBytes(path); }
+    std::string ReadBytes(const std::string& path) override {
+        if (auto content = Content(path)) return *content;
+        throw Failure(53, "File not found: " + path);
+    }
+    void AppendText(const std::string& path, const std::string& text) override { WriteText(path, Content(path).value_or("") + text); }
+    void WriteText(const std::string& path, const std::string& text) override {
+        if (!FolderExists(ParentOf(path)) || !Writable(path)) throw Failure(70, "Permission denied");
+        AddFile(path, text);
+    }
+    void WriteBytes(const std::string& path, const std::string& bytes) override { WriteText(path, bytes); }
+    void Copy(const std::string& from, const std::string& to, bool overwrite) override {
+        if (onCopy) onCopy(to);
+        const std::string bytes = ReadBytes(from);
+        if (!overwrite && FileExists(to)) throw Failure(58, "File already exists");
+        WriteText(to, bytes);
+    }
+    void Delete(const std::string& path) override {
+        if (!files.erase(Lower(path))) throw Failure(53, "File not found: " + path);
+    }
 
 private:
-    bool Writable(const std::string& path) const;
+    bool Writable(const std::string& path) const {
+        for (const auto& ro : readOnlyFolders)
+            if (Lower(path).rfind(Lower(ro) + "\\", 0) == 0) return false;
+        return true;
+    }
 };
 
 struct RunCall {
@@ -69,13 +121,34 @@ public:
     // Decides each captured run; without it, onRun's exit code and no output.
     std::function<Captured(const std::string&)> onCapture;
 
-    std::int32_t Run(const std::string& commandLine, WindowStyle style, bool wait) override;
-    Captured RunAndCapture(const std::string& commandLine) override;
-    std::string RegRead(const std::string& valuePath) override;
+    std::int32_t Run(const std::string& line, WindowStyle style, bool wait) override {
+        runs.push_back({line, style, wait});
+        return onRun ? onRun(line) : 0;
+    }
+    Captured RunAndCapture(const std::string& line) override {
+        runs.push_back({line, WindowStyle::Hidden, true, true});
+        return onCapture ? onCapture(line) : Captured{onRun ? onRun(line) : 0, ""};
+    }
+    std::string RegRead(const std::string& valuePath) override {
+        const auto it = registry.find(Lower(valuePath));
+        if (it == registry.end()) throw Failure(-2147024894, "Unable to open registry key \"" + valuePath + "\".");
+        return it->second;
+    }
     // A key exists when it was added to keys or a value or key lies below it.
-    bool RegKeyExists(const std::string& keyPath) override;
-    bool RegValueExists(const std::string& valuePath) override;
-    std::vector<std::string> Lines() const;
+    bool RegKeyExists(const std::string& keyPath) override {
+        const std::string key = Lower(keyPath), below = key + "\\";
+        for (const std::string& k : keys)
+            if (k == key || k.rfind(below, 0) == 0) return true;
+        for (const auto& [path, data] : registry)
+            if (path.rfind(below, 0) == 0) return true;
+        return false;
+    }
+    bool RegValueExists(const std::string& valuePath) override { return registry.count(Lower(valuePath)) > 0; }
+    std::vector<std::string> Lines() const {
+        std::vector<std::string> lines;
+        for (const RunCall& r : runs) lines.push_back(r.commandLine);
+        return lines;
+    }
 };
 
 class FakeClock : public Clock {
@@ -94,16 +167,22 @@ public:
     std::map<std::string, std::string> env;
     std::map<std::string, std::string> productVersions;  // lower-cased path -> version
     std::vector<int> ownVersion{1, 0, 0, 10};
+    bool ended = false, elevated = true;
 
     std::string AppFolder() override { return appFolder; }
     std::string ExeBaseName() override { return "Quillbay"; }
     std::uint16_t UserUILanguage() override { return uiLanguage; }
-    std::optional<std::string> GetEnv(const std::string& name) override;
-    std::string FileProductVersion(const std::string& path) override;
+    std::optional<std::string> GetEnv(const std::string& name) override {
+        for (const auto& [k, v] : env)
+            if (Lower(k) == Lower(name)) return v;
+        return std::nullopt;
+    }
+    std::string FileProductVersion(const std::string& path) override {
+        const auto it = productVersions.find(Lower(path));
+        return it == productVersions.end() ? std::string() : it->second;
+    }
     std::vector<int> OwnVersion() override { return ownVersion; }
-    bool ended = false;
     void EndProcess() override { ended = true; }
-    bool elevated = true;
     bool IsElevated() override { return elevated; }
 };
 
@@ -116,7 +195,11 @@ public:
     };
     std::vector<Request> requests;
     std::function<HttpResponse(const std::string&)> onGet;
-    HttpResponse Get(const std::string& url, const HttpTimeouts& timeouts) override;
+    HttpResponse Get(const std::string& url, const HttpTimeouts& timeouts) override {
+        requests.push_back({url, timeouts});
+        if (!onGet) throw Failure(12029, "A connection with the server could not be established");
+        return onGet(url);
+    }
 };
 
 // One PFX: its data opened with its password lists its certificates; anything else fails
@@ -159,30 +242,53 @@ struct ShownBox {
 
 class FakeUi : public app::Ui {
 public:
-    FakeUi();
+    FakeUi() {
+        // The window as created: the redirect box checked, the default port.
+        C(app::Id::chkHttpRedirect).check = app::CheckState::Checked;
+        C(app::Id::TxtHttpsPort).text = "443";
+    }
     std::map<app::Id, FakeControl> controls;
     std::vector<ShownBox> boxes;
     std::vector<std::string> statusHistory;  // every text written to lblStatus
     std::vector<std::string> fileDialogResults;
     int doEvents = 0;
-    bool shown = false;
-    std::string captionWhenShown;  // the import button's caption at Show()
-    bool busy = false;
-    bool closed = false;
+    bool busy = false, closed = false;
     std::function<void()> onDoEvents;
     std::vector<app::MsgAnswer> yesNoAnswers;  // given in turn to Yes/No boxes; Yes when none left
 
     FakeControl& C(app::Id id) { return controls[id]; }
-    std::vector<int> SelectedIndices(app::Id list);
+    const ShownBox& OnlyBox() {
+        EXPECT_EQ(boxes.size(), 1u);
+        return boxes.at(0);
+    }
+    std::vector<int> SelectedIndices(app::Id list) {
+        std::vector<int> out;
+        for (std::size_t i = 0; i < C(list).selected.size(); ++i)
+            if (C(list).selected[i]) out.push_back(static_cast<int>(i));
+        return out;
+    }
     // Simulates a user click on a list item: toggles it, moves the caret.
-    void ClickItem(app::Id list, int index);
+    void ClickItem(app::Id list, int index) {
+        C(list).selected.at(static_cast<std::size_t>(index)).flip();
+        C(list).caret = index;
+    }
 
-    void SetText(app::Id id, const std::string& text) override;
+    void SetText(app::Id id, const std::string& text) override {
+        C(id).text = text;
+        if (id == app::Id::lblStatus) statusHistory.push_back(text);
+    }
     std::string Text(app::Id id) override { return C(id).text; }
     void SetEnabled(app::Id id, bool enabled) override { C(id).enabled = enabled; }
     bool Enabled(app::Id id) override { return C(id).enabled; }
-    void ListClear(app::Id list) override;
-    void ListAdd(app::Id list, const std::string& item) override;
+    void ListClear(app::Id list) override {
+        C(list).items.clear();
+        C(list).selected.clear();
+        C(list).caret = -1;
+    }
+    void ListAdd(app::Id list, const std::string& item) override {
+        C(list).items.push_back(item);
+        C(list).selected.push_back(false);
+    }
     int ListCount(app::Id list) override { return static_cast<int>(C(list).items.size()); }
     std::string ListItem(app::Id list, int index) override { return C(list).items.at(static_cast<std::size_t>(index)); }
     bool ListSelected(app::Id list, int index) override { return C(list).selected.at(static_cast<std::size_t>(index)); }
@@ -194,14 +300,29 @@ public:
     void SetCheckValue(app::Id box, app::CheckState value) override { C(box).check = value; }
     void SetMenuChecked(app::Id item, bool checked) override { C(item).menuChecked = checked; }
     bool MenuChecked(app::Id item) override { return C(item).menuChecked; }
-    app::MsgAnswer ShowMessage(const std::string& text, app::MsgStyle style, const std::string& title) override;
-    std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
-                                        const std::string& defaultText) override;
-    std::string OpenFileDialog(const std::string& title, const std::string& filter,
-                               const std::string& initialFolder, unsigned flags) override;
-    void Show() override;
+    app::MsgAnswer ShowMessage(const std::string& text, app::MsgStyle style, const std::string& title) override {
+        boxes.push_back({text, style, title});
+        if (style != app::MsgStyle::YesNoExclamation && style != app::MsgStyle::YesNoInformation) return app::MsgAnswer::Ok;
+        if (yesNoAnswers.empty()) return app::MsgAnswer::Yes;
+        const app::MsgAnswer answer = yesNoAnswers.front();
+        yesNoAnswers.erase(yesNoAnswers.begin());
+        return answer;
+    }
+    std::optional<std::string> InputBox(const std::string&, const std::string&, const std::string&) override {
+        return std::nullopt;  // cancelled
+    }
+    std::string OpenFileDialog(const std::string&, const std::string&, const std::string&, unsigned) override {
+        if (fileDialogResults.empty()) return "";  // cancelled
+        const std::string result = fileDialogResults.front();
+        fileDialogResults.erase(fileDialogResults.begin());
+        return result;
+    }
+    void Show() override {}
     void SetBusyCursor(bool b) override { busy = b; }
-    void DoEvents() override;
+    void DoEvents() override {
+        ++doEvents;
+        if (onDoEvents) onDoEvents();
+    }
     void Close() override { closed = true; }
     bool ClosePending() override { return closed; }
 };
@@ -209,9 +330,7 @@ public:
 // A machine of fakes, for the work's tests.
 struct FakeMachine {
     FakeMachine() {
-        fs.AddFolder(host.appFolder);
-        fs.AddFolder(fs.tempFolder);
-        fs.AddFolder(fs.systemFolder);
+        for (const std::string& folder : {host.appFolder, fs.tempFolder, fs.systemFolder}) fs.AddFolder(folder);
     }
     FakeShell shell;
     FakeFileSystem fs;
@@ -222,10 +341,13 @@ struct FakeMachine {
     Machine machine{shell, fs, host, clock, pkcs12, http};
 
     std::string AppPath(const std::string& name) const { return host.appFolder + "\\" + name; }
-    std::string ErrorLog() const;
-    std::string InfoLog() const;
+    std::string ErrorLog() const { return fs.Content(AppPath("log-error.txt")).value_or(""); }
+    std::string InfoLog() const { return fs.Content(AppPath("log.txt")).value_or(""); }
     // Makes IIS present: appcmd.exe in inetsrv and, when major > 0, its registry version.
-    void InstallIis(int major);
+    void InstallIis(int major) {
+        fs.AddFile(fs.systemFolder + "\\inetsrv\\appcmd.exe", "MZ");
+        if (major > 0) shell.registry["hklm\\software\\microsoft\\inetstp\\majorversion"] = std::to_string(major);
+    }
 };
 
 // The window on top of it, for the handlers' tests.
@@ -239,12 +361,13 @@ struct World : FakeMachine {
 class RecordedProgress : public Progress {
 public:
     std::vector<std::string> steps;
-    void Report(const ProgressStep& step) override;
+    void Report(const ProgressStep& step) override {
+        std::string s(step.statusKey);
+        if (step.done >= 0) s += " " + std::to_string(step.done) + "/" + std::to_string(step.total);
+        for (const StatusPiece& piece : step.pieces) s += piece.isKey ? "{" + piece.text + "}" : piece.text;
+        steps.push_back(s);
+    }
 };
-
-}  // namespace quillbay::testing
-
-namespace quillbay::testing {
 
 // Plays appcmd behind the fake shell: answers the discovery commands, and fails the test on
 // any other command line.
@@ -255,8 +378,25 @@ struct AppcmdStage {
     std::optional<Captured> namesOverride;
     std::vector<std::string> commands;
 
-    explicit AppcmdStage(FakeMachine& machine);
-    Captured Answer(const std::string& line);
+    explicit AppcmdStage(FakeMachine& machine) : w(machine) {
+        w.fs.AddFile(w.fs.systemFolder + "\\inetsrv\\appcmd.exe", "MZ");
+        w.shell.onCapture = [this](const std::string& line) { return Answer(line); };
+    }
+    Captured Answer(const std::string& line) {
+        commands.push_back(line);
+        const std::string appcmd = w.fs.systemFolder + "\\inetsrv\\appcmd.exe";
+        if (line == appcmd + " list site /text:name") {
+            if (namesOverride) return *namesOverride;
+            std::string out;
+            for (auto& [name, b] : sites) out += name + "\r\n";
+            return {0, out};
+        }
+        if (line == appcmd + " list module \"RewriteModule\"") return module;
+        for (auto& [name, b] : sites)
+            if (line == appcmd + " list site " + QuoteArg(name) + " /text:bindings") return {0, b + "\r\n"};
+        ADD_FAILURE() << "unexpected command: " << line;
+        return {1168, "ERROR ( message:Cannot find SITE object. )\r\n"};
+    }
 };
 
 }  // namespace quillbay::testing

@@ -1,4 +1,4 @@
-// The logs, the password file, command-line quoting and the hidden command runner.
+// The logs, the password file and the hidden command runner.
 #include <gtest/gtest.h>
 
 #include "fakes.h"
@@ -79,16 +79,6 @@ TEST(PasswordFile, FirstLineUntrimmedInItsEncoding) {
     }
     FakeFileSystem empty;
     EXPECT_THROW(ReadPasswordFile(empty, path), Failure);
-}
-
-TEST(QuoteArg, QuotesAndBackslashesFollowTheArgumentRules) {
-    // Round trips through the platform's own parser are tested with the adapters.
-    EXPECT_EQ(QuoteArg("two words"), "\"two words\"");
-    EXPECT_EQ(QuoteArg("a\"b"), "\"a\\\"b\"");
-    EXPECT_EQ(QuoteArg("a\\\"b"), "\"a\\\\\\\"b\"");  // backslashes before a quote are doubled
-    EXPECT_EQ(QuoteArg("end\\"), "\"end\\\\\"");      // and before the closing quote
-    EXPECT_EQ(QuoteArg("a\\b"), "\"a\\b\"");            // elsewhere they stay single
-    EXPECT_EQ(Redact("x " + QuoteArg("s\"1") + " y " + QuoteArg("s\"1"), "s\"1"), "x \"********\" y \"********\"");
 }
 
 TEST(RunHiddenAndCapture, HandsBackExitCodeAndOutputAndLogsAToolThatCannotStart) {

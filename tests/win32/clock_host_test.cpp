@@ -6,7 +6,6 @@
 
 #include "test_support.h"
 #include "win32/clock_win32.h"
-#include "win32/file_system_win32.h"
 #include "win32/host_win32.h"
 
 namespace quillbay::win32::testing {
@@ -34,25 +33,10 @@ TEST(Win32Clock, TimestampsAreTheDateThenTheTimeWithSeconds) {
     EXPECT_NE(now.find(std::to_string(before.year)), std::string::npos) << now;
 }
 
-TEST(Win32Host, NamesTheRunningExecutableAndItsFolder) {
-    Win32Host host;
-    const std::string folder = host.AppFolder();
-    ASSERT_FALSE(folder.empty());
-    EXPECT_NE(folder.back(), '\\');
-    EXPECT_EQ(host.ExeBaseName(), "quillbay_win32_tests");
-    EXPECT_TRUE(Win32FileSystem().FileExists(folder + "\\quillbay_win32_tests.exe")) << folder;
-}
-
 TEST(Win32Host, ReadsEnvironmentVariables) {
     Win32Host host;
-    const struct { std::wstring value; std::string expected; } cases[] = {
-        {L"w\u00e9rt mit Leerzeichen", "w\xC3\xA9rt mit Leerzeichen"},
-        {std::wstring(1000, L'x'), std::string(1000, 'x')},
-    };
-    for (const auto& c : cases) {
-        ASSERT_TRUE(SetEnvironmentVariableW(L"QUILLBAY_TEST_VALUE", c.value.c_str()));
-        EXPECT_EQ(host.GetEnv("QUILLBAY_TEST_VALUE"), c.expected);
-    }
+    ASSERT_TRUE(SetEnvironmentVariableW(L"QUILLBAY_TEST_VALUE", (L"w\u00e9rt " + std::wstring(1000, L'x')).c_str()));
+    EXPECT_EQ(host.GetEnv("QUILLBAY_TEST_VALUE"), "w\xC3\xA9rt " + std::string(1000, 'x'));
     SetEnvironmentVariableW(L"QUILLBAY_TEST_VALUE", nullptr);
     EXPECT_EQ(host.GetEnv("QUILLBAY_TEST_VALUE"), std::nullopt);
     EXPECT_TRUE(host.GetEnv("windir").has_value());

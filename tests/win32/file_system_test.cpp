@@ -3,8 +3,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <regex>
-#include <set>
 
 #include "test_support.h"
 #include "win32/file_system_win32.h"
@@ -53,29 +51,6 @@ TEST_F(Win32FileSystemTest, ListsOnlyTheFilesDirectlyInAFolder) {
     EXPECT_TRUE(fs.ListFiles(scratch / "empty").empty());
 }
 
-TEST_F(Win32FileSystemTest, SpecialFoldersAreFoldersWithoutATrailingBackslash) {
-    const std::string system = fs.GetSpecialFolder(SpecialFolder::System);
-    for (const std::string& folder : {system, fs.GetSpecialFolder(SpecialFolder::Temporary)}) {
-        ASSERT_FALSE(folder.empty());
-        EXPECT_NE(folder.back(), '\\') << folder;
-        EXPECT_TRUE(fs.FolderExists(folder) && !fs.FileExists(folder)) << folder;
-    }
-    EXPECT_TRUE(fs.FileExists(system + "\\cmd.exe") && !fs.FolderExists(system + "\\cmd.exe")) << system;
-    EXPECT_FALSE(fs.FileExists(system + "\\missing") || fs.FolderExists(system + "\\missing")) << system;
-}
-
-TEST_F(Win32FileSystemTest, TempNamesAreFreshAndWellFormed) {
-    const std::regex shape("rad[0-9A-F]{5}\\.tmp");
-    std::set<std::string> seen;
-    for (int i = 0; i < 2000; ++i) {
-        std::string name = fs.GetTempName();
-        ASSERT_TRUE(std::regex_match(name, shape)) << name;
-        ASSERT_TRUE(seen.insert(name).second) << "repeated " << name;
-    }
-    const std::string taken = fs.GetSpecialFolder(SpecialFolder::Temporary) + "\\" + fs.GetTempName();
-    EXPECT_FALSE(fs.FileExists(taken));
-}
-
 TEST_F(Win32FileSystemTest, TextFilesAreInTheSystemCodePage) {
     // A text each code page can hold, and its bytes there.
     const struct { UINT codePage; std::string utf8, ansi; } samples[] = {
@@ -112,13 +87,6 @@ TEST_F(Win32FileSystemTest, AppendsBesideAnotherWriterOfTheSameLog) {
     WriteFile(other, "theirs again\r\n", 14, &written, nullptr);
     CloseHandle(other);
     EXPECT_EQ(ReadRaw(path), "theirs\r\nours\r\ntheirs again\r\n");
-}
-
-TEST_F(Win32FileSystemTest, ReadsBytesUnchanged) {
-    for (const std::string& bytes : {std::string("\x00\xFF\r\n\x80z", 6), std::string()}) {
-        WriteRaw(scratch / "data.pfx", bytes);
-        EXPECT_EQ(fs.ReadBytes(scratch / "data.pfx"), bytes);
-    }
 }
 
 TEST_F(Win32FileSystemTest, CopiesWithAndWithoutOverwritingAndDeletesReadOnlyFiles) {

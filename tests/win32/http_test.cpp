@@ -7,13 +7,10 @@
 #include <atomic>
 #include <chrono>
 #include <map>
-#include <mutex>
 #include <stdexcept>
 #include <thread>
-#include <vector>
 
 #include "test_support.h"
-#include "win32/file_system_win32.h"
 #include "win32/http_win32.h"
 
 namespace quillbay::win32::testing {
@@ -83,11 +80,6 @@ public:
         return scheme + "://127.0.0.1:" + std::to_string(port_) + target;
     }
     HANDLE release() const { return release_; }
-    // "METHOD target" of each request since the last call.
-    std::vector<std::string> TakeSeen() {
-        std::lock_guard<std::mutex> guard(lock_);
-        return std::exchange(seen_, {});
-    }
 
 private:
     void Serve() {
@@ -102,12 +94,8 @@ private:
             for (int got; request.find("\r\n\r\n") == std::string::npos &&
                           (got = recv(client, buffer, sizeof buffer, 0)) > 0;)
                 request.append(buffer, got);
-            std::string line = request.substr(0, request.find("\r\n"));
+            std::string line = request.substr(0, request.find("\r\n"));  // GET target HTTP/1.1
             line = line.substr(0, line.rfind(' '));
-            {
-                std::lock_guard<std::mutex> guard(lock_);
-                seen_.push_back(line);
-            }
             const auto answer = answers_.find(line.substr(line.find(' ') + 1));
             std::string reply = answer == answers_.end() ? Reply("400 Bad Request", "") : answer->second.reply;
             if (answer != answers_.end() && answer->second.held && !Released(client)) reply.clear();
@@ -140,8 +128,6 @@ private:
     HANDLE stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HANDLE release_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::atomic<bool> stopping_{false};
-    std::mutex lock_;
-    std::vector<std::string> seen_;
     std::thread thread_;
 };
 
@@ -161,8 +147,6 @@ TEST(Win32HttpClient, ReturnsWhatTheServerAnsweredAndFailsWithWinHttpCodes) {
     LocalServer server({
         {found, {Reply("200 OK", "hello")}},
         {"/missing", {Reply("404 Not Found", "no such page")}},
-        {"/broken", {Reply("500 Internal Server Error", "it broke")}},
-        {"/bom", {Reply("200 OK", "\xEF\xBB\xBF" "1.2.3\r\n")}},
         {"/moved", {Reply("302 Found", "elsewhere", "Location: " + found + "\r\n")}},
         {"/large", {Reply("200 OK", large)}},
         {"/silent", {"", true}},
@@ -181,25 +165,19 @@ TEST(Win32HttpClient, ReturnsWhatTheServerAnsweredAndFailsWithWinHttpCodes) {
         std::int32_t failure;
         int status;
         std::string body;
-        std::vector<std::string> seen;
         int withinMs;
     } cases[] = {
-        {"ok", server.Url(found), none, Waiting::Blocked, 0, 200, "hello", {"GET " + found}, 3000},
-        {"404", server.Url("/missing"), none, Waiting::Blocked, 0, 404, "no such page", {"GET /missing"}, 3000},
-        {"500", server.Url("/broken"), quick, Waiting::Blocked, 0, 500, "it broke", {"GET /broken"}, 3000},
-        {"bom", server.Url("/bom"), none, Waiting::Blocked, 0, 200, "\xEF\xBB\xBF" "1.2.3\r\n", {"GET /bom"}, 3000},
-        {"302", server.Url("/moved"), none, Waiting::Blocked, 0, 200, "hello", {"GET /moved", "GET " + found}, 3000},
-        {"large", server.Url("/large"), quick, Waiting::Blocked, 0, 200, large, {"GET /large"}, 5000},
-        {"silent", server.Url("/silent"), quick, Waiting::Blocked, ERROR_WINHTTP_TIMEOUT, 0, "", {"GET /silent"}, 3000},
-        {"refused", refused, quick, Waiting::Blocked, ERROR_WINHTTP_CANNOT_CONNECT, 0, "", {}, 5000},
-        {"ftp", server.Url("/found", "ftp"), none, Waiting::Blocked, ERROR_WINHTTP_UNRECOGNIZED_SCHEME, 0, "", {}, 3000},
-        {"answers", server.Url("/delayed"), bounded, Waiting::Answering, 0, 200, "late", {"GET /delayed"}, 3000},
+        {"ok", server.Url(found), none, Waiting::Blocked, 0, 200, "hello", 3000},
+        {"404", server.Url("/missing"), none, Waiting::Blocked, 0, 404, "no such page", 3000},
+        {"302", server.Url("/moved"), none, Waiting::Blocked, 0, 200, "hello", 3000},
+        {"large", server.Url("/large"), quick, Waiting::Blocked, 0, 200, large, 5000},
+        {"silent", server.Url("/silent"), quick, Waiting::Blocked, ERROR_WINHTTP_TIMEOUT, 0, "", 3000},
+        {"refused", refused, quick, Waiting::Blocked, ERROR_WINHTTP_CANNOT_CONNECT, 0, "", 5000},
+        {"ftp", server.Url("/found", "ftp"), none, Waiting::Blocked, ERROR_WINHTTP_UNRECOGNIZED_SCHEME, 0, "", 3000},
+        {"answers", server.Url("/delayed"), bounded, Waiting::Answering, 0, 200, "late", 3000},
         // Last: Wine's WinHTTP holds an abandoned connection open until the server stops.
-        {"abandoned", server.Url("/silent"), none, Waiting::Abandoning, ERROR_WINHTTP_OPERATION_CANCELLED, 0, "",
-         {"GET /silent"}, 2000},
+        {"abandoned", server.Url("/silent"), none, Waiting::Abandoning, ERROR_WINHTTP_OPERATION_CANCELLED, 0, "", 2000},
     };
-    Win32FileSystem fs;
-    ScratchFolder scratch("qb http ");
     for (const auto& c : cases) {
         Drain();
         ResetEvent(server.release());
@@ -222,7 +200,6 @@ TEST(Win32HttpClient, ReturnsWhatTheServerAnsweredAndFailsWithWinHttpCodes) {
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
         EXPECT_EQ(failure, c.failure) << c.what << ": " << description;
         EXPECT_LT(ms.count(), c.withinMs) << c.what;
-        EXPECT_EQ(server.TakeSeen(), c.seen) << c.what;
         EXPECT_EQ(calls > 0, c.waiting != Waiting::Blocked) << c.what;
         if (c.failure) {
             EXPECT_FALSE(description.empty()) << c.what;
@@ -231,8 +208,6 @@ TEST(Win32HttpClient, ReturnsWhatTheServerAnsweredAndFailsWithWinHttpCodes) {
         EXPECT_EQ(got.status, c.status) << c.what;
         EXPECT_TRUE(got.body == c.body) << c.what << ": " << got.body.size() << " bytes, "
                                         << ::testing::PrintToString(got.body.substr(0, 40));
-        fs.WriteBytes(scratch / "body.bin", got.body);
-        EXPECT_TRUE(fs.ReadBytes(scratch / "body.bin") == c.body) << c.what;
     }
 }
 

@@ -17,12 +17,6 @@
 namespace quillbay::win32::testing {
 namespace {
 
-std::string Hex(const std::string& bytes) {
-    std::string text;
-    for (unsigned char byte : bytes) text += {"0123456789ABCDEF"[byte >> 4], "0123456789ABCDEF"[byte & 15]};
-    return text;
-}
-
 // Names of the user's CryptoAPI key containers; with the default one, "" stands for it.
 std::set<std::string> KeyContainers() {
     std::set<std::string> names;
@@ -61,33 +55,6 @@ protected:
     const std::string fullChain = ReadRaw(FixturePath("leaf.pfx"));
 };
 
-TEST_F(Win32Pkcs12Test, FindsTheServerCertificateAndItsKeyAmongTheChain) {
-    const struct { const char *file, *password; } cases[] = {
-        {"leaf.pfx", "Secret#1"}, {"empty.pfx", ""}, {"awkward.pfx", "a&b|c^d<e>f %QBSBX_UNDEFINED% (g) !h "},
-        {"quote.pfx", "ab\"cd"}, {"backslash.pfx", "trail\\"}};
-    for (const auto& c : cases) {
-        // The root may be missing (Wine drops it); only the leaf has a key.
-        std::map<std::string, bool> found;
-        for (const PfxCertificate& certificate : pkcs12.Open(ReadRaw(FixturePath(c.file)), c.password))
-            found[expected.count(Hex(certificate.sha1)) ? expected[Hex(certificate.sha1)] : Hex(certificate.sha1)] =
-                certificate.hasPrivateKey;
-        found.try_emplace("root", false);
-        EXPECT_EQ(found, (std::map<std::string, bool>{{"inter", false}, {"leaf", true}, {"root", false}}))
-            << c.file;
-    }
-}
-
-TEST_F(Win32Pkcs12Test, AWrongPasswordOrDataThatIsNotAPfxThrows) {
-    const std::string truncated = fullChain.substr(0, fullChain.size() / 2);
-    const struct { std::string bytes; const char* password; } cases[] = {
-        {fullChain, "Secret#"}, {fullChain, "Secret#1 "}, {fullChain, "secret#1"}, {fullChain, ""},
-        {"", "Secret#1"}, {"this is not a PFX file\r\n", "Secret#1"},
-        {ReadRaw(FixturePath("leaf.crt")), "Secret#1"}, {truncated, "Secret#1"},
-    };
-    for (const auto& c : cases)
-        EXPECT_NE(FailureNumber([&] { pkcs12.Open(c.bytes, c.password); }), 0) << c.password << " " << c.bytes.size();
-}
-
 TEST_F(Win32Pkcs12Test, LeavesTheKeyContainersAsTheyWere) {
     // Wine imports PFX keys into the default container: once without one, once with one.
     HCRYPTPROV provider = 0;
@@ -112,13 +79,15 @@ TEST_F(Win32Pkcs12Test, TheDeploymentThumbprintIsTheServerCertificatesOrEmptyWit
         std::string certificate;  // "": no thumbprint, one error record
         bool hidden = false;
     } cases[] = {
-        {"leaf.pfx", "Secret#1", "leaf"},       // the server certificate ahead of the chain
-        {"leaf-last.pfx", "Secret#1", "leaf"},  // and behind it
+        {"leaf.pfx", "Secret#1", "leaf"},
         {"leaf.pfx", "Secret#1", "leaf", true},
         {"awkward.pfx", awkward, "leaf"},
+        {"empty.pfx", "", "leaf"},
+        {"quote.pfx", "ab\"cd", "leaf"},
+        {"backslash.pfx", "trail\\", "leaf"},
         {"awkward.pfx", awkward.substr(0, awkward.size() - 1), ""},
-        {"leaf-last.pfx", "Secret#2", ""},
-        {"empty.crt", "Secret#1", ""},
+        {"leaf.pfx", "secret#1", ""},
+        {"leaf.pfx", "", ""},
         {"garbage.crt", "Secret#1", ""},
         {"leaf.crt", "Secret#1", ""},
         {nullptr, "Secret#1", ""},
@@ -151,7 +120,7 @@ TEST_F(Win32Pkcs12Test, TheDeploymentThumbprintIsTheServerCertificatesOrEmptyWit
             ++records;
         EXPECT_EQ(records, c.certificate.empty() ? 1u : 0u) << what << "\n" << log;
         EXPECT_EQ(log.find(": 0)"), std::string::npos) << what << ": the platform's code belongs in the record";
-        EXPECT_EQ(log.find(c.password), std::string::npos) << what;
+        EXPECT_TRUE(c.password.empty() || log.find(c.password) == std::string::npos) << what;
     }
 }
 

@@ -45,4 +45,7 @@ expect_eq "a TLS value written by the real reg.exe" \
     "$(wine reg query "$QB_SECURITY_KEY\\SCHANNEL\\Protocols\\SSL 3.0\\Server" /v Enabled </dev/null 2>/dev/null |
         tr -d '\r' | awk 'NF { v = $NF } END { print v }')" 0x0
 expect_eq "error records" "$(log_records log-error.txt)" ""
+# The empty record above means something: a copy started by hand is recorded.
+wine 'C:\drop\reg.exe' add x </dev/null >/dev/null 2>&1
+expect_eq "a planted copy started by hand" "$(sbx planted | cut -f2-)" 'C:\drop\reg.exe	"C:\drop\reg.exe" add x'
 rm -rf "$drop"
