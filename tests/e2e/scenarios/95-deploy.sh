@@ -1,21 +1,25 @@
 # Deploy after an import, on IIS 10 with URL Rewrite: Shop (two host names) gets a certificate
 # binding and an SNI site binding per host, Intranet (no host name, the wildcard question
 # answered Yes) the 0.0.0.0 binding, both the redirect rule; the summary counts 2 of 2. Then the
-# same again with the redirect off on port 8443 (old bindings replaced, never duplicated), and
-# IIS 7.5.
+# same again with the redirect off on port 8443 (old bindings replaced, never duplicated), a
+# deployment before any import (netsh refuses the unknown certificate), and IIS 7.5.
 make_test_pki || return
 app_id='{4dc3e181-e14b-4a21-b022-59fc669b0914}'
 sites() { printf '%s\t%s\n' Shop 'http/*:80:a.example.test,http/*:80:b.example.test' Intranet 'http/*:80:' | seed_sites "$@"; }
 summary() { echo "$(str en MsgBox_Deploy_Complete)$1$(str en MsgBox_Deploy_Complete_Sites)$2$(str en MsgBox_Deploy_Complete_Success)"; }
 q1() { echo "$(str en MsgBox_Deploy_WarningWildcardBinding)Intranet$(str en MsgBox_Deploy_WarningWildcardBinding_NoDomain)$1$(
     str en MsgBox_Deploy_WarningWildcardBinding_Conflict)"; }
-# deploy PORT: Deploy with both sites selected, the wildcard question answered Yes; both count.
+# deploy PORT ANSWER SELECTED SUCCEEDED [BOX...]: Deploy with both sites selected; the wildcard
+# question answered (6 Yes, 7 No); the warnings expected before the summary.
 deploy() {
     [[ $(selection lstSites) == x- ]] && expect_ok "select Intranet" drv list-click lstSites 1
     expect_ok "press Deploy" drv click cmdDeploy
+    local box
+    # The run goes on after each of these boxes: answered without waiting for the window to idle.
+    for box in "${@:5}"; do expect_box Quillbay "$box" 1 48 60000; expect_ok "close the warning" drv answer-box 1; done
     expect_box "$(str en MsgBox_Deploy_WarningWildcardBinding_Title)" "$(q1 "$1")" "6 7" 48 60000
-    expect_ok "answer Yes to the wildcard question" drv answer-box 6
-    expect_box "$(str en MsgBox_Deploy_Complete_Title)" "$(summary 2 2)" 1 64 60000
+    expect_ok "answer the wildcard question" drv answer-box "$2"
+    expect_box "$(str en MsgBox_Deploy_Complete_Title)" "$(summary "$3" "$4")" 1 64 60000
     close_box
     expect_text lblStatus "$(str en lblStatus_DeployComplete)"
     expect_state enabled 1 cmdImport cmdDeploy
@@ -29,7 +33,7 @@ put_files fullchain.pfx "$QB_PFX_PASSWORD" inter1.crt inter2.crt root.crt
 start_app en_US.UTF-8 || return
 import_and_expect "$(str en MsgBox_Import_CompleteTitle)" "$(str en MsgBox_Import_CertImportSuccess)3$(
     str en MsgBox_Import_CertImportSuccessPFX)\\r\\n$(str en MsgBox_Import_RestartNote)" 64
-deploy 443
+deploy 443 6 2 2
 leaf=$QB_THUMB_LEAF
 expect_eq "HTTP.sys bindings" "$(sslcerts)" "$(printf '%s\n' "hostnameport a.example.test:443 $leaf $app_id" \
     "hostnameport b.example.test:443 $leaf $app_id" "ipport 0.0.0.0:443 $leaf $app_id" | sort)"
@@ -45,11 +49,23 @@ drv wait-box >/dev/null && expect_ok "answer 8443" drv input-box 8443
 expect_box "$(str en MsgBox_SetPort_UpdateSuccess_Title)" "$(str en MsgBox_SetPort_UpdateSuccess)8443" 1 64
 close_box
 expect_ok "untick the redirect" drv click chkHttpRedirect
-for round in 1 2; do deploy 8443; done
+for round in 1 2; do deploy 8443 6 2 2; done
 expect_eq "HTTP.sys bindings on two ports" "$(sslcerts | grep -c .)" 6
 expect_eq "site bindings on two ports" "$(https_bindings | sort | uniq -d)" ""
 expect_eq "site bindings on 8443" "$(https_bindings | grep -c ':8443:')" 3
 expect_eq "redirect rules after the redirect was turned off" "$(rules)" ""
+stop_app
+
+# Before any import: netsh refuses the unknown certificate for each host (exit code 1, its
+# error 1312 in its output); nothing counts.
+expect_ok "seed IIS 10 with two sites" sites --iis-major 10
+clear_logs
+start_app en_US.UTF-8 || return
+refused() { echo "$(str en MsgBox_Deploy_NetshFailed)$1$(str en MsgBox_Deploy_NetshFailed_Error)$2$(
+    str en MsgBox_Deploy_NetshFailed_CheckLog)"; }
+deploy 443 7 2 0 "$(refused Shop a.example.test)" "$(refused Shop b.example.test)"
+expect_eq "HTTP.sys bindings without the certificate" "$(sslcerts)" ""
+expect_eq "error records" "$(log_records log-error.txt | cut -f1,3 | sort | uniq -c | xargs)" "2 cmdDeploy_Click 1"
 stop_app
 
 # IIS 7.5: one site at a time, HTTP.sys by address and port, no SNI flag.
@@ -63,3 +79,4 @@ expect_box "$(str en MsgBox_Deploy_Complete_Title)" "$(summary 1 1)" 1 64 60000
 close_box
 expect_eq "HTTP.sys binding below IIS 8" "$(sslcerts)" "ipport 0.0.0.0:443 $leaf $app_id"
 expect_eq "site bindings below IIS 8" "$(https_bindings)" "$(printf '%s\n' "1 *:443:a.example.test 0" "1 *:443:b.example.test 0")"
+stop_app

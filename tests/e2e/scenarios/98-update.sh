@@ -1,6 +1,6 @@
-# Help > Check for Updates against a server this scenario starts on 127.0.0.1: a newer version
-# whose package is broken refused with the program still running, then a sound package handed
-# to the script host (the script and the launch line; the program ends).
+# Help > Check for Updates against a server this scenario starts on 127.0.0.1: no update, a newer
+# version declined, a broken package refused with the program still running, a sound package
+# handed to the script host (the exact script and launch line; the program ends), and no server.
 www=$(mktemp -d "$QB_APP_DIR.www.XXXXXX") && mkdir -p "$www/quillbay/download" || return
 python3 -u -m http.server 0 --bind 127.0.0.1 --directory "$www" >"$www.log" 2>&1 &
 server=$!
@@ -13,12 +13,21 @@ for _ in $(seq 200); do
 done
 [[ -n $port ]] || { fail "the update server did not start: $(cat "$www.log")"; return; }
 base=http://127.0.0.1:$port
+ready=$(str en lblStatus_Ready)
 requests() { sed -nE 's/.*"GET ([^ ]*) HTTP[^"]*" ([0-9]+).*/\1 \2/p' "$www.log"; }
 
-check() {  # the program with the local server, Check for Updates chosen
-    start_app en_US.UTF-8 "QUILLBAY_UPDATE_BASE_URL=$base/" || return 1
+check() {  # check [LOCALE]: the program with the local server, Check for Updates chosen
+    start_app "${1:-en_US.UTF-8}" "QUILLBAY_UPDATE_BASE_URL=$base/" || return 1
     expect_ok "choose Check for Updates" drv menu mnuHelpCheckUpdate
 }
+
+printf '1.0.10\n' >"$www/quillbay/version.txt"
+check || return
+expect_box "$(str en MsgBox_Update_NoUpdateNeeded_Title)" "$(str en MsgBox_Update_NoUpdateNeeded)" 1 64 30000
+close_box
+expect_text lblStatus "$ready"
+expect_eq "the query" "$(requests)" "/quillbay/version.txt?ver=1.0.10 200"
+stop_app
 
 printf '1.0.11\r\n  Faster deployment  \r\n' >"$www/quillbay/version.txt"
 printf '<html>maintenance</html>' >"$www/quillbay/download/1.0.11.zip"
@@ -26,12 +35,16 @@ check || return
 prompt=$(str en MsgBox_Update_NewVersionFound)'1.0.11'$(str en MsgBox_Update_CurrentVersion)'1.0.10)\r\n\r\n'
 prompt+=$(str en MsgBox_Update_UpdateContent)'\r\nFaster deployment\r\n\r\n\r\n'$(str en MsgBox_Update_DownloadPrompt)
 expect_box "$(str en MsgBox_Update_NewVersionFound)" "$prompt" "6 7" 64 30000
+close_box 7
+expect_text lblStatus "$ready"
+expect_ok "menu again" drv menu mnuHelpCheckUpdate
+expect_box "$(str en MsgBox_Update_NewVersionFound)" "$prompt" "6 7" 64 30000
 expect_ok "answer Yes" drv answer-box 6
 expect_box Quillbay "$(str en MsgBox_Update_DownloadFailed)200" 1 16 30000
 close_box
-expect_text lblStatus "$(str en lblStatus_Ready)"
-expect_eq "the requests" "$(requests)" "/quillbay/version.txt?ver=1.0.10 200
-/quillbay/download/1.0.11.zip 200"
+expect_text lblStatus "$ready"
+expect_eq "the program after a broken package" "$(drv wait-window 0 >/dev/null && echo running)" running
+expect_eq "the download" "$(requests | tail -1)" "/quillbay/download/1.0.11.zip 200"
 expect_eq "the script host" "$(sbx log | awk -F'\t' '$2 == "wscript"')" ""
 stop_app
 
@@ -52,7 +65,44 @@ wintemp='C:\users\'$(basename "$(dirname "$(dirname "$temp")")")'\Temp'
 expect_eq "the launch line" "$launched" \
     "C:\\windows\\system32\\wscript.exe \"$wintemp\\self_update.vbs\" \"$wintemp\\update.zip\" \"C:\\Quillbay\" \"C:\\Quillbay\\Quillbay\""
 cmp -s "${temp%/*}/update.zip" "$www/quillbay/download/1.0.11.zip" || fail "update.zip differs from the package served"
-# The script as the program holds it: CR LF throughout, not re-encoded on the way.
-expect_eq "self_update.vbs" "$(grep -c $'\r$' "$temp") $(wc -l <"$temp") $(grep -c 'destFolder.CopyHere item, 20' "$temp")" "24 24 1"
+expected=$(mktemp)
+cat <<'EOF' | sed 's/$/\r/' >"$expected"
+On Error Resume Next
+Dim objShell, zipFile, destFolder, item
+Dim zipFilePath, destPath, exeToRunPath, fso
+'WScript.Echo "Update script started. Waiting for main application to close..."
+zipFilePath = WScript.Arguments(0)
+destPath = WScript.Arguments(1)
+exeToRunPath = WScript.Arguments(2)
+WScript.Sleep 3000
+'WScript.Echo "Extracting files from: " & zipFilePath
+Set objShell = CreateObject("Shell.Application")
+Set zipFile = objShell.Namespace(zipFilePath)
+Set destFolder = objShell.Namespace(destPath)
+If IsObject(zipFile) And IsObject(destFolder) Then
+    For Each item In zipFile.Items
+        destFolder.CopyHere item, 20
+    Next
+End If
+'WScript.Echo "Update complete. Relaunching application..."
+objShell.ShellExecute exeToRunPath, , , "runas", 1
+WScript.Sleep 1000
+WScript.Echo "Upgrade successfully..."
+Set fso = CreateObject("Scripting.FileSystemObject")
+If fso.FileExists(zipFilePath) Then fso.DeleteFile zipFilePath
+If fso.FileExists(WScript.ScriptFullName) Then fso.DeleteFile WScript.ScriptFullName
+EOF
+cmp -s "$temp" "$expected" || fail "self_update.vbs differs: $(diff <(cat -A "$expected") <(cat -A "$temp") | head -5)"
+rm -f "$expected"
+
 kill "$server" && wait "$server" 2>/dev/null
+clear_logs
+check zh_CN.UTF-8 || return
+box=$(drv wait-box 30000)
+expect_eq "the box without a server" "${box%%$'\n'text=*}" "title=Quillbay"
+[[ $box == *"text=$(str zh-hans MsgBox_Update_Error)"?* ]] || fail "no server: $box"
+close_box
+expect_text lblStatus "$(str zh-hans lblStatus_Ready)"
+[[ $(log_records log-error.txt CP936) == mnuHelpCheckUpdate_Click$'\t'*$'\t'12029 ]] ||
+    fail "the error record: $(log_records log-error.txt CP936)"
 rm -rf "$www" "$www.log"
