@@ -18,8 +18,26 @@ std::vector<std::string> SelectedItems(Ui& ui, Id list) {
     return items;
 }
 
+std::string ProblemLine(const certs::ImportFailure& f) {
+    const std::string code = std::to_string(f.code);
+    switch (f.problem) {
+        case certs::ImportProblem::PfxMissing: return GetLangString("MsgBox_Import_PfxMissing");
+        case certs::ImportProblem::PfxFailed:
+            return GetLangString("MsgBox_Import_PfxFailed") + code + GetLangString("MsgBox_Import_PfxFailed_CheckPassword");
+        case certs::ImportProblem::ChainsFailed:
+            return std::to_string(f.count) + GetLangString("MsgBox_Import_ChainsFailed");
+        case certs::ImportProblem::SettingsUnchanged:
+            return GetLangString("MsgBox_Import_SecurityUnchanged") + code + GetLangString("MsgBox_Import_CodeEnd");
+        case certs::ImportProblem::SettingsFailed: return GetLangString("lblStatus_ImportCompleteSecurityFailed");
+        case certs::ImportProblem::IisRestartFailed:
+            return GetLangString("MsgBox_Import_IisResetFailed") + code + GetLangString("MsgBox_Import_CodeEnd");
+    }
+    return {};
+}
+
 void ShowImportOutcome(Main& m, const certs::ImportOutcome& outcome) {
-    if (outcome.Complete()) {
+    const certs::ImportJudgement judgement = certs::JudgeImport(outcome);
+    if (judgement.verdict == Verdict::Done) {
         const std::string restartNote = GetLangString("MsgBox_Import_RestartNote");
         m.ui.ShowMessage(GetLangString("MsgBox_Import_CertImportSuccess") + std::to_string(outcome.ChainsImported()) +
                              GetLangString("MsgBox_Import_CertImportSuccessPFX") + "\r\n" + restartNote,
@@ -27,31 +45,17 @@ void ShowImportOutcome(Main& m, const certs::ImportOutcome& outcome) {
         m.ui.SetText(Id::lblStatus, GetLangString("lblStatus_ImportCompleteDeployReady") + " " + restartNote);
         return;
     }
-
     std::string text = GetLangString("MsgBox_Import_PartialIntro");
-    if (outcome.pfx.status == certs::PfxStatus::Missing) text += "\r\n" + GetLangString("MsgBox_Import_PfxMissing");
-    if (outcome.pfx.status == certs::PfxStatus::Failed)
-        text += "\r\n" + GetLangString("MsgBox_Import_PfxFailed") + std::to_string(outcome.pfx.code) +
-                GetLangString("MsgBox_Import_PfxFailed_CheckPassword");
-    if (outcome.ChainsFailed() > 0)
-        text += "\r\n" + std::to_string(outcome.ChainsFailed()) + GetLangString("MsgBox_Import_ChainsFailed");
-    const certs::SecurityOutcome& security = outcome.security;
-    const std::string securityFailed = GetLangString("lblStatus_ImportCompleteSecurityFailed");
-    // iisreset runs only after every value was tried: with it failing, the values decide alone.
-    const bool valuesFailed = !security.ok && !(security.IisResetFailed() && security.valuesFailed == 0);
-    if (security.backupFailed)
-        text += "\r\n" + GetLangString("MsgBox_Import_SecurityUnchanged") + std::to_string(security.backupCode) +
-                GetLangString("MsgBox_Import_CodeEnd");
-    else if (valuesFailed)
-        text += "\r\n" + securityFailed;
-    const std::string restartFailed = GetLangString("MsgBox_Import_IisResetFailed") +
-                                      std::to_string(security.iisResetCode) + GetLangString("MsgBox_Import_CodeEnd");
-    if (security.IisResetFailed()) text += "\r\n" + restartFailed;
-    m.ui.ShowMessage(text, MsgStyle::Exclamation, GetLangString("MsgBox_Import_PartialCompleteTitle"));
-    const bool certificatesFailed = outcome.ChainsFailed() > 0 || outcome.pfx.status != certs::PfxStatus::Imported;
-    m.ui.SetText(Id::lblStatus, valuesFailed          ? securityFailed
-                                : certificatesFailed  ? GetLangString("lblStatus_ImportPartial")
-                                                      : restartFailed);
+    for (const certs::ImportFailure& f : judgement.failures) text += "\r\n" + ProblemLine(f);
+    m.ui.ShowMessage(text, BoxFor(judgement.verdict), GetLangString("MsgBox_Import_PartialCompleteTitle"));
+    // The status line names the gravest kind of problem: the TLS settings, the certificates, the restart.
+    using certs::ImportProblem;
+    const bool settings = judgement.Has(ImportProblem::SettingsUnchanged) || judgement.Has(ImportProblem::SettingsFailed);
+    const bool certificates = judgement.Has(ImportProblem::PfxMissing) || judgement.Has(ImportProblem::PfxFailed) ||
+                              judgement.Has(ImportProblem::ChainsFailed);
+    m.ui.SetText(Id::lblStatus, settings       ? GetLangString("lblStatus_ImportCompleteSecurityFailed")
+                                : certificates ? GetLangString("lblStatus_ImportPartial")
+                                               : ProblemLine(judgement.failures.back()));
 }
 
 }  // namespace

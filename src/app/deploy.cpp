@@ -1,15 +1,30 @@
 // The Deploy button: the certificate's thumbprint, then every selected site.
 #include "app/handlers.h"
 #include "app/report.h"
-#include "certs/server_files.h"
 #include "iis/deploy.h"
-#include "iis/deploy_text.h"
+#include "iis/deploy_checks.h"
 
 namespace quillbay::app {
 
 using lang::GetLangString;
 
 namespace {
+
+std::string EntryFailureText(const std::string& site, const iis::EntryResult& entry) {
+    const std::string label = entry.Wildcard() ? GetLangString("lblStatus_DomainWildcard") : entry.entry;
+    switch (entry.status) {
+        case iis::EntryStatus::AppcmdFailed:
+            return GetLangString("MsgBox_Deploy_AppCmdFailed") + site + GetLangString("MsgBox_Deploy_AppCmdFailed_Error") +
+                   label + GetLangString("MsgBox_Deploy_AppCmdFailed_CheckLog");
+        case iis::EntryStatus::BindingsUnread:
+            return GetLangString("MsgBox_Deploy_BindingsUnread") + site + GetLangString("MsgBox_Deploy_BindingsUnread_End");
+        case iis::EntryStatus::BadHostName:
+            return lang::FormatLangString("MsgBox_Deploy_HostNameSkipped", {site, entry.entry});
+        default:
+            return GetLangString("MsgBox_Deploy_NetshFailed") + site + GetLangString("MsgBox_Deploy_NetshFailed_Error") +
+                   label + GetLangString("MsgBox_Deploy_NetshFailed_CheckLog");
+    }
+}
 
 // The window's answers to what a deployment asks, and its reports of what failed.
 class WindowDeployEvents final : public iis::DeployEvents {
@@ -26,11 +41,13 @@ public:
     }
 
     void EntryFailed(const std::string& site, const iis::EntryResult& entry) override {
-        m_.ui.ShowMessage(iis::EntryFailureText(site, entry), MsgStyle::Exclamation, kAppTitle);
+        m_.ui.ShowMessage(EntryFailureText(site, entry), MsgStyle::Exclamation, kAppTitle);
     }
 
     void RedirectFailed(const std::string& site, bool adding) override {
-        m_.ui.ShowMessage(iis::RedirectFailureText(site, adding), MsgStyle::Exclamation, kAppTitle);
+        const std::string key = adding ? "MsgBox_Deploy_HttpRedirectFailed" : "MsgBox_Deploy_HttpRedirectDisableFailed";
+        m_.ui.ShowMessage(GetLangString(key) + site + GetLangString(key + (adding ? "_CheckModule" : "_CheckIIS")),
+                          MsgStyle::Exclamation, kAppTitle);
     }
 
     bool StopRequested() override { return m_.ui.ClosePending(); }
@@ -40,60 +57,75 @@ private:
     std::string port_;
 };
 
+// The box of a refusal: the precondition boxes, or the unexpected-error box for a password
+// file that could not be read (already logged).
+void ShowRefusal(Main& m, const iis::DeployThumbprint& read, iis::DeployRefusal refusal) {
+    switch (refusal) {
+        case iis::DeployRefusal::NoPfx:
+            m.ui.ShowMessage(GetLangString("MsgBox_Deploy_NoPFX"), MsgStyle::Critical, kAppTitle);
+            break;
+        case iis::DeployRefusal::NoPassword:
+            m.ui.ShowMessage(GetLangString("MsgBox_Deploy_NoPassword"), MsgStyle::Critical, kAppTitle);
+            break;
+        case iis::DeployRefusal::BadPort:
+            m.ui.ShowMessage(GetLangString("MsgBox_SetPort_InvalidPort"), MsgStyle::Exclamation,
+                             GetLangString("MsgBox_SetPort_InvalidPort_Title"));
+            break;
+        case iis::DeployRefusal::NoThumbprint:
+            m.ui.ShowMessage(GetLangString("MsgBox_Deploy_GetThumbprintFailed"), MsgStyle::Critical, kAppTitle);
+            break;
+        case iis::DeployRefusal::EmptyPassword:
+        case iis::DeployRefusal::PasswordUnreadable:
+            m.ui.ShowMessage(GetLangString("MsgBox_Deploy_UnexpectedError") + read.failure.description, MsgStyle::Critical,
+                             GetLangString("MsgBox_Deploy_UnexpectedError_Title"));
+            break;
+        default:  // no site, or more than one below IIS 8 (the list lets one be chosen there)
+            m.ui.ShowMessage(GetLangString("MsgBox_Deploy_SelectSite"), MsgStyle::Exclamation, kAppTitle);
+            break;
+    }
+}
+
+void RunDeployment(Main& m, const iis::DeployRequest& request) {
+    StatusProgress progress(m);
+    WindowDeployEvents events(m, request.port);
+    const iis::DeployOutcome outcome = iis::DeploySites(m.machine, request, progress, events);
+    if (outcome.stopped) return;
+    const iis::DeployJudgement judgement = iis::JudgeDeployment(outcome);
+    m.ui.SetText(Id::lblStatus, GetLangString("lblStatus_DeployComplete"));
+    m.ui.ShowMessage(GetLangString("MsgBox_Deploy_Complete") + std::to_string(judgement.selected) +
+                         GetLangString("MsgBox_Deploy_Complete_Sites") + std::to_string(judgement.succeeded) +
+                         GetLangString("MsgBox_Deploy_Complete_Success"),
+                     BoxFor(judgement.verdict), GetLangString("MsgBox_Deploy_Complete_Title"));
+}
+
 }  // namespace
 
 void cmdDeploy_Click(Main& m) {
     BusyWork busy(m);
-    const bool redirect = m.ui.CheckValue(Id::chkHttpRedirect) != CheckState::Unchecked;
     // The selection as the button was pressed; names come from the list's own sites.
-    std::vector<std::string> sites;
+    iis::DeployChoice choice{{}, m.ui.Text(Id::TxtHttpsPort), m.m_IsIIS8OrGreater};
     const int count = m.ui.ListCount(Id::lstSites);
     for (int i = 0; i < count; ++i)
         if (m.ui.ListSelected(Id::lstSites, i) && i < static_cast<int>(m.sites.size()))
-            sites.push_back(m.sites[static_cast<size_t>(i)].name);
-    if (sites.empty()) {
-        m.ui.ShowMessage(GetLangString("MsgBox_Deploy_SelectSite"), MsgStyle::Exclamation, kAppTitle);
-        return;
-    }
+            choice.sites.push_back(m.sites[static_cast<size_t>(i)].name);
     const certs::ServerFiles files = certs::DefaultServerFiles(m.machine.host);
-    if (!m.machine.fs.FileExists(files.pfx)) {
-        m.ui.ShowMessage(GetLangString("MsgBox_Deploy_NoPFX"), MsgStyle::Critical, kAppTitle);
-        return;
-    }
-    if (!m.machine.fs.FileExists(files.password)) {
-        m.ui.ShowMessage(GetLangString("MsgBox_Deploy_NoPassword"), MsgStyle::Critical, kAppTitle);
-        return;
-    }
-    // The port goes into every command: a value left from elsewhere is refused before any runs.
-    const std::optional<std::string> port = iis::ParsePort(m.ui.Text(Id::TxtHttpsPort));
-    if (!port) {
-        m.ui.ShowMessage(GetLangString("MsgBox_SetPort_InvalidPort"), MsgStyle::Exclamation,
-                         GetLangString("MsgBox_SetPort_InvalidPort_Title"));
-        return;
-    }
+    if (const iis::DeployRefusal refusal = iis::CheckDeployChoice(m.machine.fs, choice, files);
+        refusal != iis::DeployRefusal::None)
+        return ShowRefusal(m, {}, refusal);
 
+    const bool redirect = m.ui.CheckValue(Id::chkHttpRedirect) != CheckState::Unchecked;
     m.ui.SetEnabled(Id::cmdImport, false);
     m.ui.SetEnabled(Id::cmdDeploy, false);
     try {
         ShowStatus(m, GetLangString("lblStatus_GettingThumbprint"));
-        const iis::DeployRequest request =
-            iis::MakeDeployRequest(std::move(sites), *port, certs::DeploymentThumbprint(m.machine, files),
-                                   m.m_IsIIS8OrGreater, redirect, m.m_RewriteModuleInstalled);
-        if (request.thumbprint.empty()) {
-            m.ui.ShowMessage(GetLangString("MsgBox_Deploy_GetThumbprintFailed"), MsgStyle::Critical, kAppTitle);
+        const iis::DeployThumbprint read = iis::ReadDeployThumbprint(m.machine, files);
+        if (read.refusal != iis::DeployRefusal::None) {
+            ShowRefusal(m, read, read.refusal);
         } else {
-            ShowStatus(m, GetLangString("lblStatus_ThumbprintSuccess") + request.thumbprint.substr(0, 20) + "...");
-            StatusProgress progress(m);
-            WindowDeployEvents events(m, *port);
-            const iis::DeployOutcome outcome = iis::DeploySites(m.machine, request, progress, events);
-            if (!outcome.stopped) {
-                m.ui.SetText(Id::lblStatus, GetLangString("lblStatus_DeployComplete"));
-                m.ui.ShowMessage(GetLangString("MsgBox_Deploy_Complete") + std::to_string(outcome.Selected()) +
-                                     GetLangString("MsgBox_Deploy_Complete_Sites") +
-                                     std::to_string(outcome.Succeeded()) +
-                                     GetLangString("MsgBox_Deploy_Complete_Success"),
-                                 MsgStyle::Information, GetLangString("MsgBox_Deploy_Complete_Title"));
-            }
+            ShowStatus(m, GetLangString("lblStatus_ThumbprintSuccess") + read.thumbprint.substr(0, 20) + "...");
+            RunDeployment(m, iis::MakeDeployRequest(std::move(choice.sites), *iis::ParsePort(choice.port),
+                                                    read.thumbprint, m.m_IsIIS8OrGreater, redirect,
+                                                    m.m_RewriteModuleInstalled));
         }
     } catch (...) {
         ReportFailure(m, "cmdDeploy_Click", "MsgBox_Deploy_UnexpectedError", "MsgBox_Deploy_UnexpectedError_Title");

@@ -6,6 +6,15 @@ namespace quillbay::app {
 
 using lang::GetLangString;
 
+MsgStyle BoxFor(Verdict verdict) {
+    switch (verdict) {
+        case Verdict::Done: return MsgStyle::Information;
+        case Verdict::PartlyDone: return MsgStyle::Exclamation;
+        case Verdict::NothingDone: break;
+    }
+    return MsgStyle::Critical;
+}
+
 void ShowStatus(Main& m, const std::string& text) {
     m.ui.SetText(Id::lblStatus, text);
     m.ui.DoEvents();

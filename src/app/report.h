@@ -5,11 +5,16 @@
 
 #include "app/main.h"
 #include "support/progress.h"
+#include "support/verdict.h"
 
 namespace quillbay::app {
 
 // The program's title, the caption of the boxes that carry no title of their own.
 inline constexpr const char* kAppTitle = "Quillbay";
+
+// The box kind that shows a verdict: information when done, a warning when partly done, an
+// error when nothing was done.
+MsgStyle BoxFor(Verdict verdict);
 
 // The status line, then one pass of the message loop so that the window repaints.
 void ShowStatus(Main& m, const std::string& text);

@@ -2,6 +2,7 @@
 // the self-update script.
 #include "app/handlers.h"
 #include "app/report.h"
+#include "support/errors.h"
 #include "support/paths.h"
 #include "update/check.h"
 #include "update/package.h"
@@ -13,7 +14,6 @@ using lang::GetLangString;
 
 namespace {
 
-constexpr std::int32_t kBadFormat = 11;   // ERROR_BAD_FORMAT
 constexpr std::int32_t kNoVersion = 9;    // "Subscript out of range": the answer has no first line
 constexpr const char* kRestarting = "即将更新并重启程序...";
 constexpr const char* kCannotStartUpdater = "无法启动更新程序。请手动重启。";
@@ -24,15 +24,16 @@ bool DownloadAndUpdate(Main& m, const std::string& packageUrl) {
     ShowStatus(m, GetLangString("MsgBox_Update_DownloadingPackage"));
     const HttpResponse response = m.machine.http.Get(packageUrl, {});
     if (m.ui.ClosePending()) return false;
-    std::optional<std::string> problem;
-    if (response.status == 200 && !response.body.empty()) {
-        // The script would copy anything over the program's folder and start it elevated.
-        problem = update::ZipProblem(response.body);
-        if (problem) m.log.WriteErrorLog("DownloadAndUpdate", kBadFormat, "The update package is not a usable zip (" + *problem + "): " + packageUrl);
-    }
-    if (response.status != 200 || response.body.empty() || problem) {
+    if (response.status != 200 || response.body.empty()) {
         m.ui.ShowMessage(GetLangString("MsgBox_Update_DownloadFailed") + std::to_string(response.status),
                          MsgStyle::Critical, kAppTitle);
+        return false;
+    }
+    // The script would copy anything over the program's folder and start it elevated.
+    if (const std::optional<std::string> problem = update::ZipProblem(response.body)) {
+        m.log.WriteErrorLog("DownloadAndUpdate", kErrorBadFormat,
+                            "The update package is not a usable zip (" + *problem + "): " + packageUrl);
+        m.ui.ShowMessage(GetLangString("MsgBox_Update_PackageInvalid"), MsgStyle::Critical, kAppTitle);
         return false;
     }
     const std::string package = JoinPath(m.machine.fs.GetSpecialFolder(SpecialFolder::Temporary), "update.zip");

@@ -45,6 +45,43 @@ int ImportOutcome::ChainsImported() const {
     return n;
 }
 
+int ImportJudgement::FailedSteps() const {
+    int n = 0;
+    for (const ImportFailure& f : failures) n += f.problem == ImportProblem::ChainsFailed ? f.count : 1;
+    return n;
+}
+
+bool ImportJudgement::Has(ImportProblem problem) const {
+    for (const ImportFailure& f : failures)
+        if (f.problem == problem) return true;
+    return false;
+}
+
+ImportJudgement JudgeImport(const ImportOutcome& outcome) {
+    ImportJudgement judgement;
+    std::vector<ImportFailure>& failures = judgement.failures;
+    if (outcome.pfx.status == PfxStatus::Missing) failures.push_back({ImportProblem::PfxMissing});
+    if (outcome.pfx.status == PfxStatus::Failed) failures.push_back({ImportProblem::PfxFailed, outcome.pfx.code});
+    if (outcome.ChainsFailed() > 0) {
+        ImportFailure chains{ImportProblem::ChainsFailed, 0, outcome.ChainsFailed()};
+        for (const ChainImport& c : outcome.chains)
+            if (!c.Imported()) chains.files.push_back(c.file);
+        failures.push_back(chains);
+    }
+    const SecurityOutcome& security = outcome.security;
+    if (security.backupFailed)
+        failures.push_back({ImportProblem::SettingsUnchanged, security.backupCode});
+    else if (security.valuesWritten < kSecurityValueCount)
+        failures.push_back(
+            {ImportProblem::SettingsFailed, security.valueFailureCode, kSecurityValueCount - security.valuesWritten});
+    if (security.IisResetFailed()) failures.push_back({ImportProblem::IisRestartFailed, security.iisResetCode});
+
+    const bool nothing = outcome.ChainsImported() == 0 && outcome.pfx.status != PfxStatus::Imported &&
+                         security.valuesWritten == 0;
+    judgement.verdict = failures.empty() ? Verdict::Done : nothing ? Verdict::NothingDone : Verdict::PartlyDone;
+    return judgement;
+}
+
 ImportFiles DefaultImportFiles(Host& host) { return {ChainFolder(host), DefaultServerFiles(host)}; }
 
 ImportOutcome ImportCertificates(Machine& machine, const std::vector<std::string>& chainFiles, Progress& progress) {

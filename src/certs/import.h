@@ -8,6 +8,7 @@
 #include "certs/security.h"
 #include "certs/server_files.h"
 #include "support/machine.h"
+#include "support/verdict.h"
 
 namespace quillbay::certs {
 
@@ -36,8 +37,33 @@ struct ImportOutcome {
 
     int ChainsImported() const;
     int ChainsFailed() const { return static_cast<int>(chains.size()) - ChainsImported(); }
-    bool Complete() const { return ChainsFailed() == 0 && pfx.status == PfxStatus::Imported && security.ok; }
 };
+
+// What went wrong in an import, step by step, in the order it is reported.
+enum class ImportProblem {
+    PfxMissing,        // no fullchain.pfx, no password.txt, or no password in it: not imported
+    PfxFailed,         // code: certutil's exit code, or the failure's number when it did not start
+    ChainsFailed,      // count and files: the chain certificates not imported
+    SettingsUnchanged, // code: the backup could not be made, so no TLS value was written
+    SettingsFailed,    // count: TLS values not written; code: the first failure's
+    IisRestartFailed,  // code: iisreset's exit code, or the failure's number
+};
+struct ImportFailure {
+    ImportProblem problem;
+    std::int32_t code = 0;
+    int count = 0;
+    std::vector<std::string> files = {};
+};
+struct ImportJudgement {
+    Verdict verdict = Verdict::Done;
+    std::vector<ImportFailure> failures;
+    // Steps that failed, each chain file counted on its own.
+    int FailedSteps() const;
+    bool Has(ImportProblem problem) const;
+};
+// Done when every step succeeded; nothing done when no chain, no PFX and no TLS value was
+// brought in; partly done otherwise.
+ImportJudgement JudgeImport(const ImportOutcome& outcome);
 
 // Where an import takes its files from.
 struct ImportFiles {

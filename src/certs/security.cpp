@@ -84,7 +84,7 @@ constexpr SettingRow kSettings[] = {
     {"\\WDigest", "UTF8SASL", "REG_DWORD", "1", nullptr},
     {"\\WDigest", "DigestEncryptionAlgorithms", "REG_SZ", "3des,rc4", nullptr},
 };
-static_assert(std::size(kSettings) == 56);
+static_assert(std::size(kSettings) == kSecurityValueCount);
 
 std::string RegProgram(Machine& machine) { return ProgramToken(SystemProgram(machine.fs, "reg.exe")); }
 
@@ -197,7 +197,7 @@ SecurityOutcome ApplySecurityConfiguration(Machine& machine, Progress& progress)
             if (exitCode == 0) {
                 ++outcome.valuesWritten;
             } else {
-                ++outcome.valuesFailed;
+                if (outcome.valuesFailed++ == 0) outcome.valueFailureCode = exitCode;
                 machine.log.WriteErrorLog("ApplySecurityConfiguration", exitCode, "A TLS value was not written: " + line);
             }
         }
@@ -206,6 +206,7 @@ SecurityOutcome ApplySecurityConfiguration(Machine& machine, Progress& progress)
         // reports the result.
         if (!outcome.backupFailed) {
             const FailureInfo f = CurrentFailure();
+            if (outcome.valuesFailed == 0) outcome.valueFailureCode = f.number;
             machine.log.WriteErrorLog("ApplySecurityConfiguration", f.number, f.description);
         }
         outcome.ok = false;

@@ -7,10 +7,16 @@
 
 namespace quillbay::certs {
 
+// The values the hardening writes.
+inline constexpr int kSecurityValueCount = 56;
+
 struct SecurityOutcome {
     bool ok = false;              // backed up, every value written, IIS restarted where it is installed
     int valuesWritten = 0;        // reg add exited with 0
     int valuesFailed = 0;         // reg add exited with another code
+    // The first failing value's exit code, or the failure's number when reg.exe could not be
+    // started (the values after it were not tried).
+    std::int32_t valueFailureCode = 0;
     std::string backupPath;       // the key as it was (reg export); empty when the backup failed
     std::string undoPath;         // removes the values and keys that were not there before
     bool backupFailed = false;    // then no value was written

@@ -2,7 +2,9 @@
 // The server certificate's files: fullchain.pfx and password.txt beside the program, unless
 // the console program was given other paths. The window and the console read them alike.
 #include <string>
+#include <vector>
 
+#include "support/errors.h"
 #include "support/machine.h"
 
 namespace quillbay::certs {
@@ -13,13 +15,39 @@ struct ServerFiles {
 };
 ServerFiles DefaultServerFiles(Host& host);
 
-// The password file's first line. A file that holds no line fails as reading past its end
-// does (62, "Input past end of file"); a missing or unreadable one with its own failure.
+// A password file that holds no line: there is no password to open the PFX with.
+class NoPasswordLine : public Failure {
+public:
+    explicit NoPasswordLine(const std::string& path)
+        : Failure(kErrorHandleEof, "The password file holds no password: " + path) {}
+};
+
+// The password file's first line. A file that holds no line throws NoPasswordLine; a missing
+// or unreadable one its own failure.
 std::string ReadServerPassword(FileSystem& fs, const std::string& passwordPath);
 
 // The thumbprint a deployment binds by: the PFX opened with the password file's first line.
 // "" when the PFX holds no certificate with its key or does not open (logged by
-// GetPfxThumbprint_API); a password file without a line throws as ReadServerPassword does.
+// GetPfxThumbprint_API); the password file's failures are thrown as ReadServerPassword throws them.
 std::string DeploymentThumbprint(Machine& machine, const ServerFiles& files);
+
+// The PFX opened with its password, as the import and the deployment will open it.
+enum class PfxState { Opened, NoPfx, NoPassword, EmptyPassword, NotOpened };
+struct PfxRead {
+    PfxState state = PfxState::NoPfx;
+    FailureInfo failure;  // NotOpened: why (a wrong password, a damaged file, an unreadable one)
+    std::vector<PfxCertificate> certificates;
+};
+PfxRead ReadPfx(Machine& machine, const ServerFiles& files);
+
+// The certificates of the chain folder's files, each file read and decoded on its own.
+struct ChainFileRead {
+    std::string name;
+    std::vector<PfxCertificate> certificates;
+    bool readable = true;
+    FailureInfo failure;  // when not readable
+};
+// The chain files of the folder in the chain list's order; none when the folder is not there.
+std::vector<ChainFileRead> ReadChainFiles(Machine& machine, const std::string& folder);
 
 }  // namespace quillbay::certs

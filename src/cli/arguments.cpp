@@ -55,88 +55,100 @@ const char* CommandName(Command command) {
     return "";
 }
 
+namespace {
+
+using ErrorSink = std::vector<UsageError>;
+
+void Error(ErrorSink& errors, std::string key, std::vector<std::string> values = {}) {
+    errors.push_back({std::move(key), std::move(values)});
+}
+
+// A word that is not an option: the command, once.
+void TakeCommand(Options& o, const std::string& word, ErrorSink& errors) {
+    Command found = Command::None;
+    for (const CommandEntry& entry : kCommands)
+        if (word == entry.name) found = entry.command;
+    if (found == Command::None)
+        Error(errors, "Cli_Usage_UnknownCommand", {word});
+    else if (o.command != Command::None && o.command != Command::Help)
+        Error(errors, "Cli_Usage_ExtraArgument", {word});
+    else if (o.command == Command::None)
+        o.command = found;
+}
+
+// An option with its value (empty for a switch) into the options.
+void TakeOption(Options& o, const std::string& name, const std::string& value, ErrorSink& errors) {
+    if (name == "--json") o.json = true;
+    else if (name == "--help") o.command = Command::Help;
+    else if (name == "--all") o.all = true;
+    else if (name == "--dry-run") o.dryRun = true;
+    else if (name == "--site") o.sites.push_back(value);
+    else if (name == "--pfx") o.pfx = value;
+    else if (name == "--password-file") o.passwordFile = value;
+    else if (name == "--chain-folder") o.chainFolder = value;
+    else if (name == "--lang") {
+        if (value == "en") o.language = lang::kEnglish;
+        else if (value == "zh-Hans") o.language = lang::kSimplifiedChinese;
+        else if (value == "zh-Hant") o.language = lang::kTraditionalChinese;
+        else Error(errors, "Cli_Usage_BadValue", {name, value});
+    } else if (name == "--port") {
+        const std::optional<std::string> port = iis::ParsePort(value);
+        if (port) o.port = *port;
+        else Error(errors, "Cli_Usage_BadValue", {name, value});
+    } else {
+        const bool redirect = name == "--redirect";
+        const std::optional<bool> on = redirect ? Switch(value, "on", "off") : Switch(value, "yes", "no");
+        if (!on) Error(errors, "Cli_Usage_BadValue", {name, value});
+        else (redirect ? o.redirect : o.wildcard) = *on;
+    }
+    // A path or a site name that is empty names nothing.
+    if (value.empty() && (name == "--site" || name == "--pfx" || name == "--password-file" || name == "--chain-folder"))
+        Error(errors, "Cli_Usage_BadValue", {name, value});
+}
+
+// What the command as a whole allows: options that belong to it, and the sites a deployment needs.
+void CheckCombination(Parsed& parsed, const std::vector<const OptionEntry*>& given) {
+    Options& o = parsed.options;
+    if (o.command == Command::None) {
+        if (parsed.Ok()) Error(parsed.errors, "Cli_Usage_NoCommand");
+        return;
+    }
+    for (const OptionEntry* entry : given)
+        if (!Applies(entry->scope, o.command)) Error(parsed.errors, "Cli_Usage_NotForCommand", {entry->name, CommandName(o.command)});
+    if (o.all && !o.sites.empty()) Error(parsed.errors, "Cli_Usage_SiteAndAll");
+    if (o.command == Command::Deploy && !o.all && o.sites.empty()) Error(parsed.errors, "Cli_Usage_NoSites");
+}
+
+}  // namespace
+
 Parsed ParseArguments(const std::vector<std::string>& args) {
     Parsed parsed;
-    Options& o = parsed.options;
-    auto error = [&](std::string key, std::vector<std::string> values = {}) {
-        parsed.errors.push_back({std::move(key), std::move(values)});
-    };
-    struct Given {
-        std::string name;
-        const OptionEntry* entry;
-    };
-    std::vector<Given> given;
+    std::vector<const OptionEntry*> given;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
         if (arg == "-h" || arg == "/?") arg = "--help";
         if (arg.rfind("--", 0) != 0) {
-            Command found = Command::None;
-            for (const CommandEntry& entry : kCommands)
-                if (arg == entry.name) found = entry.command;
-            if (found == Command::None)
-                error("Cli_Usage_UnknownCommand", {arg});
-            else if (o.command != Command::None && o.command != Command::Help)
-                error("Cli_Usage_ExtraArgument", {arg});
-            else if (o.command == Command::None)
-                o.command = found;
+            TakeCommand(parsed.options, arg, parsed.errors);
             continue;
         }
-        std::string name = arg, value;
         const std::size_t equals = arg.find('=');
         const bool inlineValue = equals != std::string::npos;
-        if (inlineValue) name = arg.substr(0, equals), value = arg.substr(equals + 1);
+        const std::string name = inlineValue ? arg.substr(0, equals) : arg;
+        std::string value = inlineValue ? arg.substr(equals + 1) : std::string();
         const OptionEntry* entry = FindOption(name);
         if (!entry) {
-            error("Cli_Usage_UnknownOption", {name});
-            continue;
-        }
-        if (entry->takesValue && !inlineValue) {
-            if (i + 1 >= args.size()) {
-                error("Cli_Usage_MissingValue", {name});
-                continue;
-            }
-            value = args[++i];
+            Error(parsed.errors, "Cli_Usage_UnknownOption", {name});
+        } else if (entry->takesValue && !inlineValue && i + 1 >= args.size()) {
+            Error(parsed.errors, "Cli_Usage_MissingValue", {name});
         } else if (!entry->takesValue && inlineValue) {
-            error("Cli_Usage_BadValue", {name, value});
-            continue;
-        }
-        given.push_back({name, entry});
-        if (name == "--json") o.json = true;
-        else if (name == "--help") o.command = Command::Help;
-        else if (name == "--all") o.all = true;
-        else if (name == "--dry-run") o.dryRun = true;
-        else if (name == "--site") o.sites.push_back(value);
-        else if (name == "--pfx") o.pfx = value;
-        else if (name == "--password-file") o.passwordFile = value;
-        else if (name == "--chain-folder") o.chainFolder = value;
-        else if (name == "--lang") {
-            if (value == "en") o.language = lang::kEnglish;
-            else if (value == "zh-Hans") o.language = lang::kSimplifiedChinese;
-            else if (value == "zh-Hant") o.language = lang::kTraditionalChinese;
-            else error("Cli_Usage_BadValue", {name, value});
-        } else if (name == "--port") {
-            const std::optional<std::string> port = iis::ParsePort(value);
-            if (port) o.port = *port;
-            else error("Cli_Usage_BadValue", {name, value});
+            Error(parsed.errors, "Cli_Usage_BadValue", {name, value});
         } else {
-            const bool redirect = name == "--redirect";
-            const std::optional<bool> on = redirect ? Switch(value, "on", "off") : Switch(value, "yes", "no");
-            if (!on) error("Cli_Usage_BadValue", {name, value});
-            else (redirect ? o.redirect : o.wildcard) = *on;
+            if (entry->takesValue && !inlineValue) value = args[++i];
+            given.push_back(entry);
+            TakeOption(parsed.options, name, value, parsed.errors);
         }
-        // A path or a site name that is empty names nothing.
-        if (value.empty() && (name == "--site" || name == "--pfx" || name == "--password-file" || name == "--chain-folder"))
-            error("Cli_Usage_BadValue", {name, value});
     }
-    if (o.command == Command::Help) return parsed;
-    if (o.command == Command::None) {
-        if (parsed.Ok()) error("Cli_Usage_NoCommand");
-        return parsed;
-    }
-    for (const Given& g : given)
-        if (!Applies(g.entry->scope, o.command)) error("Cli_Usage_NotForCommand", {g.name, CommandName(o.command)});
-    if (o.all && !o.sites.empty()) error("Cli_Usage_SiteAndAll");
-    if (o.command == Command::Deploy && !o.all && o.sites.empty()) error("Cli_Usage_NoSites");
+    if (parsed.options.command != Command::Help) CheckCombination(parsed, given);
     return parsed;
 }
 

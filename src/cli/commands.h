@@ -1,13 +1,14 @@
 #pragma once
-// The console program's commands over the same work as the window. Each returns its exit
-// code with its result twice: as members of the JSON document and as text for a person.
+// The console program's commands over the same work as the window, one file each (status.cpp,
+// check.cpp, import.cpp, deploy.cpp). Each returns its exit code with its result twice: as
+// members of the JSON document and as text for a person.
 #include <string>
-#include <vector>
 
 #include "cli/arguments.h"
 #include "cli/console.h"
 #include "cli/json.h"
 #include "support/machine.h"
+#include "support/verdict.h"
 
 namespace quillbay::cli {
 
@@ -16,6 +17,8 @@ enum ExitCode : int {
     kPartlyDone = 1,   // something failed (counted); check: warnings only
     kNothingDone = 2,  // refused or nothing succeeded; check: errors
 };
+// The exit code that tells the work's verdict: the same judgement the window shows as its box.
+ExitCode ExitCodeOf(Verdict verdict);
 
 struct Outcome {
     int exitCode = kDone;
@@ -25,13 +28,10 @@ struct Outcome {
 
 // Ends a command before it changes anything: exit code 2 with a reason.
 struct Refusal {
-    std::string code;     // stable, for JSON readers: "no-pfx"
-    std::string message;  // in the current language
+    std::string code;         // stable, for JSON readers: "pfx-missing"
+    std::string message;      // in the current language
     std::int32_t number = 0;  // the failure's number behind it, for the log
 };
-
-// The text of a language key with "{1}", "{2}", ... replaced by the values.
-std::string Say(std::string_view key, const std::vector<std::string>& values = {});
 
 Outcome RunStatus(Machine& machine, Console& console, const Options& options);
 Outcome RunCheck(Machine& machine, Console& console, const Options& options);

@@ -1,7 +1,7 @@
 #include "cli/program.h"
 
 #include "cli/arguments.h"
-#include "cli/commands.h"
+#include "cli/common.h"
 #include "lang/store.h"
 
 namespace quillbay::cli {

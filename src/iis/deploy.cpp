@@ -91,15 +91,6 @@ std::string AddSiteBindingCommand(const DeployTools& tools, const std::string& s
            (sni && !host.empty() ? ",sslFlags='1'" : "") + "]";
 }
 
-bool IsDeployableHostName(const std::string& host) {
-    if (host.empty()) return false;
-    for (unsigned char c : host)
-        if (c < 0x20 || c == 0x7F || c == ' ' || c == '\'' || c == '"' || c == '[' || c == ']' || c == ',' ||
-            c == ':' || c == '/' || c == '\\')
-            return false;
-    return true;
-}
-
 std::optional<std::string> ParsePort(const std::string& text) {
     std::size_t b = 0, e = text.size();
     auto blank = [](char c) { return c == ' ' || c == '\t'; };
@@ -128,6 +119,21 @@ int DeployOutcome::Succeeded() const {
     for (const SiteResult& s : sites)
         if (s.success) ++n;
     return n;
+}
+
+DeployJudgement JudgeDeployment(const DeployOutcome& outcome) {
+    DeployJudgement j;
+    j.selected = outcome.Selected();
+    for (const SiteResult& site : outcome.sites) {
+        j.succeeded += site.success ? 1 : 0;
+        j.skipped += site.skipped ? 1 : 0;
+        j.redirectsFailed += site.redirectOk ? 0 : 1;
+    }
+    j.failed = j.selected - j.succeeded - j.skipped;
+    j.verdict = j.succeeded == 0                             ? Verdict::NothingDone
+                : j.failed > 0 || j.redirectsFailed > 0 ? Verdict::PartlyDone
+                                                            : Verdict::Done;
+    return j;
 }
 
 DeployOutcome DeploySites(Machine& machine, const DeployRequest& request, Progress& progress, DeployEvents& events) {

@@ -8,6 +8,7 @@
 
 #include "support/machine.h"
 #include "support/progress.h"
+#include "support/verdict.h"
 
 namespace quillbay::iis {
 
@@ -29,10 +30,6 @@ std::string RemoveSiteBindingCommand(const DeployTools& tools, const std::string
                                      const std::string& port);
 std::string AddSiteBindingCommand(const DeployTools& tools, const std::string& site, const std::string& host,
                                   const std::string& port, bool sni);
-
-// A host name that would break the command lines (quotes, brackets, separators, blanks,
-// control characters) is never put into one.
-bool IsDeployableHostName(const std::string& host);
 
 enum class EntryStatus { Bound, NetshFailed, AppcmdFailed, BadHostName, BindingsUnread };
 
@@ -74,6 +71,15 @@ struct DeployOutcome {
     int Selected() const { return static_cast<int>(sites.size()); }
     int Succeeded() const;
 };
+
+// Done when every chosen site was deployed with its redirect rule; nothing done when no site
+// was (all failed or skipped); partly done otherwise. A site counts as deployed when every
+// binding was made, also when its redirect rule failed (that makes the run partly done).
+struct DeployJudgement {
+    Verdict verdict = Verdict::Done;
+    int selected = 0, succeeded = 0, skipped = 0, failed = 0, redirectsFailed = 0;
+};
+DeployJudgement JudgeDeployment(const DeployOutcome& outcome);
 
 // What a run asks of its caller, and what it tells it as it goes.
 class DeployEvents {

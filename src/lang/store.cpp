@@ -80,6 +80,28 @@ std::string GetLangString(std::string_view key) {
     return text;
 }
 
+std::string FormatLangString(std::string_view key, const std::vector<std::string>& values) {
+    const std::string pattern = GetLangString(key);
+    // One pass: a value that itself holds "{1}" (a site's name, say) is never read as a mark.
+    std::string text;
+    for (std::size_t at = 0; at < pattern.size();) {
+        const std::size_t close = pattern[at] == '{' ? pattern.find('}', at) : std::string::npos;
+        std::size_t index = 0;
+        bool mark = close != std::string::npos && close > at + 1 && close - at <= 3;
+        for (std::size_t i = at + 1; mark && i < close; ++i) {
+            mark = pattern[i] >= '0' && pattern[i] <= '9';
+            index = index * 10 + static_cast<std::size_t>(pattern[i] - '0');
+        }
+        if (mark && index >= 1 && index <= values.size()) {
+            text += values[index - 1];
+            at = close + 1;
+        } else {
+            text += pattern[at++];
+        }
+    }
+    return text;
+}
+
 LanguageId GetCurrentLanguage() { return g_currentLanguage; }
 
 void InitLanguageFromSystem(std::uint16_t userUILanguage) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillbay::lang {
 
@@ -22,7 +23,7 @@ struct StringEntry {
 // kExtraKeyCount keys after them serve the import's outcome report, deployment and the console
 // program. Each table holds kStringCount == kBaseKeyCount + kExtraKeyCount entries.
 inline constexpr std::size_t kBaseKeyCount = 119;
-inline constexpr std::size_t kExtraKeyCount = 78;
+inline constexpr std::size_t kExtraKeyCount = 87;
 
 // The three tables: the same keys in the same order.
 extern const StringEntry kEnglishStrings[];
@@ -31,6 +32,8 @@ extern const StringEntry kTraditionalChineseStrings[];
 extern const std::size_t kStringCount;
 
 std::string GetLangString(std::string_view key);
+// The text of a key with "{1}", "{2}", ... replaced by the values.
+std::string FormatLangString(std::string_view key, const std::vector<std::string>& values);
 LanguageId GetCurrentLanguage();
 // 1028 -> Traditional Chinese, 2052 -> Simplified Chinese, anything else English; then loads.
 void InitLanguageFromSystem(std::uint16_t userUILanguage);

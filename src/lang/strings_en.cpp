@@ -236,6 +236,15 @@ const StringEntry kEnglishStrings[] = {
     {"Cli_Deploy_SiteSkipped", "Skipped (no host name; --wildcard yes binds it): {1}"},
     {"Cli_Deploy_SiteFailed", "Failed (see the warnings and log-error.txt): {1}"},
     {"Cli_DeployDone", "Deployment finished: {1} sites selected, {2} deployed, {3} skipped, {4} failed."},
+    {"MsgBox_Deploy_HostNameSkipped", "Warning: host name '{2}' of site '{1}' was not bound: it holds a character the binding commands cannot carry (a quote, bracket, comma, colon, slash, backslash, blank or control character).\r\nPlease check logs for more information."},
+    {"MsgBox_Update_PackageInvalid", "The downloaded update package is damaged or is not a Quillbay package. Nothing was changed."},
+    {"Cli_Deploy_NetshFailed", "Failed to add SSL binding for site '{1}', {2} (netsh exit code {3})."},
+    {"Cli_Deploy_AppcmdFailed", "Failed to add IIS HTTPS binding for site '{1}', {2} (appcmd exit code {3})."},
+    {"Cli_Deploy_RedirectAddFailed", "Failed to enable HTTP redirect for site '{1}': check the IIS URL Rewrite module and log-error.txt."},
+    {"Cli_Deploy_RedirectRemoveFailed", "Failed to disable HTTP redirect for site '{1}': check the IIS configuration and log-error.txt."},
+    {"Cli_Import_ChainsFailed", "{1} of the selected chain certificates could not be imported: {2}"},
+    {"Cli_Import_SettingsFailed", "Some security settings could not be applied: {1} of the TLS values were not written (first failure: code {2})."},
+    {"Cli_PasswordUnreadable", "The password file could not be read (code {1}: {2})"},
 };
 
 static_assert(std::size(kEnglishStrings) == kBaseKeyCount + kExtraKeyCount);

@@ -212,6 +212,15 @@ const StringEntry kSimplifiedChineseStrings[] = {
     {"Cli_Deploy_SiteSkipped", "已跳过（没有主机名；--wildcard yes 可绑定它）: {1}"},
     {"Cli_Deploy_SiteFailed", "失败（请查看警告和 log-error.txt）: {1}"},
     {"Cli_DeployDone", "部署完成：选择了 {1} 个站点，已部署 {2} 个，跳过 {3} 个，失败 {4} 个。"},
+    {"MsgBox_Deploy_HostNameSkipped", "警告: 站点 '{1}' 的域名 '{2}' 未绑定: 其中含有绑定命令无法传递的字符（引号、方括号、逗号、冒号、斜杠、反斜杠、空格或控制字符）。\r\n请检查日志获取更多信息。"},
+    {"MsgBox_Update_PackageInvalid", "下载的更新包已损坏或不是 Quillbay 的更新包。未做任何更改。"},
+    {"Cli_Deploy_NetshFailed", "无法为站点 '{1}' 添加SSL绑定，{2}（netsh 退出码 {3}）。"},
+    {"Cli_Deploy_AppcmdFailed", "无法为站点 '{1}' 添加IIS HTTPS绑定，{2}（appcmd 退出码 {3}）。"},
+    {"Cli_Deploy_RedirectAddFailed", "无法为站点 '{1}' 启用HTTP重定向: 请检查 IIS URL Rewrite 模块和 log-error.txt。"},
+    {"Cli_Deploy_RedirectRemoveFailed", "无法为站点 '{1}' 禁用HTTP重定向: 请检查 IIS 配置和 log-error.txt。"},
+    {"Cli_Import_ChainsFailed", "{1} 个选定的证书链未能导入: {2}"},
+    {"Cli_Import_SettingsFailed", "部分安全设置未能应用: 有 {1} 个 TLS 值未写入（首个失败: 代码 {2}）。"},
+    {"Cli_PasswordUnreadable", "无法读取密码文件（代码 {1}: {2}）"},
 };
 
 static_assert(std::size(kSimplifiedChineseStrings) == kBaseKeyCount + kExtraKeyCount);

@@ -212,6 +212,15 @@ const StringEntry kTraditionalChineseStrings[] = {
     {"Cli_Deploy_SiteSkipped", "已略過（沒有主機名稱；--wildcard yes 可繫結它）: {1}"},
     {"Cli_Deploy_SiteFailed", "失敗（請查看警告和 log-error.txt）: {1}"},
     {"Cli_DeployDone", "部署完成：選擇了 {1} 個網站，已部署 {2} 個，略過 {3} 個，失敗 {4} 個。"},
+    {"MsgBox_Deploy_HostNameSkipped", "警告: 站點 '{1}' 的域名 '{2}' 未綁定: 其中含有綁定命令無法傳遞的字元（引號、方括號、逗號、冒號、斜線、反斜線、空格或控制字元）。\r\n請檢查日誌獲取更多信息。"},
+    {"MsgBox_Update_PackageInvalid", "下載的更新套件已損毀或不是 Quillbay 的更新套件。未進行任何變更。"},
+    {"Cli_Deploy_NetshFailed", "無法為站點 '{1}' 新增SSL綁定，{2}（netsh 結束代碼 {3}）。"},
+    {"Cli_Deploy_AppcmdFailed", "無法為站點 '{1}' 新增IIS HTTPS綁定，{2}（appcmd 結束代碼 {3}）。"},
+    {"Cli_Deploy_RedirectAddFailed", "無法為站點 '{1}' 啟用HTTP重新導向: 請檢查 IIS URL Rewrite 模組和 log-error.txt。"},
+    {"Cli_Deploy_RedirectRemoveFailed", "無法為站點 '{1}' 停用HTTP重新導向: 請檢查 IIS 設定和 log-error.txt。"},
+    {"Cli_Import_ChainsFailed", "{1} 個選定的憑證鏈未能匯入: {2}"},
+    {"Cli_Import_SettingsFailed", "部分安全設定未能套用: 有 {1} 個 TLS 值未寫入（首個失敗: 代碼 {2}）。"},
+    {"Cli_PasswordUnreadable", "無法讀取密碼檔案（代碼 {1}: {2}）"},
 };
 
 static_assert(std::size(kTraditionalChineseStrings) == kBaseKeyCount + kExtraKeyCount);

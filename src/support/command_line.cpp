@@ -39,4 +39,13 @@ std::string Redact(const std::string& commandLine, const std::string& secret) {
     return out;
 }
 
+bool IsDeployableHostName(const std::string& host) {
+    if (host.empty()) return false;
+    for (unsigned char c : host)
+        if (c < 0x20 || c == 0x7F || c == ' ' || c == '\'' || c == '"' || c == '[' || c == ']' || c == ',' ||
+            c == ':' || c == '/' || c == '\\')
+            return false;
+    return true;
+}
+
 }  // namespace quillbay

@@ -17,4 +17,8 @@ inline constexpr const char* kRedactedText = "********";
 // redaction mark, so that a line put into a log never carries the secret.
 std::string Redact(const std::string& commandLine, const std::string& secret);
 
+// Whether a host name can go into the binding commands as it is: a name holding quotes,
+// brackets, separators, blanks or control characters would break them and is never put in.
+bool IsDeployableHostName(const std::string& host);
+
 }  // namespace quillbay

@@ -147,7 +147,7 @@ TEST_F(Import, ChainsThenPfxThenHardeningAllJudgedByExitCode) {
     EXPECT_EQ(lines[2], kSys + "certutil.exe -f -p \"P@ss \\\"w0rd\\\" %x%\" -importpfx \"C:\\Tools\\Quillbay\\fullchain.pfx\"");
     EXPECT_EQ(lines[3].rfind(kSys + "reg.exe export", 0), 0u);
     for (const RunCall& r : shell.runs) EXPECT_TRUE(r.style == WindowStyle::Hidden && r.wait) << r.commandLine;
-    EXPECT_TRUE(outcome.Complete());
+    EXPECT_EQ(certs::JudgeImport(outcome).verdict, Verdict::Done);
     EXPECT_EQ(outcome.ChainsImported(), 2);
     EXPECT_EQ(std::vector<std::string>(progress.steps.begin(), progress.steps.begin() + 4),
               (std::vector<std::string>{"lblStatus_ImportingCertChain 1/2", "lblStatus_ImportingCertChain 2/2",
@@ -191,7 +191,7 @@ TEST_F(Import, PartialOutcomes) {
         ImportBed t;
         c.arrange(t);
         const certs::ImportOutcome outcome = t.Import();
-        EXPECT_FALSE(outcome.Complete()) << c.what;
+        EXPECT_EQ(certs::JudgeImport(outcome).verdict, Verdict::PartlyDone) << c.what;
         EXPECT_EQ(outcome.ChainsFailed(), c.chainsFailed) << c.what;
         if (c.chainsFailed > 0) {
             EXPECT_NE(t.ErrorLog().find("'ImportCertificates' 中发生错误: The chain certificate was not imported: a.crt "

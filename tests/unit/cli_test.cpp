@@ -2,7 +2,6 @@
 // code of every outcome, on a machine of fakes.
 #include <gtest/gtest.h>
 
-#include "app/handlers.h"
 #include "certs/inspect.h"
 #include "cli/arguments.h"
 #include "cli/json.h"
@@ -222,15 +221,7 @@ TEST(Console, ExitCodeOfEveryOutcomeAndItsJson) {
         {"import with a wrong password", {"import"}, [](ConsoleHost& h) { h.pkcs12.password = "other"; }, 2, "pfx-not-opened"},
         {"import without chain files", {"import"}, [](ConsoleHost& h) { h.fs.Delete(h.AppPath("chain\\root.crt")); }, 2,
          "no-chain-files"},
-        {"import: certutil refuses the PFX", {"import"},
-         [](ConsoleHost& h) { h.answer = [](const std::string& l) { return l.find("-importpfx") != std::string::npos ? 5 : 0; }; },
-         1, ""},
         {"deploy: a site without host names skipped", {"deploy", "--all"}, {}, 0, ""},
-        {"deploy: one host refused", {"deploy", "--all", "--wildcard", "yes"},
-         [](ConsoleHost& h) { h.answer = [](const std::string& l) { return l.find("add sslcert hostnameport=b.") != std::string::npos; }; },
-         1, ""},
-        {"deploy: every host refused", {"deploy", "--site", "Shop"},
-         [](ConsoleHost& h) { h.answer = [](const std::string& l) { return l.find("add sslcert") != std::string::npos; }; }, 2, ""},
         {"deploy: a site that is not there", {"deploy", "--site", "Blog"}, {}, 2, "unknown-site"},
         {"deploy with a wrong password", {"deploy", "--all"}, [](ConsoleHost& h) { h.pkcs12.password = "other"; }, 2,
          "no-thumbprint"},
@@ -256,19 +247,6 @@ TEST(Console, ExitCodeOfEveryOutcomeAndItsJson) {
         args.pop_back();
         EXPECT_EQ(h.Run(args), c.exitCode);
     }
-}
-
-TEST(Console, DeploysWhatTheWindowDeploysWithTheSameCommandLines) {
-    ConsoleHost window, console;
-    FakeUi ui;
-    app::Main main{ui, window.machine};
-    ASSERT_TRUE(app::Form_Load(main));
-    for (int i = 0; i < ui.ListCount(app::Id::lstSites); ++i) ui.ListSetSelected(app::Id::lstSites, i, true);
-    app::OnCommand(main, app::Id::cmdDeploy);  // the wildcard question answered Yes
-
-    EXPECT_EQ(console.Run({"deploy", "--all", "--wildcard", "yes"}), 0);
-    EXPECT_EQ(console.shell.Lines(), window.shell.Lines());
-    EXPECT_FALSE(console.shell.Lines().empty());
 }
 
 TEST(Console, HelpAndMessagesInTheChosenLanguage) {

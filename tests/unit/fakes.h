@@ -13,6 +13,7 @@
 #include "app/main.h"
 #include "app/ui.h"
 #include "support/command_line.h"
+#include "support/errors.h"
 #include "support/machine.h"
 #include "support/paths.h"
 
@@ -28,8 +29,14 @@ inline std::string ParentOf(const std::string& path) {
     return pos == std::string::npos ? "" : path.substr(0, pos);
 }
 
+// Fails as the Win32 adapter does: GetLastError's codes with the system's texts.
 class FakeFileSystem : public FileSystem {
 public:
+    static constexpr const char* kFileNotFound = "The system cannot find the file specified.";
+    static constexpr const char* kPathNotFound = "The system cannot find the path specified.";
+    static constexpr const char* kAccessDenied = "Access is denied.";
+    static constexpr const char* kAlreadyExists = "Cannot create a file when that file already exists.";
+
     std::map<std::string, std::pair<std::string, std::string>> files;  // lower-cased path -> path as created, bytes
     std::set<std::string> folders;                                     // lower-cased
     std::set<std::string> readOnlyFolders;                             // writes below these fail
@@ -54,13 +61,13 @@ public:
     bool FileExists(const std::string& path) override { return files.count(Lower(path)) > 0; }
     bool FolderExists(const std::string& path) override { return folders.count(Lower(path)) > 0; }
     void CreateFolder(const std::string& path) override {
-        if (FolderExists(path) || FileExists(path)) throw Failure(58, "File already exists");
-        if (!FolderExists(ParentOf(path))) throw Failure(76, "Path not found");
-        if (!Writable(path)) throw Failure(70, "Permission denied");
+        if (FolderExists(path) || FileExists(path)) throw Failure(kErrorAlreadyExists, kAlreadyExists);
+        if (!FolderExists(ParentOf(path))) throw Failure(kErrorPathNotFound, kPathNotFound);
+        if (!Writable(path)) throw Failure(kErrorAccessDenied, kAccessDenied);
         folders.insert(Lower(path));
     }
     std::vector<FileEntry> ListFiles(const std::string& folder) override {
-        if (!FolderExists(folder)) throw Failure(76, "Path not found");
+        if (!FolderExists(folder)) throw Failure(kErrorPathNotFound, kPathNotFound);
         std::vector<FileEntry> out;
         const std::string prefix = Lower(folder) + "\\";
         for (const auto& [lower, file] : files)
@@ -72,28 +79,29 @@ public:
         if (which == SpecialFolder::Windows) return windowsFolder;
         if (which == SpecialFolder::System) return systemFolder;
         if (which == SpecialFolder::Temporary) return tempFolder;
-        throw Failure(5, "Invalid procedure call or argument");
+        throw Failure(kErrorInvalidParameter, "The parameter is incorrect.");
     }
     std::string GetTempName() override { return "rad1.tmp"; }
     std::string ReadAllText(const std::string& path) override { return decodeAnsi ? decodeAnsi(ReadBytes(path)) : ReadBytes(path); }
     std::string ReadBytes(const std::string& path) override {
         if (auto content = Content(path)) return *content;
-        throw Failure(53, "File not found: " + path);
+        throw Failure(kErrorFileNotFound, kFileNotFound);
     }
     void AppendText(const std::string& path, const std::string& text) override { WriteText(path, Content(path).value_or("") + text); }
     void WriteText(const std::string& path, const std::string& text) override {
-        if (!FolderExists(ParentOf(path)) || !Writable(path)) throw Failure(70, "Permission denied");
+        if (!FolderExists(ParentOf(path))) throw Failure(kErrorPathNotFound, kPathNotFound);
+        if (!Writable(path)) throw Failure(kErrorAccessDenied, kAccessDenied);
         AddFile(path, text);
     }
     void WriteBytes(const std::string& path, const std::string& bytes) override { WriteText(path, bytes); }
     void Copy(const std::string& from, const std::string& to, bool overwrite) override {
         if (onCopy) onCopy(to);
         const std::string bytes = ReadBytes(from);
-        if (!overwrite && FileExists(to)) throw Failure(58, "File already exists");
+        if (!overwrite && FileExists(to)) throw Failure(kErrorFileExists, "The file exists.");
         WriteText(to, bytes);
     }
     void Delete(const std::string& path) override {
-        if (!files.erase(Lower(path))) throw Failure(53, "File not found: " + path);
+        if (!files.erase(Lower(path))) throw Failure(kErrorFileNotFound, kFileNotFound);
     }
 
 private:

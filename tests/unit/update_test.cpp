@@ -225,7 +225,8 @@ TEST(UpdateCheck, AFailedDownloadOrHandOverKeepsTheProgramRunning) {
     } cases[] = {
         {"not found", 404, "<html>", true, "Download failed! Status code: 404", ""},
         {"empty body", 200, "", true, "Download failed! Status code: 200", ""},
-        {"a cut-off zip", 200, ZipBuilder{}.Build().substr(0, 60), true, "Download failed! Status code: 200",
+        {"a cut-off zip", 200, ZipBuilder{}.Build().substr(0, 60), true,
+         "The downloaded update package is damaged or is not a Quillbay package. Nothing was changed.",
          "DownloadAndUpdate"},
         {"the script host cannot start", 200, ZipBuilder{}.Build(), false, "无法启动更新程序。请手动重启。",
          "VBA error: The system cannot find the file specified."},

@@ -1,0 +1,17 @@
+#pragma once
+// The platform's error numbers the program itself raises or tells apart. The adapters throw
+// these (GetLastError's codes); the fakes of the tests throw the same.
+#include <cstdint>
+
+namespace quillbay {
+
+inline constexpr std::int32_t kErrorFileNotFound = 2;       // ERROR_FILE_NOT_FOUND
+inline constexpr std::int32_t kErrorPathNotFound = 3;       // ERROR_PATH_NOT_FOUND
+inline constexpr std::int32_t kErrorAccessDenied = 5;       // ERROR_ACCESS_DENIED
+inline constexpr std::int32_t kErrorBadFormat = 11;         // ERROR_BAD_FORMAT
+inline constexpr std::int32_t kErrorHandleEof = 38;         // ERROR_HANDLE_EOF: a file ended before what was read
+inline constexpr std::int32_t kErrorFileExists = 80;        // ERROR_FILE_EXISTS
+inline constexpr std::int32_t kErrorInvalidParameter = 87;  // ERROR_INVALID_PARAMETER
+inline constexpr std::int32_t kErrorAlreadyExists = 183;    // ERROR_ALREADY_EXISTS
+
+}  // namespace quillbay

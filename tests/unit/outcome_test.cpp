@@ -1,0 +1,185 @@
+// The window and the console program judge nothing themselves: the same outcome, brought about
+// on two identical servers, ends in the same verdict (the window's box kind, the console's exit
+// code), names the same failed steps and runs the same command lines.
+#include <gtest/gtest.h>
+
+#include "app/handlers.h"
+#include "cli/program.h"
+#include "fakes.h"
+
+using namespace quillbay;
+using namespace quillbay::testing;
+using app::Id;
+using app::MsgStyle;
+
+namespace {
+
+struct FakeConsole : cli::Console {
+    std::string out, err;
+    void Out(std::string_view text) override { out += text; }
+    void Err(std::string_view text) override { err += text; }
+};
+
+// IIS 10 with URL Rewrite; Shop with two host names and "Intranet (old)" with none; two chain
+// files; a PFX whose server certificate opens with the password file's first line.
+struct Server : FakeMachine {
+    AppcmdStage stage{*this};
+    std::function<std::int32_t(const std::string&)> answer = [](const std::string&) { return 0; };
+    Server() {
+        InstallIis(10);
+        stage.sites = {{"Shop", "http/*:80:a.example.test,http/*:80:b.example.test"}, {"Intranet (old)", "http/*:80:"}};
+        shell.keys.insert(Lower("HKLM\\SYSTEM\\CurrentControlSet\\Control\\SecurityProviders"));
+        fs.AddFile(fs.systemFolder + "\\inetsrv\\iisreset.exe", "MZ");
+        shell.onRun = [this](const std::string& line) { return answer(line); };
+        fs.AddFile(AppPath("fullchain.pfx"), "PFX");
+        fs.AddFile(AppPath("password.txt"), "secret\r\n");
+        pkcs12.password = "secret";
+        pkcs12.certificates = {{false, std::string(20, '\x01')}, {true, std::string(20, '\x02')}};
+        for (const char* name : {"a.crt", "b.cer"}) fs.AddFile(AppPath("chain\\") + name, name);
+    }
+    // The commands that change the machine, in order (queries left out: the window lists the
+    // sites at start-up, the console when it needs them).
+    std::vector<std::string> Changes() const {
+        std::vector<std::string> lines;
+        for (const RunCall& r : shell.runs)
+            if (!r.captured) lines.push_back(r.commandLine);
+        return lines;
+    }
+};
+
+struct Rendered {
+    int code = -1;  // the window: the style of its last box; the console: its exit code
+    std::string text;
+    std::vector<std::string> changes;
+    std::string results = {};  // the console's standard output: what it did, without its progress
+};
+
+// The window: start-up, every chain and every site selected (as the list starts, and as the
+// user picks), the wildcard question answered Yes.
+Rendered InWindow(const std::function<void(Server&)>& arrange, Id button) {
+    Server s;
+    arrange(s);
+    FakeUi ui;
+    app::Main main{ui, s.machine};
+    EXPECT_TRUE(app::Form_Load(main));
+    for (int i = 0; i < ui.ListCount(Id::lstSites); ++i) ui.ListSetSelected(Id::lstSites, i, true);
+    ui.boxes.clear();
+    app::OnCommand(main, button);
+    Rendered r{ui.boxes.empty() ? -1 : static_cast<int>(ui.boxes.back().style), "", s.Changes()};
+    for (const ShownBox& box : ui.boxes) r.text += box.text + "\n";
+    lang::ResetLanguageState();
+    return r;
+}
+
+Rendered InConsole(const std::function<void(Server&)>& arrange, const std::vector<std::string>& args) {
+    Server s;
+    arrange(s);
+    FakeConsole console;
+    const int code = cli::RunConsole(s.machine, console, args);
+    lang::ResetLanguageState();
+    return {code, console.err + console.out, s.Changes(), console.out};
+}
+
+int ExitCodeFor(int boxStyle) {
+    switch (static_cast<MsgStyle>(boxStyle)) {
+        case MsgStyle::Information: return 0;
+        case MsgStyle::Exclamation: return 1;
+        case MsgStyle::Critical: return 2;
+        default: return -1;
+    }
+}
+
+struct Row {
+    const char* what;
+    std::function<void(Server&)> arrange;
+    int exitCode;
+    std::vector<std::string> named;  // what both must say, in English
+    std::vector<std::string> unnamed = {};
+};
+
+void ExpectAgreement(const Row& row, const Rendered& window, const Rendered& console) {
+    SCOPED_TRACE(row.what);
+    EXPECT_EQ(console.code, row.exitCode) << console.text;
+    EXPECT_EQ(ExitCodeFor(window.code), row.exitCode) << window.text;
+    for (const std::string& piece : row.named) {
+        EXPECT_NE(window.text.find(piece), std::string::npos) << piece << "\n" << window.text;
+        EXPECT_NE(console.text.find(piece), std::string::npos) << piece << "\n" << console.text;
+    }
+    for (const std::string& piece : row.unnamed) {
+        EXPECT_EQ(window.text.find(piece), std::string::npos) << piece << "\n" << window.text;
+        EXPECT_EQ(console.results.find(piece), std::string::npos) << piece << "\n" << console.results;
+    }
+    EXPECT_EQ(console.changes, window.changes);
+}
+
+std::function<void(Server&)> Answer(std::string piece, std::int32_t code) {
+    return [piece, code](Server& s) {
+        s.answer = [piece, code](const std::string& line) { return line.find(piece) != std::string::npos ? code : 0; };
+    };
+}
+
+const char* const kChainsFailed = "of the selected chain certificates could not be imported";
+const char* const kSettingsFailed = "ome security settings could not be applied";
+const char* const kBackupFailed = "The TLS settings were left unchanged: their registry backup could not be saved (code 1).";
+const char* const kRestartFailed = "IIS could not be restarted; check that its services are running (iisreset exit code ";
+
+TEST(BothRenderers, JudgeEveryImportOutcomeAlike) {
+    const Row rows[] = {
+        {"everything imported", [](Server&) {}, 0, {}, {kChainsFailed, kSettingsFailed, kRestartFailed}},
+        {"certutil refuses a chain", Answer("a.crt", -2146885628), 1, {"1 " + std::string(kChainsFailed)}},
+        {"certutil refuses the PFX", Answer("-importpfx", 5), 1,
+         {"certutil could not import fullchain.pfx (exit code 5)"}, {kChainsFailed}},
+        {"the backup cannot be made: no TLS value written", Answer(" export ", 1), 1, {kBackupFailed}, {kSettingsFailed}},
+        {"reg.exe refuses a value", Answer("/v UTF8SASL", 1), 1, {kSettingsFailed}, {kRestartFailed}},
+        {"reg.exe cannot be started part-way",
+         [](Server& s) {
+             s.answer = [](const std::string& line) -> std::int32_t {
+                 if (line.find("/v UTF8SASL") != std::string::npos) throw Failure(kErrorFileNotFound, "not found");
+                 return 0;
+             };
+         },
+         1, {kSettingsFailed}},
+        {"iisreset fails", Answer("iisreset", -2147023838), 1, {std::string(kRestartFailed) + "-2147023838)."}},
+        {"nothing imported: every certutil and the backup fail",
+         [](Server& s) {
+             s.answer = [](const std::string& line) {
+                 return line.find("certutil") != std::string::npos || line.find(" export ") != std::string::npos ? 1 : 0;
+             };
+         },
+         2, {"2 " + std::string(kChainsFailed), "certutil could not import fullchain.pfx (exit code 1)", kBackupFailed}},
+    };
+    for (const Row& row : rows)
+        ExpectAgreement(row, InWindow(row.arrange, Id::cmdImport), InConsole(row.arrange, {"import"}));
+}
+
+TEST(BothRenderers, JudgeEveryDeploymentOutcomeAndRefusalAlike) {
+    const Row rows[] = {
+        {"every site deployed", [](Server&) {}, 0, {}, {"Failed"}},
+        {"netsh refuses one host: the other goes on", Answer("add sslcert hostnameport=a.", 1312), 1,
+         {"SSL binding for site 'Shop'", "a.example.test"}},
+        {"appcmd refuses one binding", Answer("b.example.test',sslFlags", 183), 1,
+         {"IIS HTTPS binding for site 'Shop'", "b.example.test"}},
+        {"every binding refused", Answer(" add sslcert ", 1), 2, {"'Shop'", "'Intranet (old)'"}},
+        {"a redirect rule refused: the site counts, the run is partly done", Answer("stopProcessing='True'", 13), 1,
+         {"Failed to enable HTTP redirect for site 'Shop'"}},
+        {"a host name the commands cannot carry",
+         [](Server& s) { s.stage.sites[0].second = "http/*:80:a'b.example.test,http/*:80:b.example.test"; }, 1,
+         {"a'b.example.test", "holds a character the binding commands cannot carry"}, {"SSL binding"}},
+        {"bindings that cannot be read",
+         [](Server& s) {
+             s.shell.onCapture = [&s](const std::string& l) {
+                 return l.find("\"Intranet (old)\" /text") != std::string::npos ? Captured{1, ""} : s.stage.Answer(l);
+             };
+         },
+         1, {"bindings of site 'Intranet (old)'"}},
+        {"no PFX", [](Server& s) { s.fs.Delete(s.AppPath("fullchain.pfx")); }, 2, {"fullchain.pfx"}},
+        {"no password file", [](Server& s) { s.fs.Delete(s.AppPath("password.txt")); }, 2, {"password.txt"}},
+        {"a password file without a line", [](Server& s) { s.fs.AddFile(s.AppPath("password.txt"), ""); }, 2,
+         {"The password file holds no password"}},
+        {"a wrong password", [](Server& s) { s.pkcs12.password = "other"; }, 2, {"Failed to get the certificate thumbprint"}},
+    };
+    for (const Row& row : rows)
+        ExpectAgreement(row, InWindow(row.arrange, Id::cmdDeploy), InConsole(row.arrange, {"deploy", "--all", "--wildcard", "yes"}));
+}
+
+}  // namespace
