@@ -197,73 +197,84 @@ Captured Win32Shell::RunAndCapture(const std::string& commandLine) {
     return result;
 }
 
-std::string Win32Shell::RegRead(const std::string& valuePath) {
-    size_t rootEnd = valuePath.find('\\');
-    HKEY root = rootEnd == std::string::npos ? nullptr : RootKey(std::string_view(valuePath).substr(0, rootEnd));
-    if (!root) throw MakeFailure(ERROR_INVALID_PARAMETER);
-    size_t lastSlash = valuePath.rfind('\\');
-    std::wstring subKey =
-        lastSlash == rootEnd ? std::wstring() : Utf8ToWide(valuePath.substr(rootEnd + 1, lastSlash - rootEnd - 1));
-    std::wstring valueName = Utf8ToWide(valuePath.substr(lastSlash + 1));
+namespace {
 
+// "HKLM\Key\Sub\Name" as its root, the key below it and the value's name.
+struct ValuePath {
+    HKEY root = nullptr;
+    std::wstring subKey, valueName;
+    const wchar_t* SubKey() const { return subKey.empty() ? nullptr : subKey.c_str(); }
+    const wchar_t* ValueName() const { return valueName.empty() ? nullptr : valueName.c_str(); }
+};
+ValuePath SplitValuePath(const std::string& valuePath) {
+    const size_t rootEnd = valuePath.find('\\');
+    ValuePath parts;
+    parts.root = rootEnd == std::string::npos ? nullptr : RootKey(std::string_view(valuePath).substr(0, rootEnd));
+    if (!parts.root) throw MakeFailure(ERROR_INVALID_PARAMETER);
+    const size_t lastSlash = valuePath.rfind('\\');
+    if (lastSlash != rootEnd) parts.subKey = Utf8ToWide(valuePath.substr(rootEnd + 1, lastSlash - rootEnd - 1));
+    parts.valueName = Utf8ToWide(valuePath.substr(lastSlash + 1));
+    return parts;
+}
+
+// A value's data as text: strings as they are, the strings of a multi-string one a line each,
+// numbers in decimal.
+std::string RegistryText(DWORD type, const std::vector<BYTE>& data) {
+    std::wstring text(data.size() / sizeof(wchar_t), L'\0');
+    if (!text.empty()) std::memcpy(text.data(), data.data(), text.size() * sizeof(wchar_t));
+    switch (type) {
+        case REG_SZ:
+        case REG_EXPAND_SZ:
+            while (!text.empty() && text.back() == L'\0') text.pop_back();
+            return WideToUtf8(text);
+        case REG_MULTI_SZ: {
+            std::string joined;
+            for (size_t start = 0, end; start < text.size(); start = end + 1) {
+                end = text.find(L'\0', start);
+                if (end == std::wstring::npos) end = text.size();
+                if (end == start) break;
+                if (!joined.empty()) joined += "\r\n";
+                joined += WideToUtf8(std::wstring_view(text).substr(start, end - start));
+            }
+            return joined;
+        }
+        case REG_DWORD:
+            if (data.size() >= sizeof(std::int32_t)) {
+                std::int32_t value;
+                std::memcpy(&value, data.data(), sizeof value);
+                return std::to_string(value);
+            }
+            break;
+        case REG_QWORD:
+            if (data.size() >= sizeof(std::int64_t)) {
+                std::int64_t value;
+                std::memcpy(&value, data.data(), sizeof value);
+                return std::to_string(value);
+            }
+            break;
+        default: break;
+    }
+    throw MakeFailure(ERROR_UNSUPPORTED_TYPE);
+}
+
+}  // namespace
+
+std::string Win32Shell::RegRead(const std::string& valuePath) {
+    const ValuePath path = SplitValuePath(valuePath);
     std::vector<BYTE> data(256);
     DWORD type = REG_NONE;
     for (;;) {
         DWORD size = static_cast<DWORD>(data.size());
-        LSTATUS status = RegGetValueW(root, subKey.empty() ? nullptr : subKey.c_str(),
-                                      valueName.empty() ? nullptr : valueName.c_str(), RRF_RT_ANY, &type,
-                                      data.data(), &size);
+        const LSTATUS status =
+            RegGetValueW(path.root, path.SubKey(), path.ValueName(), RRF_RT_ANY, &type, data.data(), &size);
         if (status == ERROR_MORE_DATA) {
             data.resize(std::max<size_t>(size, data.size() * 2) + sizeof(wchar_t));
             continue;
         }
         if (status != ERROR_SUCCESS) throw MakeFailure(static_cast<DWORD>(status));
         data.resize(size);
-        break;
+        return RegistryText(type, data);
     }
-
-    auto wideText = [&data]() {
-        std::wstring text(data.size() / sizeof(wchar_t), L'\0');
-        if (!text.empty()) std::memcpy(text.data(), data.data(), text.size() * sizeof(wchar_t));
-        return text;
-    };
-    switch (type) {
-        case REG_SZ:
-        case REG_EXPAND_SZ: {
-            std::wstring text = wideText();
-            while (!text.empty() && text.back() == L'\0') text.pop_back();
-            return WideToUtf8(text);
-        }
-        case REG_MULTI_SZ: {
-            std::wstring text = wideText();
-            std::string joined;
-            size_t start = 0;
-            while (start < text.size()) {
-                size_t end = text.find(L'\0', start);
-                if (end == std::wstring::npos) end = text.size();
-                if (end == start) break;
-                if (!joined.empty()) joined += "\r\n";
-                joined += WideToUtf8(std::wstring_view(text).substr(start, end - start));
-                start = end + 1;
-            }
-            return joined;
-        }
-        case REG_DWORD: {
-            if (data.size() < sizeof(std::int32_t)) break;
-            std::int32_t value;
-            std::memcpy(&value, data.data(), sizeof value);
-            return std::to_string(value);
-        }
-        case REG_QWORD: {
-            if (data.size() < sizeof(std::int64_t)) break;
-            std::int64_t value;
-            std::memcpy(&value, data.data(), sizeof value);
-            return std::to_string(value);
-        }
-        default:
-            break;
-    }
-    throw MakeFailure(ERROR_UNSUPPORTED_TYPE);
 }
 
 bool Win32Shell::RegKeyExists(const std::string& keyPath) {
@@ -284,16 +295,9 @@ bool Win32Shell::RegKeyExists(const std::string& keyPath) {
 }
 
 bool Win32Shell::RegValueExists(const std::string& valuePath) {
-    const size_t rootEnd = valuePath.find('\\');
-    HKEY root = rootEnd == std::string::npos ? nullptr : RootKey(std::string_view(valuePath).substr(0, rootEnd));
-    if (!root) throw MakeFailure(ERROR_INVALID_PARAMETER);
-    const size_t lastSlash = valuePath.rfind('\\');
-    const std::wstring subKey =
-        lastSlash == rootEnd ? std::wstring() : Utf8ToWide(valuePath.substr(rootEnd + 1, lastSlash - rootEnd - 1));
-    const std::wstring valueName = Utf8ToWide(valuePath.substr(lastSlash + 1));
-    const LSTATUS status = RegGetValueW(root, subKey.empty() ? nullptr : subKey.c_str(),
-                                        valueName.empty() ? nullptr : valueName.c_str(),
-                                        RRF_RT_ANY | RRF_NOEXPAND, nullptr, nullptr, nullptr);
+    const ValuePath path = SplitValuePath(valuePath);
+    const LSTATUS status = RegGetValueW(path.root, path.SubKey(), path.ValueName(), RRF_RT_ANY | RRF_NOEXPAND, nullptr,
+                                        nullptr, nullptr);
     if (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) return true;
     if (status == ERROR_FILE_NOT_FOUND) return false;
     throw MakeFailure(static_cast<DWORD>(status));
