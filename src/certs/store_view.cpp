@@ -1,6 +1,7 @@
 #include "certs/store_view.h"
 
 #include "support/command_line.h"
+#include "support/errors.h"
 #include "support/runner.h"
 
 namespace quillbay::certs {
@@ -11,7 +12,7 @@ namespace {
 // file is looked for first, since the host starts even for a file that is not there.
 void OpenConsole(Machine& machine, const std::string& consoleFile) {
     const std::string path = SystemProgram(machine.fs, consoleFile);
-    if (!machine.fs.FileExists(path)) throw Failure(-2147024894, "The console file is not there: " + path);
+    if (!machine.fs.FileExists(path)) throw Failure(kHresultFileNotFound, "The console file is not there: " + path);
     machine.shell.Run(ProgramToken(SystemProgram(machine.fs, "mmc.exe")) + " " + QuoteArg(path), WindowStyle::Normal,
                       false);
 }

@@ -148,11 +148,7 @@ TEST_F(ImportClick, SuccessPaintsEveryStepAndEnablesDeploy) {
     // Every status step was painted, the counted chain steps included.
     const std::vector<std::string>& h = w.ui.statusHistory;
     EXPECT_EQ(std::vector<std::string>(h.begin(), h.begin() + 3),
-              (std::vector<std::string>{GetLangString("lblStatus_Importing"),
-                                        GetLangString("lblStatus_ImportingCertChain") + "1" +
-                                            GetLangString("lblStatus_ImportingCertChain_Of") + "2",
-                                        GetLangString("lblStatus_ImportingCertChain") + "2" +
-                                            GetLangString("lblStatus_ImportingCertChain_Of") + "2"}));
+              (std::vector<std::string>{"Importing certificates, please wait...", "Imported 1 of 2", "Imported 2 of 2"}));
     EXPECT_EQ(w.ui.doEvents, static_cast<int>(h.size()) - 1);  // all but the final status
 }
 
@@ -203,7 +199,7 @@ TEST_F(ImportClick, NothingSelectedOrUnexpectedFailureAndTheButtonsComeBack) {
     ui.ListAdd(Id::lstCertificates, "a.crt");
     app::cmdImport_Click(m);
     ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].text, GetLangString("MsgBox_Import_UnexpectedError") + "Invalid procedure call");
+    EXPECT_EQ(ui.boxes[0].text, "An unexpected error occurred during import: Invalid procedure call");
     EXPECT_EQ(ui.boxes[0].title, GetLangString("MsgBox_Import_UnexpectedError_Title"));
     EXPECT_NE(w.ErrorLog().find("'cmdImport_Click' 中发生错误: Invalid procedure call (代码: 5)"), std::string::npos);
     EXPECT_TRUE(ui.Enabled(Id::cmdImport));
@@ -219,9 +215,8 @@ TEST_F(App, ManualImportCountsWhatWorkedAndReportsAFolderItCannotMake) {
     w.fs.onCopy = [](const std::string&) { throw Failure(70, "Permission denied"); };
     w.ui.fileDialogResults = {"D:\\z.crt"};
     app::mnuChainManualImport_Click(w.main);
-    EXPECT_EQ(w.ui.OnlyBox().text, GetLangString("MsgBox_ManualImport_Complete") + "1" +
-                                  GetLangString("MsgBox_ManualImport_Complete_Certs") + "0" +
-                                  GetLangString("MsgBox_ManualImport_Complete_Files"));
+    EXPECT_EQ(w.ui.OnlyBox().text, "Manual import operation completed.\r\n\r\nSuccessfully imported 1 certificates to system "
+                                   "intermediate certificate store.\r\nSuccessfully copied 0 files to 'chain/' directory.");
 
     FakeMachine blocked;  // a file where the chain folder should be
     blocked.fs.AddFile(blocked.AppPath("chain"), "x");
@@ -231,7 +226,7 @@ TEST_F(App, ManualImportCountsWhatWorkedAndReportsAFolderItCannotMake) {
     ui.fileDialogResults = {"D:\\z.crt"};
     app::mnuChainManualImport_Click(m);
     ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].text, GetLangString("MsgBox_ManualImport_Error") + "Cannot create a file when that file already exists.");
+    EXPECT_EQ(ui.boxes[0].text, "An error occurred during manual import: Cannot create a file when that file already exists.");
     EXPECT_EQ(ui.boxes[0].style, MsgStyle::Critical);
     EXPECT_NE(blocked.ErrorLog().find("'mnuChainManualImport_Click' 中发生错误: Cannot create a file when that file already exists. (代码: 183)"),
               std::string::npos);

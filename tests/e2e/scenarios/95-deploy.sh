@@ -10,7 +10,8 @@ summary() { echo "$(str en MsgBox_Deploy_Complete)$1$(str en MsgBox_Deploy_Compl
 q1() { echo "$(str en MsgBox_Deploy_WarningWildcardBinding)Intranet$(str en MsgBox_Deploy_WarningWildcardBinding_NoDomain)$1$(
     str en MsgBox_Deploy_WarningWildcardBinding_Conflict)"; }
 # deploy PORT ANSWER SELECTED SUCCEEDED [BOX...]: Deploy with both sites selected; the wildcard
-# question answered (6 Yes, 7 No); the warnings expected before the summary.
+# question answered (6 Yes, 7 No); the warnings expected before the summary, whose icon is the
+# run's verdict (information, warning, error when nothing succeeded).
 deploy() {
     [[ $(selection lstSites) == x- ]] && expect_ok "select Intranet" drv list-click lstSites 1
     expect_ok "press Deploy" drv click cmdDeploy
@@ -19,7 +20,10 @@ deploy() {
     for box in "${@:5}"; do expect_box Quillbay "$box" 1 48 60000; expect_ok "close the warning" drv answer-box 1; done
     expect_box "$(str en MsgBox_Deploy_WarningWildcardBinding_Title)" "$(q1 "$1")" "6 7" 48 60000
     expect_ok "answer the wildcard question" drv answer-box "$2"
-    expect_box "$(str en MsgBox_Deploy_Complete_Title)" "$(summary "$3" "$4")" 1 64 60000
+    local icon=64
+    (($# > 4)) && icon=48
+    (($4 == 0)) && icon=16
+    expect_box "$(str en MsgBox_Deploy_Complete_Title)" "$(summary "$3" "$4")" 1 $icon 60000
     close_box
     expect_text lblStatus "$(str en lblStatus_DeployComplete)"
     expect_state enabled 1 cmdImport cmdDeploy

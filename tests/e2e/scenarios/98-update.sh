@@ -40,7 +40,7 @@ expect_text lblStatus "$ready"
 expect_ok "menu again" drv menu mnuHelpCheckUpdate
 expect_box "$(str en MsgBox_Update_NewVersionFound)" "$prompt" "6 7" 64 30000
 expect_ok "answer Yes" drv answer-box 6
-expect_box Quillbay "$(str en MsgBox_Update_DownloadFailed)200" 1 16 30000
+expect_box Quillbay "The downloaded update package is damaged or is not a Quillbay package. Nothing was changed." 1 16 30000
 close_box
 expect_text lblStatus "$ready"
 expect_eq "the program after a broken package" "$(drv wait-window 0 >/dev/null && echo running)" running
