@@ -52,6 +52,7 @@ struct Rendered {
     std::string text;
     std::vector<std::string> changes;
     std::string results = {};  // the console's standard output: what it did, without its progress
+    std::string errorLog = {};
 };
 
 // The window: start-up, every chain and every site selected (as the list starts, and as the
@@ -65,7 +66,7 @@ Rendered InWindow(const std::function<void(Server&)>& arrange, Id button) {
     for (int i = 0; i < ui.ListCount(Id::lstSites); ++i) ui.ListSetSelected(Id::lstSites, i, true);
     ui.boxes.clear();
     app::OnCommand(main, button);
-    Rendered r{ui.boxes.empty() ? -1 : static_cast<int>(ui.boxes.back().style), "", s.Changes()};
+    Rendered r{ui.boxes.empty() ? -1 : static_cast<int>(ui.boxes.back().style), "", s.Changes(), "", s.ErrorLog()};
     for (const ShownBox& box : ui.boxes) r.text += box.text + "\n";
     lang::ResetLanguageState();
     return r;
@@ -77,7 +78,7 @@ Rendered InConsole(const std::function<void(Server&)>& arrange, const std::vecto
     FakeConsole console;
     const int code = cli::RunConsole(s.machine, console, args);
     lang::ResetLanguageState();
-    return {code, console.err + console.out, s.Changes(), console.out};
+    return {code, console.err + console.out, s.Changes(), console.out, s.ErrorLog()};
 }
 
 int ExitCodeFor(int boxStyle) {
@@ -95,6 +96,8 @@ struct Row {
     int exitCode;
     std::vector<std::string> named;  // what both must say, in English
     std::vector<std::string> unnamed = {};
+    std::string notRun = {};  // a piece of a command line neither may run
+    std::string logged = {};  // a piece of log-error.txt both must write
 };
 
 void ExpectAgreement(const Row& row, const Rendered& window, const Rendered& console) {
@@ -110,6 +113,13 @@ void ExpectAgreement(const Row& row, const Rendered& window, const Rendered& con
         EXPECT_EQ(console.results.find(piece), std::string::npos) << piece << "\n" << console.results;
     }
     EXPECT_EQ(console.changes, window.changes);
+    for (const std::string& line : window.changes) {
+        if (!row.notRun.empty()) EXPECT_EQ(line.find(row.notRun), std::string::npos) << line;
+    }
+    if (!row.logged.empty()) {
+        EXPECT_NE(window.errorLog.find(row.logged), std::string::npos) << window.errorLog;
+        EXPECT_NE(console.errorLog.find(row.logged), std::string::npos) << console.errorLog;
+    }
 }
 
 std::function<void(Server&)> Answer(std::string piece, std::int32_t code) {
@@ -140,6 +150,8 @@ TEST(BothRenderers, JudgeEveryImportOutcomeAlike) {
          },
          1, {kSettingsFailed}},
         {"iisreset fails", Answer("iisreset", -2147023838), 1, {std::string(kRestartFailed) + "-2147023838)."}},
+        {"every certutil fails: the TLS values alone are something", Answer("certutil", 1), 1,
+         {"2 " + std::string(kChainsFailed), "certutil could not import fullchain.pfx (exit code 1)"}},
         {"nothing imported: every certutil and the backup fail",
          [](Server& s) {
              s.answer = [](const std::string& line) {
@@ -156,7 +168,7 @@ TEST(BothRenderers, JudgeEveryDeploymentOutcomeAndRefusalAlike) {
     const Row rows[] = {
         {"every site deployed", [](Server&) {}, 0, {}, {"Failed"}},
         {"netsh refuses one host: the other goes on", Answer("add sslcert hostnameport=a.", 1312), 1,
-         {"SSL binding for site 'Shop'", "a.example.test"}},
+         {"SSL binding for site 'Shop'", "a.example.test"}, {}, "/+bindings.[protocol='https',bindingInformation='*:443:a."},
         {"appcmd refuses one binding", Answer("b.example.test',sslFlags", 183), 1,
          {"IIS HTTPS binding for site 'Shop'", "b.example.test"}},
         {"every binding refused", Answer(" add sslcert ", 1), 2, {"'Shop'", "'Intranet (old)'"}},
@@ -175,7 +187,7 @@ TEST(BothRenderers, JudgeEveryDeploymentOutcomeAndRefusalAlike) {
         {"no PFX", [](Server& s) { s.fs.Delete(s.AppPath("fullchain.pfx")); }, 2, {"fullchain.pfx"}},
         {"no password file", [](Server& s) { s.fs.Delete(s.AppPath("password.txt")); }, 2, {"password.txt"}},
         {"a password file without a line", [](Server& s) { s.fs.AddFile(s.AppPath("password.txt"), ""); }, 2,
-         {"The password file holds no password"}},
+         {"The password file holds no password"}, {}, {}, "'cmdDeploy_Click' 中发生错误: The password file holds no password"},
         {"a wrong password", [](Server& s) { s.pkcs12.password = "other"; }, 2, {"Failed to get the certificate thumbprint"}},
     };
     for (const Row& row : rows)
