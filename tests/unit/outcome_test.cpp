@@ -113,9 +113,8 @@ void ExpectAgreement(const Row& row, const Rendered& window, const Rendered& con
         EXPECT_EQ(console.results.find(piece), std::string::npos) << piece << "\n" << console.results;
     }
     EXPECT_EQ(console.changes, window.changes);
-    for (const std::string& line : window.changes) {
-        if (!row.notRun.empty()) EXPECT_EQ(line.find(row.notRun), std::string::npos) << line;
-    }
+    for (const std::string& line : window.changes)
+        EXPECT_TRUE(row.notRun.empty() || line.find(row.notRun) == std::string::npos) << line;
     if (!row.logged.empty()) {
         EXPECT_NE(window.errorLog.find(row.logged), std::string::npos) << window.errorLog;
         EXPECT_NE(console.errorLog.find(row.logged), std::string::npos) << console.errorLog;
