@@ -16,7 +16,8 @@ using quillbay::AsciiLower;
 const StringEntry* const kTables[] = {kEnglishStrings, kSimplifiedChineseStrings, kTraditionalChineseStrings};
 
 // What a text must keep in every language: its line breaks, where it has blanks at its
-// ends (pieces are joined with counts and names), and a menu caption's access key.
+// ends (pieces are joined with counts and names), a menu caption's access key, and the
+// marks "{1}", "{2}", ... that values fill.
 std::string Shape(std::string_view key, std::string_view text) {
     std::string shape;
     for (std::size_t p = text.find("\r\n"); p != std::string_view::npos; p = text.find("\r\n", p + 2)) shape += "|";
@@ -24,6 +25,10 @@ std::string Shape(std::string_view key, std::string_view text) {
     // " of " joins two counts; the Chinese pieces end in "..." there instead of a blank.
     if (!text.empty() && text.back() == ' ' && key != "lblStatus_ImportingCertChain_Of") shape += "blank>";
     if (const auto amp = text.find('&'); amp != std::string_view::npos) shape += std::string(text.substr(amp, 2));
+    std::set<std::string> marks;
+    for (std::size_t p = text.find('{'); p != std::string_view::npos; p = text.find('{', p + 1))
+        marks.insert(std::string(text.substr(p, 3)));
+    for (const std::string& mark : marks) shape += mark;
     return shape;
 }
 
@@ -60,6 +65,8 @@ TEST_F(LangStore, LookupBeforeLoadingUnknownKeysAndLetterCase) {
     // The store holds the table and the three language names, the same in every language.
     EXPECT_EQ(StoreSize(), kStringCount + 3);
     EXPECT_EQ(GetLangString("mnuLanguageSimplifiedChinese_Caption"), "简体中文");
+    // Values fill their marks once: a site named "{1}" stays as it is named.
+    EXPECT_EQ(FormatLangString("Cli_HostCovered", {"{2}", "{1}.example"}), "{1}.example（網站 '{2}'）在憑證的涵蓋範圍內。");
     ResetLanguageState();
     EXPECT_EQ(StoreSize(), 0u);
 }
