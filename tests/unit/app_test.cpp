@@ -113,30 +113,12 @@ TEST_F(App, SiteListAndRewriteFailuresAreLoggedAndShownInTheWindow) {
 
 // --- import -----------------------------------------------------------------------------------
 
-// Two selected chains, a site, a PFX with its password, and IIS's restart tool.
-struct ImportWorld : World {
-    ImportWorld() {
-        lang::InitLanguageFromSystem(1033);
-        main.started = true;
-        for (const char* name : {"a.crt", "b.cer"}) {
-            ui.ListAdd(Id::lstCertificates, name);
-            ui.ListSetSelected(Id::lstCertificates, ui.ListCount(Id::lstCertificates) - 1, true);
-        }
-        ui.ListAdd(Id::lstSites, "Default Web Site");
-        fs.AddFile(AppPath("fullchain.pfx"), "PFX");
-        fs.AddFile(AppPath("password.txt"), "secret\r\n");
-        fs.AddFile(fs.systemFolder + "\\inetsrv\\iisreset.exe", "MZ");
-    }
-    void FailLinesContaining(const std::string& piece, std::int32_t code) {
-        shell.onRun = [piece, code](const std::string& l) { return l.find(piece) != std::string::npos ? code : 0; };
-    }
-};
-
+// The server's two chain files listed and selected at start-up.
 class ImportClick : public ::testing::Test {
 protected:
-    void SetUp() override { lang::InitLanguageFromSystem(1033); }
+    void SetUp() override { w.Start(); }
     void TearDown() override { lang::ResetLanguageState(); }
-    ImportWorld w;
+    ServerWindow w;
 };
 
 TEST_F(ImportClick, SuccessPaintsEveryStepAndEnablesDeploy) {
@@ -157,25 +139,26 @@ TEST_F(ImportClick, SuccessPaintsEveryStepAndEnablesDeploy) {
 TEST_F(ImportClick, TheStatusLineNamesTheGravestProblem) {
     const struct {
         const char* what;
-        std::function<void(ImportWorld&)> arrange;
+        std::function<void(ServerWindow&)> arrange;
         std::string status;
     } cases[] = {
-        {"no password file", [](ImportWorld& t) { t.fs.Delete(t.AppPath("password.txt")); },
+        {"no password file", [](ServerWindow& t) { t.fs.Delete(t.AppPath("password.txt")); },
          "Import incomplete: not every certificate was imported. Check the files and import again."},
-        {"the backup failed", [](ImportWorld& t) { t.FailLinesContaining(" export ", 1); },
+        {"the backup failed", [](ServerWindow& t) { t.Fail(" export ", 1); },
          "Certificates imported, but some security settings could not be applied."},
-        {"iisreset failed after everything else worked", [](ImportWorld& t) { t.FailLinesContaining("iisreset.exe", 3); },
+        {"iisreset failed after everything else worked", [](ServerWindow& t) { t.Fail("iisreset.exe", 3); },
          "IIS could not be restarted; check that its services are running (iisreset exit code 3)."},
         {"a chain and the restart failed",
-         [](ImportWorld& t) {
+         [](ServerWindow& t) {
              t.shell.onRun = [](const std::string& l) {
-                 return l.find("a.crt") != std::string::npos ? 1 : l.find("iisreset") != std::string::npos ? 3 : 0;
+                 return l.find("inter.crt") != std::string::npos ? 1 : l.find("iisreset") != std::string::npos ? 3 : 0;
              };
          },
          "Import incomplete: not every certificate was imported. Check the files and import again."},
     };
     for (const auto& c : cases) {
-        ImportWorld t;
+        ServerWindow t;
+        t.Start();
         c.arrange(t);
         app::cmdImport_Click(t.main);
         EXPECT_EQ(t.ui.Text(Id::lblStatus), c.status) << c.what;

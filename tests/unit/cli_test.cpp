@@ -154,42 +154,9 @@ TEST(Json, OneLineOfAsciiWithEverythingElseEscaped) {
 
 // --- the program on a host of fakes ---------------------------------------------------------
 
-struct FakeConsole : cli::Console {
-    std::string out, err;
-    void Out(std::string_view text) override { out += text; }
-    void Err(std::string_view text) override { err += text; }
-};
-
-PfxCertificate Certificate(const std::string& name, const std::string& issuer, bool key, std::vector<std::string> dns,
-                           std::int64_t from, std::int64_t to) {
-    PfxCertificate c{key, std::string(20, name[0]), Named(name, issuer)};
-    c.details.dnsNames = std::move(dns);
-    c.details.notBefore = from;
-    c.details.notAfter = to;
-    return c;
-}
-
-// IIS 10 with URL Rewrite, Shop (two host names) and Intranet (none), the chain folder and a
-// PFX whose server certificate covers both of Shop's names for 90 more days.
-struct ConsoleHost : FakeMachine {
-    AppcmdStage stage{*this};
+// The console program on a server of fakes.
+struct ConsoleHost : FakeServer {
     FakeConsole console;
-    std::function<std::int32_t(const std::string&)> answer = [](const std::string&) { return 0; };
-
-    ConsoleHost() {
-        InstallIis(10);
-        stage.sites = {{"Shop", "http/*:80:a.example.test,http/*:80:b.example.test"}, {"Intranet", "http/*:80:"}};
-        shell.keys.insert(Lower("HKLM\\SYSTEM\\CurrentControlSet\\Control\\SecurityProviders"));
-        shell.onRun = [this](const std::string& line) { return answer(line); };
-        const std::int64_t now = clock.utcNow;
-        fs.AddFile(AppPath("fullchain.pfx"), "PFX");
-        fs.AddFile(AppPath("password.txt"), "secret\r\n");
-        pkcs12.password = "secret";
-        pkcs12.certificates = {Certificate("leaf", "inter", true, {"a.example.test", "B.example.test"}, now - kDay, now + 90 * kDay),
-                               Certificate("inter", "root", false, {}, now - kDay, now + 900 * kDay)};
-        fs.AddFile(AppPath("chain\\root.crt"), "der:root");
-        pkcs12.files["der:root"] = {Certificate("root", "root", false, {}, now - kDay, now + 900 * kDay)};
-    }
     int Run(std::vector<std::string> args) {
         console = {};
         return cli::RunConsole(machine, console, args);
@@ -219,7 +186,7 @@ TEST(Console, ExitCodeOfEveryOutcomeAndItsJson) {
         {"import without password.txt", {"import"}, [](ConsoleHost& h) { h.fs.Delete(h.AppPath("password.txt")); }, 2,
          "password-missing"},
         {"import with a wrong password", {"import"}, [](ConsoleHost& h) { h.pkcs12.password = "other"; }, 2, "pfx-not-opened"},
-        {"import without chain files", {"import"}, [](ConsoleHost& h) { h.fs.Delete(h.AppPath("chain\\root.crt")); }, 2,
+        {"import without chain files", {"import"}, [](ConsoleHost& h) { h.fs.Delete(h.AppPath("chain\\root.cer")), h.fs.Delete(h.AppPath("chain\\inter.crt")); }, 2,
          "no-chain-files"},
         {"deploy: a site without host names skipped", {"deploy", "--all"}, {}, 0, ""},
         {"deploy: a site that is not there", {"deploy", "--site", "Blog"}, {}, 2, "unknown-site"},

@@ -103,44 +103,8 @@ TEST(Redirect, RuleCommandsAndTheirFailures) {
     EXPECT_EQ(removing.ErrorLog(), "");
 }
 
-// The Deploy button on a machine with IIS 10 and URL Rewrite, fullchain.pfx and password.txt.
-struct DeployWorld : World {
-    AppcmdStage stage{*this};
-    std::vector<std::string> sets;  // the commands that change something, in order
-    std::function<std::int32_t(const std::string&)> answer = [](const std::string&) { return 0; };
-
-    DeployWorld() {
-        lang::InitLanguageFromSystem(1033);
-        main.started = true;
-        main.m_IsIIS8OrGreater = true;
-        main.m_RewriteModuleInstalled = true;
-        fs.AddFile(AppPath("fullchain.pfx"), "PFX");
-        fs.AddFile(AppPath("password.txt"), "secret\r\n");
-        pkcs12.password = "secret";
-        pkcs12.certificates = {{false, std::string(20, '\x01')}, {true, std::string(20, '\x02')}};
-        shell.onRun = [this](const std::string& l) {
-            sets.push_back(l);
-            return answer(l);
-        };
-    }
-    // Sites as start-up lists them, all selected.
-    void Sites(std::vector<std::pair<std::string, std::string>> sites) {
-        stage.sites = sites;
-        app::PopulateSitesList(main);
-        for (int i = 0; i < ui.ListCount(Id::lstSites); ++i) ui.ListSetSelected(Id::lstSites, i, true);
-        ui.boxes.clear();
-    }
-    void Deploy() { app::OnCommand(main, Id::cmdDeploy); }
-    size_t Count(const std::string& piece) const {
-        size_t n = 0;
-        for (const std::string& l : sets) n += l.find(piece) != std::string::npos;
-        return n;
-    }
-};
-
 class DeployClick : public ::testing::Test {
 protected:
-    void SetUp() override { lang::InitLanguageFromSystem(1033); }
     void TearDown() override { lang::ResetLanguageState(); }
 };
 
@@ -149,65 +113,65 @@ protected:
 TEST_F(DeployClick, AnswersTheRedirectBoxAndTheButtons) {
     struct Case {
         const char* what;
-        std::function<void(DeployWorld&)> arrange;
+        std::function<void(ServerWindow&)> arrange;
         size_t netshAdds, ruleBuilds, ruleRemovals;
-        MsgStyle summary;
     };
     const Case cases[] = {
         {"No to the wildcard: nothing for that site, and it is not counted as failed",
-         [](DeployWorld& t) { t.ui.yesNoAnswers = {MsgAnswer::No}; }, 2, 1, 0, MsgStyle::Information},
+         [](ServerWindow& t) { t.ui.yesNoAnswers = {MsgAnswer::No}; }, 2, 1, 0},
         {"redirect off: the rule is removed everywhere",
-         [](DeployWorld& t) { t.ui.SetCheckValue(Id::chkHttpRedirect, CheckState::Unchecked); }, 3, 0, 2,
-         MsgStyle::Information},
-        {"no URL Rewrite: removed whatever the box says", [](DeployWorld& t) { t.main.m_RewriteModuleInstalled = false; }, 3,
-         0, 2, MsgStyle::Information},
+         [](ServerWindow& t) { t.ui.SetCheckValue(Id::chkHttpRedirect, CheckState::Unchecked); }, 3, 0, 2},
+        {"no URL Rewrite: removed whatever the box says", [](ServerWindow& t) { t.main.m_RewriteModuleInstalled = false; }, 3,
+         0, 2},
     };
     for (const Case& c : cases) {
-        DeployWorld t;
-        t.Sites({{"Shop", "http/*:80:a.example.com,http/*:80:b.example.com"}, {"Intranet (old)", "http/*:80:"}});
+        ServerWindow t;
+        t.Start();
         t.ui.SetEnabled(Id::cmdImport, false);
         c.arrange(t);
-        t.Deploy();
+        app::OnCommand(t.main, Id::cmdDeploy);
         EXPECT_EQ(t.Count(" http add sslcert "), c.netshAdds) << c.what;
         EXPECT_EQ(t.Count("stopProcessing='True'"), c.ruleBuilds) << c.what;
         EXPECT_EQ(t.Count("/-\"[name='HTTPS Redirect']\"") - c.ruleBuilds, c.ruleRemovals) << c.what;
-        EXPECT_EQ(t.ui.boxes.back().style, c.summary) << c.what;
+        EXPECT_EQ(t.ui.boxes.back().style, MsgStyle::Information) << c.what;
         EXPECT_TRUE(t.ui.Enabled(Id::cmdImport) && t.ui.Enabled(Id::cmdDeploy)) << c.what;
     }
 
     // Refusals: those asked before the thumbprint leave the buttons as they were.
     const struct {
         const char* what;
-        std::function<void(DeployWorld&)> arrange;
+        std::function<void(ServerWindow&)> arrange;
         const char* key;
         bool buttonsTouched;
     } refusals[] = {
-        {"nothing selected", [](DeployWorld& t) { t.ui.ListSetSelected(Id::lstSites, 0, false); }, "MsgBox_Deploy_SelectSite", false},
-        {"no password file", [](DeployWorld& t) { t.fs.Delete(t.AppPath("password.txt")); }, "MsgBox_Deploy_NoPassword", false},
-        {"a port left unusable", [](DeployWorld& t) { t.ui.SetText(Id::TxtHttpsPort, "443'] /x"); }, "MsgBox_SetPort_InvalidPort", false},
-        {"wrong password", [](DeployWorld& t) { t.pkcs12.password = "other"; }, "MsgBox_Deploy_GetThumbprintFailed", true},
+        {"nothing selected",
+         [](ServerWindow& t) { t.ui.C(Id::lstSites).selected.assign(2, false); }, "MsgBox_Deploy_SelectSite", false},
+        {"no password file", [](ServerWindow& t) { t.fs.Delete(t.AppPath("password.txt")); }, "MsgBox_Deploy_NoPassword", false},
+        {"a port left unusable", [](ServerWindow& t) { t.ui.SetText(Id::TxtHttpsPort, "443'] /x"); }, "MsgBox_SetPort_InvalidPort", false},
+        {"wrong password", [](ServerWindow& t) { t.pkcs12.password = "other"; }, "MsgBox_Deploy_GetThumbprintFailed", true},
     };
     for (const auto& c : refusals) {
-        DeployWorld t;
-        t.Sites({{"Shop", "http/*:80:a.example.com"}});
+        ServerWindow t;
+        t.Start();
         t.ui.SetEnabled(Id::cmdImport, false);  // shows whether the run touched the buttons
         c.arrange(t);
-        t.Deploy();
+        app::OnCommand(t.main, Id::cmdDeploy);
         ASSERT_EQ(t.ui.boxes.size(), 1u) << c.what;
         EXPECT_EQ(t.ui.boxes[0].text, GetLangString(c.key)) << c.what;
-        EXPECT_TRUE(t.sets.empty()) << c.what;
+        EXPECT_TRUE(t.Changes().empty()) << c.what;
         EXPECT_EQ(t.ui.Enabled(Id::cmdImport), c.buttonsTouched) << c.what;
     }
 }
 
 TEST_F(DeployClick, ACloseDuringTheRunEndsItAfterTheCurrentSite) {
-    DeployWorld t;
-    t.Sites({{"A", "http/*:80:a.example.com"}, {"B", "http/*:80:b.example.com"}});
+    ServerWindow t;
+    t.stage.sites = {{"A", "http/*:80:a.example.com"}, {"B", "http/*:80:b.example.com"}};
+    t.Start();
     t.answer = [&t](const std::string& l) {
         if (l.find("add sslcert") != std::string::npos) t.ui.Close();
         return 0;
     };
-    t.Deploy();
+    app::OnCommand(t.main, Id::cmdDeploy);
     EXPECT_EQ(t.Count("/site.name:\"A\""), 2u);  // A finished: unbind and bind
     EXPECT_EQ(t.Count("set config \"A\""), 5u);
     EXPECT_EQ(t.Count("\"B\""), 0u);

@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "app/handlers.h"
 #include "app/main.h"
+#include "cli/console.h"
 #include "app/ui.h"
 #include "support/command_line.h"
 #include "support/errors.h"
@@ -404,6 +406,80 @@ struct AppcmdStage {
             if (line == appcmd + " list site " + QuoteArg(name) + " /text:bindings") return {0, b + "\r\n"};
         ADD_FAILURE() << "unexpected command: " << line;
         return {1168, "ERROR ( message:Cannot find SITE object. )\r\n"};
+    }
+};
+
+// A certificate whose names are plain: "CN=" and the name, its issuer likewise.
+inline PfxCertificate FakeCertificate(const std::string& name, const std::string& issuer, bool key,
+                                      std::vector<std::string> dnsNames, std::int64_t from, std::int64_t to) {
+    PfxCertificate c{key, std::string(20, name[0]), {}};
+    c.details = {"CN=" + name, "CN=" + issuer, "der:" + name, "der:" + issuer, std::move(dnsNames), from, to};
+    return c;
+}
+
+// A server as the handlers and the commands meet it: IIS 10 with URL Rewrite and its restart
+// tool; Shop (two host names) and "Intranet (old)" (none); inter.crt and root.cer in the chain
+// folder; a PFX whose server certificate opens with the password file's first line, covers both
+// of Shop's names and is valid 90 more days.
+struct FakeServer : FakeMachine {
+    static constexpr std::int64_t kDay = 86400;
+    AppcmdStage stage{*this};
+    std::function<std::int32_t(const std::string&)> answer = [](const std::string&) { return 0; };
+
+    FakeServer() {
+        InstallIis(10);
+        stage.sites = {{"Shop", "http/*:80:a.example.test,http/*:80:b.example.test"}, {"Intranet (old)", "http/*:80:"}};
+        shell.keys.insert(Lower("HKLM\\SYSTEM\\CurrentControlSet\\Control\\SecurityProviders"));
+        fs.AddFile(fs.systemFolder + "\\inetsrv\\iisreset.exe", "MZ");
+        shell.onRun = [this](const std::string& line) { return answer(line); };
+        fs.AddFile(AppPath("fullchain.pfx"), "PFX");
+        fs.AddFile(AppPath("password.txt"), "secret\r\n");
+        pkcs12.password = "secret";
+        const std::int64_t now = clock.utcNow;
+        const PfxCertificate inter = FakeCertificate("inter", "root", false, {}, now - kDay, now + 900 * kDay);
+        pkcs12.certificates = {FakeCertificate("leaf", "inter", true, {"a.example.test", "B.example.test"}, now - kDay,
+                                               now + 90 * kDay),
+                               inter};
+        fs.AddFile(AppPath("chain\\inter.crt"), "der:inter");
+        fs.AddFile(AppPath("chain\\root.cer"), "der:root");
+        pkcs12.files = {{"der:inter", {inter}}, {"der:root", {FakeCertificate("root", "root", false, {}, now - kDay, now + 900 * kDay)}}};
+    }
+    // Every command line holding the piece ends with the code; the others succeed.
+    void Fail(std::string piece, std::int32_t code) {
+        answer = [piece, code](const std::string& line) { return line.find(piece) != std::string::npos ? code : 0; };
+    }
+    // The commands that change the machine, in order (queries left out).
+    std::vector<std::string> Changes() const {
+        std::vector<std::string> lines;
+        for (const RunCall& r : shell.runs)
+            if (!r.captured) lines.push_back(r.commandLine);
+        return lines;
+    }
+    std::size_t Count(const std::string& piece) const {
+        std::size_t n = 0;
+        for (const std::string& line : Changes()) n += line.find(piece) != std::string::npos;
+        return n;
+    }
+};
+
+struct FakeConsole : cli::Console {
+    std::string out, err;
+    void Out(std::string_view text) override { out += text; }
+    void Err(std::string_view text) override { err += text; }
+};
+
+// The window on that server, started (in the machine's language) with every site selected.
+struct ServerWindow : FakeServer {
+    FakeUi ui;
+    app::Main main{ui, machine};
+    void Start() {
+        EXPECT_TRUE(app::Form_Load(main));
+        for (int i = 0; i < ui.ListCount(app::Id::lstSites); ++i) ui.ListSetSelected(app::Id::lstSites, i, true);
+        // What start-up showed and ran is not the test's.
+        ui.boxes.clear();
+        ui.statusHistory.clear();
+        ui.doEvents = 0;
+        shell.runs.clear();
     }
 };
 

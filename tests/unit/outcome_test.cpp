@@ -3,7 +3,6 @@
 // code), names the same failed steps and runs the same command lines.
 #include <gtest/gtest.h>
 
-#include "app/handlers.h"
 #include "cli/program.h"
 #include "fakes.h"
 
@@ -14,39 +13,6 @@ using app::MsgStyle;
 
 namespace {
 
-struct FakeConsole : cli::Console {
-    std::string out, err;
-    void Out(std::string_view text) override { out += text; }
-    void Err(std::string_view text) override { err += text; }
-};
-
-// IIS 10 with URL Rewrite; Shop with two host names and "Intranet (old)" with none; two chain
-// files; a PFX whose server certificate opens with the password file's first line.
-struct Server : FakeMachine {
-    AppcmdStage stage{*this};
-    std::function<std::int32_t(const std::string&)> answer = [](const std::string&) { return 0; };
-    Server() {
-        InstallIis(10);
-        stage.sites = {{"Shop", "http/*:80:a.example.test,http/*:80:b.example.test"}, {"Intranet (old)", "http/*:80:"}};
-        shell.keys.insert(Lower("HKLM\\SYSTEM\\CurrentControlSet\\Control\\SecurityProviders"));
-        fs.AddFile(fs.systemFolder + "\\inetsrv\\iisreset.exe", "MZ");
-        shell.onRun = [this](const std::string& line) { return answer(line); };
-        fs.AddFile(AppPath("fullchain.pfx"), "PFX");
-        fs.AddFile(AppPath("password.txt"), "secret\r\n");
-        pkcs12.password = "secret";
-        pkcs12.certificates = {{false, std::string(20, '\x01')}, {true, std::string(20, '\x02')}};
-        for (const char* name : {"a.crt", "b.cer"}) fs.AddFile(AppPath("chain\\") + name, name);
-    }
-    // The commands that change the machine, in order (queries left out: the window lists the
-    // sites at start-up, the console when it needs them).
-    std::vector<std::string> Changes() const {
-        std::vector<std::string> lines;
-        for (const RunCall& r : shell.runs)
-            if (!r.captured) lines.push_back(r.commandLine);
-        return lines;
-    }
-};
-
 struct Rendered {
     int code = -1;  // the window: the style of its last box; the console: its exit code
     std::string text;
@@ -55,25 +21,21 @@ struct Rendered {
     std::string errorLog = {};
 };
 
-// The window: start-up, every chain and every site selected (as the list starts, and as the
-// user picks), the wildcard question answered Yes.
-Rendered InWindow(const std::function<void(Server&)>& arrange, Id button) {
-    Server s;
+// The window: start-up (every chain selected, as the list starts), every site selected, the
+// wildcard question answered Yes.
+Rendered InWindow(const std::function<void(FakeServer&)>& arrange, Id button) {
+    ServerWindow s;
     arrange(s);
-    FakeUi ui;
-    app::Main main{ui, s.machine};
-    EXPECT_TRUE(app::Form_Load(main));
-    for (int i = 0; i < ui.ListCount(Id::lstSites); ++i) ui.ListSetSelected(Id::lstSites, i, true);
-    ui.boxes.clear();
-    app::OnCommand(main, button);
-    Rendered r{ui.boxes.empty() ? -1 : static_cast<int>(ui.boxes.back().style), "", s.Changes(), "", s.ErrorLog()};
-    for (const ShownBox& box : ui.boxes) r.text += box.text + "\n";
+    s.Start();
+    app::OnCommand(s.main, button);
+    Rendered r{s.ui.boxes.empty() ? -1 : static_cast<int>(s.ui.boxes.back().style), "", s.Changes(), "", s.ErrorLog()};
+    for (const ShownBox& box : s.ui.boxes) r.text += box.text + "\n";
     lang::ResetLanguageState();
     return r;
 }
 
-Rendered InConsole(const std::function<void(Server&)>& arrange, const std::vector<std::string>& args) {
-    Server s;
+Rendered InConsole(const std::function<void(FakeServer&)>& arrange, const std::vector<std::string>& args) {
+    FakeServer s;
     arrange(s);
     FakeConsole console;
     const int code = cli::RunConsole(s.machine, console, args);
@@ -92,7 +54,7 @@ int ExitCodeFor(int boxStyle) {
 
 struct Row {
     const char* what;
-    std::function<void(Server&)> arrange;
+    std::function<void(FakeServer&)> arrange;
     int exitCode;
     std::vector<std::string> named;  // what both must say, in English
     std::vector<std::string> unnamed = {};
@@ -121,10 +83,8 @@ void ExpectAgreement(const Row& row, const Rendered& window, const Rendered& con
     }
 }
 
-std::function<void(Server&)> Answer(std::string piece, std::int32_t code) {
-    return [piece, code](Server& s) {
-        s.answer = [piece, code](const std::string& line) { return line.find(piece) != std::string::npos ? code : 0; };
-    };
+std::function<void(FakeServer&)> Answer(std::string piece, std::int32_t code) {
+    return [piece, code](FakeServer& s) { s.Fail(piece, code); };
 }
 
 const char* const kChainsFailed = "of the selected chain certificates could not be imported";
@@ -134,14 +94,14 @@ const char* const kRestartFailed = "IIS could not be restarted; check that its s
 
 TEST(BothRenderers, JudgeEveryImportOutcomeAlike) {
     const Row rows[] = {
-        {"everything imported", [](Server&) {}, 0, {}, {kChainsFailed, kSettingsFailed, kRestartFailed}},
-        {"certutil refuses a chain", Answer("a.crt", -2146885628), 1, {"1 " + std::string(kChainsFailed)}},
+        {"everything imported", [](FakeServer&) {}, 0, {}, {kChainsFailed, kSettingsFailed, kRestartFailed}},
+        {"certutil refuses a chain", Answer("inter.crt", -2146885628), 1, {"1 " + std::string(kChainsFailed)}},
         {"certutil refuses the PFX", Answer("-importpfx", 5), 1,
          {"certutil could not import fullchain.pfx (exit code 5)"}, {kChainsFailed}},
         {"the backup cannot be made: no TLS value written", Answer(" export ", 1), 1, {kBackupFailed}, {kSettingsFailed}},
         {"reg.exe refuses a value", Answer("/v UTF8SASL", 1), 1, {kSettingsFailed}, {kRestartFailed}},
         {"reg.exe cannot be started part-way",
-         [](Server& s) {
+         [](FakeServer& s) {
              s.answer = [](const std::string& line) -> std::int32_t {
                  if (line.find("/v UTF8SASL") != std::string::npos) throw Failure(kErrorFileNotFound, "not found");
                  return 0;
@@ -152,7 +112,7 @@ TEST(BothRenderers, JudgeEveryImportOutcomeAlike) {
         {"every certutil fails: the TLS values alone are something", Answer("certutil", 1), 1,
          {"2 " + std::string(kChainsFailed), "certutil could not import fullchain.pfx (exit code 1)"}},
         {"nothing imported: every certutil and the backup fail",
-         [](Server& s) {
+         [](FakeServer& s) {
              s.answer = [](const std::string& line) {
                  return line.find("certutil") != std::string::npos || line.find(" export ") != std::string::npos ? 1 : 0;
              };
@@ -165,7 +125,7 @@ TEST(BothRenderers, JudgeEveryImportOutcomeAlike) {
 
 TEST(BothRenderers, JudgeEveryDeploymentOutcomeAndRefusalAlike) {
     const Row rows[] = {
-        {"every site deployed", [](Server&) {}, 0, {}, {"Failed"}},
+        {"every site deployed", [](FakeServer&) {}, 0, {}, {"Failed"}},
         {"netsh refuses one host: the other goes on", Answer("add sslcert hostnameport=a.", 1312), 1,
          {"SSL binding for site 'Shop'", "a.example.test"}, {}, "/+bindings.[protocol='https',bindingInformation='*:443:a."},
         {"appcmd refuses one binding", Answer("b.example.test',sslFlags", 183), 1,
@@ -174,20 +134,20 @@ TEST(BothRenderers, JudgeEveryDeploymentOutcomeAndRefusalAlike) {
         {"a redirect rule refused: the site counts, the run is partly done", Answer("stopProcessing='True'", 13), 1,
          {"Failed to enable HTTP redirect for site 'Shop'"}},
         {"a host name the commands cannot carry",
-         [](Server& s) { s.stage.sites[0].second = "http/*:80:a'b.example.test,http/*:80:b.example.test"; }, 1,
+         [](FakeServer& s) { s.stage.sites[0].second = "http/*:80:a'b.example.test,http/*:80:b.example.test"; }, 1,
          {"a'b.example.test", "holds a character the binding commands cannot carry"}, {"SSL binding"}},
         {"bindings that cannot be read",
-         [](Server& s) {
+         [](FakeServer& s) {
              s.shell.onCapture = [&s](const std::string& l) {
                  return l.find("\"Intranet (old)\" /text") != std::string::npos ? Captured{1, ""} : s.stage.Answer(l);
              };
          },
          1, {"bindings of site 'Intranet (old)'"}},
-        {"no PFX", [](Server& s) { s.fs.Delete(s.AppPath("fullchain.pfx")); }, 2, {"fullchain.pfx"}},
-        {"no password file", [](Server& s) { s.fs.Delete(s.AppPath("password.txt")); }, 2, {"password.txt"}},
-        {"a password file without a line", [](Server& s) { s.fs.AddFile(s.AppPath("password.txt"), ""); }, 2,
+        {"no PFX", [](FakeServer& s) { s.fs.Delete(s.AppPath("fullchain.pfx")); }, 2, {"fullchain.pfx"}},
+        {"no password file", [](FakeServer& s) { s.fs.Delete(s.AppPath("password.txt")); }, 2, {"password.txt"}},
+        {"a password file without a line", [](FakeServer& s) { s.fs.AddFile(s.AppPath("password.txt"), ""); }, 2,
          {"The password file holds no password"}, {}, {}, "'cmdDeploy_Click' 中发生错误: The password file holds no password"},
-        {"a wrong password", [](Server& s) { s.pkcs12.password = "other"; }, 2, {"Failed to get the certificate thumbprint"}},
+        {"a wrong password", [](FakeServer& s) { s.pkcs12.password = "other"; }, 2, {"Failed to get the certificate thumbprint"}},
     };
     for (const Row& row : rows)
         ExpectAgreement(row, InWindow(row.arrange, Id::cmdDeploy), InConsole(row.arrange, {"deploy", "--all", "--wildcard", "yes"}));
