@@ -1,5 +1,5 @@
 # Helpers for the end-to-end scenarios, sourced before each one in the host of host.sh. A failed
-# check prints a line and is counted; texts come from the program's own tables (str).
+# check prints a line and is counted. Expected texts are written out; str gives one key's text.
 
 QB_FAILURES=0
 QB_PKI=$WINEPREFIX/drive_c/qb-pki
@@ -39,7 +39,7 @@ drv() {
 fail() { echo "    FAIL: $*"; QB_FAILURES=$((QB_FAILURES + 1)); }
 expect_eq() { [[ $2 == "$3" ]] || fail "$1: expected [$3], got [$2]"; }  # WHAT ACTUAL EXPECTED
 expect_ok() { "${@:2}" >/dev/null || fail "$1 (exit $?)"; }             # WHAT COMMAND...
-# str en|zh-hans|zh-hant KEY...: the keys' texts, joined, escaped as drv prints them.
+# str en|zh-hans|zh-hant KEY: the key's text in the program's table, escaped as drv prints it.
 str() { drv string "$@" || printf '<no text for %s>' "$*"; }
 expect_text() { expect_eq "text of $1" "$(drv text "$1")" "$2"; }  # NAME TEXT
 # expect_state enabled|checked VALUE NAME...
