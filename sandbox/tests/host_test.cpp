@@ -54,32 +54,27 @@ TEST(Seed, ForgetsEverythingTheToolsRecorded) {
     });
 }
 
-// Restarts are counted, stops and starts are not; an injected fault fails every change and
-// changes nothing until the next seed.
+// Restarts are counted, stops and starts are not; an injected fault fails every change with its
+// code and changes nothing until the next seed. The application reads only the exit code.
 TEST(Iisreset, CountsRestartsAndFailsAsInjected) {
     Check({
         Sbx(L"seed"),
-        Ran(L"iisreset", 0, L"Internet services successfully restarted\r\n"),
+        Ran(L"iisreset", 0),
         Ran(L"iisreset /stop", 0),
         Ran(L"iisreset /status", 0, L"( W3SVC ) : Stopped\r\n"),
         Ran(L"iisreset /bogus", 1),
         {Via::Sbx, L"restarts", 0, L"1\r\n"},
     });
     EXPECT_EQ(LogOf(L"iisreset").size(), 4u);
-    const struct {
-        std::wstring fault, line;
-        DWORD code;
-        std::wstring out;
-    } cases[] = {
-        {L"0x80070005", L"iisreset", 0x80070005, L"Restart attempt failed.\r\nAccess is denied. (2147942405, 80070005)\r\n"},
-        {L"-2147024891", L"iisreset /stop", 0x80070005, L"Stop attempt failed."},
-        {L"2147942402", L"iisreset /start", 0x80070002, L"Start attempt failed.\r\nThe system cannot find the file specified."},
+    const struct { std::wstring fault, line; DWORD code; } cases[] = {
+        {L"0x80070005", L"iisreset", 0x80070005}, {L"-2147024891", L"iisreset /stop", 0x80070005},
+        {L"2147942402", L"iisreset /start", 0x80070002},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Narrow(c.fault + L" " + c.line));
         Check({
             Sbx(L"seed --iisreset-fault " + c.fault),
-            Ran(c.line, c.code, c.out),
+            Ran(c.line, c.code),
             Ran(L"iisreset /status", 0, L"( W3SVC ) : Running\r\n"),
             {Via::Sbx, L"restarts", 0, L"0\r\n"},
         });
@@ -90,17 +85,11 @@ TEST(Iisreset, CountsRestartsAndFailsAsInjected) {
     for (const wchar_t* bad : {L"0", L"0x180070005", L"denied"}) Check({Sbx(L"seed --iisreset-fault " + std::wstring(bad), 2)});
 }
 
+// The application reads only netsh's exit code; the reason of a refusal tells the cases apart.
 TEST(Netsh, TakesHostNamesAndAddressesOnlyAndNamesWhatIsMissing) {
     const std::wstring netsh = SystemDirectory() + L"\\netsh.exe http ", leaf = Thumbprint(L"leaf");
-    const std::wstring appId = L"{4dc3e181-e14b-4a21-b022-59fc669b0914}";
-    const std::wstring tail = L" certhash=" + leaf + L" appid=" + appId;
-    const std::wstring added = L"\r\nSSL Certificate successfully added\r\n\r\n";
-    const std::wstring deleted = L"\r\nSSL Certificate successfully deleted\r\n\r\n";
-    const std::wstring incorrect = L"The parameter is incorrect.\r\n\r\n";
-    const std::wstring essential = L"One or more essential parameters were not entered.\r\n";
-    auto add = [&](const std::wstring& endpoint, DWORD code) {
-        return Row{Via::Process, netsh + L"add sslcert " + endpoint + tail, code, code ? incorrect : added};
-    };
+    const std::wstring appId = L"{4dc3e181-e14b-4a21-b022-59fc669b0914}", tail = L" certhash=" + leaf + L" appid=" + appId;
+    const std::wstring incorrect = L"The parameter is incorrect.", essential = L"One or more essential parameters were not entered.";
     std::vector<Row> rows = {Sbx(L"seed"), Ran(LeafImport(), 0)};
     // Endpoints netsh takes (0) and refuses (1): host names of letters, digits and inner hyphens,
     // addresses of IPv4 or bracketed IPv6, ports 1 to 65535.
@@ -114,19 +103,18 @@ TEST(Netsh, TakesHostNamesAndAddressesOnlyAndNamesWhatIsMissing) {
         {L"ipport=[::1]:443", 0},                 {L"ipport=256.0.0.1:443", 1},
         {L"ipport=www.example.com:443", 1},       {L"ipport=0.0.0.0:70000", 1},
     };
-    for (const auto& [endpoint, code] : endpoints) rows.push_back(add(endpoint, code));
+    for (const auto& [endpoint, code] : endpoints) rows.push_back(Ran(netsh + L"add sslcert " + endpoint + tail, code, code ? incorrect : L""));
     Check(rows);
     Check({
-        {Via::Process, netsh + L"add sslcert ipport=0.0.0.0: 443" + tail, 1, L"Usage: add sslcert", Match::Has},
-        {Via::Process, netsh + L"add sslcert ipport=0.0.0.0:8443 certhash=XYZ appid=" + appId, 1, incorrect},
-        {Via::Process, netsh + L"add sslcert ipport=0.0.0.0:8443" + tail + L" hostname=www.example.com sslFlags='1'", 1,
-         L"Usage: add sslcert", Match::Has},
-        {Via::Process, netsh + L"add sslcert" + tail, 1, essential, Match::Has},
-        {Via::Process, netsh + L"add sslcert ipport=0.0.0.0:444 appid=" + appId, 1, essential, Match::Has},
-        {Via::Process, netsh + L"add sslcert ipport=0.0.0.0:8443 certstorename=MY" + tail, 0, added},
-        {Via::Process, netsh + L"show sslcert ipport=0.0.0.0:8443", 0, L"Certificate Hash             : " + ToLower(leaf), Match::Has},
-        {Via::Process, netsh + L"delete sslcert ipport=[::1]:443", 0, deleted},
-        {Via::Process, netsh + L"delete sslcert hostnameport=www.example.com:443", 0, deleted},
+        Ran(netsh + L"add sslcert ipport=0.0.0.0: 443" + tail, 1, L"Usage: add sslcert"),
+        Ran(netsh + L"add sslcert ipport=0.0.0.0:8443 certhash=XYZ appid=" + appId, 1, incorrect),
+        Ran(netsh + L"add sslcert ipport=0.0.0.0:8443" + tail + L" hostname=www.example.com sslFlags='1'", 1, L"Usage: add sslcert"),
+        Ran(netsh + L"add sslcert" + tail, 1, essential),
+        Ran(netsh + L"add sslcert ipport=0.0.0.0:444 appid=" + appId, 1, essential),
+        Ran(netsh + L"add sslcert ipport=0.0.0.0:8443 certstorename=MY" + tail, 0),
+        Ran(netsh + L"show sslcert ipport=0.0.0.0:8443", 0, L"Certificate Hash             : " + ToLower(leaf)),
+        Ran(netsh + L"delete sslcert ipport=[::1]:443", 0),
+        Ran(netsh + L"delete sslcert hostnameport=www.example.com:443", 0),
         {Via::Sbx, L"sslcerts", 0,
          L"hostnameport\txn--bcher-kva.example:8443\t" + leaf + L"\t" + appId + L"\t\r\n"
          L"hostnameport\tbücher.example:443\t" + leaf + L"\t" + appId + L"\t\r\n"
