@@ -1,7 +1,8 @@
 // A deployment's command lines, made by the application's own functions (their text is pinned by
 // its unit tests), per site and host name: the HTTP.sys binding (netsh), the site's https binding
-// (appcmd set site) and the redirect rule (appcmd set config), and what the tools refuse of them. The application judges these tools by their exit
-// codes alone; what whole deployments leave on the host is checked end to end (95-deploy.sh).
+// (appcmd set site) and the redirect rule (appcmd set config), and what the tools refuse of them.
+// The application judges these tools by their exit codes alone; what whole deployments leave on
+// the host is checked end to end (95-deploy.sh).
 #include <gtest/gtest.h>
 
 #include "common/state.h"
@@ -13,7 +14,6 @@
 namespace sandbox::test {
 namespace {
 
-const std::wstring kAppId = L"{4dc3e181-e14b-4a21-b022-59fc669b0914}";
 const std::wstring kDefault = L"Default Web Site";
 const std::wstring kHost = L"www.example.com";  // the leaf certificate's name
 
@@ -23,13 +23,7 @@ struct Target {
     std::wstring host;  // empty: the wildcard binding
     std::wstring port;
 };
-
-std::wstring Describe(const Target& t) {
-    return L"IIS " + std::to_wstring(t.iis) + L" \"" + t.site + L"\" " + (t.host.empty() ? L"*" : t.host) + L":" + t.port;
-}
-
 bool Sni(const Target& t) { return t.iis >= 8 && !t.host.empty(); }  // a named host from IIS 8 on
-std::wstring Information(const Target& t) { return L"*:" + t.port + L":" + t.host; }
 
 // The application's own lines.
 namespace iis = quillbay::iis;
@@ -46,50 +40,44 @@ std::wstring RemoveBinding(const Target& t) {
 std::wstring AddBinding(const Target& t) {
     return Widen(iis::AddSiteBindingCommand(Tools(), Narrow(t.site), Narrow(t.host), Narrow(t.port), t.iis >= 8));
 }
-std::vector<std::wstring> RuleLines(const Target& t) {  // remove, create, match, condition, action
-    std::vector<std::wstring> lines;
-    for (int which = 0; which < 5; ++which)
-        lines.push_back(Widen(iis::RedirectCommand(Tools().appcmd, Narrow(t.site), which, Narrow(t.port))));
-    return lines;
+std::wstring Rule(const Target& t, int which) {  // 0 remove, 1 create, 2 match, 3 condition, 4 action
+    return Widen(iis::RedirectCommand(Tools().appcmd, Narrow(t.site), which, Narrow(t.port)));
 }
 
 constexpr DWORD kNotFound = 1168, kExists = 183;
 
-Row Ran(const std::wstring& line, DWORD code, const std::wstring& says = L"") {
-    return {Via::Process, line, code, says, says.empty() ? Match::Any : Match::Has};
-}
-// One deployment for one target on a host without its bindings or rule: the removals find nothing.
-std::vector<Row> Deployment(const Target& t, const std::wstring& hash) {
-    std::vector<std::wstring> rules = RuleLines(t);
-    return {Ran(DeleteSslCert(t), 1), Ran(AddSslCert(t, hash), 0), Ran(RemoveBinding(t), kNotFound), Ran(AddBinding(t), 0),
-            Ran(rules[0], kNotFound), Ran(rules[1], 0), Ran(rules[2], 0), Ran(rules[3], 0), Ran(rules[4], 0)};
+// One deployment for one target on a host without its bindings or rule: the removals find
+// nothing; RULES is what each rule line after the removal answers.
+std::vector<Row> Deployment(const Target& t, const std::wstring& hash, const Row& rules = Ran(L"", 0)) {
+    std::vector<Row> rows = {Ran(DeleteSslCert(t), 1), Ran(AddSslCert(t, hash), 0), Ran(RemoveBinding(t), kNotFound),
+                             Ran(AddBinding(t), 0), Ran(Rule(t, 0), rules.code ? rules.code : kNotFound, rules.out)};
+    for (int which = 1; which < 5; ++which) rows.push_back(Ran(Rule(t, which), rules.code, rules.out));
+    return rows;
 }
 
 // What the host keeps after a deployment of the target, as sbx prints it.
 std::wstring SslCertRecord(const Target& t, const std::wstring& hash) {
-    return (Sni(t) ? L"hostnameport\t" + t.host + L":" + t.port : L"ipport\t0.0.0.0:" + t.port) + L"\t" + hash + L"\t" + kAppId +
-           L"\t" + (Sni(t) ? L"MY" : L"") + L"\r\n";
+    return (Sni(t) ? L"hostnameport\t" + t.host + L":" + t.port : L"ipport\t0.0.0.0:" + t.port) + L"\t" + hash +
+           L"\t{4dc3e181-e14b-4a21-b022-59fc669b0914}\t" + (Sni(t) ? L"MY" : L"") + L"\r\n";
 }
-std::wstring HttpsRecord(unsigned siteId, const Target& t) {
-    return L"binding\t" + std::to_wstring(siteId) + L"\thttps\t" + Information(t) + L"\t" + (Sni(t) ? L"1" : L"0") + L"\r\n";
+std::wstring HttpsRecord(const Target& t) {
+    return L"binding\t1\thttps\t*:" + t.port + L":" + t.host + L"\t" + (Sni(t) ? L"1" : L"0") + L"\r\n";
 }
-const std::wstring kSites = L"--site \"Default Web Site\" \"http/*:80:,http/*:80:www.example.com\" --site \"Shop Site\" "
-                            L"\"http/*:8080:shop.example.com\"";
 const std::wstring kDefaultSite = L"site\t1\tDefault Web Site\tStarted\r\nbinding\t1\thttp\t*:80:\t0\r\nbinding\t1\thttp\t*:80:www.example.com\t0\r\n";
 const std::wstring kShopSite = L"site\t2\tShop Site\tStarted\r\nbinding\t2\thttp\t*:8080:shop.example.com\t0\r\n";
-
 Row Seed(DWORD iis, const std::wstring& more = L"") {
-    return {Via::Sbx, L"seed --iis-major " + std::to_wstring(iis) + L" " + kSites + more, 0, L"", Match::Any};
+    return Sbx(L"seed --iis-major " + std::to_wstring(iis) + L" --site \"Default Web Site\" \"http/*:80:,http/*:80:www.example.com\" "
+               L"--site \"Shop Site\" \"http/*:8080:shop.example.com\"" + more);
 }
-// The PFX import the application runs first: the leaf with its key into the machine's My store.
-Row Import() { return Ran(PfxImport(Password(L"leaf"), L"leaf"), 0); }
 
-TEST(Deploy, BeforeTheCertificateIsInTheMachinesMyStoreNetshRefusesTheBinding) {
+// netsh binds only a certificate in the machine's My store with its key; without URL Rewrite every
+// rule line fails and the bindings still work.
+TEST(Deploy, NetshWantsTheCertificateInTheMachinesMyStoreAndRulesWantUrlRewrite) {
     const std::wstring leaf = Thumbprint(L"leaf"), noKey = L"Error: 1312";
     for (const Target& t : {Target{10, kDefault, kHost, L"443"}, Target{7, kDefault, L"", L"8443"}}) {
-        SCOPED_TRACE(Narrow(Describe(t)));
-        Check({
-            Seed(t.iis),
+        SCOPED_TRACE(std::to_string(t.iis) + " " + Narrow(t.host) + ":" + Narrow(t.port));
+        std::vector<Row> rows = {
+            Seed(t.iis, L" --no-rewrite"),
             Ran(DeleteSslCert(t), 1, L"Error: 2"),
             Ran(AddSslCert(t, leaf), 1, noKey),
             // In My without its key, in the CA store, in the user's My: still no binding.
@@ -100,59 +88,42 @@ TEST(Deploy, BeforeTheCertificateIsInTheMachinesMyStoreNetshRefusesTheBinding) {
             Ran(AddSslCert(t, leaf), 1, noKey),
             Ran(AddSslCert(t, Thumbprint(L"inter")), 1, noKey),
             {Via::Sbx, L"sslcerts", 0, L""},
-            Import(),
-            Ran(AddSslCert(t, leaf), 0),
-            {Via::Sbx, L"sslcerts", 0, SslCertRecord(t, leaf)},
-        });
-    }
-}
-
-TEST(Deploy, WithoutUrlRewriteEveryRuleLineFailsAndTheBindingsStillWork) {
-    const std::wstring leaf = Thumbprint(L"leaf");
-    for (const Target& t : {Target{10, kDefault, kHost, L"8443"}, Target{7, kDefault, kHost, L"443"}}) {
-        SCOPED_TRACE(Narrow(Describe(t)));
-        std::vector<Row> rows = {Seed(t.iis, L" --no-rewrite"), Import()};
-        std::vector<Row> deployment = Deployment(t, leaf);
-        for (size_t i = 0; i < deployment.size(); ++i) {
-            if (i >= 4) deployment[i] = Ran(deployment[i].line, 13, L"Unknown config section \"system.webServer/rewrite/rules\"");
-            rows.push_back(deployment[i]);
-        }
-        rows.insert(rows.end(), {
-                                    {Via::Sbx, L"sslcerts", 0, SslCertRecord(t, leaf)},
-                                    {Via::Sbx, L"sites", 0, kDefaultSite + HttpsRecord(1, t) + kShopSite},
-                                    {Via::Sbx, L"rules", 0, L""},
-                                });
+            Ran(LeafImport(), 0),
+        };
+        for (const Row& row : Deployment(t, leaf, Ran(L"", 13, L"Unknown config section \"system.webServer/rewrite/rules\"")))
+            rows.push_back(row);
+        rows.insert(rows.end(), {{Via::Sbx, L"sslcerts", 0, SslCertRecord(t, leaf)},
+                                 {Via::Sbx, L"sites", 0, kDefaultSite + HttpsRecord(t) + kShopSite},
+                                 {Via::Sbx, L"rules", 0, L""}});
         Check(rows);
     }
 }
 
 TEST(Deploy, RefusesWhatTheRealToolsRefuse) {
     const std::wstring leaf = Thumbprint(L"leaf");
-    const Target sni{10, kDefault, kHost, L"443"}, old{7, kDefault, kHost, L"443"};
-    const std::wstring unknownSite = L"No Such Site", duplicate = L"Cannot add duplicate collection entry of type ";
-    const std::vector<std::wstring> rules = RuleLines(sni);
-    Check({Seed(10), Import()});
+    const Target sni{10, kDefault, kHost, L"443"}, old{7, kDefault, kHost, L"443"}, unknown{10, L"No Such Site", kHost, L"443"};
+    const std::wstring duplicate = L"Cannot add duplicate collection entry of type ";
+    Check({Seed(10), Ran(LeafImport(), 0)});
     Check(Deployment(sni, leaf));
     Check({
         // The same binding, site binding (in any letter case) or rule added again.
         Ran(AddSslCert(sni, leaf), 1, L"Error: 183"),
         Ran(AddBinding({10, kDefault, L"WWW.Example.com", L"443"}), kExists, duplicate + L"'binding'"),
         Ran(AddBinding(sni), kExists, duplicate + L"'binding'"),
-        Ran(rules[1], kExists, duplicate + L"'rule'"),
+        Ran(Rule(sni, 1), kExists, duplicate + L"'rule'"),
         // Removed twice: nothing left the second time.
         Ran(DeleteSslCert(sni), 0),
         Ran(DeleteSslCert(sni), 1),
         Ran(RemoveBinding(sni), 0),
         Ran(RemoveBinding(sni), kNotFound),
-        Ran(rules[0], 0),
-        Ran(rules[0], kNotFound),
+        Ran(Rule(sni, 0), 0),
+        Ran(Rule(sni, 0), kNotFound),
         // A match, condition or action of a rule that is not there.
-        Ran(rules[2], kNotFound),
-        Ran(rules[3], kNotFound),
-        Ran(rules[4], kNotFound),
-        // A site that does not exist.
-        Ran(AddBinding({10, unknownSite, kHost, L"443"}), kNotFound, L"Cannot find SITE object with identifier \"No Such Site\""),
-        Ran(RuleLines({10, unknownSite, kHost, L"443"})[1], 2, L"Unrecognized configuration path 'MACHINE/WEBROOT/APPHOST/No Such Site'"),
+        Ran(Rule(sni, 2), kNotFound),
+        Ran(Rule(sni, 3), kNotFound),
+        Ran(Rule(sni, 4), kNotFound),
+        Ran(AddBinding(unknown), kNotFound, L"Cannot find SITE object with identifier \"No Such Site\""),
+        Ran(Rule(unknown, 1), 2, L"Unrecognized configuration path 'MACHINE/WEBROOT/APPHOST/No Such Site'"),
         {Via::Sbx, L"sslcerts", 0, L""},
         {Via::Sbx, L"sites", 0, kDefaultSite + kShopSite},
         {Via::Sbx, L"rules", 0, L""},
@@ -161,14 +132,14 @@ TEST(Deploy, RefusesWhatTheRealToolsRefuse) {
     // the lines of an IIS 8 deployment are refused.
     Check({
         Seed(7),
-        Import(),
+        Ran(LeafImport(), 0),
         Ran(AddBinding(sni), 87, L"Unknown attribute \"sslFlags\""),
         Ran(AddSslCert(sni, leaf), 1, L"\r\nUsage: add sslcert ipport=<ipaddr:port>\r\n"),
         Ran(DeleteSslCert(sni), 1, L"\r\nUsage: delete sslcert ipport=<ipaddr:port>\r\n"),
         Ran(AddSslCert(old, leaf), 0),
         Ran(AddBinding(old), 0),
         {Via::Sbx, L"sslcerts", 0, SslCertRecord(old, leaf)},
-        {Via::Sbx, L"sites", 0, kDefaultSite + HttpsRecord(1, old) + kShopSite},
+        {Via::Sbx, L"sites", 0, kDefaultSite + HttpsRecord(old) + kShopSite},
         // The state dump holds it all.
         {Via::Sbx, L"state", 0, L"sslcert\tipport\t0.0.0.0:443\t" + leaf, Match::Has},
         {Via::Sbx, L"state", 0, L"binding\t1\thttps\t*:443:www.example.com\t0\r\n", Match::Has},

@@ -153,8 +153,8 @@ std::wstring AppcmdPath() { return SystemDirectory() + L"\\inetsrv\\appcmd.exe";
 std::wstring Fixture(const std::wstring& name) { return L"C:\\Sandbox Fixtures\\" + name; }
 std::wstring Thumbprint(const std::wstring& name) { return FixtureValue(L"thumbprints.txt", name); }
 std::wstring Password(const std::wstring& pfxName) { return FixtureValue(L"passwords.txt", pfxName); }
-std::wstring PfxImport(const std::wstring& password, const std::wstring& pfxName) {
-    return L"certutil.exe -f -p " + QuoteArgument(password) + L" -importpfx \"" + Fixture(pfxName + L".pfx") + L"\"";
+std::wstring PfxImport(const std::wstring& password, const std::wstring& file) {
+    return L"certutil.exe -f -p " + QuoteArgument(password) + L" -importpfx \"" + file + L"\"";
 }
 
 }  // namespace sandbox::test

@@ -26,6 +26,11 @@ struct Row {
 };
 // Runs the rows in order, each on the state the rows before it left, and checks every one.
 void Check(const std::vector<Row>& rows);
+// A process row judged by its exit code and, when given, a part of its output.
+inline Row Ran(const std::wstring& line, DWORD code, const std::wstring& says = L"") {
+    return {Via::Process, line, code, says, says.empty() ? Match::Any : Match::Has};
+}
+inline Row Sbx(const std::wstring& line, DWORD code = 0) { return {Via::Sbx, line, code, L"", Match::Any}; }
 
 // CreateProcessW with exactly this command line, with these standard handles or none; not waited for.
 HANDLE Start(std::wstring commandLine, STARTUPINFOW* handles = nullptr);
@@ -43,7 +48,8 @@ std::wstring AppcmdPath();  // as the application builds it: system folder + "\i
 std::wstring Fixture(const std::wstring& name);     // full path in the prefix
 std::wstring Thumbprint(const std::wstring& name);  // as openssl computed it
 std::wstring Password(const std::wstring& pfxName);
-// A PFX import line with the password as one argument.
-std::wstring PfxImport(const std::wstring& password, const std::wstring& pfxName);
+// A PFX import line with the password as one argument; the leaf's with its own password.
+std::wstring PfxImport(const std::wstring& password, const std::wstring& file);
+inline std::wstring LeafImport() { return PfxImport(Password(L"leaf"), Fixture(L"leaf.pfx")); }
 
 }  // namespace sandbox::test

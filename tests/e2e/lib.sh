@@ -1,5 +1,5 @@
 # Helpers for the end-to-end scenarios, sourced before each one in the host of host.sh. A failed
-# check prints a line and is counted; texts come from the program's own tables (str).
+# check prints a line and is counted. Expected texts are written out; str gives one key's text.
 
 QB_FAILURES=0
 QB_PKI=$WINEPREFIX/drive_c/qb-pki
@@ -39,7 +39,7 @@ drv() {
 fail() { echo "    FAIL: $*"; QB_FAILURES=$((QB_FAILURES + 1)); }
 expect_eq() { [[ $2 == "$3" ]] || fail "$1: expected [$3], got [$2]"; }  # WHAT ACTUAL EXPECTED
 expect_ok() { "${@:2}" >/dev/null || fail "$1 (exit $?)"; }             # WHAT COMMAND...
-# str en|zh-hans|zh-hant KEY...: the keys' texts, joined, escaped as drv prints them.
+# str en|zh-hans|zh-hant KEY: the key's text in the program's table, escaped as drv prints it.
 str() { drv string "$@" || printf '<no text for %s>' "$*"; }
 expect_text() { expect_eq "text of $1" "$(drv text "$1")" "$2"; }  # NAME TEXT
 # expect_state enabled|checked VALUE NAME...
@@ -104,10 +104,9 @@ selection() { drv list "$1" | cut -c2 | tr -d '\n' | tr ' ' -; }
 sbx() { wine 'C:\QuillbaySandbox\sbx.exe' "$@" </dev/null 2>>"$QB_DRIVER_LOG" | tr -d '\r'; }  # its status (pipefail)
 # seed_sites [OPTION...] < "NAME<TAB>BINDINGS" lines: in a file, which no command line mangles.
 seed_sites() { cat >"$WINEPREFIX/drive_c/qb-sites.tsv" && sbx seed --sites-file 'C:\qb-sites.tsv' "$@" >/dev/null; }
-# The command lines a tool got since the seed; appcmd's without the blank that the command
-# interpreter leaves before a redirection.
+# The command lines appcmd got since the seed, without the blank that the command interpreter
+# leaves before a redirection.
 appcmd_calls() { sbx log | awk -F'\t' '$2 == "appcmd" { sub(/ +$/, "", $4); print $4 }'; }
-certutil_calls() { sbx log | awk -F'\t' '$2 == "certutil" { print $4 }' | sed -E 's/^("[^"]*"|[^ ]*) //'; }
 # The stores as "store thumbprint key" lines, CA and My (Wine drops a PFX's self-signed root).
 store_entries() { sbx stores | awk -F'\t' '$1 == "CA" || $1 == "My" { print $1, $2, $3 }' | sort; }
 

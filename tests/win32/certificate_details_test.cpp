@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <sstream>
 
 #include "certs/inspect.h"
 #include "test_support.h"
@@ -15,16 +14,10 @@ namespace {
 
 constexpr std::int64_t kValidity = 9000LL * 86400;  // make-fixtures.sh: -days 9000
 
-// Each certificate of a fixture file by its thumbprint's name in thumbprints.txt.
+// Each certificate of a fixture file by its name (FixtureName).
 std::map<std::string, PfxCertificate> ByName(const std::vector<PfxCertificate>& certificates) {
-    std::map<std::string, std::string> names;
-    std::istringstream lines(ReadRaw(FixturePath("thumbprints.txt")));
-    for (std::string name, hex; lines >> name >> hex;) names[hex] = name;
     std::map<std::string, PfxCertificate> found;
-    for (const PfxCertificate& c : certificates) {
-        const std::string hex = certs::HexThumbprint(c.sha1);
-        found[names.count(hex) ? names[hex] : hex] = c;
-    }
+    for (const PfxCertificate& c : certificates) found[FixtureName(certs::HexThumbprint(c.sha1))] = c;
     return found;
 }
 

@@ -16,7 +16,7 @@
 namespace quillbay::win32::testing {
 namespace {
 
-// Posted to the test's thread when a held request reaches the server.
+// Posted to the test's thread when a held request reaches the server: the waiting side wakes.
 constexpr UINT kHeldRequest = WM_APP + 1;
 constexpr DWORD kHoldLimitMs = 15000;
 
@@ -39,17 +39,13 @@ SOCKET BoundToLoopback(u_short& port) {
 }
 
 // An HTTP server on a loopback port, one connection at a time, answering by request target
-// ("/path?query"). A held answer waits until the test releases it, the client goes away or
-// the server stops; a held answer without a reply is never sent. A client that never gives up
-// is cut off after kHoldLimitMs, so that it fails the test instead of hanging it.
+// ("/path?query"). An empty answer, and one under /held, is held until the test releases it (an
+// empty one is never sent), the client goes away or the server stops, at most kHoldLimitMs, so
+// that a client that never gives up fails the test instead of hanging it. The test's thread hears
+// of each held request.
 class LocalServer {
 public:
-    struct Answer {
-        std::string reply;
-        bool held = false;
-    };
-
-    explicit LocalServer(std::map<std::string, Answer> answers) : answers_(std::move(answers)) {
+    explicit LocalServer(std::map<std::string, std::string> answers) : answers_(std::move(answers)) {
         WSADATA data;
         if (WSAStartup(MAKEWORD(2, 2), &data) != 0) throw std::runtime_error("no Winsock");
         MSG m;
@@ -61,8 +57,7 @@ public:
     ~LocalServer() {
         stopping_ = true;
         SetEvent(stop_);
-        // Wakes the accept.
-        SOCKET wake = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        SOCKET wake = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);  // wakes the accept
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -75,7 +70,6 @@ public:
         CloseHandle(release_);
         WSACleanup();
     }
-
     std::string Url(const std::string& target, const std::string& scheme = "http") const {
         return scheme + "://127.0.0.1:" + std::to_string(port_) + target;
     }
@@ -91,14 +85,14 @@ private:
             }
             std::string request;
             char buffer[4096];
-            for (int got; request.find("\r\n\r\n") == std::string::npos &&
-                          (got = recv(client, buffer, sizeof buffer, 0)) > 0;)
+            for (int got; request.find("\r\n\r\n") == std::string::npos && (got = recv(client, buffer, sizeof buffer, 0)) > 0;)
                 request.append(buffer, got);
             std::string line = request.substr(0, request.find("\r\n"));  // GET target HTTP/1.1
             line = line.substr(0, line.rfind(' '));
-            const auto answer = answers_.find(line.substr(line.find(' ') + 1));
-            std::string reply = answer == answers_.end() ? Reply("400 Bad Request", "") : answer->second.reply;
-            if (answer != answers_.end() && answer->second.held && !Released(client)) reply.clear();
+            const std::string target = line.substr(line.find(' ') + 1);
+            const auto answer = answers_.find(target);
+            std::string reply = answer == answers_.end() ? Reply("400 Bad Request", "") : answer->second;
+            if ((reply.empty() || target.rfind("/held", 0) == 0) && !Held(client)) reply.clear();
             for (size_t sent = 0; sent < reply.size();) {
                 const int n = send(client, reply.data() + sent, static_cast<int>(reply.size() - sent), 0);
                 if (n <= 0) break;
@@ -108,7 +102,7 @@ private:
             closesocket(client);
         }
     }
-    bool Released(SOCKET client) {
+    bool Held(SOCKET client) {  // true when released
         PostThreadMessageW(owner_, kHeldRequest, 0, 0);
         WSAEVENT gone = WSACreateEvent();
         WSAEventSelect(client, gone, FD_CLOSE);
@@ -121,36 +115,28 @@ private:
         return woke == WAIT_OBJECT_0;
     }
 
-    std::map<std::string, Answer> answers_;
+    std::map<std::string, std::string> answers_;
     SOCKET listener_ = INVALID_SOCKET;
     u_short port_ = 0;
     const DWORD owner_ = GetCurrentThreadId();
-    HANDLE stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE release_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr), release_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::atomic<bool> stopping_{false};
     std::thread thread_;
 };
 
 enum class Waiting { Blocked, Answering, Abandoning };
 
-// Takes every message off this thread's queue; true when a held request was announced.
-bool Drain() {
-    bool held = false;
-    for (MSG m; PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);) held |= m.message == kHeldRequest;
-    return held;
-}
-
 TEST(Win32HttpClient, ReturnsWhatTheServerAnsweredAndFailsWithWinHttpCodes) {
     std::string large(3 << 20, '\0');
     for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>((i * 2654435761u) >> 13);
     const std::string found = "/find?q=a%20b&n=1";
     LocalServer server({
-        {found, {Reply("200 OK", "hello")}},
-        {"/missing", {Reply("404 Not Found", "no such page")}},
-        {"/moved", {Reply("302 Found", "elsewhere", "Location: " + found + "\r\n")}},
-        {"/large", {Reply("200 OK", large)}},
-        {"/silent", {"", true}},
-        {"/delayed", {Reply("200 OK", "late"), true}},
+        {found, Reply("200 OK", "hello")},
+        {"/missing", Reply("404 Not Found", "no such page")},
+        {"/moved", Reply("302 Found", "elsewhere", "Location: " + found + "\r\n")},
+        {"/large", Reply("200 OK", large)},
+        {"/silent", ""},
+        {"/held", Reply("200 OK", "late")},
     });
     u_short closedPort = 0;
     closesocket(BoundToLoopback(closedPort));
@@ -174,17 +160,17 @@ TEST(Win32HttpClient, ReturnsWhatTheServerAnsweredAndFailsWithWinHttpCodes) {
         {"silent", server.Url("/silent"), quick, Waiting::Blocked, ERROR_WINHTTP_TIMEOUT, 0, "", 3000},
         {"refused", refused, quick, Waiting::Blocked, ERROR_WINHTTP_CANNOT_CONNECT, 0, "", 5000},
         {"ftp", server.Url("/found", "ftp"), none, Waiting::Blocked, ERROR_WINHTTP_UNRECOGNIZED_SCHEME, 0, "", 3000},
-        {"answers", server.Url("/delayed"), bounded, Waiting::Answering, 0, 200, "late", 3000},
+        {"answers", server.Url("/held"), bounded, Waiting::Answering, 0, 200, "late", 3000},
         // Last: Wine's WinHTTP holds an abandoned connection open until the server stops.
         {"abandoned", server.Url("/silent"), none, Waiting::Abandoning, ERROR_WINHTTP_OPERATION_CANCELLED, 0, "", 2000},
     };
     for (const auto& c : cases) {
-        Drain();
+        for (MSG m; PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);) {}
         ResetEvent(server.release());
         int calls = 0;
         Win32HttpClient client(c.waiting == Waiting::Blocked ? std::function<bool()>() : [&] {
-            ++calls;
-            if (Drain() && c.waiting == Waiting::Answering) SetEvent(server.release());
+            ++calls;  // the window has served what arrived: it goes on waiting, or gives up
+            if (c.waiting == Waiting::Answering) SetEvent(server.release());
             return c.waiting == Waiting::Answering;
         });
         HttpResponse got;

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -29,6 +30,15 @@ inline void WriteRaw(const std::string& path, const std::string& bytes) {
     std::ofstream out(std::filesystem::path(Utf8ToWide(path)), std::ios::binary);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out.flush()) throw std::runtime_error("cannot write " + path);
+}
+
+// The fixture certificate (root, inter, leaf) of a SHA-1 thumbprint, as openssl printed it when
+// the fixtures were made; any other thumbprint as it is.
+inline std::string FixtureName(const std::string& hex) {
+    std::istringstream lines(ReadRaw(FixturePath("thumbprints.txt")));
+    for (std::string name, thumbprint; lines >> name >> thumbprint;)
+        if (thumbprint == hex) return name;
+    return hex;
 }
 
 // The number of the Failure the action throws; 0 when it throws none.

@@ -1,6 +1,5 @@
 # Start-up in each locale (zh_HK is neither Chinese: English): every caption from that
-# language's table, the default host's site list as appcmd gave it, the chain folder's
-# certificate files.
+# language's table, the default host's site list, the chain folder's certificate files.
 add_chain_files intermediate-ca.crt root-ca.cer other.txt
 for case in en_US:en zh_CN:zh-hans zh_TW:zh-hant zh_HK:en; do
     locale=${case%:*}.UTF-8 l=${case#*:}
@@ -11,11 +10,6 @@ for case in en_US:en zh_CN:zh-hans zh_TW:zh-hant zh_HK:en; do
     expect_chain_list intermediate-ca.crt root-ca.cer
     stop_app
 done
-# Each start asks appcmd the same, by its full path, a site's name as one argument.
-appcmd='C:\windows\system32\inetsrv\appcmd.exe'
-expect_eq "appcmd calls" "$(appcmd_calls | head -3)" "$appcmd list site /text:name
-$appcmd list site \"Default Web Site\" /text:bindings
-$appcmd list module \"RewriteModule\""
 
 # The window shows its language's captions from the moment it appears, and a command chosen
 # during start-up is ignored. On a host slow enough to watch start-up at work (60 sites).

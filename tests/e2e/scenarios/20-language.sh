@@ -9,17 +9,22 @@ snapshot() {
     for name in lstCertificates cmdImport chkHttpRedirect "${QB_DEPLOYMENT[@]}"; do echo "$name $(drv enabled "$name")"; done
 }
 before=$(snapshot)
-for case in SimplifiedChinese:zh-hans TraditionalChinese:zh-hant English:en English:en; do
-    l=${case#*:}
-    choose "mnuLanguage${case%:*}"
+# Menu item|language|site list heading|About box: title|its text after "Quillbay\r\n\r\n"
+cases=(
+    "SimplifiedChinese|zh-hans|IIS 站点列表 (可多选):|关于本工具|版本: $version\r\n一个简化IIS服务器上SSL证书配置部署的工具。"
+    "TraditionalChinese|zh-hant|IIS 站點列表 (可多選):|關於本工具|版本: $version\r\n一個簡化IIS伺服器上SSL憑證配置部署的工具。"
+    "English|en|IIS Site List (Multi-select enabled):|About This Tool|Version: $version\r\nA tool to simplify SSL certificate configuration and deployment on IIS servers."
+)
+for case in "${cases[@]}" "${cases[2]}"; do
+    IFS='|' read -r item l heading title about <<<"$case"
+    choose "mnuLanguage$item"
     expect_captions "$l"
     expect_text lblStatus "$(str "$l" lblStatus_Ready)"
-    expect_text lblSiteList "$(str "$l" lblSiteList_Caption lblSiteList_Caption_Multi)"
+    expect_text lblSiteList "$heading"
     expect_text chkHttpRedirect "$(str "$l" chkHttpRedirect_Caption)"
     expect_eq "state after choosing $l" "$(snapshot)" "$before"
     expect_ok "choose About" drv menu mnuHelpAbout
-    expect_box "$(str "$l" MsgBox_About_Title)" \
-        "$(str "$l" Main_Caption)\r\n\r\n$(str "$l" MsgBox_About_Version)$version\r\n$(str "$l" MsgBox_About_Description)" 1 64
+    expect_box "$title" "Quillbay\r\n\r\n$about" 1 64
     close_box
     expect_ok "no box after About" drv no-box
 done

@@ -5,10 +5,8 @@ port=443
 for case in 8443:8443 -:8443 1.5:8443 0:8443 65536:8443 -1:8443 abc:8443 65535:65535; do
     answer=${case%:*}
     expect_ok "choose Set Port" drv menu mnuToolsSetPort
-    expect_eq "input box" "$(drv wait-box)" "title=$(str en MsgBox_SetPort_InputTitle)
-text=$(str en MsgBox_SetPort_InputPrompt)
-buttons=1 2
-value=$port"
+    expect_eq "input box" "$(drv wait-box)" \
+        "title=Set Port"$'\n'"text=Enter new HTTPS deployment port (1-65535):"$'\n'"buttons=1 2"$'\n'"value=$port"
     port=${case#*:}
     if [[ $answer == - ]]; then
         close_box 2
@@ -16,9 +14,9 @@ value=$port"
     else
         expect_ok "answer $answer" drv input-box "$answer"
         if [[ $answer == "$port" ]]; then
-            expect_box "$(str en MsgBox_SetPort_UpdateSuccess_Title)" "$(str en MsgBox_SetPort_UpdateSuccess)$port" 1 64
+            expect_box "Setting Success" "Deployment port updated to: $port" 1 64
         else
-            expect_box "$(str en MsgBox_SetPort_InvalidPort_Title)" "$(str en MsgBox_SetPort_InvalidPort)" 1 16
+            expect_box "Input Error" "Invalid port number! Please enter a number between 1 and 65535." 1 16
         fi
         close_box
     fi

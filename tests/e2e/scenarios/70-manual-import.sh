@@ -13,11 +13,11 @@ expect_eq "chain list at start" "$(drv list lstCertificates)" ""
 import_files() {
     local count=$1 name
     expect_ok "choose Manual Import" drv menu mnuChainManualImport
-    expect_eq "dialog title" "$(drv wait-box | sed -n 's/^title=//p')" "$(str en MsgBox_ManualImport_SelectFile)"
+    expect_eq "dialog title" "$(drv wait-box | sed -n 's/^title=//p')" "Please select certificate files to import"
     for name in "${@:2}"; do expect_ok "type $name" drv file-dialog "$name"; done
     (($# > 1)) || { close_box 2; return; }
-    expect_box "$(str en MsgBox_ManualImport_CompleteTitle)" "$(str en MsgBox_ManualImport_Complete)$count$(
-        str en MsgBox_ManualImport_Complete_Certs)$count$(str en MsgBox_ManualImport_Complete_Files)" 1 64
+    expect_box "Manual Import Complete" "Manual import operation completed.\r\n\r\nSuccessfully imported $count certificates to \
+system intermediate certificate store.\r\nSuccessfully copied $count files to 'chain/' directory." 1 64
     close_box
 }
 

@@ -20,13 +20,14 @@ wine reg query 'HKCR\.msc' </dev/null >/dev/null 2>&1 && fail "this prefix assoc
 start_app zh_CN.UTF-8 || return
 choose mnuLanguageEnglish
 expect_ok "choose View System Store" drv menu mnuChainViewSystemStore
-expect_box "$(str en MsgBox_ViewSystemStore_Failed_Title)" \
-    "$(str en MsgBox_ViewSystemStore_Failed)\r\n$(str en MsgBox_ViewSystemStore_AdminNeeded)" 1 16
+expect_box "Certificate Manager Error" "Failed to open Certificate Manager (tried certlm.msc and certmgr.msc).\r\nPlease \
+confirm that the Certificate Management snap-in is installed on your OS and try running this tool with administrator \
+privileges.\r\nNote: viewing the local computer certificate store requires administrator privileges." 1 16
 close_box
-expect_text lblStatus "$(str en lblStatus_Ready)"
+expect_text lblStatus "Ready, please select chain(s) to import..."
 
 records=$(log_records log-error.txt CP936)
 expect_eq "error records" "$(cut -f1 <<<"$records" | xargs)|$(head -1 <<<"$records" | cut -f2)" \
     "mnuChainViewSystemStore_Click mnuChainViewSystemStore_Click|certlm.msc 启动失败，将尝试 certmgr.msc 作为后备。"
-[[ $(sed -n 2p <<<"$records" | cut -f2) == "$(str en MsgBox_ViewSystemStore_CantOpen)"?* ]] || fail "records: [$records]"
+[[ $(sed -n 2p <<<"$records" | cut -f2) == "Unable to open Certificate Manager: "?* ]] || fail "records: [$records]"
 [[ $(cut -f3 <<<"$records" | xargs) =~ ^-?[1-9][0-9]*\ -?[1-9][0-9]*$ ]] || fail "error numbers: [$records]"

@@ -6,9 +6,11 @@
 make_test_pki || return
 app_id='{4dc3e181-e14b-4a21-b022-59fc669b0914}'
 sites() { printf '%s\t%s\n' Shop 'http/*:80:a.example.test,http/*:80:b.example.test' Intranet 'http/*:80:' | seed_sites "$@"; }
-summary() { echo "$(str en MsgBox_Deploy_Complete)$1$(str en MsgBox_Deploy_Complete_Sites)$2$(str en MsgBox_Deploy_Complete_Success)"; }
-q1() { echo "$(str en MsgBox_Deploy_WarningWildcardBinding)Intranet$(str en MsgBox_Deploy_WarningWildcardBinding_NoDomain)$1$(
-    str en MsgBox_Deploy_WarningWildcardBinding_Conflict)"; }
+summary() { echo "Deployment task completed.\r\nSelected $1 sites, successfully deployed to $2 sites.\r\nIt is recommended \
+to restart sites or perform iisreset to ensure changes take effect."; }
+imported() { echo "Certificate import and security configuration successful! Imported $1 certificate chains and 1 PFX \
+certificate.\r\nYou can now select sites from the right list for deployment.\r\nSCHANNEL changes take full effect after the \
+server restarts."; }
 # deploy PORT ANSWER SELECTED SUCCEEDED [BOX...]: Deploy with both sites selected; the wildcard
 # question answered (6 Yes, 7 No); the warnings expected before the summary, whose icon is the
 # run's verdict (information, warning, error when nothing succeeded).
@@ -18,14 +20,15 @@ deploy() {
     local box
     # The run goes on after each of these boxes: answered without waiting for the window to idle.
     for box in "${@:5}"; do expect_box Quillbay "$box" 1 48 60000; expect_ok "close the warning" drv answer-box 1; done
-    expect_box "$(str en MsgBox_Deploy_WarningWildcardBinding_Title)" "$(q1 "$1")" "6 7" 48 60000
+    expect_box "Wildcard Binding Warning" "Site 'Intranet' has no host name. The certificate will be bound to all host names \
+(wildcard) on port $1, which may conflict with other sites on the same port.\r\n\r\nDo you want to continue?" "6 7" 48 60000
     expect_ok "answer the wildcard question" drv answer-box "$2"
     local icon=64
     (($# > 4)) && icon=48
     (($4 == 0)) && icon=16
-    expect_box "$(str en MsgBox_Deploy_Complete_Title)" "$(summary "$3" "$4")" 1 $icon 60000
+    expect_box "Deployment Complete" "$(summary "$3" "$4")" 1 $icon 60000
     close_box
-    expect_text lblStatus "$(str en lblStatus_DeployComplete)"
+    expect_text lblStatus "Deployment completed."
     expect_state enabled 1 cmdImport cmdDeploy
 }
 https_bindings() { sbx sites | awk -F'\t' '$1 == "binding" && $3 == "https" { print $2, $4, $5 }' | sed 's/ *$//' | sort; }
@@ -35,8 +38,7 @@ rules() { sbx rules | awk -F'\t' '$1 == "rule" { print $2, $3, $4, $5, $6, $7, $
 expect_ok "seed IIS 10 with two sites" sites --iis-major 10
 put_files fullchain.pfx "$QB_PFX_PASSWORD" inter1.crt inter2.crt root.crt
 start_app en_US.UTF-8 || return
-import_and_expect "$(str en MsgBox_Import_CompleteTitle)" "$(str en MsgBox_Import_CertImportSuccess)3$(
-    str en MsgBox_Import_CertImportSuccessPFX)\\r\\n$(str en MsgBox_Import_RestartNote)" 64
+import_and_expect "Import Complete" "$(imported 3)" 64
 deploy 443 6 2 2
 leaf=$QB_THUMB_LEAF
 expect_eq "HTTP.sys bindings" "$(sslcerts)" "$(printf '%s\n' "hostnameport a.example.test:443 $leaf $app_id" \
@@ -50,7 +52,7 @@ expect_eq "error records" "$(log_records log-error.txt)" ""
 # Again on 8443 with the redirect off: new bindings beside the 443 ones, each once; no rules.
 expect_ok "choose Set Port" drv menu mnuToolsSetPort
 drv wait-box >/dev/null && expect_ok "answer 8443" drv input-box 8443
-expect_box "$(str en MsgBox_SetPort_UpdateSuccess_Title)" "$(str en MsgBox_SetPort_UpdateSuccess)8443" 1 64
+expect_box "Setting Success" "Deployment port updated to: 8443" 1 64
 close_box
 expect_ok "untick the redirect" drv click chkHttpRedirect
 for round in 1 2; do deploy 8443 6 2 2; done
@@ -65,8 +67,7 @@ stop_app
 expect_ok "seed IIS 10 with two sites" sites --iis-major 10
 clear_logs
 start_app en_US.UTF-8 || return
-refused() { echo "$(str en MsgBox_Deploy_NetshFailed)$1$(str en MsgBox_Deploy_NetshFailed_Error)$2$(
-    str en MsgBox_Deploy_NetshFailed_CheckLog)"; }
+refused() { echo "Warning: Failed to add SSL binding for site '$1'. Error code: $2\r\nPlease check logs for more information."; }
 deploy 443 7 2 0 "$(refused Shop a.example.test)" "$(refused Shop b.example.test)"
 expect_eq "HTTP.sys bindings without the certificate" "$(sslcerts)" ""
 expect_eq "error records" "$(log_records log-error.txt | cut -f1,3 | sort | uniq -c | xargs)" "2 cmdDeploy_Click 1"
@@ -76,10 +77,9 @@ stop_app
 expect_ok "seed IIS 7.5 with two sites" sites --iis-major 7 --inetmgr-version 7.5.7600.16385
 put_files fullchain.pfx "$QB_PFX_PASSWORD" inter1.crt
 start_app en_US.UTF-8 || return
-import_and_expect "$(str en MsgBox_Import_CompleteTitle)" "$(str en MsgBox_Import_CertImportSuccess)1$(
-    str en MsgBox_Import_CertImportSuccessPFX)\\r\\n$(str en MsgBox_Import_RestartNote)" 64
+import_and_expect "Import Complete" "$(imported 1)" 64
 expect_ok "press Deploy" drv click cmdDeploy
-expect_box "$(str en MsgBox_Deploy_Complete_Title)" "$(summary 1 1)" 1 64 60000
+expect_box "Deployment Complete" "$(summary 1 1)" 1 64 60000
 close_box
 expect_eq "HTTP.sys binding below IIS 8" "$(sslcerts)" "ipport 0.0.0.0:443 $leaf $app_id"
 expect_eq "site bindings below IIS 8" "$(https_bindings)" "$(printf '%s\n' "1 *:443:a.example.test 0" "1 *:443:b.example.test 0")"

@@ -13,9 +13,6 @@ json() { python3 -c 'import json, sys; d = json.load(open(sys.argv[1])); print(e
     fail "no JSON document: $(head -c 300 "$cli_out")"; }
 findings() { json '"\n".join(sorted(f["level"] + " " + f["code"] + " " + f.get("host", "") for f in d["findings"]))' | sed 's/ *$//'; }
 sites() { printf '%s\t%s\n' Shop 'http/*:80:a.example.test,http/*:80:b.example.test' Intranet 'http/*:80:' | seed_sites "$@"; }
-https_bindings() { sbx sites | awk -F'\t' '$1 == "binding" && $3 == "https" { print $2, $4, $5 }' | sed 's/ *$//' | sort; }
-sslcerts() { sbx sslcerts | awk -F'\t' '{ print $1, $2, $3, $4 }' | sort; }
-rules() { sbx rules | awk -F'\t' '$1 == "rule" { print $2, $3 }' | sort; }
 
 # Two more server certificates under the same intermediates: one for a.example.test only, valid
 # 90 days, and one that expired in 2020.
@@ -45,11 +42,8 @@ expect_cli 0 status --json
 expect_eq "status: IIS" "$(json 'd["iis"]')" "{'installed': True, 'version': 10, 'versionSource': 'registry', 'urlRewrite': True}"
 expect_eq "status: sites" "$(json '[(s["name"], s["hostNames"]) for s in d["sites"]]')" \
     "[('Shop', ['a.example.test', 'b.example.test']), ('Intranet', [])]"
-expect_eq "status: chain files" "$(json 'sorted(f["certificates"][0]["thumbprint"] for f in d["chain"]["files"])')" \
-    "$(python3 -c 'import sys; print(sorted(sys.argv[1:]))' "$QB_THUMB_INTER1" "$QB_THUMB_INTER2" "$QB_THUMB_ROOT")"
 expect_eq "status: server certificate" "$(json '[d["pfx"]["serverCertificate"][k] for k in ("thumbprint", "dnsNames")]')" \
     "['$QB_THUMB_LEAF', ['www.example.test']]"
-expect_eq "status: the output is ASCII" "$(LC_ALL=C tr -d '\r\n' <"$cli_out" | LC_ALL=C grep -c '[^ -~]')" 0
 
 # check: the test PKI's certificate lasts 30 days (a warning) and covers neither host (errors).
 expect_cli 2 check --json
@@ -82,22 +76,7 @@ clear_logs
 put_files fullchain.pfx "$QB_PFX_PASSWORD" inter1.crt inter2.crt root.crt
 expect_cli 0 deploy --all --wildcard yes --dry-run --json
 expect_eq "dry run: commands" "$(json 'len(d["commands"])')" 22
-expect_eq "dry run: no binding, no rule" "$(sslcerts; https_bindings; rules)" ""
 expect_eq "dry run: no change made" "$(sbx log | awk -F'\t' '$2 != "appcmd" || $4 !~ / list /' | wc -l)" 0
-
-# import, then deploy --all --wildcard yes: what the window's deployment makes (95-deploy.sh).
-expect_cli 0 import --json
-expect_eq "import" "$(json '[d["failed"], d["pfx"]["status"], d["security"]["ok"], len(d["chain"])]')" "[0, 'imported', True, 3]"
-expect_cli 0 deploy --all --wildcard yes
-expect_eq "deploy summary" "$(tr -d '\r' <"$cli_out" | tail -1)" \
-    "Deployment finished: 2 sites selected, 2 deployed, 0 skipped, 0 failed."
-app_id='{4dc3e181-e14b-4a21-b022-59fc669b0914}'
-expect_eq "HTTP.sys bindings" "$(sslcerts)" "$(printf '%s\n' "hostnameport a.example.test:443 $QB_THUMB_LEAF $app_id" \
-    "hostnameport b.example.test:443 $QB_THUMB_LEAF $app_id" "ipport 0.0.0.0:443 $QB_THUMB_LEAF $app_id" | sort)"
-expect_eq "site bindings" "$(https_bindings)" "$(printf '%s\n' "1 *:443:a.example.test 1" "1 *:443:b.example.test 1" \
-    "2 *:443: 0" | sort)"
-expect_eq "redirect rules" "$(rules)" "$(printf '%s\n' "Intranet HTTPS Redirect" "Shop HTTPS Redirect")"
-expect_eq "error records" "$(log_records log-error.txt)" ""
 
 # The window and the console program on the same seeded host: the same changes, in the same order,
 # and the same state afterwards (the TLS values put back in between).
@@ -124,15 +103,19 @@ close_box
 expect_ok "select Intranet" drv list-click lstSites 1
 expect_ok "press Deploy" drv click cmdDeploy
 drv wait-box 60000 >/dev/null && expect_ok "answer Yes to the wildcard question" drv answer-box 6
-expect_box "$(str en MsgBox_Deploy_Complete_Title)" "$(str en MsgBox_Deploy_Complete)2$(str en MsgBox_Deploy_Complete_Sites)2$(
-    str en MsgBox_Deploy_Complete_Success)" 1 64 60000
+expect_box "Deployment Complete" "Deployment task completed.\r\nSelected 2 sites, successfully deployed to 2 sites.\r\nIt is \
+recommended to restart sites or perform iisreset to ensure changes take effect." 1 64 60000
 close_box
 stop_app
 by_window=$(host_state)
 
 fresh_host
-expect_cli 0 import
+expect_cli 0 import --json
+expect_eq "import" "$(json '[d["failed"], d["pfx"]["status"], d["security"]["ok"], len(d["chain"])]')" "[0, 'imported', True, 3]"
 expect_cli 0 deploy --all --wildcard yes
+expect_eq "deploy summary" "$(tr -d '\r' <"$cli_out" | tail -1)" \
+    "Deployment finished: 2 sites selected, 2 deployed, 0 skipped, 0 failed."
+expect_eq "error records" "$(log_records log-error.txt)" ""
 by_console=$(host_state)
 expect_eq "host state after the console's deployment" "$by_console" "$by_window"
 expect_eq "host state holds the bindings" "$(grep -c '^sslcert' <<<"$by_console")" 3

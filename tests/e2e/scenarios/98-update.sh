@@ -13,7 +13,7 @@ for _ in $(seq 200); do
 done
 [[ -n $port ]] || { fail "the update server did not start: $(cat "$www.log")"; return; }
 base=http://127.0.0.1:$port
-ready=$(str en lblStatus_Ready)
+ready="Ready, please select chain(s) to import..." found="New version found: "
 requests() { sed -nE 's/.*"GET ([^ ]*) HTTP[^"]*" ([0-9]+).*/\1 \2/p' "$www.log"; }
 
 check() {  # check [LOCALE]: the program with the local server, Check for Updates chosen
@@ -23,7 +23,7 @@ check() {  # check [LOCALE]: the program with the local server, Check for Update
 
 printf '1.0.10\n' >"$www/quillbay/version.txt"
 check || return
-expect_box "$(str en MsgBox_Update_NoUpdateNeeded_Title)" "$(str en MsgBox_Update_NoUpdateNeeded)" 1 64 30000
+expect_box "No Update Needed" "You are currently using the latest version." 1 64 30000
 close_box
 expect_text lblStatus "$ready"
 expect_eq "the query" "$(requests)" "/quillbay/version.txt?ver=1.0.10 200"
@@ -32,13 +32,12 @@ stop_app
 printf '1.0.11\r\n  Faster deployment  \r\n' >"$www/quillbay/version.txt"
 printf '<html>maintenance</html>' >"$www/quillbay/download/1.0.11.zip"
 check || return
-prompt=$(str en MsgBox_Update_NewVersionFound)'1.0.11'$(str en MsgBox_Update_CurrentVersion)'1.0.10)\r\n\r\n'
-prompt+=$(str en MsgBox_Update_UpdateContent)'\r\nFaster deployment\r\n\r\n\r\n'$(str en MsgBox_Update_DownloadPrompt)
-expect_box "$(str en MsgBox_Update_NewVersionFound)" "$prompt" "6 7" 64 30000
+prompt='New version found: 1.0.11 (Current version: 1.0.10)\r\n\r\nUpdate Content:\r\nFaster deployment\r\n\r\n\r\nDownload and update now?'
+expect_box "$found" "$prompt" "6 7" 64 30000
 close_box 7
 expect_text lblStatus "$ready"
 expect_ok "menu again" drv menu mnuHelpCheckUpdate
-expect_box "$(str en MsgBox_Update_NewVersionFound)" "$prompt" "6 7" 64 30000
+expect_box "$found" "$prompt" "6 7" 64 30000
 expect_ok "answer Yes" drv answer-box 6
 expect_box Quillbay "The downloaded update package is damaged or is not a Quillbay package. Nothing was changed." 1 16 30000
 close_box
@@ -56,7 +55,7 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
 EOF
 rm -f "$WINEPREFIX"/drive_c/users/*/Temp/{update.zip,self_update.vbs}
 check || return
-expect_box "$(str en MsgBox_Update_NewVersionFound)" "$prompt" "6 7" 64 30000
+expect_box "$found" "$prompt" "6 7" 64 30000
 expect_ok "answer Yes" drv answer-box 6
 drv wait-gone 30000 >/dev/null || fail "the program did not end for the update"
 launched=$(sbx log | awk -F'\t' '$2 == "wscript" { print $4 }')
