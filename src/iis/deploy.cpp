@@ -114,13 +114,6 @@ DeployRequest MakeDeployRequest(std::vector<std::string> sites, std::string port
     return {std::move(sites), std::move(port), std::move(thumbprint), iis8OrGreater, redirectWanted && rewriteInstalled};
 }
 
-int DeployOutcome::Succeeded() const {
-    int n = 0;
-    for (const SiteResult& s : sites)
-        if (s.success) ++n;
-    return n;
-}
-
 DeployJudgement JudgeDeployment(const DeployOutcome& outcome) {
     DeployJudgement j;
     j.selected = outcome.Selected();

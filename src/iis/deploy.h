@@ -69,7 +69,6 @@ struct DeployOutcome {
     std::vector<SiteResult> sites;
     bool stopped = false;  // ended after a site because the caller asked to stop
     int Selected() const { return static_cast<int>(sites.size()); }
-    int Succeeded() const;
 };
 
 // Done when every chosen site was deployed with its redirect rule; nothing done when no site

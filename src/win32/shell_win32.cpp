@@ -217,6 +217,13 @@ ValuePath SplitValuePath(const std::string& valuePath) {
     return parts;
 }
 
+template <class Number>
+std::string NumberText(const std::vector<BYTE>& data) {
+    Number value;
+    std::memcpy(&value, data.data(), sizeof value);
+    return std::to_string(value);
+}
+
 // A value's data as text: strings as they are, the strings of a multi-string one a line each,
 // numbers in decimal.
 std::string RegistryText(DWORD type, const std::vector<BYTE>& data) {
@@ -239,18 +246,10 @@ std::string RegistryText(DWORD type, const std::vector<BYTE>& data) {
             return joined;
         }
         case REG_DWORD:
-            if (data.size() >= sizeof(std::int32_t)) {
-                std::int32_t value;
-                std::memcpy(&value, data.data(), sizeof value);
-                return std::to_string(value);
-            }
+            if (data.size() >= sizeof(std::int32_t)) return NumberText<std::int32_t>(data);
             break;
         case REG_QWORD:
-            if (data.size() >= sizeof(std::int64_t)) {
-                std::int64_t value;
-                std::memcpy(&value, data.data(), sizeof value);
-                return std::to_string(value);
-            }
+            if (data.size() >= sizeof(std::int64_t)) return NumberText<std::int64_t>(data);
             break;
         default: break;
     }
