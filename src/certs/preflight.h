@@ -33,6 +33,10 @@ enum class Check {
     UnknownSite, BindingsUnread, NoHostNames,
     HostSkipped, HostCovered,  // site, host
     HostNotCovered,            // site, host, the certificate's DNS names
+    // the program folder
+    FolderReparsePoint,  // the path
+    FolderWritable,      // the path, then the two commands that restrict the folder by hand
+    SecretReadable,      // the path
 };
 
 struct Finding {

@@ -36,6 +36,10 @@ Outcome RunCheck(Machine& machine, Console& console, const Options& o) {
         pfx, files, certs::ReadChainFiles(machine, folder), folder, machine.clock.UtcNow());
     for (certs::Finding& f : CheckSites(machine, progress, o, certs::ServerCertificate(pfx.certificates)))
         findings.push_back(std::move(f));
+    const std::string programFolder = machine.host.AppFolder();
+    for (certs::Finding& f : certs::FolderFindings(
+             certs::CheckProgramFolder(machine.fs, programFolder, folder, files), programFolder))
+        findings.push_back(std::move(f));
 
     Outcome out;
     json::Value list = json::Value::Array();

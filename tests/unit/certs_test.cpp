@@ -144,7 +144,7 @@ TEST_F(Import, ChainsThenPfxThenHardeningAllJudgedByExitCode) {
     ASSERT_EQ(lines.size(), 3u + 1 + 56 + 1);
     EXPECT_EQ(lines[1], AddStore(AppPath("chain\\b.cer")));
     // The password reaches certutil unchanged, with no interpreter in between.
-    EXPECT_EQ(lines[2], kSys + "certutil.exe -f -p \"P@ss \\\"w0rd\\\" %x%\" -importpfx \"C:\\Tools\\Quillbay\\fullchain.pfx\"");
+    EXPECT_EQ(lines[2], kSys + "certutil.exe -f -p \"P@ss \\\"w0rd\\\" %x%\" -importpfx \"C:\\Tools\\Quillbay\\fullchain.pfx\" NoRoot");
     EXPECT_EQ(lines[3].rfind(kSys + "reg.exe export", 0), 0u);
     for (const RunCall& r : shell.runs) EXPECT_TRUE(r.style == WindowStyle::Hidden && r.wait) << r.commandLine;
     EXPECT_EQ(certs::JudgeImport(outcome).verdict, Verdict::Done);

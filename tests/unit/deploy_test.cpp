@@ -96,17 +96,48 @@ TEST(Redirect, RuleCommandsAndTheirFailures) {
                                       all[2] + " (代码: 13)"),
               std::string::npos);
 
-    FakeMachine removing;  // removing what is not there is done
-    removing.shell.onRun = [](const std::string&) { return 4312; };
-    EXPECT_TRUE(iis::ConfigureHttpToHttpsRedirect(removing.machine, kAppcmd, "Shop", "443", false));
-    EXPECT_EQ(removing.shell.runs.size(), 1u);
-    EXPECT_EQ(removing.ErrorLog(), "");
+    // Removing: gone or never there is done; any other answer is a failure, logged.
+    for (const std::int32_t code : {0, 1168, -2147023728, 4312, 5, 13}) {
+        FakeMachine removing;
+        removing.shell.onRun = [code](const std::string&) { return code; };
+        const bool done = code == 0 || code == 1168 || code == -2147023728 || code == 4312;
+        EXPECT_EQ(iis::ConfigureHttpToHttpsRedirect(removing.machine, kAppcmd, "Shop", "443", false), done) << code;
+        EXPECT_EQ(removing.shell.runs.size(), 1u);
+        EXPECT_EQ(removing.ErrorLog().find("Failed to remove redirect rule for site 'Shop' : " + r0) != std::string::npos,
+                  !done)
+            << code;
+    }
 }
 
 class DeployClick : public ::testing::Test {
 protected:
     void TearDown() override { lang::ResetLanguageState(); }
 };
+
+// The window answers while tools run: a handler that changes the machine must not start then.
+TEST_F(DeployClick, NoOtherMachineChangingHandlerStartsWhileItRuns) {
+    ServerWindow t;
+    t.Start();
+    t.fs.AddFile("D:\\z.crt", "Z");
+    t.ui.fileDialogResults = {"D:\\z.crt"};
+    std::size_t runsBefore = 0, runsAfter = 0, boxesBefore = 0, boxesAfter = 0;
+    t.answer = [&](const std::string& line) {
+        if (line.find(" http add sslcert ") != std::string::npos && runsBefore == 0) {
+            runsBefore = t.shell.runs.size(), boxesBefore = t.ui.boxes.size();
+            for (const Id id : {Id::mnuChainManualImport, Id::cmdImport, Id::cmdDeploy, Id::mnuHelpCheckUpdate})
+                app::OnCommand(t.main, id);
+            runsAfter = t.shell.runs.size(), boxesAfter = t.ui.boxes.size();
+        }
+        return 0;
+    };
+    app::OnCommand(t.main, Id::cmdDeploy);
+    EXPECT_NE(runsBefore, 0u);
+    EXPECT_EQ(runsAfter, runsBefore);
+    EXPECT_EQ(boxesAfter, boxesBefore);
+    EXPECT_EQ(t.ui.fileDialogResults.size(), 1u);  // no dialog was opened
+    EXPECT_TRUE(t.http.requests.empty());
+    EXPECT_EQ(t.Count("certutil"), 0u);
+}
 
 // What only the window decides: the answers it gives, the rule its box asks for, and the buttons.
 // What every failure shows, and its verdict, is checked against the console (outcome_test).
@@ -115,6 +146,11 @@ TEST_F(DeployClick, AnswersTheRedirectBoxAndTheButtons) {
         const char* what;
         std::function<void(ServerWindow&)> arrange;
         size_t netshAdds, ruleBuilds, ruleRemovals;
+        MsgStyle summary = MsgStyle::Information;
+    };
+    auto refuseRemoval = [](ServerWindow& t, std::int32_t code) {
+        t.ui.SetCheckValue(Id::chkHttpRedirect, CheckState::Unchecked);
+        t.answer = [code](const std::string& line) { return line.find("/-\"[name=") != std::string::npos ? code : 0; };
     };
     const Case cases[] = {
         {"No to the wildcard: nothing for that site, and it is not counted as failed",
@@ -123,6 +159,10 @@ TEST_F(DeployClick, AnswersTheRedirectBoxAndTheButtons) {
          [](ServerWindow& t) { t.ui.SetCheckValue(Id::chkHttpRedirect, CheckState::Unchecked); }, 3, 0, 2},
         {"no URL Rewrite: removed whatever the box says", [](ServerWindow& t) { t.main.m_RewriteModuleInstalled = false; }, 3,
          0, 2},
+        {"no URL Rewrite: appcmd knowing no rule section is no failure",
+         [&](ServerWindow& t) { refuseRemoval(t, 13), t.main.m_RewriteModuleInstalled = false; }, 3, 0, 2},
+        {"redirect off and its removal refused: a warning, partly done", [&](ServerWindow& t) { refuseRemoval(t, 5); },
+         3, 0, 2, MsgStyle::Exclamation},
     };
     for (const Case& c : cases) {
         ServerWindow t;
@@ -133,7 +173,11 @@ TEST_F(DeployClick, AnswersTheRedirectBoxAndTheButtons) {
         EXPECT_EQ(t.Count(" http add sslcert "), c.netshAdds) << c.what;
         EXPECT_EQ(t.Count("stopProcessing='True'"), c.ruleBuilds) << c.what;
         EXPECT_EQ(t.Count("/-\"[name='HTTPS Redirect']\"") - c.ruleBuilds, c.ruleRemovals) << c.what;
-        EXPECT_EQ(t.ui.boxes.back().style, MsgStyle::Information) << c.what;
+        EXPECT_EQ(t.ui.boxes.back().style, c.summary) << c.what;
+        const bool warned = std::any_of(t.ui.boxes.begin(), t.ui.boxes.end(), [](const auto& b) {
+            return b.text.find("Failed to disable HTTP redirect for site 'Shop'") != std::string::npos;
+        });
+        EXPECT_EQ(warned, c.summary != MsgStyle::Information) << c.what;
         EXPECT_TRUE(t.ui.Enabled(Id::cmdImport) && t.ui.Enabled(Id::cmdDeploy)) << c.what;
     }
 

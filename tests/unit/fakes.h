@@ -42,6 +42,8 @@ public:
     std::map<std::string, std::pair<std::string, std::string>> files;  // lower-cased path -> path as created, bytes
     std::set<std::string> folders;                                     // lower-cased
     std::set<std::string> readOnlyFolders;                             // writes below these fail
+    std::set<std::string> adminOnlyFolders;                            // lower-cased, made or restricted so
+    std::map<std::string, PathAccess> access;                          // lower-cased; absent: only admins
     std::string windowsFolder = "C:\\windows", systemFolder = "C:\\windows\\system32";
     std::string tempFolder = "C:\\Users\\admin\\Temp Files";
     std::function<void(const std::string&)> onCopy;  // may throw to simulate failure
@@ -67,6 +69,10 @@ public:
         if (!FolderExists(ParentOf(path))) throw Failure(kErrorPathNotFound, kPathNotFound);
         if (!Writable(path)) throw Failure(kErrorAccessDenied, kAccessDenied);
         folders.insert(Lower(path));
+    }
+    void CreateAdminOnlyFolder(const std::string& path) override {
+        CreateFolder(path);
+        adminOnlyFolders.insert(Lower(path));
     }
     std::vector<FileEntry> ListFiles(const std::string& folder) override {
         if (!FolderExists(folder)) throw Failure(kErrorPathNotFound, kPathNotFound);
@@ -96,6 +102,10 @@ public:
         AddFile(path, text);
     }
     void WriteBytes(const std::string& path, const std::string& bytes) override { WriteText(path, bytes); }
+    void WriteNewBytes(const std::string& path, const std::string& bytes) override {
+        if (FileExists(path) || FolderExists(path)) throw Failure(kErrorFileExists, "The file exists.");
+        WriteText(path, bytes);
+    }
     void Copy(const std::string& from, const std::string& to, bool overwrite) override {
         if (onCopy) onCopy(to);
         const std::string bytes = ReadBytes(from);
@@ -104,6 +114,18 @@ public:
     }
     void Delete(const std::string& path) override {
         if (!files.erase(Lower(path))) throw Failure(kErrorFileNotFound, kFileNotFound);
+    }
+    PathAccess Access(const std::string& path) override {
+        if (!FileExists(path) && !FolderExists(path)) throw Failure(kErrorFileNotFound, kFileNotFound);
+        const auto it = access.find(Lower(path));
+        return it == access.end() ? PathAccess{} : it->second;
+    }
+    // Drops what others had on the folder and everything below it.
+    void RestrictToAdministrators(const std::string& folder) override {
+        if (!FolderExists(folder)) throw Failure(kErrorPathNotFound, kPathNotFound);
+        for (auto it = access.begin(); it != access.end();)
+            it = it->first == Lower(folder) || it->first.rfind(Lower(folder) + "\\", 0) == 0 ? access.erase(it) : std::next(it);
+        adminOnlyFolders.insert(Lower(folder));
     }
 
 private:
@@ -180,7 +202,7 @@ public:
     bool ended = false, elevated = true;
 
     std::string AppFolder() override { return appFolder; }
-    std::string ExeBaseName() override { return "Quillbay"; }
+    std::string ExePath() override { return JoinPath(appFolder, "Quillbay.exe"); }
     std::uint16_t UserUILanguage() override { return uiLanguage; }
     std::optional<std::string> GetEnv(const std::string& name) override {
         for (const auto& [k, v] : env)
@@ -337,6 +359,25 @@ public:
     bool ClosePending() override { return closed; }
 };
 
+// Knows the signatures made with Sign: good for exactly the data signed, with the key given.
+class FakeSignatures : public SignatureVerifier {
+public:
+    std::string point;                           // the only key that signed anything
+    std::map<std::string, std::string> signatures;  // data -> raw signature (r, s)
+    bool VerifyP256(const std::string& key, const std::string& data, const std::string& signature) override {
+        const auto it = signatures.find(data);
+        return key == point && it != signatures.end() && it->second == signature;
+    }
+    // A DER signature of the data, as a signing tool writes it.
+    std::string Sign(const std::string& data) {
+        std::string r(32, '\x7f'), s(32, '\x01');
+        for (std::size_t i = 0; i < data.size(); ++i) s[i % 32] = static_cast<char>(s[i % 32] * 31 + data[i]);
+        s[0] = static_cast<char>(s[0] & 0x7f);
+        signatures[data] = r + s;
+        return std::string("\x30\x44\x02\x20", 4) + r + std::string("\x02\x20", 2) + s;
+    }
+};
+
 // A machine of fakes, for the work's tests.
 struct FakeMachine {
     FakeMachine() {
@@ -348,7 +389,8 @@ struct FakeMachine {
     FakeClock clock;
     FakePkcs12 pkcs12;
     FakeHttp http;
-    Machine machine{shell, fs, host, clock, pkcs12, http};
+    FakeSignatures signatures;
+    Machine machine{shell, fs, host, clock, pkcs12, http, signatures};
 
     std::string AppPath(const std::string& name) const { return host.appFolder + "\\" + name; }
     std::string ErrorLog() const { return fs.Content(AppPath("log-error.txt")).value_or(""); }

@@ -78,7 +78,7 @@ TEST(IisVersion, APlatformFailureIsLoggedAndGivesUnknown) {
         struct Host : FakeHost {
             std::string FileProductVersion(const std::string&) override { throw Failure(-2147467259, "Unspecified"); }
         } brokenHost;
-        Machine broken{shell, fs, brokenHost, clock, pkcs12, http};
+        Machine broken{shell, fs, brokenHost, clock, pkcs12, http, signatures};
     } w;
     w.fs.AddFile(kInetMgr, "MZ");
     EXPECT_EQ(iis::DetectIisVersion(w.broken).source, iis::VersionSource::Unknown);

@@ -11,6 +11,7 @@
 #include "win32/file_system_win32.h"
 #include "win32/pkcs12_win32.h"
 #include "win32/shell_win32.h"
+#include "win32/signature_win32.h"
 
 namespace quillbay::win32::testing {
 namespace {
@@ -97,7 +98,8 @@ TEST_F(Win32Pkcs12Test, TheDeploymentThumbprintIsTheServerCertificatesOrEmptyWit
         struct : HttpClient {
             HttpResponse Get(const std::string&, const HttpTimeouts&) override { return {}; }
         } http;  // the thumbprint asks no server
-        Machine machine(shell, fs, host, clock, pkcs12, http);
+        Win32SignatureVerifier signatures;
+        Machine machine(shell, fs, host, clock, pkcs12, http, signatures);
 
         const std::string thumbprint = certs::GetPfxThumbprint_API(machine, pfx, c.password);
         EXPECT_EQ(thumbprint.empty() ? "" : FixtureName(thumbprint), c.certificate) << what;

@@ -32,5 +32,5 @@ expect_eq "stores" "$(store_entries)" "$(printf '%s\n' "CA $QB_THUMB_INTER1 no" 
 expect_eq "IIS restarts" "$(sbx restarts)" 1
 expect_eq "error records" "$(log_records log-error.txt CP936)" "$(printf '%s\t%s\t%s\n' \
     ImportCertificates 'The chain certificate was not imported: garbage.crt' -2146885623 \
-    导入PFX证书失败 'C:\windows\system32\certutil.exe -f -p "********" -importpfx "C:\Quillbay\fullchain.pfx"' -2147024810)"
+    导入PFX证书失败 'C:\windows\system32\certutil.exe -f -p "********" -importpfx "C:\Quillbay\fullchain.pfx" NoRoot' -2147024810)"
 grep -qF "not the password" "$QB_APP_DIR/log-error.txt" && fail "the password is in log-error.txt"
