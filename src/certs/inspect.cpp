@@ -157,6 +157,7 @@ ChainFinding FollowChain(const CertificateDetails& certificate, const std::vecto
     for (std::size_t step = 0; step <= pool.size(); ++step) {
         if (current->issuerName == current->subjectName) {
             finding.complete = true;
+            finding.rootName = current->subjectName;
             return finding;
         }
         const CertificateDetails* issuer = nullptr;

@@ -32,6 +32,7 @@ constexpr FindingEntry kFindings[] = {
     {certs::Check::ChainFileUnreadable, "chain-file-unreadable", "Cli_ChainFileUnreadable"},
     {certs::Check::ChainComplete, "chain-complete", "Cli_ChainComplete"},
     {certs::Check::ChainIncomplete, "chain-incomplete", "Cli_ChainIncomplete"},
+    {certs::Check::RootUntrusted, "root-untrusted", "Cli_RootUntrusted"},
     {certs::Check::NoIis, "no-iis", "Cli_NoIis"},
     {certs::Check::SitesUnlisted, "sites-unlisted", "Cli_SitesUnlisted"},
     {certs::Check::UnknownSite, "unknown-site", "Cli_UnknownSite"},

@@ -251,6 +251,7 @@ const StringEntry kEnglishStrings[] = {
     {"Cli_Folder_Writable", "Users other than administrators can change '{1}'. Restrict the program folder with --restrict-folder, or by hand: {2}, then: {3}"},
     {"Cli_Folder_Readable", "Users other than administrators can read '{1}'."},
     {"Cli_Folder_Restricted", "Restricted '{1}' to administrators."},
+    {"Cli_RootUntrusted", "The chain ends in the root '{1}', which this machine does not trust: Quillbay adds no root from the PFX; add a root you trust to the machine's Trusted Root store yourself."},
 };
 
 static_assert(std::size(kEnglishStrings) == kBaseKeyCount + kExtraKeyCount);

@@ -227,6 +227,7 @@ const StringEntry kSimplifiedChineseStrings[] = {
     {"Cli_Folder_Writable", "除管理员以外的用户可以更改 '{1}'。请使用 --restrict-folder 限制程序文件夹，或手动执行：{2}，然后：{3}"},
     {"Cli_Folder_Readable", "除管理员以外的用户可以读取 '{1}'。"},
     {"Cli_Folder_Restricted", "已将 '{1}' 限制为仅管理员可访问。"},
+    {"Cli_RootUntrusted", "证书链的根证书 '{1}' 不受本机信任：Quillbay 不会从 PFX 添加根证书；如需信任它，请自行将其添加到计算机的“受信任的根证书颁发机构”存储。"},
 };
 
 static_assert(std::size(kSimplifiedChineseStrings) == kBaseKeyCount + kExtraKeyCount);

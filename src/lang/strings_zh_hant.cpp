@@ -227,6 +227,7 @@ const StringEntry kTraditionalChineseStrings[] = {
     {"Cli_Folder_Writable", "系統管理員以外的使用者可以變更 '{1}'。請使用 --restrict-folder 限制程式資料夾，或手動執行：{2}，然後：{3}"},
     {"Cli_Folder_Readable", "系統管理員以外的使用者可以讀取 '{1}'。"},
     {"Cli_Folder_Restricted", "已將 '{1}' 限制為僅系統管理員可存取。"},
+    {"Cli_RootUntrusted", "憑證鏈結的根憑證 '{1}' 不受本機信任：Quillbay 不會從 PFX 新增根憑證；如需信任它，請自行將其新增到電腦的「受信任的根憑證授權單位」存放區。"},
 };
 
 static_assert(std::size(kTraditionalChineseStrings) == kBaseKeyCount + kExtraKeyCount);

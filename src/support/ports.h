@@ -179,6 +179,9 @@ public:
     // The certificates of one DER certificate or of a DER PKCS #7 bundle (none with a key).
     // Throws Failure when the data is neither.
     virtual std::vector<PfxCertificate> DecodeCertificates(const std::string& der) = 0;
+    // Whether the machine's Trusted Root Certification Authorities store holds a certificate
+    // with this encoded subject name. A store that cannot be opened throws Failure.
+    virtual bool InTrustedRoots(const std::string& subjectName) = 0;
 };
 
 }  // namespace quillbay

@@ -41,6 +41,8 @@ struct Crypt32Api {
     QUILLBAY_SYSTEM_FUNCTION(CertFindExtension);
     QUILLBAY_SYSTEM_FUNCTION(CryptDecodeObjectEx);
     QUILLBAY_SYSTEM_FUNCTION(CryptQueryObject);
+    QUILLBAY_SYSTEM_FUNCTION(CertOpenStore);
+    QUILLBAY_SYSTEM_FUNCTION(CertFindCertificateInStore);
     static const Crypt32Api& Get();
 };
 

@@ -254,6 +254,8 @@ public:
         if (it == files.end()) throw Failure(-2146885623, "Cannot find the requested object.");
         return it->second;
     }
+    std::set<std::string> trustedRoots;  // encoded subject names
+    bool InTrustedRoots(const std::string& subjectName) override { return trustedRoots.count(subjectName) > 0; }
 };
 
 struct FakeControl {
@@ -484,6 +486,7 @@ struct FakeServer : FakeMachine {
                                inter};
         fs.AddFile(AppPath("chain\\inter.crt"), "der:inter");
         fs.AddFile(AppPath("chain\\root.cer"), "der:root");
+        pkcs12.trustedRoots = {"der:root"};
         pkcs12.files = {{"der:inter", {inter}}, {"der:root", {FakeCertificate("root", "root", false, {}, now - kDay, now + 900 * kDay)}}};
     }
     // Every command line holding the piece ends with the code; the others succeed.

@@ -5,6 +5,7 @@
 
 #include <set>
 
+#include "certs/inspect.h"
 #include "certs/thumbprint.h"
 #include "test_support.h"
 #include "win32/clock_win32.h"
@@ -12,6 +13,7 @@
 #include "win32/pkcs12_win32.h"
 #include "win32/shell_win32.h"
 #include "win32/signature_win32.h"
+#include "win32/system_library.h"
 
 namespace quillbay::win32::testing {
 namespace {
@@ -111,6 +113,26 @@ TEST_F(Win32Pkcs12Test, TheDeploymentThumbprintIsTheServerCertificatesOrEmptyWit
         EXPECT_EQ(log.find(": 0)"), std::string::npos) << what << ": the platform's code belongs in the record";
         EXPECT_TRUE(c.password.empty() || log.find(c.password) == std::string::npos) << what;
     }
+}
+
+// A root that is in the machine's store is found by its name; the test PKI's root is in none.
+TEST_F(Win32Pkcs12Test, FindsRootsInTheMachinesTrustedRootStoreByName) {
+    const std::vector<PfxCertificate> root = pkcs12.DecodeCertificates(certs::CertificateBlobs(ReadRaw(FixturePath("root.crt"))).at(0));
+    ASSERT_EQ(root.size(), 1u);
+    EXPECT_FALSE(pkcs12.InTrustedRoots(root[0].details.subjectName));
+    const Crypt32Api& api = Crypt32Api::Get();
+    HCERTSTORE store = api.CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
+                                         CERT_SYSTEM_STORE_LOCAL_MACHINE | CERT_STORE_READONLY_FLAG, L"ROOT");
+    ASSERT_TRUE(store);
+    PCCERT_CONTEXT any = api.CertEnumCertificatesInStore(store, nullptr);
+    if (!any) {
+        api.CertCloseStore(store, 0);
+        GTEST_SKIP() << "the machine's ROOT store is empty here";
+    }
+    const std::string name(reinterpret_cast<const char*>(any->pCertInfo->Subject.pbData), any->pCertInfo->Subject.cbData);
+    api.CertFreeCertificateContext(any);
+    api.CertCloseStore(store, 0);
+    EXPECT_TRUE(pkcs12.InTrustedRoots(name));
 }
 
 }  // namespace

@@ -45,10 +45,12 @@ expect_eq "status: sites" "$(json '[(s["name"], s["hostNames"]) for s in d["site
 expect_eq "status: server certificate" "$(json '[d["pfx"]["serverCertificate"][k] for k in ("thumbprint", "dnsNames")]')" \
     "['$QB_THUMB_LEAF', ['www.example.test']]"
 
-# check: the test PKI's certificate lasts 30 days (a warning) and covers neither host (errors).
+# check: the test PKI's certificate lasts 30 days (a warning), covers neither host (errors), and
+# its root is in no trusted store of the machine (a warning: the import adds no root).
 expect_cli 2 check --json
 expect_eq "check findings" "$(findings)" "$(printf '%s\n' 'error host-not-covered a.example.test' \
-    'error host-not-covered b.example.test' 'info no-host-names' 'ok chain-complete' 'ok pfx-opened' 'warning expires-soon' | sort)"
+    'error host-not-covered b.example.test' 'info no-host-names' 'ok chain-complete' 'ok pfx-opened' 'warning expires-soon' \
+    'warning root-untrusted' | sort)"
 # One that covers one of the two hosts: the other is an error; text lines with their levels.
 cp "$QB_PKI/partial.pfx" "$QB_APP_DIR/fullchain.pfx"
 expect_cli 2 check --site shop

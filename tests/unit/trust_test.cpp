@@ -1,6 +1,7 @@
-// The program folder before its files are used with administrator rights: a junction refuses,
-// rights that let others change it stop Import and Deploy until it is restricted, and secrets
-// others can read are a warning.
+// What a non-administrator could have placed is not trusted: the program folder before its files
+// are used with administrator rights (a junction refuses, rights that let others change it stop
+// Import and Deploy until it is restricted, secrets others can read are a warning), and a root
+// that only the PFX vouches for.
 #include <gtest/gtest.h>
 
 #include "cli/program.h"
@@ -123,6 +124,17 @@ TEST(ProgramFolder, TheConsoleStopsUnlessToldToRestrict) {
         EXPECT_EQ(r.changed, c.changed) << c.what;
         EXPECT_EQ(r.restricted, c.restricted) << c.what;
         EXPECT_NE((r.out + r.err).find(c.said), std::string::npos) << c.what << "\n" << r.out << r.err;
+    }
+}
+
+TEST(Check, WarnsOfARootTheMachineDoesNotTrust) {
+    for (const bool trusted : {true, false}) {
+        const ConsoleRun r = RunCli({"check", "--json"}, [&](FakeServer& s) {
+            if (!trusted) s.pkcs12.trustedRoots.clear();
+        });
+        const std::string warning = "The chain ends in the root 'CN=root', which this machine does not trust";
+        EXPECT_EQ(r.err.find(warning) != std::string::npos || r.out.find(warning) != std::string::npos, !trusted) << r.out;
+        EXPECT_EQ(r.out.find("\"code\":\"root-untrusted\"") != std::string::npos, !trusted);
     }
 }
 
