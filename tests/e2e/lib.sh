@@ -110,6 +110,25 @@ appcmd_calls() { sbx log | awk -F'\t' '$2 == "appcmd" { sub(/ +$/, "", $4); prin
 # The stores as "store thumbprint key" lines, CA and My (Wine drops a PFX's self-signed root).
 store_entries() { sbx stores | awk -F'\t' '$1 == "CA" || $1 == "My" { print $1, $2, $3 }' | sort; }
 
+# plant_tools FOLDER: files named like the tools, each a recording stand-in (planted.exe) or a
+# batch file that calls one, and a console file; "sbx planted" lists any that ran.
+plant_tools() {
+    local name
+    for name in cmd certutil reg appcmd iisreset mmc netsh; do cp "$WINEPREFIX/drive_c/QuillbaySandbox/bin/planted.exe" "$1/$name.exe"; done
+    for name in cmd certutil reg iisreset; do printf '@"C:\\QuillbaySandbox\\bin\\planted.exe" %%0 %%*\r\n' >"$1/$name.bat"; done
+    printf '<?xml version="1.0"?>\r\n<MMC_ConsoleFile/>\r\n' >"$1/certlm.msc"
+}
+# seed_shop [OPTION...]: Shop with two host names and Intranet with none.
+seed_shop() { printf '%s\t%s\n' Shop 'http/*:80:a.example.test,http/*:80:b.example.test' Intranet 'http/*:80:' | seed_sites "$@"; }
+
+# cli ARG...: the console program, its standard output and error in files; returns its exit code.
+QB_CLI_OUT=$WINEPREFIX/drive_c/qb-cli.out QB_CLI_ERR=$WINEPREFIX/drive_c/qb-cli.err
+cli() { wine 'C:\Quillbay\quillbay-cli.exe' "$@" </dev/null >"$QB_CLI_OUT" 2>"$QB_CLI_ERR"; }
+expect_cli() { cli "${@:2}"; local rc=$?; expect_eq "exit code of quillbay-cli ${*:2}" "$rc" "$1"; }  # EXIT_CODE ARG...
+# json EXPRESSION: a Python expression over the document d that the last run printed.
+json() { python3 -c 'import json, sys; d = json.load(open(sys.argv[1])); print(eval(sys.argv[2]))' "$QB_CLI_OUT" "$1" ||
+    fail "no JSON document: $(head -c 300 "$QB_CLI_OUT")"; }
+
 # log_records FILE [CODEPAGE]: procedure<TAB>message (log.txt) or procedure<TAB>description<TAB>
 # number (log-error.txt) a line, from the code page the program ran with.
 clear_logs() { rm -f "$QB_APP_DIR/log.txt" "$QB_APP_DIR/log-error.txt"; }

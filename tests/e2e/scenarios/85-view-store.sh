@@ -1,14 +1,17 @@
-# View System Store on an older server (no certlm.msc): the user's console opens, without a box.
+# View System Store on an older server (no certlm.msc; a file of that name and tools' names
+# beside the program, never used): the user's console opens, without a box.
 # Then when neither console starts (should a later Wine open .msc files, this case would no
 # longer be the one checked): both failures logged, the first with the fixed fallback note, one
 # box for the user, the status ready again.
 expect_ok "seed a host without certlm.msc" sbx seed --no-certlm
+plant_tools "$QB_APP_DIR"
 start_app en_US.UTF-8 || return
 choose mnuChainViewSystemStore
 expect_ok "no box when certmgr.msc opens" drv no-box
 mmc_calls() { sbx log | awk -F'\t' '$2 == "mmc" { print $3, $4 }'; }
 for _ in $(seq 100); do [[ -n $(mmc_calls) ]] && break; done  # the console host is not waited for
 expect_eq "console opened" "$(mmc_calls)" '0 C:\windows\system32\mmc.exe "C:\windows\system32\certmgr.msc"'
+expect_eq "planted programs that ran" "$(sbx planted)" ""
 stop_app
 clear_logs
 
