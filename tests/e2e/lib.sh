@@ -44,7 +44,19 @@ str() { drv string "$@" || printf '<no text for %s>' "$*"; }
 expect_text() { expect_eq "text of $1" "$(drv text "$1")" "$2"; }  # NAME TEXT
 # expect_state enabled|checked VALUE NAME...
 expect_state() { local n; for n in "${@:3}"; do expect_eq "$1 $n" "$(drv "$1" "$n")" "$2"; done; }
-expect_captions() { local d; d=$(drv expect-captions "$1") || fail "captions are not those of $1: $d"; }
+# expect_captions en|zh-hans|zh-hant: each control and menu item whose caption is fixed shows its
+# key's text in that language, and the language's menu item alone is checked.
+expect_captions() {
+    local n
+    for n in Main lblCertList cmdImport cmdDeploy lblHttpsPort mnuFile mnuFileExit mnuChain mnuChainManualImport \
+        mnuChainViewSystemStore mnuTools mnuToolsSetPort mnuLanguage mnuLanguageEnglish mnuLanguageSimplifiedChinese \
+        mnuLanguageTraditionalChinese mnuHelp mnuHelpAbout mnuHelpCheckUpdate; do
+        expect_text "$n" "$(str "$1" "${n}_Caption")"
+    done
+    for n in en:English zh-hans:SimplifiedChinese zh-hant:TraditionalChinese; do
+        expect_state checked "$([[ ${n%:*} == "$1" ]] && echo 1 || echo 0)" "mnuLanguage${n#*:}"
+    done
+}
 
 # expect_box TITLE TEXT BUTTONS ICON_STYLE [TIMEOUT_MS]: the message box that opens; it stays open.
 expect_box() { expect_eq "message box" "$(drv wait-box "${5:-}")" "title=$1"$'\n'"text=$2"$'\n'"buttons=$3"$'\n'"icon=$4"; }
