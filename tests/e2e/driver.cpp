@@ -42,13 +42,6 @@ constexpr struct { const wchar_t* name; Id id; } kNames[] = {
     QB_NAMED(mnuLanguageEnglish), QB_NAMED(mnuLanguageSimplifiedChinese), QB_NAMED(mnuLanguageTraditionalChinese),
     QB_NAMED(mnuHelp), QB_NAMED(mnuHelpAbout), QB_NAMED(mnuHelpCheckUpdate),
 };
-// Whose caption is not always the table's "<name>_Caption": it depends on state, or is no caption
-// (the scenarios check those).
-constexpr Id kUncaptioned[] = {Id::lstCertificates, Id::lblStatus, Id::lstSites, Id::lblSiteList,
-                               Id::chkHttpRedirect, Id::TxtHttpsPort};
-constexpr Id kLanguageItems[] = {Id::mnuLanguageEnglish, Id::mnuLanguageSimplifiedChinese,  // by language ID
-                                 Id::mnuLanguageTraditionalChinese};
-
 std::wstring Escape(const std::wstring& text) {
     std::wstring out;
     for (wchar_t c : text) {
@@ -218,23 +211,6 @@ std::optional<std::wstring> TableText(const std::wstring& language, const std::w
     return text.rfind("[MISSING_TRANSLATION:", 0) == 0 ? std::nullopt : std::optional(w32::Utf8ToWide(text));
 }
 
-// Each control and menu item whose caption is fixed shows its key's text, and the language's
-// menu item alone is checked.
-int ExpectCaptions(HWND main, const std::wstring& language) {
-    int differences = 0;
-    for (const auto& n : kNames) {
-        if (std::find(std::begin(kUncaptioned), std::end(kUncaptioned), n.id) != std::end(kUncaptioned)) continue;
-        const std::wstring shown = TextOf(main, n.id).value_or(L""), expected =
-            TableText(language, n.name + std::wstring(L"_Caption")).value_or(L"");
-        if (shown != expected)
-            differences += 1 + Print(std::wstring(n.name) + L": shows [" + Escape(shown) + L"], expected [" + Escape(expected) + L"]");
-    }
-    for (int i = 0; i < 3; ++i)
-        if (((MenuState(main, kLanguageItems[i]) & 2) != 0) != (i == quillbay::lang::GetCurrentLanguage()))
-            differences += 1 + Print(L"check mark of language " + std::to_wstring(i) + L" wrong");
-    return differences ? 1 : 0;
-}
-
 struct Call {
     Words args;
     HWND main = nullptr, control = nullptr;  // control: none for a menu item
@@ -394,7 +370,6 @@ const struct { const wchar_t* name; Needs needs; std::size_t words; std::functio
          return WaitIdle(c.main, c.Ms(1), state, 2) ? Print(state & 1 ? L"1" : L"0") : Fail(1, L"nothing taken");
      }},
     {L"close", Needs::Window, 1, [](const Call& c) { return PostMessageW(c.main, WM_CLOSE, 0, 0) ? 0 : 1; }},
-    {L"expect-captions", Needs::Window, 2, [](const Call& c) { return ExpectCaptions(c.main, c.args[1]); }},
     {L"wait-box", Needs::Window, 1, Box},
     {L"no-box", Needs::Window, 1, [](const Call& c) {
          HWND dialog = FindDialog(c.main);

@@ -44,7 +44,19 @@ str() { drv string "$@" || printf '<no text for %s>' "$*"; }
 expect_text() { expect_eq "text of $1" "$(drv text "$1")" "$2"; }  # NAME TEXT
 # expect_state enabled|checked VALUE NAME...
 expect_state() { local n; for n in "${@:3}"; do expect_eq "$1 $n" "$(drv "$1" "$n")" "$2"; done; }
-expect_captions() { local d; d=$(drv expect-captions "$1") || fail "captions are not those of $1: $d"; }
+# expect_captions en|zh-hans|zh-hant: each control and menu item whose caption is fixed shows its
+# key's text in that language, and the language's menu item alone is checked.
+expect_captions() {
+    local n
+    for n in Main lblCertList cmdImport cmdDeploy lblHttpsPort mnuFile mnuFileExit mnuChain mnuChainManualImport \
+        mnuChainViewSystemStore mnuTools mnuToolsSetPort mnuLanguage mnuLanguageEnglish mnuLanguageSimplifiedChinese \
+        mnuLanguageTraditionalChinese mnuHelp mnuHelpAbout mnuHelpCheckUpdate; do
+        expect_text "$n" "$(str "$1" "${n}_Caption")"
+    done
+    for n in en:English zh-hans:SimplifiedChinese zh-hant:TraditionalChinese; do
+        expect_state checked "$([[ ${n%:*} == "$1" ]] && echo 1 || echo 0)" "mnuLanguage${n#*:}"
+    done
+}
 
 # expect_box TITLE TEXT BUTTONS ICON_STYLE [TIMEOUT_MS]: the message box that opens; it stays open.
 expect_box() { expect_eq "message box" "$(drv wait-box "${5:-}")" "title=$1"$'\n'"text=$2"$'\n'"buttons=$3"$'\n'"icon=$4"; }
@@ -109,6 +121,25 @@ seed_sites() { cat >"$WINEPREFIX/drive_c/qb-sites.tsv" && sbx seed --sites-file 
 appcmd_calls() { sbx log | awk -F'\t' '$2 == "appcmd" { sub(/ +$/, "", $4); print $4 }'; }
 # The stores as "store thumbprint key" lines, CA and My (Wine drops a PFX's self-signed root).
 store_entries() { sbx stores | awk -F'\t' '$1 == "CA" || $1 == "My" { print $1, $2, $3 }' | sort; }
+
+# plant_tools FOLDER: files named like the tools, each a recording stand-in (planted.exe) or a
+# batch file that calls one, and a console file; "sbx planted" lists any that ran.
+plant_tools() {
+    local name
+    for name in cmd certutil reg appcmd iisreset mmc netsh; do cp "$WINEPREFIX/drive_c/QuillbaySandbox/bin/planted.exe" "$1/$name.exe"; done
+    for name in cmd certutil reg iisreset; do printf '@"C:\\QuillbaySandbox\\bin\\planted.exe" %%0 %%*\r\n' >"$1/$name.bat"; done
+    printf '<?xml version="1.0"?>\r\n<MMC_ConsoleFile/>\r\n' >"$1/certlm.msc"
+}
+# seed_shop [OPTION...]: Shop with two host names and Intranet with none.
+seed_shop() { printf '%s\t%s\n' Shop 'http/*:80:a.example.test,http/*:80:b.example.test' Intranet 'http/*:80:' | seed_sites "$@"; }
+
+# cli ARG...: the console program, its standard output and error in files; returns its exit code.
+QB_CLI_OUT=$WINEPREFIX/drive_c/qb-cli.out QB_CLI_ERR=$WINEPREFIX/drive_c/qb-cli.err
+cli() { wine 'C:\Quillbay\quillbay-cli.exe' "$@" </dev/null >"$QB_CLI_OUT" 2>"$QB_CLI_ERR"; }
+expect_cli() { cli "${@:2}"; local rc=$?; expect_eq "exit code of quillbay-cli ${*:2}" "$rc" "$1"; }  # EXIT_CODE ARG...
+# json EXPRESSION: a Python expression over the document d that the last run printed.
+json() { python3 -c 'import json, sys; d = json.load(open(sys.argv[1])); print(eval(sys.argv[2]))' "$QB_CLI_OUT" "$1" ||
+    fail "no JSON document: $(head -c 300 "$QB_CLI_OUT")"; }
 
 # log_records FILE [CODEPAGE]: procedure<TAB>message (log.txt) or procedure<TAB>description<TAB>
 # number (log-error.txt) a line, from the code page the program ran with.

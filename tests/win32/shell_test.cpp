@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdlib>
-
 #include "test_support.h"
 #include "support/command_line.h"
 #include "win32/shell_win32.h"
@@ -110,34 +108,28 @@ TEST_F(Win32ShellRun, TheWindowIsServedWhileAProgramRuns) {
     EXPECT_EQ(pumping.RunAndCapture(helper + " 6 -wait " + Quoted(release)).exitCode, 6);
 }
 
-TEST(Win32ShellRegRead, ReadsEachTypeUnderEveryFormOfTheRootAndThrowsForWhatItCannotRead) {
+TEST(Win32ShellRegRead, ReadsTextAndNumbersUnderEitherFormOfTheRootAndThrowsForWhatItCannotRead) {
     const wchar_t* key = L"Software\\QuillbayAdapterTests";
     RegDeleteTreeW(HKEY_CURRENT_USER, key);
     const DWORD ten = 10, allBits = 0xFFFFFFFEu;
     const struct { const wchar_t* name; DWORD type; const void* data; std::size_t size; } values[] = {
         {L"Text", REG_SZ, L"h\u00e9llo w\u00f6rld", sizeof L"h\u00e9llo w\u00f6rld"},
-        {L"Expand", REG_EXPAND_SZ, L"%WINDIR%\\x", sizeof L"%WINDIR%\\x"},
         {nullptr, REG_SZ, L"the default", sizeof L"the default"},
         {L"Ten", REG_DWORD, &ten, sizeof ten},
         {L"AllBits", REG_DWORD, &allBits, sizeof allBits},
-        {L"Multi", REG_MULTI_SZ, L"one\0two\0", sizeof L"one\0two\0"},
         {L"Binary", REG_BINARY, "\1\2\3", 3},
     };
     for (const auto& v : values)
         ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, key, v.name, v.type, v.data, static_cast<DWORD>(v.size)), ERROR_SUCCESS);
     const std::string tests = "HKCU\\Software\\QuillbayAdapterTests\\";
     const struct { std::string path, value; std::int32_t number; } cases[] = {
-        {tests + "Text", "h\xC3\xA9llo w\xC3\xB6rld", 0},
         {"HKEY_CURRENT_USER\\Software\\QuillbayAdapterTests\\Text", "h\xC3\xA9llo w\xC3\xB6rld", 0},
         {"hkcu\\software\\quillbayadaptertests\\ten", "10", 0},
         {tests + "AllBits", "-2", 0},
-        {tests + "Multi", "one\r\ntwo", 0},
-        {tests + "Expand", std::string(std::getenv("WINDIR")) + "\\x", 0},
         {tests, "the default", 0},  // a trailing backslash: the default value
         {tests + "Absent", "", ERROR_FILE_NOT_FOUND},
         {tests + "NoSuchKey\\Ten", "", ERROR_FILE_NOT_FOUND},
         {"HKXY\\Software\\QuillbayAdapterTests\\Ten", "", ERROR_INVALID_PARAMETER},
-        {"Ten", "", ERROR_INVALID_PARAMETER},
         {tests + "Binary", "", ERROR_UNSUPPORTED_TYPE},
     };
     Win32Shell shell;

@@ -1,11 +1,12 @@
-// Text between the program and the platform: UTF-8 and UTF-16, error texts, and arguments
-// through the platform's own command-line parser.
+// Text between the program and the platform: UTF-8 and UTF-16, environment values, and
+// arguments through the platform's own command-line parser.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <shellapi.h>
 
 #include "support/command_line.h"
+#include "win32/host_win32.h"
 #include "win32/text_win32.h"
 
 namespace quillbay::win32::testing {
@@ -23,23 +24,12 @@ TEST(Utf8AndWide, RoundTripBeyondTheBasicPlaneAndPastNul) {
     }
 }
 
-TEST(ErrorText, FailuresCarryTheCodeAndTheSystemMessageWithoutTheLineBreak) {
-    const std::string message = ErrorText(ERROR_SHARING_VIOLATION);
-    ASSERT_FALSE(message.empty());
-    EXPECT_NE(message.back(), '\n');
-    EXPECT_NE(message.back(), '\r');
-    EXPECT_NE(message, ErrorText(ERROR_ACCESS_DENIED));
-
-    SetLastError(ERROR_SHARING_VIOLATION);
-    try {
-        ThrowLastError();
-        FAIL() << "no failure";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.number(), ERROR_SHARING_VIOLATION);
-        EXPECT_EQ(failure.description(), message);
-    }
-    EXPECT_EQ(MakeFailure(0x80070002u).number(), -2147024894);
-    EXPECT_FALSE(MakeFailure(0x80070002u).description().empty());
+TEST(Win32Host, ReadsEnvironmentVariables) {
+    Win32Host host;
+    ASSERT_TRUE(SetEnvironmentVariableW(L"QUILLBAY_TEST_VALUE", (L"w\u00e9rt " + std::wstring(1000, L'x')).c_str()));
+    EXPECT_EQ(host.GetEnv("QUILLBAY_TEST_VALUE"), "w\xC3\xA9rt " + std::string(1000, 'x'));
+    SetEnvironmentVariableW(L"QUILLBAY_TEST_VALUE", nullptr);
+    EXPECT_EQ(host.GetEnv("QUILLBAY_TEST_VALUE"), std::nullopt);
 }
 
 // Passwords an administrator may well have, each hostile to some layer of quoting, through

@@ -1,8 +1,9 @@
 # Set Port offers the current port; a valid answer is taken and confirmed, an invalid one
-# refused, Cancel ("-") does nothing. Each case: the answer and the port after it.
+# refused, Cancel ("-") does nothing. Each case: the answer and the port after it. Which
+# answers are valid is the unit tests'.
 start_app en_US.UTF-8 || return
 port=443
-for case in 8443:8443 -:8443 1.5:8443 0:8443 65536:8443 -1:8443 abc:8443 65535:65535; do
+for case in 8443:8443 -:8443 65536:8443 65535:65535; do
     answer=${case%:*}
     expect_ok "choose Set Port" drv menu mnuToolsSetPort
     expect_eq "input box" "$(drv wait-box)" \

@@ -34,12 +34,11 @@ done
 
 # Seed options|site list|heading|status|deployment and redirect box usable|log.txt. Nothing goes
 # to log-error.txt; appcmd is asked three times where there is IIS.
-shop="[x] Shop (shop.example.com)" none="[ ] No IIS found in the system." ten="IIS MajorVersion found in Registry: 10"
+shop="[x] Shop (shop.example.com)" none="[ ] No IIS found in the system."
 loaded="IIS sites loaded. Please import first, then select sites for deployment."
 cases=(
     "--iis-major 7|$shop|IIS Site List (Only one):|$loaded|1|1|IIS MajorVersion found in Registry: 7"
     "--no-iis-registry --inetmgr-version 10.0.17763.1 --no-rewrite|$shop|IIS Site List (Multi-select enabled):|$loaded|1|0|InetMgr.exe product version found: 10.0.17763.1"
-    "--no-iis --iis-major 10|$none|IIS Site List (IIS Not Installed)|IIS not detected, PFX deployment disabled.|0|0|$ten"
     "--no-iis|$none|IIS Site List (IIS Not Installed)|IIS not detected, PFX deployment disabled.|0|0|Could not get Shell Namespace for $inetsrv. Assuming IIS version is less than 8 or path invalid."
 )
 for case in "${cases[@]}"; do
@@ -59,14 +58,6 @@ for case in "${cases[@]}"; do
     expect_eq "log-error.txt $what" "$(log_records log-error.txt)" ""
     expect_eq "appcmd calls $what" "$(appcmd_calls | wc -l)" $((usable * 3))
     responsive
-    [[ $options == --no-iis ]] || stop_app
+    stop_app
 done
 
-# Without IIS, a language change puts back the normal captions and unlocks nothing.
-for case in "SimplifiedChinese|IIS 站点列表 (单选):" "English|IIS Site List (Only one):"; do
-    choose "mnuLanguage${case%|*}"
-    expect_text lblSiteList "${case#*|}"
-    expect_eq "site list" "$(drv list lstSites)" "$none"
-    expect_state enabled 0 "${QB_DEPLOYMENT[@]}" chkHttpRedirect
-    expect_state checked 0 chkHttpRedirect
-done

@@ -1,7 +1,8 @@
 # Manual Import: the files chosen (the folder, then the names) go into the intermediate store
-# and, copied, into the chain folder and its list. Cancel changes nothing.
+# and, copied, into the chain folder and its list. Cancel changes nothing. Files named like the
+# tools in the folder the dialog visits never run.
 certs=$WINEPREFIX/drive_c/certs
-rm -rf "$certs" && mkdir -p "$certs"
+rm -rf "$certs" && mkdir -p "$certs" && plant_tools "$certs"
 for case in inter-a.crt:PEM inter-b.cer:DER; do
     openssl req -x509 -newkey rsa:2048 -nodes -keyout /dev/null -subj "/CN=Quillbay Test ${case%:*}" -days 30 \
         -outform "${case#*:}" -out "$certs/${case%:*}" 2>/dev/null || fail "openssl"
@@ -29,3 +30,7 @@ import_files 2 'C:\certs' '"inter-a.crt" "inter-b.cer"'
 expect_chain_list inter-a.crt inter-b.cer
 expect_eq "stores" "$(store_entries)" "$(printf 'CA %s no\n' "$(thumbprint "$certs/inter-a.crt")" \
     "$(thumbprint "$certs/inter-b.cer" DER)" | sort)"
+expect_eq "planted programs that ran" "$(sbx planted)" ""
+# The empty record means something: a copy started by hand is recorded.
+wine 'C:\certs\reg.exe' add x </dev/null >/dev/null 2>&1
+expect_eq "a planted copy started by hand" "$(sbx planted | cut -f2-)" 'C:\certs\reg.exe	"C:\certs\reg.exe" add x'

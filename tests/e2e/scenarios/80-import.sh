@@ -1,8 +1,7 @@
 # Import: the chain certificates and fullchain.pfx go into the stores, the 56 TLS values into
 # the registry after a backup, IIS restarts once, and the box says so.
 make_test_pki || return
-chains=(inter1.crt inter2.crt root.crt)
-put_files fullchain.pfx "$QB_PFX_PASSWORD" "${chains[@]}"
+put_files fullchain.pfx "$QB_PFX_PASSWORD" inter1.crt inter2.crt root.crt
 
 # A "key suffix" line per key and a "key suffix<TAB>name<TAB>type<TAB>data" line per value, the
 # suffix in lower case: the registry ignores case, and Wine's prefix spells some keys its own way.
