@@ -27,7 +27,7 @@ TEST(ProgramFolder, TheWindowAsksOnceAndRestrictsOnlyOnYes) {
             ServerWindow t;
             t.fs.access[Lower(Folder(t))] = kOpenToUsers;
             t.Start();
-            t.ui.yesNoAnswers = {answer};
+            t.ui.yesNoAnswer = answer;
             app::OnCommand(t.main, button);
             ASSERT_FALSE(t.ui.boxes.empty());
             EXPECT_EQ(t.ui.boxes[0].text,
