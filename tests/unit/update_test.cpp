@@ -216,7 +216,7 @@ TEST(UpdateCheck, AnswersOfTheServerAndTheirBoxes) {
         c.arrange(w);
         app::OnCommand(w.main, Id::mnuHelpCheckUpdate);
         ASSERT_EQ(w.http.requests.size(), c.requests);
-        if (c.requests) EXPECT_TRUE(w.http.requests[0].receive == 5000 && w.http.requests[0].resolve == 3000);
+        for (const HttpTimeouts& t : w.http.requests) EXPECT_TRUE(t.receive == 5000 && t.resolve == 3000);
         EXPECT_EQ(w.ui.OnlyBox().text, c.box);
         EXPECT_EQ(w.ui.OnlyBox().style, c.style);
         EXPECT_EQ(w.ui.Text(Id::lblStatus), "Ready, please select chain(s) to import...");
