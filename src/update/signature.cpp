@@ -2,37 +2,11 @@
 
 #include <cstdint>
 
+#include "support/text.h"
+
 namespace quillbay::update {
 
 namespace {
-
-std::optional<std::string> Base64Decode(const std::string& text) {
-    std::string out;
-    std::uint32_t bits = 0;
-    int count = 0, padding = 0;
-    for (const char c : text) {
-        int value;
-        if (c >= 'A' && c <= 'Z') value = c - 'A';
-        else if (c >= 'a' && c <= 'z') value = c - 'a' + 26;
-        else if (c >= '0' && c <= '9') value = c - '0' + 52;
-        else if (c == '+') value = 62;
-        else if (c == '/') value = 63;
-        else if (c == '=') { ++padding; continue; }
-        else if (c == '\r' || c == '\n' || c == ' ' || c == '\t') continue;
-        else return std::nullopt;
-        if (padding > 0) return std::nullopt;  // data after the padding
-        bits = bits << 6 | static_cast<std::uint32_t>(value);
-        if (++count % 4 == 0) {
-            for (int shift = 16; shift >= 0; shift -= 8) out += static_cast<char>(bits >> shift & 0xFF);
-            bits = 0;
-        }
-    }
-    const int rest = count % 4;
-    if (rest == 1 || (rest != 0 && padding != 4 - rest) || (rest == 0 && padding != 0)) return std::nullopt;
-    if (rest == 2) out += static_cast<char>(bits >> 4 & 0xFF);
-    if (rest == 3) out += static_cast<char>(bits >> 10 & 0xFF), out += static_cast<char>(bits >> 2 & 0xFF);
-    return out;
-}
 
 // One DER element at `at`: its tag and where its contents are. Short and long lengths of up
 // to four bytes; the element must fit before `end`.
