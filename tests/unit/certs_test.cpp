@@ -50,15 +50,14 @@ class Certs : public ::testing::Test, public Bed {};
 class Import : public ::testing::Test, public ImportBed {};
 
 TEST_F(Certs, HardeningFailures) {
-    struct Case {
+    const std::string row10 = kSys + "reg.exe add \"" + kBase + "\\SCHANNEL\\Ciphers\\RC4 128/128\" /v Enabled /t REG_DWORD /d 0 /f";
+    const struct {
         const char* what;
         std::function<void(Bed&)> arrange;
         bool ok;
         int written;
         bool restarted;
-    };
-    const std::string row10 = kSys + "reg.exe add \"" + kBase + "\\SCHANNEL\\Ciphers\\RC4 128/128\" /v Enabled /t REG_DWORD /d 0 /f";
-    const Case cases[] = {
+    } cases[] = {
         {"row 10 fails: the rest is still written and IIS restarted", [&](Bed& t) { t.Fail(row10, 1); }, false, 55, true},
         {"a failed restart is no success", [](Bed& t) { t.Fail("iisreset", 5); }, false, 56, true},
         {"without iisreset.exe no restart",
@@ -74,7 +73,7 @@ TEST_F(Certs, HardeningFailures) {
         {"without a backup nothing is written",
          [](Bed& t) { t.fs.readOnlyFolders.insert(t.host.appFolder); }, false, 0, false},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         Bed t;
         c.arrange(t);
         const SecurityOutcome outcome = t.Harden();
@@ -218,8 +217,7 @@ const std::string kPassword = " P@ss w0rd ";
 // Bytes below 16, above 9 and at both ends of the range.
 const std::string kServer = "\x0a\xff\x00\x10\x9f\xa0\x01\xee\x5c\x7d\x3e\xab\xeb\xfd\x87\x7d\x9c\x11\xf0\x0f"s;
 const std::string kServerHex = "0AFF00109FA001EE5C7D3EABEBFD877D9C11F00F";
-const std::string kOther(20, '\x2b');
-const PfxCertificate server{true, kServer}, other{true, kOther}, inter{false, std::string(20, '\x01')},
+const PfxCertificate server{true, kServer}, other{true, std::string(20, '\x2b')}, inter{false, std::string(20, '\x01')},
     root{false, std::string(20, '\xfe')};
 
 TEST(Thumbprint, FirstCertificateWithAKeyAsUpperCaseHexOrOneRecordPerFailure) {

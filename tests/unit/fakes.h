@@ -381,12 +381,14 @@ struct FakeMachine {
     void SetIisVersion(int major) { shell.registry["hklm\\software\\microsoft\\inetstp\\majorversion"] = std::to_string(major); }
 };
 
-// The window on top of it, for the handlers' tests. The language it loads goes with it.
-struct World : FakeMachine {
-    ~World() { lang::ResetLanguageState(); }
+// A window on top of a machine, for the handlers' tests. The language it loads goes with it.
+template <class Base>
+struct Windowed : Base {
+    ~Windowed() { lang::ResetLanguageState(); }
     FakeUi ui;
-    app::Main main{ui, machine};
+    app::Main main{ui, this->machine};
 };
+using World = Windowed<FakeMachine>;
 
 // Progress nobody watches: the window's and the console's own are tested through them.
 struct NoProgress : Progress {
@@ -463,10 +465,7 @@ struct FakeConsole : cli::Console {
 };
 
 // The window on that server, started (in the machine's language) with every site selected.
-struct ServerWindow : FakeServer {
-    ~ServerWindow() { lang::ResetLanguageState(); }
-    FakeUi ui;
-    app::Main main{ui, machine};
+struct ServerWindow : Windowed<FakeServer> {
     void Start() {
         EXPECT_TRUE(app::Form_Load(main));
         for (int i = 0; i < ui.ListCount(app::Id::lstSites); ++i) ui.ListSetSelected(app::Id::lstSites, i, true);

@@ -15,15 +15,14 @@ const char* kMajor = "hklm\\software\\microsoft\\inetstp\\majorversion";
 const std::string kInetMgr = "C:\\windows\\System32\\inetsrv\\InetMgr.exe";
 
 TEST(IisVersion, RegistryFirstThenTheManagersVersionFailuresLogged) {
-    struct Case {
+    using S = iis::VersionSource;
+    const struct {
         std::optional<std::string> registry;
         std::optional<std::string> product;  // nullopt: no InetMgr.exe
         std::optional<int> major;
         iis::VersionSource source;
         std::string errorPart;  // in log-error.txt ("" for none)
-    };
-    using S = iis::VersionSource;
-    const Case cases[] = {
+    } cases[] = {
         // A registry version and InetMgr 10 are read from the simulated host end to end (65-iis-discovery).
         {"70000", "10.0.17763.1", 10, S::IisManager, ""},
         {{}, "7.5.7600.16385", 7, S::IisManager, ""},
@@ -33,7 +32,7 @@ TEST(IisVersion, RegistryFirstThenTheManagersVersionFailuresLogged) {
         {{}, "99999.1", {}, S::Unknown, "from '99999.1' (代码: 6)"},
         {{}, {}, {}, S::Unknown, ""},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.registry.value_or("-") + " / " + c.product.value_or("-"));
         FakeMachine w;
         if (c.registry) w.shell.registry[kMajor] = *c.registry;

@@ -38,10 +38,9 @@ TEST(ProgramFolder, TheWindowAsksOnceAndRestrictsOnlyOnYes) {
             EXPECT_EQ(t.fs.adminOnlyFolders.count(Lower(Folder(t))), yes ? 1u : 0u);
             EXPECT_EQ(t.Changes().empty(), !yes);
             EXPECT_EQ(t.ui.boxes.size() == 1, !yes);  // Yes goes on to the command's own boxes
-            EXPECT_NE(t.ErrorLog().find("Users other than administrators can change C:\\Tools\\Quillbay"), std::string::npos);
-            EXPECT_NE(t.InfoLog().find(yes ? "C:\\Tools\\Quillbay restricted to Administrators and SYSTEM"
-                                           : "Stopped: the administrator left C:\\Tools\\Quillbay as it is"),
-                      std::string::npos);
+            EXPECT_THAT(t.ErrorLog(), HasSubstr("Users other than administrators can change C:\\Tools\\Quillbay"));
+            EXPECT_THAT(t.InfoLog(), HasSubstr(yes ? "C:\\Tools\\Quillbay restricted to Administrators and SYSTEM"
+                                                   : "Stopped: the administrator left C:\\Tools\\Quillbay as it is"));
             EXPECT_TRUE(t.ui.Enabled(Id::cmdImport));
         }
 }
@@ -62,8 +61,7 @@ TEST(ProgramFolder, AJunctionIsRefusedAndReadableSecretsAreOnlyLogged) {
     readable.Start();
     app::OnCommand(readable.main, Id::cmdImport);
     EXPECT_EQ(readable.ui.OnlyBox().style, MsgStyle::Information);  // the import's own box
-    EXPECT_NE(readable.ErrorLog().find("Users other than administrators can read C:\\Tools\\Quillbay\\password.txt"),
-              std::string::npos);
+    EXPECT_THAT(readable.ErrorLog(), HasSubstr("Users other than administrators can read C:\\Tools\\Quillbay\\password.txt"));
     // The backup goes where only administrators can write.
     EXPECT_EQ(readable.fs.adminOnlyFolders, std::set<std::string>{Lower(readable.AppPath("backup"))});
 }
@@ -123,7 +121,7 @@ TEST(ProgramFolder, TheConsoleStopsUnlessToldToRestrict) {
         EXPECT_EQ(r.code, c.code) << c.what << r.err;
         EXPECT_EQ(r.changed, c.changed) << c.what;
         EXPECT_EQ(r.restricted, c.restricted) << c.what;
-        EXPECT_NE((r.out + r.err).find(c.said), std::string::npos) << c.what << "\n" << r.out << r.err;
+        EXPECT_THAT(r.out + r.err, HasSubstr(c.said)) << c.what;
     }
 }
 
