@@ -95,7 +95,7 @@ TEST_F(ImportClick, NothingSelectedOrUnexpectedFailureAndTheButtonsComeBack) {
     EXPECT_TRUE(ui.Enabled(Id::cmdImport));
 }
 
-TEST_F(App, ManualImportCountsWhatWorked) {
+TEST_F(App, ManualImportCountsWhatWorkedAndReportsAFolderItCannotMake) {
     app::mnuChainManualImport_Click(w.main);  // cancelled: nothing happens
     EXPECT_TRUE(w.ui.boxes.empty());
     w.fs.AddFile("D:\\z.crt", "Z");
@@ -104,6 +104,14 @@ TEST_F(App, ManualImportCountsWhatWorked) {
     app::mnuChainManualImport_Click(w.main);
     EXPECT_EQ(w.ui.OnlyBox().text, "Manual import operation completed.\r\n\r\nSuccessfully imported 1 certificates to system "
                                    "intermediate certificate store.\r\nSuccessfully copied 0 files to 'chain/' directory.");
+
+    FakeMachine blocked;  // a file where the chain folder should be
+    blocked.fs.AddFile(blocked.AppPath("chain"), "x");
+    FakeUi ui;
+    app::Main m{ui, blocked.machine};
+    ui.fileDialogResult = "D:\\z.crt";
+    app::mnuChainManualImport_Click(m);
+    EXPECT_EQ(ui.OnlyBox().text, "An error occurred during manual import: Cannot create a file when that file already exists.");
 }
 
 TEST_F(App, PickedFilesFromTheDialogsResult) {

@@ -192,6 +192,8 @@ TEST(UpdateCheck, AnswersOfTheServerAndTheirBoxes) {
         {"no server", [](UpdateWorld&) {},
          "An error occurred while checking for updates: A connection with the server could not be established",
          MsgStyle::Critical, true},
+        {"empty answer", [](UpdateWorld& w) { w.Serve("", ""); },
+         "An error occurred while checking for updates: The update server's answer is empty.", MsgStyle::Critical, true},
         {"newer, declined", [](UpdateWorld& w) {
              w.Serve("1.0.11", "1.0.11\r\nFaster deployment\r\n");
              w.ui.yesNoAnswer = MsgAnswer::No;
