@@ -349,15 +349,13 @@ const struct { const wchar_t* name; Needs needs; std::size_t words; std::functio
          return Print(std::to_wstring(ProcessOf(main)) + L" " + std::to_wstring(r.left) + L" " + std::to_wstring(r.top) +
                       L" " + std::to_wstring(r.right - r.left) + L" " + std::to_wstring(r.bottom - r.top));
      }},
-    {L"wait-gone", Needs::Nothing, 1, [](const Call& c) {
-         return WaitFor(c.Ms(1), [] { return !FindMain(); }) ? 0 : Fail(1, L"the window is still there");
-     }},
-    {L"wait-exit", Needs::Nothing, 2, [](const Call& c) {
-         const auto pid = Number(c.args[1]);
-         HANDLE process = pid ? OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(*pid)) : nullptr;
-         const bool gone = !process || WaitForSingleObject(process, c.Ms(2)) == WAIT_OBJECT_0;  // none: gone already
+    {L"wait-gone", Needs::Nothing, 1, [](const Call& c) {  // the window, then its program
+         HWND main = FindMain();
+         HANDLE process = main ? OpenProcess(SYNCHRONIZE, FALSE, ProcessOf(main)) : nullptr;
+         const bool gone = WaitFor(c.Ms(1), [] { return !FindMain(); }) &&
+                           (!process || WaitForSingleObject(process, c.Ms(1)) == WAIT_OBJECT_0);
          if (process) CloseHandle(process);
-         return !pid ? Fail(2, L"bad process ID") : gone ? 0 : Fail(1, L"the process is still running");
+         return gone ? 0 : Fail(1, L"the window or its program is still there");
      }},
     {L"launch", Needs::Nothing, 2, Launch},
     {L"time-start", Needs::Nothing, 3, TimeStart},
