@@ -2,7 +2,7 @@
 // its unit tests), per site and host name: the HTTP.sys binding (netsh), the site's https binding
 // (appcmd set site) and the redirect rule (appcmd set config), and what the tools refuse of them.
 // The application judges these tools by their exit codes alone; what whole deployments leave on
-// the host is checked end to end (95-deploy.sh).
+// the host is checked end to end (90-import-deploy.sh).
 #include <gtest/gtest.h>
 
 #include "common/state.h"

@@ -24,7 +24,7 @@ std::wstring Host() {
     return host + Widen(quillbay::win32::Win32Host().FileProductVersion(Narrow(SystemDirectory() + L"\\inetsrv\\InetMgr.exe")));
 }
 
-// What the application makes of these hosts is driven end to end (65-iis-discovery, 95-deploy),
+// What the application makes of these hosts is driven end to end (65-iis-discovery, 90-import-deploy),
 // each scenario on a fresh seed: what a seed leaves behind fails their checks of stores and logs.
 TEST(Seed, SetsUpTheIisTheOptionsAskFor) {
     const std::wstring tools = L"InetStp=10 inetsrv\\appcmd.exe inetsrv\\iisreset.exe iisreset.exe ";

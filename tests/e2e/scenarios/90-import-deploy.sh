@@ -1,8 +1,10 @@
-# Deploy after an import, on IIS 10 with URL Rewrite: Shop (two host names) gets a certificate
-# binding and an SNI site binding per host, Intranet (no host name, the wildcard question
-# answered Yes) the 0.0.0.0 binding, both the redirect rule; the summary counts 2 of 2. Files
-# named like the tools lie beside the program and never run: each tool is started by its full
-# path. The console program's import and deployment leave a fresh host as the window's did.
+# Import, then Deploy, on IIS 10 with URL Rewrite. Import: the chain certificates and
+# fullchain.pfx go into the stores, the 56 TLS values into the registry after a backup that
+# gives back the values from before, IIS restarts once. Deploy: Shop (two host names) gets a
+# certificate binding and an SNI site binding per host, Intranet (no host name, the wildcard
+# question answered Yes) the 0.0.0.0 binding, both the redirect rule; the summary counts 2 of 2.
+# Files named like the tools lie beside the program and never run: each tool is started by its
+# full path. The console program's import and deployment leave a fresh host as the window's did.
 # Then the same again with the redirect off (the bindings replaced, never duplicated; the rules
 # removed), a deployment before any import (netsh refuses the unknown certificate), and IIS 7.5.
 make_test_pki || return
@@ -32,6 +34,13 @@ deploy() {
 https_bindings() { sbx sites | awk -F'\t' '$1 == "binding" && $3 == "https" { print $2, $4, $5 }' | sed 's/ *$//' | sort; }
 sslcerts() { sbx sslcerts | awk -F'\t' '{ print $1, $2, $3, $4 }' | sort; }
 rules() { sbx rules | awk -F'\t' '$1 == "rule" { print $2, $3, $4, $5, $6, $7, $8 }' | sort; }
+# A "key suffix" line per key and a "key suffix<TAB>name<TAB>type<TAB>data" line per value, the
+# suffix in lower case: the registry ignores case, and Wine's prefix spells some keys its own way.
+security_values() {
+    wine reg query "$QB_SECURITY_KEY" /s </dev/null 2>/dev/null | tr -d '\r' | awk -F '    ' '
+        /^HKEY_/ { key = tolower($0); sub(/^.*\\securityproviders/, "", key); print key }
+        /^    [^ ]/ { print key "\t" $2 "\t" $3 "\t" $4 }' | LC_ALL=C sort
+}
 # What the tools changed, in order, and the TLS values.
 host_state() {
     sbx state | tr -d '\r' | awk -F'\t' '
@@ -39,12 +48,24 @@ host_state() {
         section == "== iisreset.log" { print $2; next }
         section == "== invocations.log" { if ($2 != "appcmd" || $4 !~ / list /) print $2, $3, $4; next }
         { print }'
-    wine reg query "$QB_SECURITY_KEY" /s </dev/null 2>/dev/null | tr -d '\r' | LC_ALL=C sort
+    security_values
 }
-wine reg export "$QB_SECURITY_KEY" 'C:\qb-pki\deploy-before.reg' /y </dev/null >/dev/null 2>&1 || fail "reg export"
+
+# The key as the prefix came, saved once a run: a second run of this scenario starts from it.
+[[ -f $QB_PKI/pristine.reg ]] || wine reg export "$QB_SECURITY_KEY" 'C:\qb-pki\pristine.reg' /y </dev/null >/dev/null 2>&1
+wine reg delete "$QB_SECURITY_KEY" /f </dev/null >/dev/null 2>&1
+wine reg import 'C:\qb-pki\pristine.reg' </dev/null >/dev/null 2>&1 || fail "reg import pristine.reg"
+# The administrator's own settings: one of the 56 set otherwise, and one the hardening does
+# not know. The backup must hold both; the second must survive.
+for value in 'TLS 1.2\Server:0' 'TLS 1.3\Server:1'; do
+    wine reg add "$QB_SECURITY_KEY\\SCHANNEL\\Protocols\\${value%:*}" /v Enabled /t REG_DWORD /d "${value#*:}" /f \
+        </dev/null >/dev/null 2>&1 || fail "reg add $value"
+done
+values_before=$(security_values)
+wine reg export "$QB_SECURITY_KEY" 'C:\qb-pki\before.reg' /y </dev/null >/dev/null 2>&1 || fail "reg export"
 fresh_host() {
     wine reg delete "$QB_SECURITY_KEY" /f </dev/null >/dev/null 2>&1
-    wine reg import 'C:\qb-pki\deploy-before.reg' </dev/null >/dev/null 2>&1 || fail "reg import"
+    wine reg import 'C:\qb-pki\before.reg' </dev/null >/dev/null 2>&1 || fail "reg import"
     reset_program_folder && plant_tools "$QB_APP_DIR"
     expect_ok "seed IIS 10 with two sites" seed_shop --iis-major 10
     put_files fullchain.pfx "$QB_PFX_PASSWORD" inter1.crt inter2.crt root.crt
@@ -52,9 +73,27 @@ fresh_host() {
 
 fresh_host
 start_app en_US.UTF-8 || return
+started=$(date +%Y%m%d%H%M%S)
+restart="SCHANNEL changes take full effect after the server restarts."
 import_and_expect "Import Complete" "Certificate import and security configuration successful! Imported 3 certificate chains \
-and 1 PFX certificate.\r\nYou can now select sites from the right list for deployment.\r\nSCHANNEL changes take full effect \
-after the server restarts." 64
+and 1 PFX certificate.\r\nYou can now select sites from the right list for deployment.\r\n$restart" 64
+ended=$(date +%Y%m%d%H%M%S)
+expect_text lblStatus "Import completed. You can now select sites for deployment. $restart"
+expect_state enabled 1 cmdImport cmdDeploy
+expect_eq "stores" "$(store_entries)" "$(printf '%s\n' "CA $QB_THUMB_INTER1 no" "CA $QB_THUMB_INTER2 no" \
+    "CA $QB_THUMB_ROOT no" "My $QB_THUMB_LEAF yes" | sort)"
+expect_eq "IIS restarts" "$(sbx restarts)" 1
+# Reg.exe wrote the 56 values as typed data (2048 bits as 0x800, not decimal 800); the TLS 1.3
+# value it does not know is still there.
+values=$(security_values)
+expect_eq "values written" "$(grep $'\t' <<<"$values" | grep -vc 'tls 1\.3')" 56
+expect_eq "values as reg.exe stored them" "$(grep -E 'ServerMinKeyBitLength|tls 1\.[23]\\server	Enabled|	(SecurityProviders|DigestEncryptionAlgorithms)	' <<<"$values")" \
+    "$(printf '%s\n' $'\tSecurityProviders\tREG_SZ\tcredssp.dll' \
+        $'\\schannel\\keyexchangealgorithms\\diffie-hellman\tServerMinKeyBitLength\tREG_DWORD\t0x800' \
+        $'\\schannel\\protocols\\tls 1.2\\server\tEnabled\tREG_DWORD\t0xffffffff' \
+        $'\\schannel\\protocols\\tls 1.3\\server\tEnabled\tREG_DWORD\t0x1' \
+        $'\\wdigest\tDigestEncryptionAlgorithms\tREG_SZ\t3des,rc4' | LC_ALL=C sort)"
+
 deploy 443 6 2 2
 bound=$(printf '%s\n' "hostnameport a.example.test:443 $leaf $app_id" "hostnameport b.example.test:443 $leaf $app_id" \
     "ipport 0.0.0.0:443 $leaf $app_id" | sort)
@@ -64,11 +103,24 @@ expect_eq "site bindings" "$(https_bindings)" "$https"
 expect_eq "redirect rules" "$(rules)" "$(printf '%s\n' "Shop" "Intranet" |
     awk '{ print $1, "HTTPS Redirect true (.*) Redirect https://{HTTP_HOST}{REQUEST_URI} false" }' | sort)"
 expect_eq "error records" "$(log_records log-error.txt)" ""
+sbx log | grep -qF "$QB_PFX_PASSWORD" && fail "the password is in the sandbox's log"
 expect_eq "planted programs that ran" "$(sbx planted)" ""
 expect_eq "programs started" "$(sbx log | awk -F'\t' '{ split($4, w, " "); print $2 "\t" w[1] }' | sort -u)" \
     "$(printf '%s\n' "appcmd	$system\\inetsrv\\appcmd.exe" "certutil	$system\\certutil.exe" \
         "iisreset	$system\\inetsrv\\iisreset.exe" "netsh	$system\\netsh.exe" | sort)"
 by_window=$(host_state)
+
+# One backup, named after the moment of the import: the values as they were, and the undo of
+# what was not there. Imported together they give back exactly the keys and values from before.
+backups=$(ls "$QB_APP_DIR/backup" 2>/dev/null) stamp=$(sed -n 's/^SecurityProviders-\([0-9]*\)\.reg$/\1/p' <<<"$backups")
+[[ $backups == "SecurityProviders-$stamp-undo.reg"$'\n'"SecurityProviders-$stamp.reg" && ${#stamp} == 14 &&
+    ! ($stamp < $started || $stamp > $ended) ]] ||
+    fail "backup folder: expected SecurityProviders-<$started..$ended>.reg and its undo, got [$backups]"
+cmp -s "$QB_APP_DIR/backup/SecurityProviders-$stamp.reg" "$QB_PKI/before.reg" || fail "the backup differs from the values before"
+for file in "SecurityProviders-$stamp.reg" "SecurityProviders-$stamp-undo.reg"; do
+    wine reg import "C:\\Quillbay\\backup\\$file" </dev/null >/dev/null 2>&1 || fail "reg import $file"
+done
+expect_eq "values after restoring the backup" "$(security_values)" "$values_before"
 
 expect_ok "untick the redirect" drv click chkHttpRedirect
 deploy 443 6 2 2
