@@ -109,6 +109,7 @@ expect_eq "programs started" "$(sbx log | awk -F'\t' '{ split($4, w, " "); print
     "$(printf '%s\n' "appcmd	$system\\inetsrv\\appcmd.exe" "certutil	$system\\certutil.exe" \
         "iisreset	$system\\inetsrv\\iisreset.exe" "netsh	$system\\netsh.exe" | sort)"
 by_window=$(host_state)
+expect_eq "host state holds the bindings" "$(grep -c '^sslcert' <<<"$by_window")" 3
 
 # One backup, named after the moment of the import: the values as they were, and the undo of
 # what was not there. Imported together they give back exactly the keys and values from before.
