@@ -15,10 +15,8 @@ const std::wstring kSbx = L"C:\\QuillbaySandbox\\sbx.exe ";
 constexpr DWORD kNotStarted = 0xFFFFFFFF;
 
 std::wstring TempFile() {
-    wchar_t folder[MAX_PATH];
     wchar_t name[MAX_PATH];
-    GetTempPathW(MAX_PATH, folder);
-    GetTempFileNameW(folder, L"sbt", 0, name);
+    GetTempFileNameW(TempPath(L"").c_str(), L"sbt", 0, name);
     return name;
 }
 
@@ -27,15 +25,6 @@ std::string ReadAndDelete(const std::wstring& path) {
     ReadFileBytes(path, bytes, nullptr);
     DeleteFileW(path.c_str());
     return std::string(bytes.begin(), bytes.end());
-}
-
-DWORD Wait(HANDLE process) {
-    DWORD code = kNotStarted;
-    if (!process) return code;
-    WaitForSingleObject(process, INFINITE);
-    GetExitCodeProcess(process, &code);
-    CloseHandle(process);
-    return code;
 }
 
 // CreateProcessW with exactly this command line and empty standard input.
@@ -50,11 +39,16 @@ DWORD Run(const std::wstring& commandLine, std::string& out, std::string& err) {
     startup.hStdOutput = CreateFileW(paths[0].c_str(), GENERIC_WRITE, share, &inherit, CREATE_ALWAYS, 0, nullptr);
     startup.hStdError = CreateFileW(paths[1].c_str(), GENERIC_WRITE, share, &inherit, CREATE_ALWAYS, 0, nullptr);
     HANDLE process = Start(commandLine, &startup);
-    const DWORD error = process ? 0 : GetLastError(), code = Wait(process);
+    DWORD code = kNotStarted;
+    if (process) {
+        WaitForSingleObject(process, INFINITE);
+        GetExitCodeProcess(process, &code);
+        CloseHandle(process);
+    }
+    err = process ? "" : "CreateProcessW failed with error " + std::to_string(GetLastError());  // shown with the row
     for (HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError}) CloseHandle(handle);
     out = ReadAndDelete(paths[0]);
-    err = ReadAndDelete(paths[1]);
-    if (!process) err += "CreateProcessW failed with error " + std::to_string(error);  // shown with the row
+    err = ReadAndDelete(paths[1]) + err;
     return code;
 }
 

@@ -179,9 +179,6 @@ make_test_pki() {
         cat $chain >chain.pem
         QB_PASS=$QB_PFX_PASSWORD openssl pkcs12 -export -inkey leaf.key -in leaf.crt -certfile chain.pem \
             -passout env:QB_PASS -keypbe PBE-SHA1-3DES -certpbe PBE-SHA1-3DES -macalg sha1 -out fullchain.pfx
-        # Named like certificates, but not certificates.
-        printf 'This is not a certificate.\r\nJust notes someone saved in the chain folder.\r\n' >garbage.crt
-        printf 'PK\003\004 not a PKCS #12 file at all\r\n' >not-a-pfx.pfx
         touch done
     ) || { fail "openssl could not make the test certificates"; return 1; }
     for name in root "${intermediates[@]}" leaf; do printf -v "QB_THUMB_${name^^}" %s "$(thumbprint "$QB_PKI/$name.crt")"; done
@@ -193,11 +190,4 @@ put_files() {
     printf '%s\r\n' "$2" >"$QB_APP_DIR/password.txt"
     shift 2
     rm -rf "$QB_APP_DIR/chain" && mkdir -p "$QB_APP_DIR/chain" && cp "${@/#/$QB_PKI/}" "$QB_APP_DIR/chain/"
-}
-
-# import_and_expect TITLE TEXT ICON_STYLE: the outcome box of Import (slow: every certutil runs).
-import_and_expect() {
-    expect_ok "press Import" drv click cmdImport
-    expect_box "$1" "$2" 1 "$3" 180000
-    close_box
 }

@@ -75,8 +75,10 @@ fresh_host
 start_app en_US.UTF-8 || return
 started=$(date +%Y%m%d%H%M%S)
 restart="SCHANNEL changes take full effect after the server restarts."
-import_and_expect "Import Complete" "Certificate import and security configuration successful! Imported 3 certificate chains \
-and 1 PFX certificate.\r\nYou can now select sites from the right list for deployment.\r\n$restart" 64
+expect_ok "press Import" drv click cmdImport
+expect_box "Import Complete" "Certificate import and security configuration successful! Imported 3 certificate chains \
+and 1 PFX certificate.\r\nYou can now select sites from the right list for deployment.\r\n$restart" 1 64 180000
+close_box
 ended=$(date +%Y%m%d%H%M%S)
 expect_text lblStatus "Import completed. You can now select sites for deployment. $restart"
 expect_state enabled 1 cmdImport cmdDeploy
