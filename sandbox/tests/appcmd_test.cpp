@@ -38,11 +38,5 @@ TEST(Appcmd, AnswersAndRefusesAsTheRealTool) {
     });
 }
 
-TEST(Appcmd, AnInjectedFaultMovesEveryAnswerToStandardErrorUntilTheNextSeed) {
-    Check({Sbx(L"seed --appcmd-fault stderr-only --site Shop \"http/*:80:shop.example\""), {Via::Stderr, kNames, 0, L"Shop\r\n"},
-           Sbx(L"seed --site Shop \"http/*:80:shop.example\""), {Via::Process, kNames, 0, L"Shop\r\n"},
-           Sbx(L"seed --appcmd-fault sometimes", 2)});
-}
-
 }  // namespace
 }  // namespace sandbox::test

@@ -11,7 +11,6 @@ namespace sandbox::test {
 
 enum class Via {
     Process,  // CreateProcessW, as the application starts them; standard error must stay empty
-    Stderr,   // the same with the two streams swapped
     Sbx,      // sbx.exe LINE; its output decoded from UTF-8
     Stores,   // no command: the output is Stores()
 };

@@ -1,6 +1,10 @@
 // The simulated host: what "sbx seed" sets up for the application to tell the IIS version by (the
-// registry value, the IIS manager's version record) and to find the tools by, iisreset, and the
-// endpoints netsh takes. The certificate consoles are opened end to end (85-view-store).
+// registry value, the IIS manager's version record) and to find the tools by, iisreset, the
+// endpoints netsh takes, and how every tool splits its raw command line. The certificate consoles
+// are opened end to end (85-view-store).
+#include <windows.h>
+#include <shellapi.h>
+
 #include <gtest/gtest.h>
 
 #include "common/cmdline.h"
@@ -99,6 +103,25 @@ TEST(Netsh, TakesHostNamesAndAddressesOnlyAndNamesWhatIsMissing) {
          L"hostnameport\tlocalhost:65535\t" + leaf + L"\t" + appId + L"\t\r\n"
          L"ipport\t0.0.0.0:8443\t" + leaf + L"\t" + appId + L"\tMY\r\n"},
     });
+}
+
+// The tools split their raw command line themselves (to know where each argument stood). The
+// lines the application sends are split end to end in the tools' tables; these are the rules' corners.
+TEST(Common, SplitsCommandLinesAsThePlatformDoes) {
+    for (const std::wstring line : {
+             LR"("C:\Program Files\tool.exe" a\\\"b "c\\" d\\e "f""g" """ h""""i)",
+             LR"("quoted"glued next)",
+             LR"(prog  	  spaced	  "tab	inside"  )",
+             LR"(prog a"b c"d e\\"f g"\ h)",
+             LR"(prog """""" x)",
+         }) {
+        int count = 0;
+        LPWSTR* argv = CommandLineToArgvW(line.c_str(), &count);
+        std::vector<std::wstring> platform(argv, argv + count), ours;
+        LocalFree(argv);
+        for (const Argument& argument : SplitCommandLine(line)) ours.push_back(argument.value);
+        EXPECT_EQ(ours, platform) << Narrow(line);
+    }
 }
 
 }  // namespace

@@ -87,21 +87,6 @@ stop_app() {
     drv wait-gone 30000 >/dev/null || fail "the window did not close"
 }
 
-# screenshot FILE [--box]: the window alone, cut out of the screen once two pictures in a row
-# agree (Wine hands the drawing on to the X server a moment after the window has painted); with
-# --box while a message box is open over it, without waiting for the window to be idle.
-screenshot() {
-    local x y w h previous= current _
-    [[ ${2:-} == --box ]] || drv wait-idle >/dev/null || fail "the window stayed busy"
-    read -r _ x y w h <<<"$(drv wait-window 0)"
-    for _ in $(seq 20); do
-        import -window root -crop "${w}x${h}+${x}+${y}" +repage "$1" || break
-        current=$(identify -format '%#' "$1") && [[ $current == "$previous" ]] && return 0
-        previous=$current
-    done
-    fail "screenshot $1 failed"
-}
-
 reset_program_folder() { find "$QB_APP_DIR" -mindepth 1 ! -name Quillbay.exe ! -name quillbay-cli.exe -delete; }
 # Placeholder chain files: the scan goes by extension, not content.
 add_chain_files() { mkdir -p "$QB_APP_DIR/chain" && printf 'placeholder\r\n' | tee "${@/#/$QB_APP_DIR/chain/}" >/dev/null; }

@@ -11,7 +11,7 @@ shift
 app_exe=$build_dir/bin/Quillbay.exe
 cli_exe=$build_dir/bin/quillbay-cli.exe
 driver_exe=$build_dir/bin/qbdriver.exe
-for f in "$app_exe" "$cli_exe" "$driver_exe" wine wineboot wineserver import identify openssl iconv; do
+for f in "$app_exe" "$cli_exe" "$driver_exe" wine wineboot wineserver openssl iconv; do
     [[ -f $f ]] || command -v "$f" >/dev/null || { echo "missing $f (build the windows configuration first)" >&2; exit 1; }
 done
 
