@@ -107,6 +107,7 @@ HANDLE Start(std::wstring commandLine, STARTUPINFOW* handles) {
     return nullptr;
 }
 
+// The records "sbx COMMAND" prints, fields split at tabs.
 std::vector<std::vector<std::wstring>> SbxRecords(const std::wstring& command) {
     std::string out, err;
     Run(kSbx + command, out, err);

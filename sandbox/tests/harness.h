@@ -33,8 +33,6 @@ inline Row Sbx(const std::wstring& line, DWORD code = 0) { return {Via::Sbx, lin
 
 // CreateProcessW with exactly this command line, with these standard handles or none; not waited for.
 HANDLE Start(std::wstring commandLine, STARTUPINFOW* handles = nullptr);
-// The records "sbx COMMAND" prints, fields split at tabs.
-std::vector<std::vector<std::wstring>> SbxRecords(const std::wstring& command);
 // Records of "sbx log" for one tool, oldest first: time, tool, exit code, command line.
 std::vector<std::vector<std::wstring>> LogOf(const std::wstring& tool);
 // A path of that name in the prefix's temporary folder, for files a test writes.

@@ -1,12 +1,10 @@
 // qbdriver: drives the running Quillbay window from another process, as a user would, and
-// prints what it sees. Controls and menu items go by the program's names (lblStatus,
-// mnuHelpAbout; Main is the window); the commands are in kCommands. "serve" reads commands
-// from standard input, one a line, words separated by tabs, until an empty line, and after
-// each one's output writes "\x01" and its exit code. wait-idle: the window has handled all
-// posted to it so far and runs no handler (nor the load event); wait-seen: only the first,
-// printing 1 while a handler runs. Texts are UTF-8 on one line, with \r, \n, \t, \0 and
-// \\ escaped. Exit code 1 when something did not appear or hold in time, 2 for a refused or
-// malformed command (for example clicking a disabled control, which a user cannot).
+// prints what it sees. Controls and menu items go by the program's names (lblStatus; Main is
+// the window); the commands are in kCommands. "serve" reads commands from standard input, one
+// a line, words separated by tabs, until an empty line, writing "\x01" and the exit code after
+// each one's output. Texts are UTF-8 on one line, with \r, \n, \t, \0 and \\ escaped. Exit
+// code 1 when something did not appear or hold in time, 2 for a refused or malformed command
+// (for example clicking a disabled control, which a user cannot).
 #include <windows.h>
 
 #include <algorithm>
@@ -359,6 +357,8 @@ const struct { const wchar_t* name; Needs needs; std::size_t words; std::functio
      }},
     {L"launch", Needs::Nothing, 2, Launch},
     {L"time-start", Needs::Nothing, 3, TimeStart},
+    // wait-idle: the window has handled all posted to it so far and runs no handler (nor the
+    // load event); wait-seen: only the first, printing 1 while a handler runs.
     {L"wait-idle", Needs::Window, 1, [](const Call& c) {
          LRESULT state = -1;
          return WaitIdle(c.main, c.Ms(1), state, 3) ? 0 : Fail(1, L"still busy (" + std::to_wstring(state) + L")");
