@@ -60,10 +60,7 @@ TEST(Certutil, FailsWithTheToolsHResults) {
 }
 
 TEST(Certutil, ImportsAPfxWhateverItsPasswordHoldsAndNeverLogsIt) {
-    const struct {
-        std::wstring pfx, password;
-        DWORD code;
-    } cases[] = {
+    const struct { std::wstring pfx, password; DWORD code; } cases[] = {
         {L"awkward", Password(L"awkward"), 0}, {L"nonascii", Password(L"nonascii"), 0}, {L"quote", Password(L"quote"), 0},
         {L"backslash", Password(L"backslash"), 0}, {L"leaf", L"", 0x80070056},
     };

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# run_e2e.sh BUILD_DIR [SCENARIO...]: the real Quillbay.exe in a fresh Wine prefix,
-# driven through its window by qbdriver.exe, one scenario file (name without .sh) after the
-# other, all by default. QB_E2E_WORK (default
-# BUILD_DIR/e2e) is the run's folder, so that two runs can share one build.
+# run_e2e.sh BUILD_DIR [SCENARIO...]: the real Quillbay.exe in a fresh Wine prefix, driven through
+# its window by qbdriver.exe, one scenario (name without .sh) after the other, all by default.
+# QB_E2E_WORK (default BUILD_DIR/e2e) is the run's folder, so that two runs can share one build.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)

@@ -82,11 +82,9 @@ TEST_F(Win32Pkcs12Test, LeavesTheKeyContainersAsTheyWere) {
 }
 
 TEST_F(Win32Pkcs12Test, TheDeploymentThumbprintIsTheServerCertificatesOrEmptyWithOneRecord) {
-    const struct {
-        const char* fixture;  // copied to fullchain.pfx; nullptr: no file
-        std::string password;
-        std::string certificate;  // "": no thumbprint, one error record
-    } cases[] = {
+    // The fixture copied to fullchain.pfx (nullptr: no file), its password and the certificate
+    // whose thumbprint comes back ("": none, and one error record).
+    const struct { const char* fixture; std::string password, certificate; } cases[] = {
         {"leaf.pfx", "Secret#1", "leaf"},
         {"empty.pfx", "", "leaf"},
         {"awkward.pfx", "a&b|c^d<e>f %QBSBX_UNDEFINED% (g) !h ", "leaf"},  // the trailing blank is part of it
@@ -123,10 +121,7 @@ TEST_F(Win32Pkcs12Test, TheDeploymentThumbprintIsTheServerCertificatesOrEmptyWit
 }
 
 TEST_F(Win32Pkcs12Test, CertificateDetailsOfChainFilesInEveryEncodingAndOfThePfx) {
-    const struct {
-        const char* file;
-        std::vector<std::string> names;
-    } cases[] = {
+    const struct { const char* file; std::vector<std::string> names; } cases[] = {
         {"inter.crt", {"inter"}}, {"inter.der", {"inter"}}, {"inter.b64", {"inter"}},
         {"chain.p7b", {"inter", "root"}}, {"leaf.crt", {"leaf"}},
     };
