@@ -75,24 +75,5 @@ TEST(Certutil, ImportsAPfxWhateverItsPasswordHoldsAndNeverLogsIt) {
     }
 }
 
-TEST(Certutil, ConcurrentImportsAllArrive) {
-    // Tools started together share the state file.
-    Check({Sbx(L"seed")});
-    std::vector<HANDLE> processes;
-    std::wstring expected;
-    for (const wchar_t* store : {L"S1", L"S2", L"S3", L"S4", L"S5"})
-        for (const wchar_t* file : {L"inter", L"leaf", L"root"}) {
-            processes.push_back(Start(L"certutil.exe -addstore -f " + std::wstring(store) + L" \"" + Fixture(file) + L".crt\""));
-            expected += (expected.empty() ? L"" : L" ") + std::wstring(store) + L"/" + file;
-        }
-    for (HANDLE process : processes) {
-        ASSERT_TRUE(process);
-        WaitForSingleObject(process, INFINITE);
-        CloseHandle(process);
-    }
-    EXPECT_EQ(Stores(), expected);
-    EXPECT_EQ(LogOf(L"certutil").size(), processes.size());
-}
-
 }  // namespace
 }  // namespace sandbox::test

@@ -27,6 +27,19 @@ std::string ReadAndDelete(const std::wstring& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
+// CreateProcessW with exactly this command line and these standard handles. A start that the
+// freshly installed prefix refuses now and then is tried again; a tool that runs and fails is not.
+HANDLE Start(std::wstring commandLine, STARTUPINFOW& handles) {
+    PROCESS_INFORMATION process{};
+    for (int attempt = 0; attempt < 3; ++attempt)
+        if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &handles,
+                           &process)) {
+            CloseHandle(process.hThread);
+            return process.hProcess;
+        }
+    return nullptr;
+}
+
 // CreateProcessW with exactly this command line and empty standard input.
 DWORD Run(const std::wstring& commandLine, std::string& out, std::string& err) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
@@ -38,7 +51,7 @@ DWORD Run(const std::wstring& commandLine, std::string& out, std::string& err) {
     startup.hStdInput = CreateFileW(L"NUL", GENERIC_READ, share, &inherit, OPEN_EXISTING, 0, nullptr);
     startup.hStdOutput = CreateFileW(paths[0].c_str(), GENERIC_WRITE, share, &inherit, CREATE_ALWAYS, 0, nullptr);
     startup.hStdError = CreateFileW(paths[1].c_str(), GENERIC_WRITE, share, &inherit, CREATE_ALWAYS, 0, nullptr);
-    HANDLE process = Start(commandLine, &startup);
+    HANDLE process = Start(commandLine, startup);
     DWORD code = kNotStarted;
     if (process) {
         WaitForSingleObject(process, INFINITE);
@@ -90,21 +103,6 @@ void Check(const std::vector<Row>& rows) {
         EXPECT_TRUE(row.match == Match::Any || (row.match == Match::Exact ? out == row.out : out.find(row.out) != std::wstring::npos))
             << "expected " << (row.match == Match::Exact ? "" : "a part ") << "[" << Narrow(row.out) << "], got [" << Narrow(out) << "]";
     }
-}
-
-HANDLE Start(std::wstring commandLine, STARTUPINFOW* handles) {
-    STARTUPINFOW none{};
-    none.cb = sizeof none;
-    PROCESS_INFORMATION process{};
-    // A start that the freshly installed prefix refuses now and then is tried again; a tool
-    // that runs and fails is not.
-    for (int attempt = 0; attempt < 3; ++attempt)
-        if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, handles != nullptr, CREATE_NO_WINDOW, nullptr,
-                           nullptr, handles ? handles : &none, &process)) {
-            CloseHandle(process.hThread);
-            return process.hProcess;
-        }
-    return nullptr;
 }
 
 // The records "sbx COMMAND" prints, fields split at tabs.

@@ -31,8 +31,6 @@ inline Row Ran(const std::wstring& line, DWORD code, const std::wstring& says = 
 }
 inline Row Sbx(const std::wstring& line, DWORD code = 0) { return {Via::Sbx, line, code, L"", Match::Any}; }
 
-// CreateProcessW with exactly this command line, with these standard handles or none; not waited for.
-HANDLE Start(std::wstring commandLine, STARTUPINFOW* handles = nullptr);
 // Records of "sbx log" for one tool, oldest first: time, tool, exit code, command line.
 std::vector<std::vector<std::wstring>> LogOf(const std::wstring& tool);
 // A path of that name in the prefix's temporary folder, for files a test writes.
