@@ -2,14 +2,10 @@
 # handed to the script host (the exact script and launch line; the program ends). The other
 # answers, a damaged package and no server are the unit and adapter tests'.
 www=$(mktemp -d "$QB_APP_DIR.www.XXXXXX") && mkdir -p "$www/quillbay/download" || return
-python3 -u -m http.server 0 --bind 127.0.0.1 --directory "$www" >"$www.log" 2>&1 &
-server=$!
-port=
-for _ in $(seq 200); do
-    port=$(sed -nE 's/^Serving HTTP on 127\.0\.0\.1 port ([0-9]+).*/\1/p' "$www.log")
-    [[ -n $port ]] || ! kill -0 "$server" 2>/dev/null && break
-    sleep 0.05
-done
+# Its first line names the port it took; the requests go to the log.
+exec {serving}< <(exec python3 -u -m http.server 0 --bind 127.0.0.1 --directory "$www" 2>"$www.log")
+server=$! port=
+read -r -t 30 line <&"$serving" && port=$(sed -nE 's/^Serving HTTP on 127\.0\.0\.1 port ([0-9]+).*/\1/p' <<<"$line")
 [[ -n $port ]] || { fail "the update server did not start: $(cat "$www.log")"; return; }
 
 printf '1.0.11\r\n  Faster deployment  \r\n' >"$www/quillbay/version.txt"
