@@ -18,9 +18,8 @@ protected:
 };
 
 TEST_F(Win32FileSystemTest, ThrowsTheSystemsErrorCodes) {
-    fs.CreateFolder(scratch / "chain");
+    // A folder that exists already is start-up's error end to end (15-startup-error).
     const struct { const char* what; std::function<void()> action; std::int32_t number; } cases[] = {
-        {"folder exists", [&] { fs.CreateFolder(scratch / "chain"); }, ERROR_ALREADY_EXISTS},
         {"two levels", [&] { fs.CreateFolder(scratch / "a\\b"); }, ERROR_PATH_NOT_FOUND},
         {"list missing", [&] { fs.ListFiles(scratch / "missing"); }, ERROR_PATH_NOT_FOUND},
         {"bytes missing", [&] { fs.ReadBytes(scratch / "missing.pfx"); }, ERROR_FILE_NOT_FOUND},

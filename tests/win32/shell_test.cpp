@@ -87,11 +87,8 @@ TEST_F(Win32ShellRun, CaptureKeepsEveryByteOfBothStreamsAndTheExitCode) {
     ASSERT_EQ(big.output.size(), 18u * 20000 + 44);
     EXPECT_EQ(big.output.substr(0, 18), "0123456789abcdef\r\n");
     EXPECT_EQ(big.output.substr(18u * 20000), "ERROR ( message:Cannot find SITE object. )\r\n");
-
-    const std::string odd = "Caf\xC3\xA9 \"x\" %PATH% & ^ [1] 'q'";  // é survives the ANSI round trip here
-    const Captured named = shell.RunAndCapture(helper + " 0 -print " + QuoteArg(odd) + " \"\"");
-    EXPECT_EQ(named.exitCode, 0);
-    EXPECT_EQ(named.output, odd);
+    // Names in the code page, and the characters quoting must carry, are read end to end from
+    // appcmd's listings (65-iis-discovery).
 }
 
 TEST_F(Win32ShellRun, TheWindowIsServedWhileAProgramRuns) {
