@@ -27,8 +27,6 @@ TEST(Appcmd, AnswersAndRefusesAsTheRealTool) {
         {Via::Process, kNames, 0, L"Default Web Site\r\n" + kCafe + L"\r\n" + kQuoted + L"\r\n"},
         {Via::Process, Bindings(L"default web site"), 0, kDefault + L"\r\n"},
         {Via::Process, Bindings(kQuoted), 1, L""},  // no such site, and nothing on either stream
-        {Via::Process, Appcmd(L"list site /site.name:\"Default Web Site\""), 0,
-         L"SITE \"Default Web Site\" (id:1,bindings:" + kDefault + L",state:Started)\r\n"},
         {Via::Process, Appcmd(L"set site /site.name:\"" + kQuoted + L"\" /+bindings.[protocol='https',bindingInformation='*:443:']"),
          1168, L"ERROR ( message:Cannot find SITE object with identifier \"Café [Test] Q\". )\r\n"},
         Ran(Appcmd(L"lsit site"), 87, L"Command 'LSIT' is not supported on object 'SITE'."),

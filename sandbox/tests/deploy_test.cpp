@@ -1,8 +1,7 @@
 // A deployment's command lines, made by the application's own functions (their text is pinned by
-// its unit tests), per site and host name: the HTTP.sys binding (netsh), the site's https binding
-// (appcmd set site) and the redirect rule (appcmd set config), and what the tools refuse of them.
-// The application judges these tools by their exit codes alone; what whole deployments leave on
-// the host is checked end to end (90-import-deploy.sh).
+// its unit tests): the HTTP.sys binding (netsh), the site's https binding (appcmd set site) and
+// the redirect rule (appcmd set config), and what the tools refuse of them. The application judges
+// them by their exit codes alone; whole deployments are checked end to end (90-import-deploy).
 #include <gtest/gtest.h>
 
 #include "common/state.h"
@@ -46,14 +45,6 @@ std::wstring Rule(const Target& t, int which) {  // 0 remove, 1 create, 2 match,
 
 constexpr DWORD kNotFound = 1168, kExists = 183;
 
-// One deployment for one target on a host without its bindings or rule: the removals find nothing.
-std::vector<Row> Deployment(const Target& t, const std::wstring& hash) {
-    std::vector<Row> rows = {Ran(DeleteSslCert(t), 1), Ran(AddSslCert(t, hash), 0), Ran(RemoveBinding(t), kNotFound),
-                             Ran(AddBinding(t), 0), Ran(Rule(t, 0), kNotFound)};
-    for (int which = 1; which < 5; ++which) rows.push_back(Ran(Rule(t, which), 0));
-    return rows;
-}
-
 // What the host keeps after a deployment of the target, as sbx prints it.
 std::wstring SslCertRecord(const Target& t, const std::wstring& hash) {
     return (Sni(t) ? L"hostnameport\t" + t.host + L":" + t.port : L"ipport\t0.0.0.0:" + t.port) + L"\t" + hash +
@@ -67,6 +58,14 @@ const std::wstring kShopSite = L"site\t2\tShop Site\tStarted\r\nbinding\t2\thttp
 Row Seed(DWORD iis, const std::wstring& more = L"") {
     return Sbx(L"seed --iis-major " + std::to_wstring(iis) + L" --site \"Default Web Site\" \"http/*:80:,http/*:80:www.example.com\" "
                L"--site \"Shop Site\" \"http/*:8080:shop.example.com\"" + more);
+}
+
+// The seed, the certificate's import and one deployment for one target: the removals find nothing.
+std::vector<Row> Deployment(const Target& t, const std::wstring& hash) {
+    std::vector<Row> rows = {Seed(t.iis), Ran(LeafImport(), 0), Ran(DeleteSslCert(t), 1), Ran(AddSslCert(t, hash), 0),
+                             Ran(RemoveBinding(t), kNotFound), Ran(AddBinding(t), 0), Ran(Rule(t, 0), kNotFound)};
+    for (int which = 1; which < 5; ++which) rows.push_back(Ran(Rule(t, which), 0));
+    return rows;
 }
 
 // netsh binds only a certificate in the machine's My store with its key; without URL Rewrite every
@@ -100,7 +99,6 @@ TEST(Deploy, RefusesWhatTheRealToolsRefuse) {
     const std::wstring leaf = Thumbprint(L"leaf");
     const Target sni{10, kDefault, kHost, L"443"}, old{7, kDefault, kHost, L"443"}, unknown{10, L"No Such Site", kHost, L"443"};
     const std::wstring duplicate = L"Cannot add duplicate collection entry of type ";
-    Check({Seed(10), Ran(LeafImport(), 0)});
     Check(Deployment(sni, leaf));
     Check({
         // The same binding, site binding (in any letter case) or rule added again.

@@ -27,20 +27,8 @@ std::string ReadAndDelete(const std::wstring& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-// CreateProcessW with exactly this command line and these standard handles. A start that the
-// freshly installed prefix refuses now and then is tried again; a tool that runs and fails is not.
-HANDLE Start(std::wstring commandLine, STARTUPINFOW& handles) {
-    PROCESS_INFORMATION process{};
-    for (int attempt = 0; attempt < 3; ++attempt)
-        if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &handles,
-                           &process)) {
-            CloseHandle(process.hThread);
-            return process.hProcess;
-        }
-    return nullptr;
-}
-
-// CreateProcessW with exactly this command line and empty standard input.
+// CreateProcessW with exactly this command line and empty standard input. A start that the freshly
+// installed prefix refuses now and then is tried again; a tool that runs and fails is not.
 DWORD Run(const std::wstring& commandLine, std::string& out, std::string& err) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
@@ -51,14 +39,19 @@ DWORD Run(const std::wstring& commandLine, std::string& out, std::string& err) {
     startup.hStdInput = CreateFileW(L"NUL", GENERIC_READ, share, &inherit, OPEN_EXISTING, 0, nullptr);
     startup.hStdOutput = CreateFileW(paths[0].c_str(), GENERIC_WRITE, share, &inherit, CREATE_ALWAYS, 0, nullptr);
     startup.hStdError = CreateFileW(paths[1].c_str(), GENERIC_WRITE, share, &inherit, CREATE_ALWAYS, 0, nullptr);
-    HANDLE process = Start(commandLine, startup);
+    std::wstring line = commandLine;
+    PROCESS_INFORMATION process{};
+    bool started = false;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt)
+        started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                                 &process);
     DWORD code = kNotStarted;
-    if (process) {
-        WaitForSingleObject(process, INFINITE);
-        GetExitCodeProcess(process, &code);
-        CloseHandle(process);
+    if (started) {
+        WaitForSingleObject(process.hProcess, INFINITE);
+        GetExitCodeProcess(process.hProcess, &code);
+        for (HANDLE handle : {process.hProcess, process.hThread}) CloseHandle(handle);
     }
-    err = process ? "" : "CreateProcessW failed with error " + std::to_string(GetLastError());  // shown with the row
+    err = started ? "" : "CreateProcessW failed with error " + std::to_string(GetLastError());  // shown with the row
     for (HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError}) CloseHandle(handle);
     out = ReadAndDelete(paths[0]);
     err = ReadAndDelete(paths[1]) + err;

@@ -101,9 +101,7 @@ selection() { drv list "$1" | cut -c2 | tr -d '\n' | tr ' ' -; }
 sbx() { wine 'C:\QuillbaySandbox\sbx.exe' "$@" </dev/null 2>>"$QB_DRIVER_LOG" | tr -d '\r'; }  # its status (pipefail)
 # seed_sites [OPTION...] < "NAME<TAB>BINDINGS" lines: in a file, which no command line mangles.
 seed_sites() { cat >"$WINEPREFIX/drive_c/qb-sites.tsv" && sbx seed --sites-file 'C:\qb-sites.tsv' "$@" >/dev/null; }
-# The command lines appcmd got since the seed, without the blank that the command interpreter
-# leaves before a redirection.
-appcmd_calls() { sbx log | awk -F'\t' '$2 == "appcmd" { sub(/ +$/, "", $4); print $4 }'; }
+appcmd_calls() { sbx log | awk -F'\t' '$2 == "appcmd"'; }  # appcmd's runs since the seed, a line each
 # The stores as "store thumbprint key" lines, CA and My (Wine drops a PFX's self-signed root).
 store_entries() { sbx stores | awk -F'\t' '$1 == "CA" || $1 == "My" { print $1, $2, $3 }' | sort; }
 

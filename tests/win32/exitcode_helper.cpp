@@ -1,8 +1,7 @@
-// A program for the adapter tests to start.
+// A program for the adapter tests to start. It exits with CODE (a signed 32-bit number).
 //   exitcode_helper CODE [RECORD-FILE [anything...]]
-// Exits with CODE (a signed 32-bit number). With RECORD-FILE it first writes there, in
-// UTF-8, "args=" and the argument text exactly as it arrived (everything after the program
-// name), "\nshow=" and the window state it was asked to show (-1 for none), and "\n".
+// With RECORD-FILE it first writes there, in UTF-8, "args=" and the argument text exactly as it
+// arrived, "\nshow=" and the window state it was asked to show (-1 for none), and "\n".
 //   exitcode_helper CODE -print OUT ERR [REPEAT]
 // Writes OUT (in the ANSI code page) REPEAT times to standard output, then ERR to standard error.
 //   exitcode_helper CODE -wait FILE

@@ -2,7 +2,6 @@
 # name holds; the version, log.txt telling where it came from; the deployment controls and the
 # redirect box by what the host has. Faults end in their defined state, logged only where a
 # failure was raised, and the window takes commands.
-inetsrv='C:\windows\System32\inetsrv'
 responsive() { expect_ok "choose About" drv menu mnuHelpAbout; close_box; }  # the About box opens and closes
 
 # Each name reaches appcmd as one argument whatever it holds, and its host names come back.
@@ -37,7 +36,7 @@ loaded="IIS sites loaded. Please import first, then select sites for deployment.
 cases=(
     "--iis-major 7|$shop|IIS Site List (Only one):|$loaded|1|1|IIS MajorVersion found in Registry: 7"
     "--no-iis-registry --inetmgr-version 10.0.17763.1 --no-rewrite|$shop|IIS Site List (Multi-select enabled):|$loaded|1|0|InetMgr.exe product version found: 10.0.17763.1"
-    "--no-iis|$none|IIS Site List (IIS Not Installed)|IIS not detected, PFX deployment disabled.|0|0|Could not get Shell Namespace for $inetsrv. Assuming IIS version is less than 8 or path invalid."
+    "--no-iis|$none|IIS Site List (IIS Not Installed)|IIS not detected, PFX deployment disabled.|0|0|Could not get Shell Namespace for C:\windows\System32\inetsrv. Assuming IIS version is less than 8 or path invalid."
 )
 for case in "${cases[@]}"; do
     IFS='|' read -r options list heading status usable redirect log <<<"$case"
