@@ -73,5 +73,13 @@ TEST(Certutil, ImportsAPfxWhateverItsPasswordHoldsAndNeverLogsIt) {
     }
 }
 
+// The application adds NoRoot after the file, as the tool takes modifiers; a word that is no
+// modifier is taken for the file, as the tool does. (Wine's PFX import never hands a
+// self-signed certificate over, so a root in the PFX reaches no store here either way.)
+TEST(Certutil, TakesNoRootAfterTheFile) {
+    Check({Sbx(L"seed"), Ran(LeafImport() + L" NoRoot", 0), {Via::Stores, L"", 0, L"CA/inter My/leaf+key"},
+           Ran(LeafImport() + L" NoRooot", 0x80070002, L"ERROR_FILE_NOT_FOUND"), {Via::Stores, L"", 0, L"CA/inter My/leaf+key"}});
+}
+
 }  // namespace
 }  // namespace sandbox::test

@@ -77,8 +77,10 @@ void ScanChainFolder(Main& m) {
 }
 
 void cmdImport_Click(Main& m) {
+    if (AnotherRuns(m)) return;
     BusyWork busy(m);
     try {
+        if (!ProgramFolderUsable(m, "cmdImport_Click")) return;
         m.ui.SetEnabled(Id::cmdImport, false);
         m.ui.SetEnabled(Id::cmdDeploy, false);
         ShowStatus(m, GetLangString("lblStatus_Importing"));

@@ -30,6 +30,7 @@ std::vector<std::string> PickedFiles(const std::string& dialogResult) {
 }
 
 void mnuChainManualImport_Click(Main& m) {
+    if (AnotherRuns(m)) return;
     BusyWork busy(m);
     try {
         const std::vector<std::string> files = PickedFiles(

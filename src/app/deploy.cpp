@@ -101,6 +101,7 @@ void RunDeployment(Main& m, const iis::DeployRequest& request) {
 }  // namespace
 
 void cmdDeploy_Click(Main& m) {
+    if (AnotherRuns(m)) return;
     BusyWork busy(m);
     // The selection as the button was pressed; names come from the list's own sites.
     iis::DeployChoice choice{{}, m.ui.Text(Id::TxtHttpsPort), m.m_IsIIS8OrGreater};
@@ -112,6 +113,13 @@ void cmdDeploy_Click(Main& m) {
     if (const iis::DeployRefusal refusal = iis::CheckDeployChoice(m.machine.fs, choice, files);
         refusal != iis::DeployRefusal::None)
         return ShowRefusal(m, {}, refusal);
+    bool usable = false;
+    try {
+        usable = ProgramFolderUsable(m, "cmdDeploy_Click");
+    } catch (...) {
+        ReportFailure(m, "cmdDeploy_Click", "MsgBox_Deploy_UnexpectedError", "MsgBox_Deploy_UnexpectedError_Title");
+    }
+    if (!usable) return;
 
     const bool redirect = m.ui.CheckValue(Id::chkHttpRedirect) != CheckState::Unchecked;
     m.ui.SetEnabled(Id::cmdImport, false);

@@ -28,6 +28,10 @@ struct Main {
     int busyWork = 0;
 };
 
+// A handler that changes the machine does not start inside another: a Manual Import would
+// otherwise re-enable Import in the middle of a deployment, and Import restart IIS under it.
+inline bool AnotherRuns(const Main& m) { return m.busyWork > 0; }
+
 // Counts a machine-changing handler as running for its lifetime.
 class BusyWork {
 public:

@@ -1,5 +1,7 @@
 #include "app/report.h"
 
+#include "certs/chain_files.h"
+#include "certs/folder_check.h"
 #include "lang/store.h"
 
 namespace quillbay::app {
@@ -13,6 +15,31 @@ MsgStyle BoxFor(Verdict verdict) {
         case Verdict::NothingDone: break;
     }
     return MsgStyle::Critical;
+}
+
+bool ProgramFolderUsable(Main& m, const char* procedure) {
+    const std::string folder = m.machine.host.AppFolder();
+    const certs::FolderCheck check = certs::CheckProgramFolder(
+        m.machine.fs, folder, certs::ChainFolder(m.machine.host), certs::DefaultServerFiles(m.machine.host));
+    certs::LogFolderCheck(m.log, procedure, check);
+    if (check.problem == certs::FolderProblem::ReparsePoint) {
+        m.ui.ShowMessage(lang::FormatLangString("MsgBox_Folder_ReparsePoint", {check.path}), MsgStyle::Critical, kAppTitle);
+        return false;
+    }
+    if (check.problem == certs::FolderProblem::None) return true;
+    if (m.ui.ShowMessage(lang::FormatLangString("MsgBox_Folder_Writable", {folder}), MsgStyle::YesNoExclamation,
+                         kAppTitle) != MsgAnswer::Yes) {
+        m.log.WriteLog(procedure, "Stopped: the administrator left " + folder + " as it is");
+        return false;
+    }
+    try {
+        certs::RestrictProgramFolder(m.machine, procedure, folder);
+        return true;
+    } catch (const Failure& f) {
+        m.ui.ShowMessage(lang::FormatLangString("MsgBox_Folder_RestrictFailed", {folder, f.description()}),
+                         MsgStyle::Critical, kAppTitle);
+        return false;
+    }
 }
 
 void ShowStatus(Main& m, const std::string& text) {

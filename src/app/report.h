@@ -35,6 +35,11 @@ private:
 // critical box, the text of textKey (if any) followed by the failure's description.
 void ReportFailure(Main& m, std::string_view procedure, std::string_view textKey, std::string_view titleKey) noexcept;
 
+// Before a handler uses the program folder's files: a junction among them is refused; rights
+// that let others change them are restricted on the administrator's Yes (No stops the
+// handler); secrets others can read are logged. True when the handler may go on.
+bool ProgramFolderUsable(Main& m, const char* procedure);
+
 // A failure that no handler caught: logged and shown, and the program goes on.
 void ReportUnhandled(Main& m, std::string_view procedure) noexcept;
 

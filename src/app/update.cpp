@@ -3,10 +3,9 @@
 #include "app/handlers.h"
 #include "app/report.h"
 #include "support/errors.h"
-#include "support/paths.h"
 #include "update/check.h"
-#include "update/package.h"
 #include "update/restart.h"
+#include "update/stage.h"
 
 namespace quillbay::app {
 
@@ -30,16 +29,25 @@ bool DownloadAndUpdate(Main& m, const std::string& packageUrl) {
         return false;
     }
     // The script would copy anything over the program's folder and start it elevated.
-    if (const std::optional<std::string> problem = update::ZipProblem(response.body)) {
+    const HttpResponse signature = m.machine.http.Get(packageUrl + ".sig", {});
+    if (m.ui.ClosePending()) return false;
+    const std::string signatureBytes = signature.status == 200 ? signature.body : "";
+    std::optional<std::string> problem =
+        signature.status != 200 ? "no signature (status code " + std::to_string(signature.status) + ")"
+                                : update::PackageProblem(m.machine.signatures, response.body, signatureBytes);
+    update::StagedPackage staged;
+    if (!problem) {
+        staged = update::StagePackage(m.machine, response.body, signatureBytes);
+        problem = staged.problem;
+    }
+    if (problem) {
         m.log.WriteErrorLog("DownloadAndUpdate", kErrorBadFormat,
-                            "The update package is not a usable zip (" + *problem + "): " + packageUrl);
+                            "The update package was refused: " + *problem + ": " + packageUrl);
         m.ui.ShowMessage(GetLangString("MsgBox_Update_PackageInvalid"), MsgStyle::Critical, kAppTitle);
         return false;
     }
-    const std::string package = JoinPath(m.machine.fs.GetSpecialFolder(SpecialFolder::Temporary), "update.zip");
-    m.machine.fs.WriteBytes(package, response.body);
     ShowStatus(m, kRestarting);
-    if (update::InitiateUpdateAndRestart(m.machine, package)) {
+    if (update::InitiateUpdateAndRestart(m.machine, staged.path)) {
         m.machine.host.EndProcess();
         return true;
     }
@@ -48,14 +56,13 @@ bool DownloadAndUpdate(Main& m, const std::string& packageUrl) {
 }
 
 void mnuHelpCheckUpdate_Click(Main& m) {
-    // While an import or a deployment runs (or a check already does), a check could end the
-    // program in the middle of it.
-    if (m.busyWork > 0) return;
+    // A check could end the program in the middle of an import or a deployment.
+    if (AnotherRuns(m)) return;
     BusyWork busy(m);
     try {
         const std::string current = update::OwnVersionText(m.machine.host);
         ShowStatus(m, GetLangString("MsgBox_Update_Checking"));
-        const std::string base = update::UpdateBaseUrl(m.machine.host);
+        const std::string base = update::UpdateBaseUrl(m.machine.shell);
         const HttpResponse response = m.machine.http.Get(update::VersionQueryUrl(base, current), update::kVersionQueryTimeouts);
         if (m.ui.ClosePending()) return;
         if (response.status != 200) {

@@ -24,7 +24,7 @@ PfxImport ImportPfx(Machine& machine, const ServerFiles& files, Progress& progre
     // Started directly: no command interpreter sees the password, and quoting keeps every
     // character of it intact.
     const std::string commandLine = ProgramToken(SystemProgram(machine.fs, "certutil.exe")) + " -f -p " +
-                                    QuoteArg(*password) + " -importpfx " + QuoteArg(pfxPath);
+                                    QuoteArg(*password) + " -importpfx " + QuoteArg(pfxPath) + " NoRoot";
     PfxImport result{PfxStatus::Failed, 0};
     try {
         result.code = machine.shell.Run(commandLine, WindowStyle::Hidden, true);

@@ -70,28 +70,6 @@ std::optional<std::vector<char32_t>> DecodeUtf8(const std::string& text) {
     return points;
 }
 
-std::optional<std::string> Base64Decode(const std::string& text) {
-    std::string out;
-    std::uint32_t buffer = 0;
-    int bits = 0;
-    for (unsigned char c : text) {
-        int value;
-        if (c >= 'A' && c <= 'Z') value = c - 'A';
-        else if (c >= 'a' && c <= 'z') value = c - 'a' + 26;
-        else if (c >= '0' && c <= '9') value = c - '0' + 52;
-        else if (c == '+') value = 62;
-        else if (c == '/') value = 63;
-        else if (c == '=' || c == '\r' || c == '\n' || c == ' ' || c == '\t') continue;
-        else return std::nullopt;
-        buffer = (buffer << 6) | static_cast<std::uint32_t>(value);
-        bits += 6;
-        if (bits >= 8) {
-            bits -= 8;
-            out += static_cast<char>((buffer >> bits) & 0xFF);
-        }
-    }
-    return out;
-}
 
 }  // namespace
 
@@ -157,6 +135,7 @@ ChainFinding FollowChain(const CertificateDetails& certificate, const std::vecto
     for (std::size_t step = 0; step <= pool.size(); ++step) {
         if (current->issuerName == current->subjectName) {
             finding.complete = true;
+            finding.rootName = current->subjectName;
             return finding;
         }
         const CertificateDetails* issuer = nullptr;

@@ -39,6 +39,7 @@ ValidityFinding CheckValidity(const CertificateDetails& certificate, std::int64_
 struct ChainFinding {
     std::vector<std::string> path;  // subjects from the certificate's issuer up
     bool complete = false;          // ends in a self-signed certificate (a root)
+    std::string rootName;           // when complete: the root's encoded subject name
     std::string missingIssuer;      // when incomplete: the issuer nothing in the pool names
 };
 ChainFinding FollowChain(const CertificateDetails& certificate, const std::vector<CertificateDetails>& pool);

@@ -26,7 +26,7 @@ Finding ValidityOf(const PfxCertificate& server, std::int64_t now) {
 }
 
 void CheckChain(const PfxRead& pfx, const PfxCertificate& server, const std::vector<ChainFileRead>& chain,
-                const std::string& chainFolder, std::vector<Finding>& findings) {
+                const std::string& chainFolder, Pkcs12& trust, std::vector<Finding>& findings) {
     std::vector<CertificateDetails> pool;
     for (const PfxCertificate& c : pfx.certificates) pool.push_back(c.details);
     if (chain.empty()) findings.push_back({Level::Error, Check::NoChainFiles, {chainFolder}});
@@ -38,9 +38,10 @@ void CheckChain(const PfxRead& pfx, const PfxCertificate& server, const std::vec
     const ChainFinding links = FollowChain(server.details, pool);
     std::vector<std::string> path{server.details.subject};
     path.insert(path.end(), links.path.begin(), links.path.end());
-    if (links.complete)
+    if (links.complete) {
         findings.push_back({Level::Ok, Check::ChainComplete, {Joined(path, " <- ")}});
-    else
+        if (!trust.InTrustedRoots(links.rootName)) findings.push_back({Level::Warning, Check::RootUntrusted, {path.back()}});
+    } else
         findings.push_back({Level::Warning, Check::ChainIncomplete, {Joined(path, " <- "), links.missingIssuer}});
 }
 
@@ -61,13 +62,13 @@ std::vector<Finding> CheckPfx(const PfxRead& pfx, const ServerFiles& files) {
 
 std::vector<Finding> CheckServerCertificate(const PfxRead& pfx, const ServerFiles& files,
                                             const std::vector<ChainFileRead>& chain, const std::string& chainFolder,
-                                            std::int64_t now) {
+                                            std::int64_t now, Pkcs12& trust) {
     std::vector<Finding> findings = CheckPfx(pfx, files);
     if (!findings.empty()) return findings;
     const PfxCertificate& server = *ServerCertificate(pfx.certificates);
     findings.push_back({Level::Ok, Check::PfxOpened, {server.details.subject, HexThumbprint(server.sha1)}});
     findings.push_back(ValidityOf(server, now));
-    CheckChain(pfx, server, chain, chainFolder, findings);
+    CheckChain(pfx, server, chain, chainFolder, trust, findings);
     return findings;
 }
 

@@ -27,12 +27,17 @@ enum class Check {
     ChainFileUnreadable,  // the file's name, the failure's number
     ChainComplete,        // the path from the certificate up
     ChainIncomplete,      // the path as far as it goes, the issuer nothing names
+    RootUntrusted,        // the root's subject
     // the sites; details: the site first
     NoIis,                // none
     SitesUnlisted,        // the failure's description
     UnknownSite, BindingsUnread, NoHostNames,
     HostSkipped, HostCovered,  // site, host
     HostNotCovered,            // site, host, the certificate's DNS names
+    // the program folder
+    FolderReparsePoint,  // the path
+    FolderWritable,      // the path, then the two commands that restrict the folder by hand
+    SecretReadable,      // the path
 };
 
 struct Finding {
@@ -48,10 +53,11 @@ struct Finding {
 std::vector<Finding> CheckPfx(const PfxRead& pfx, const ServerFiles& files);
 
 // The PFX, then the server certificate's validity at `now` and its chain through the PFX and
-// the chain files (a file that cannot be read is a warning; no chain file at all an error).
+// the chain files (a file that cannot be read is a warning; no chain file at all an error). A
+// chain that ends in a root the machine does not trust is a warning: the import adds no root.
 std::vector<Finding> CheckServerCertificate(const PfxRead& pfx, const ServerFiles& files,
                                             const std::vector<ChainFileRead>& chain, const std::string& chainFolder,
-                                            std::int64_t now);
+                                            std::int64_t now, Pkcs12& trust);
 
 // A site as the check sees it.
 struct SiteHosts {

@@ -139,16 +139,19 @@ std::string UndoText(Machine& machine) {
 void BackupSecurityProviders(Machine& machine, SecurityOutcome& outcome) {
     std::string commandLine;
     try {
+        // Only administrators may put anything where the elevated export writes.
         const std::string folder = JoinPath(machine.host.AppFolder(), "backup");
-        if (!machine.fs.FolderExists(folder)) machine.fs.CreateFolder(folder);
-        // reg export /y overwrites; an earlier backup must survive, so the name is made unique.
+        if (!machine.fs.FolderExists(folder)) machine.fs.CreateAdminOnlyFolder(folder);
+        // reg export /y overwrites; an earlier backup must survive, so the name is made unique
+        // and claimed (never reused) before reg.exe writes it.
         const std::string target = UnusedPath(
             machine.fs, folder + "\\SecurityProviders-" + CompactTimestamp(machine.clock.Now()), ".reg");
+        machine.fs.WriteNewBytes(target, "");
         commandLine = RegProgram(machine) + " export \"" + std::string(kBaseKey) + "\" \"" + target + "\" /y";
         const std::int32_t exitCode = machine.shell.Run(commandLine, WindowStyle::Hidden, true);
         if (exitCode != 0) throw Failure(exitCode, "reg export ended with an error");
         const std::string undo = target.substr(0, target.size() - 4) + "-undo.reg";
-        machine.fs.WriteText(undo, UndoText(machine));
+        machine.fs.WriteNewBytes(undo, UndoText(machine));
         outcome.backupPath = target;
         outcome.undoPath = undo;
     } catch (...) {

@@ -17,11 +17,12 @@ constexpr CommandEntry kCommands[] = {{"status", Command::Status}, {"check", Com
                                       {"help", Command::Help}};
 
 // Which commands an option belongs to; the files and the output options suit them all.
-enum class Scope { Any, Sites, Deploy };
+enum class Scope { Any, Sites, Deploy, Changes };
 bool Applies(Scope scope, Command c) {
-    return scope == Scope::Any || c == Command::Deploy || (scope == Scope::Sites && c == Command::Check);
+    return scope == Scope::Any || c == Command::Deploy || (scope == Scope::Sites && c == Command::Check) ||
+           (scope == Scope::Changes && c == Command::Import);
 }
-constexpr Scope kAny = Scope::Any, kSites = Scope::Sites, kDeploy = Scope::Deploy;
+constexpr Scope kAny = Scope::Any, kSites = Scope::Sites, kDeploy = Scope::Deploy, kChanges = Scope::Changes;
 
 struct OptionEntry {
     const char* name;
@@ -33,6 +34,7 @@ constexpr OptionEntry kOptions[] = {
     {"--password-file", true, kAny}, {"--chain-folder", true, kAny}, {"--help", false, kAny},
     {"--site", true, kSites},       {"--all", false, kSites},       {"--port", true, kDeploy},
     {"--redirect", true, kDeploy},  {"--wildcard", true, kDeploy},  {"--dry-run", false, kDeploy},
+    {"--restrict-folder", false, kChanges},
 };
 
 const OptionEntry* FindOption(const std::string& name) {
@@ -82,6 +84,7 @@ void TakeOption(Options& o, const std::string& name, const std::string& value, E
     else if (name == "--help") o.command = Command::Help;
     else if (name == "--all") o.all = true;
     else if (name == "--dry-run") o.dryRun = true;
+    else if (name == "--restrict-folder") o.restrictFolder = true;
     else if (name == "--site") o.sites.push_back(value);
     else if (name == "--pfx") o.pfx = value;
     else if (name == "--password-file") o.passwordFile = value;

@@ -19,6 +19,7 @@ struct Options {
     bool redirect = true;      // the window's box starts ticked
     bool wildcard = false;     // the window's No to the wildcard question
     bool dryRun = false;
+    bool restrictFolder = false;  // restrict the program folder when others can change it
     // Empty: beside the program.
     std::string pfx;
     std::string passwordFile;

@@ -33,8 +33,12 @@ Outcome RunCheck(Machine& machine, Console& console, const Options& o) {
     const certs::PfxRead pfx = certs::ReadPfx(machine, files);
     const std::string folder = ChainFolderOf(machine.host, o);
     std::vector<certs::Finding> findings = certs::CheckServerCertificate(
-        pfx, files, certs::ReadChainFiles(machine, folder), folder, machine.clock.UtcNow());
+        pfx, files, certs::ReadChainFiles(machine, folder), folder, machine.clock.UtcNow(), machine.pkcs12);
     for (certs::Finding& f : CheckSites(machine, progress, o, certs::ServerCertificate(pfx.certificates)))
+        findings.push_back(std::move(f));
+    const std::string programFolder = machine.host.AppFolder();
+    for (certs::Finding& f : certs::FolderFindings(
+             certs::CheckProgramFolder(machine.fs, programFolder, folder, files), programFolder))
         findings.push_back(std::move(f));
 
     Outcome out;

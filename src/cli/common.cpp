@@ -2,6 +2,7 @@
 
 #include "certs/chain_files.h"
 #include "certs/inspect.h"
+#include "support/paths.h"
 #include "support/text.h"
 
 namespace quillbay::cli {
@@ -31,6 +32,7 @@ constexpr FindingEntry kFindings[] = {
     {certs::Check::ChainFileUnreadable, "chain-file-unreadable", "Cli_ChainFileUnreadable"},
     {certs::Check::ChainComplete, "chain-complete", "Cli_ChainComplete"},
     {certs::Check::ChainIncomplete, "chain-incomplete", "Cli_ChainIncomplete"},
+    {certs::Check::RootUntrusted, "root-untrusted", "Cli_RootUntrusted"},
     {certs::Check::NoIis, "no-iis", "Cli_NoIis"},
     {certs::Check::SitesUnlisted, "sites-unlisted", "Cli_SitesUnlisted"},
     {certs::Check::UnknownSite, "unknown-site", "Cli_UnknownSite"},
@@ -39,13 +41,16 @@ constexpr FindingEntry kFindings[] = {
     {certs::Check::HostSkipped, "host-skipped", "Cli_HostSkipped"},
     {certs::Check::HostCovered, "host-covered", "Cli_HostCovered"},
     {certs::Check::HostNotCovered, "host-not-covered", "Cli_HostNotCovered"},
+    {certs::Check::FolderReparsePoint, "folder-reparse-point", "MsgBox_Folder_ReparsePoint"},
+    {certs::Check::FolderWritable, "folder-writable", "Cli_Folder_Writable"},
+    {certs::Check::SecretReadable, "secret-readable", "Cli_Folder_Readable"},
 };
 constexpr bool InCheckOrder() {
     for (std::size_t i = 0; i < std::size(kFindings); ++i)
         if (static_cast<std::size_t>(kFindings[i].check) != i) return false;
     return true;
 }
-static_assert(InCheckOrder() && std::size(kFindings) == static_cast<std::size_t>(certs::Check::HostNotCovered) + 1);
+static_assert(InCheckOrder() && std::size(kFindings) == static_cast<std::size_t>(certs::Check::SecretReadable) + 1);
 
 }  // namespace
 
@@ -130,5 +135,30 @@ const char* FindingCode(certs::Check check) { return kFindings[static_cast<int>(
 std::string FindingText(const certs::Finding& f) { return Say(kFindings[static_cast<int>(f.check)].key, f.details); }
 
 Refusal RefusalOf(const certs::Finding& f) { return {FindingCode(f.check), FindingText(f)}; }
+
+void CheckFolderOrRefuse(Machine& machine, Console& console, const Options& o) {
+    const std::string procedure = std::string("quillbay-cli ") + CommandName(o.command);
+    const std::string folder = machine.host.AppFolder();
+    auto check = [&] {
+        return certs::CheckProgramFolder(machine.fs, folder, ChainFolderOf(machine.host, o), FilesOf(machine.host, o));
+    };
+    certs::FolderCheck found = check();
+    certs::LogFolderCheck(machine.log, procedure, found);
+    // A dry run changes nothing, rights included; a file the options name elsewhere is not the
+    // program folder's to restrict.
+    const bool inFolder = EqualsIgnoreCase(found.path, folder) ||
+                          AsciiLower(found.path).rfind(AsciiLower(WithTrailingBackslash(folder)), 0) == 0;
+    if (found.problem == certs::FolderProblem::OthersMayWrite && inFolder && o.restrictFolder && !o.dryRun) {
+        try {
+            certs::RestrictProgramFolder(machine, procedure, folder);
+        } catch (const Failure& f) {
+            throw Refusal{"folder-restrict-failed", Say("MsgBox_Folder_RestrictFailed", {folder, f.description()}), f.number()};
+        }
+        console.Err(Line(Say("Cli_Folder_Restricted", {folder})));
+        found = check();
+    }
+    for (const certs::Finding& f : certs::FolderFindings(found, folder))
+        if (f.level == certs::Level::Error) throw RefusalOf(f);
+}
 
 }  // namespace quillbay::cli

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "certs/folder_check.h"
 #include "certs/preflight.h"
 #include "certs/server_files.h"
 #include "cli/commands.h"
@@ -43,5 +44,11 @@ const char* FindingCode(certs::Check check);
 std::string FindingText(const certs::Finding& finding);
 // The finding as a command's refusal.
 Refusal RefusalOf(const certs::Finding& finding);
+
+// The program folder and the files the options name, checked before a command that changes
+// the machine uses them: a refusal for a junction, or for rights that let others change them
+// unless --restrict-folder restricts the program folder first (said on standard error; never
+// in a dry run).
+void CheckFolderOrRefuse(Machine& machine, Console& console, const Options& options);
 
 }  // namespace quillbay::cli

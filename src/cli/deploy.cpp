@@ -60,7 +60,7 @@ Refusal RefusalOf(iis::DeployRefusal refusal, const certs::ServerFiles& files, c
 }
 
 // The request for the chosen sites, or a refusal, asked in the window's order.
-iis::DeployRequest RequestOrRefuse(Machine& machine, ConsoleProgress& progress, const Options& o) {
+iis::DeployRequest RequestOrRefuse(Machine& machine, Console& console, ConsoleProgress& progress, const Options& o) {
     const iis::IisVersion version = iis::DetectIisVersion(machine);
     const iis::SiteList list = ListSitesOrRefuse(machine, progress);
     std::vector<std::string> unknown;
@@ -70,6 +70,7 @@ iis::DeployRequest RequestOrRefuse(Machine& machine, ConsoleProgress& progress, 
     const certs::ServerFiles files = FilesOf(machine.host, o);
     if (const iis::DeployRefusal refusal = iis::CheckDeployChoice(machine.fs, choice, files); refusal != iis::DeployRefusal::None)
         throw RefusalOf(refusal, files, {});
+    CheckFolderOrRefuse(machine, console, o);
 
     progress.Report({"lblStatus_GettingThumbprint"});
     const iis::DeployThumbprint read = iis::ReadDeployThumbprint(machine, files);
@@ -102,12 +103,13 @@ json::Value SitesJson(const iis::DeployOutcome& outcome) {
 
 Outcome RunDeploy(Machine& machine, Console& console, const Options& o) {
     ConsoleProgress progress(console);
-    const iis::DeployRequest request = RequestOrRefuse(machine, progress, o);
+    const iis::DeployRequest request = RequestOrRefuse(machine, console, progress, o);
     if (o.redirect && !request.redirect) console.Err(Line(Say("Cli_RewriteMissing")));
     ConsoleDeployEvents events(console, o.wildcard);
     // A dry run masks the password in the lines it shows.
     DryRunShell dryShell(machine.shell, o.dryRun ? certs::ReadServerPassword(machine.fs, FilesOf(machine.host, o).password) : "");
-    Machine dry(dryShell, machine.fs, machine.host, machine.clock, machine.pkcs12, machine.http);
+    Machine dry(dryShell, machine.fs, machine.host, machine.clock, machine.pkcs12, machine.http,
+                machine.signatures);
     const iis::DeployOutcome outcome = iis::DeploySites(o.dryRun ? dry : machine, request, progress, events);
     const iis::DeployJudgement j = iis::JudgeDeployment(outcome);
 

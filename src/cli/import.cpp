@@ -77,6 +77,7 @@ json::Value ImportJson(const certs::ImportOutcome& outcome, const certs::ImportJ
 Outcome RunImport(Machine& machine, Console& console, const Options& o) {
     ConsoleProgress progress(console);
     const certs::ImportFiles files{ChainFolderOf(machine.host, o), FilesOf(machine.host, o)};
+    CheckFolderOrRefuse(machine, console, o);
     const std::vector<std::string> chain = ChainFilesOrRefuse(machine, o, files);
 
     progress.Report({"lblStatus_Importing"});

@@ -111,7 +111,8 @@ std::optional<std::string> ParsePort(const std::string& text) {
 
 DeployRequest MakeDeployRequest(std::vector<std::string> sites, std::string port, std::string thumbprint,
                                 bool iis8OrGreater, bool redirectWanted, bool rewriteInstalled) {
-    return {std::move(sites), std::move(port), std::move(thumbprint), iis8OrGreater, redirectWanted && rewriteInstalled};
+    return {std::move(sites), std::move(port), std::move(thumbprint), iis8OrGreater, redirectWanted && rewriteInstalled,
+            rewriteInstalled};
 }
 
 DeployJudgement JudgeDeployment(const DeployOutcome& outcome) {
@@ -174,7 +175,8 @@ DeployOutcome DeploySites(Machine& machine, const DeployRequest& request, Progre
         }
         progress.Report({request.redirect ? "lblStatus_ConfiguringHttpRedirect" : "lblStatus_RemovingHttpRedirect", -1,
                          -1, {{site + "'..."}}});
-        result.redirectOk = ConfigureHttpToHttpsRedirect(machine, tools.appcmd, site, request.port, request.redirect);
+        result.redirectOk = ConfigureHttpToHttpsRedirect(machine, tools.appcmd, site, request.port, request.redirect) ||
+                            !request.rewriteInstalled;
         if (!result.redirectOk) {
             machine.log.WriteErrorLog(kProc, 0,
                                       request.redirect ? "无法为站点 '" + site + "' 启用HTTP重定向。"

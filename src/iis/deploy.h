@@ -54,6 +54,9 @@ struct DeployRequest {
     std::string thumbprint;
     bool sni = false;
     bool redirect = false;  // add the rule (else remove it)
+    // Without URL Rewrite appcmd knows no rule section: there is no rule, so the removal's
+    // answer says nothing.
+    bool rewriteInstalled = true;
 };
 
 // A deployment port as typed: a whole number 1..65535 with optional blanks around it and an

@@ -31,13 +31,22 @@ std::string RedirectCommand(const std::string& appcmd, const std::string& siteNa
     return line + kCommit;
 }
 
+bool NothingToRemove(std::int32_t exitCode) {
+    return exitCode == 1168 || exitCode == -2147023728 || exitCode == 4312;
+}
+
 bool ConfigureHttpToHttpsRedirect(Machine& machine, const std::string& appcmd, const std::string& siteName,
                                   const std::string& port, bool add) {
     try {
-        // An earlier rule of that name is replaced, never duplicated; removing one that is
-        // not there counts as done.
-        machine.shell.Run(RedirectCommand(appcmd, siteName, 0, port), WindowStyle::Hidden, true);
-        if (!add) return true;
+        // An earlier rule of that name is replaced, never duplicated. Only its removal on its
+        // own is judged: before an add, the add's own steps say whether the rule is right.
+        const std::string removal = RedirectCommand(appcmd, siteName, 0, port);
+        const std::int32_t removed = machine.shell.Run(removal, WindowStyle::Hidden, true);
+        if (!add) {
+            if (removed == 0 || NothingToRemove(removed)) return true;
+            machine.log.WriteErrorLog(kProc, removed, "Failed to remove redirect rule for site '" + siteName + "' : " + removal);
+            return false;
+        }
         static const char* const kPrefixes[] = {"Failed to create redirect rule for site '",
                                                 "Failed to set match URL for site '",
                                                 "Failed to set conditions for site '",

@@ -13,9 +13,13 @@ inline constexpr const char* kRedirectRuleName = "HTTPS Redirect";
 std::string RedirectCommand(const std::string& appcmd, const std::string& siteName, int which,
                             const std::string& port);
 
+// appcmd's answers when what a removal names is not there: ERROR_NOT_FOUND (also as the
+// whole HRESULT 0x80070490) for the rule, ERROR_OBJECT_NOT_FOUND for the site.
+bool NothingToRemove(std::int32_t exitCode);
+
 // add: removes any earlier rule of that name, then builds it; false when a step failed (logged
 // under "ConfigureHttpToHttpsRedirect" with its exit code and command line; later steps are
-// not run). remove: always true, whatever the removal answers.
+// not run). remove: true when the rule is gone or was never there, else false (logged).
 bool ConfigureHttpToHttpsRedirect(Machine& machine, const std::string& appcmd, const std::string& siteName,
                                   const std::string& port, bool add);
 

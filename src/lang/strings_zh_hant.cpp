@@ -148,7 +148,7 @@ const StringEntry kTraditionalChineseStrings[] = {
     {"MsgBox_Deploy_BindingsUnread_End", "' 的綁定，該站點未作更改。\r\n請檢查日誌獲取更多信息。"},
     {"lblStatus_ImportPartial", "匯入未全部完成：部分憑證未能匯入，請檢查檔案後重新匯入。"},
     // The console program (quillbay-cli): usage, refusals, findings and summaries.
-    {"Cli_Help", "用法: quillbay-cli 命令 [選項]\r\n無需視窗即可完成 Quillbay 視窗所做的工作。需要系統管理員權限。\r\n\r\n命令:\r\n  status    IIS 及其版本的來源、URL Rewrite、每個網站的主機名稱和 HTTPS 繫結、鏈結憑證檔案、PFX 中的伺服器憑證。\r\n  check [--site 名稱 ... | --all]\r\n            部署前檢查，不做任何變更。每項結果一行，附層級和原因。預設檢查所有網站。\r\n  import    將鏈結憑證匯入中繼憑證存放區，PFX 匯入電腦存放區，強化 TLS 設定（先備份）並重新啟動 IIS。\r\n  deploy (--site 名稱 ... | --all) [--port N] [--redirect on|off] [--wildcard yes|no] [--dry-run]\r\n            將 PFX 中的伺服器憑證繫結到網站。預設連接埠 443、啟用重新導向、wildcard no：沒有主機名稱的網站將被略過。--dry-run 只列出將要執行的命令，不執行任何命令。\r\n  help      顯示本說明。\r\n\r\n所有命令的選項:\r\n  --json    在標準輸出上輸出一個 JSON 文件；進度資訊輸出到標準錯誤。\r\n  --lang en|zh-Hans|zh-Hant\r\n  --pfx 路徑, --password-file 路徑, --chain-folder 路徑\r\n            代替程式所在資料夾中的 fullchain.pfx、password.txt 和 chain\\。\r\n\r\n結束代碼: 0 全部完成；1 部分完成（check: 有警告）；2 未做任何事：用法錯誤、未以系統管理員身分執行、缺少檔案、密碼錯誤（check: 有錯誤）。"},
+    {"Cli_Help", "用法: quillbay-cli 命令 [選項]\r\n無需視窗即可完成 Quillbay 視窗所做的工作。需要系統管理員權限。\r\n\r\n命令:\r\n  status    IIS 及其版本的來源、URL Rewrite、每個網站的主機名稱和 HTTPS 繫結、鏈結憑證檔案、PFX 中的伺服器憑證。\r\n  check [--site 名稱 ... | --all]\r\n            部署前檢查，不做任何變更。每項結果一行，附層級和原因。預設檢查所有網站。\r\n  import    將鏈結憑證匯入中繼憑證存放區，PFX 匯入電腦存放區，強化 TLS 設定（先備份）並重新啟動 IIS。\r\n  deploy (--site 名稱 ... | --all) [--port N] [--redirect on|off] [--wildcard yes|no] [--dry-run]\r\n            將 PFX 中的伺服器憑證繫結到網站。預設連接埠 443、啟用重新導向、wildcard no：沒有主機名稱的網站將被略過。--dry-run 只列出將要執行的命令，不執行任何命令。\r\n  help      顯示本說明。\r\n\r\n所有命令的選項:\r\n  --json    在標準輸出上輸出一個 JSON 文件；進度資訊輸出到標準錯誤。\r\n  --lang en|zh-Hans|zh-Hant\r\n  --pfx 路徑, --password-file 路徑, --chain-folder 路徑\r\n            代替程式所在資料夾中的 fullchain.pfx、password.txt 和 chain\\。\r\n  --restrict-folder\r\n            import、deploy：當系統管理員以外的使用者可以變更程式資料夾時，先將其限制為僅 Administrators 和 SYSTEM 可存取；不帶此選項時命令將停止。\r\n\r\n結束代碼: 0 全部完成；1 部分完成（check: 有警告）；2 未做任何事：用法錯誤、未以系統管理員身分執行、缺少檔案、密碼錯誤（check: 有錯誤）。"},
     {"Cli_Usage_SeeHelp", "執行 quillbay-cli --help 查看命令和選項。"},
     {"Cli_Usage_NoCommand", "未指定命令。"},
     {"Cli_Usage_UnknownCommand", "未知的命令: {1}"},
@@ -221,6 +221,13 @@ const StringEntry kTraditionalChineseStrings[] = {
     {"Cli_Import_ChainsFailed", "{1} 個選定的憑證鏈未能匯入: {2}"},
     {"Cli_Import_SettingsFailed", "部分安全設定未能套用: 有 {1} 個 TLS 值未寫入（首個失敗: 代碼 {2}）。"},
     {"Cli_PasswordUnreadable", "無法讀取密碼檔案（代碼 {1}: {2}）"},
+    {"MsgBox_Folder_Writable", "系統管理員以外的使用者可以變更資料夾 '{1}' 中的檔案。放在那裡的憑證、密碼或鏈結憑證檔案會以系統管理員權限被匯入。\r\n\r\n現在將該資料夾限制為僅系統管理員可存取嗎？（否：不做任何事。）"},
+    {"MsgBox_Folder_ReparsePoint", "'{1}' 是指向其他位置的連接或連結。Quillbay 不會使用它：請將檔案放入一般資料夾後重試。未進行任何變更。"},
+    {"MsgBox_Folder_RestrictFailed", "無法將資料夾 '{1}' 限制為僅系統管理員可存取：{2} 未進行任何變更。"},
+    {"Cli_Folder_Writable", "系統管理員以外的使用者可以變更 '{1}'。請使用 --restrict-folder 限制程式資料夾，或手動執行：{2}，然後：{3}"},
+    {"Cli_Folder_Readable", "系統管理員以外的使用者可以讀取 '{1}'。"},
+    {"Cli_Folder_Restricted", "已將 '{1}' 限制為僅系統管理員可存取。"},
+    {"Cli_RootUntrusted", "憑證鏈結的根憑證 '{1}' 不受本機信任：Quillbay 不會從 PFX 新增根憑證；如需信任它，請自行將其新增到電腦的「受信任的根憑證授權單位」存放區。"},
 };
 
 static_assert(std::size(kTraditionalChineseStrings) == kBaseKeyCount + kExtraKeyCount);

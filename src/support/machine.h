@@ -8,8 +8,8 @@
 namespace quillbay {
 
 struct Machine {
-    Machine(Shell& s, FileSystem& f, Host& h, Clock& c, Pkcs12& p, HttpClient& w)
-        : shell(s), fs(f), host(h), clock(c), pkcs12(p), http(w), log(f, h, c) {}
+    Machine(Shell& s, FileSystem& f, Host& h, Clock& c, Pkcs12& p, HttpClient& w, SignatureVerifier& v)
+        : shell(s), fs(f), host(h), clock(c), pkcs12(p), http(w), signatures(v), log(f, h, c) {}
     Machine(const Machine&) = delete;
     Machine& operator=(const Machine&) = delete;
 
@@ -19,6 +19,7 @@ struct Machine {
     Clock& clock;
     Pkcs12& pkcs12;
     HttpClient& http;
+    SignatureVerifier& signatures;
     Log log;
 };
 

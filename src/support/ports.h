@@ -40,6 +40,13 @@ public:
     virtual bool RegValueExists(const std::string& valuePath) = 0;
 };
 
+// Who may get at a file or folder besides Administrators, SYSTEM and its owner.
+struct PathAccess {
+    bool reparsePoint = false;    // a junction, symbolic link or mount point stands in its place
+    bool othersMayWrite = false;  // change it, add to it, delete it or change its rights
+    bool othersMayRead = false;
+};
+
 struct FileEntry {
     std::string path;  // full path
     std::string name;  // name with extension
@@ -52,6 +59,9 @@ public:
     virtual bool FileExists(const std::string& path) = 0;
     virtual bool FolderExists(const std::string& path) = 0;
     virtual void CreateFolder(const std::string& path) = 0;
+    // Creates the folder (never an existing one: that throws) with a protected DACL that lets
+    // only Administrators and SYSTEM in, inherited by what is made in it.
+    virtual void CreateAdminOnlyFolder(const std::string& path) = 0;
     // Files directly in the folder (not subfolders), in the file system's order.
     virtual std::vector<FileEntry> ListFiles(const std::string& folder) = 0;
     // No trailing backslash, except for a drive root.
@@ -68,9 +78,16 @@ public:
     virtual void WriteText(const std::string& path, const std::string& text) = 0;
     // Creates or empties the file and writes the bytes as they are.
     virtual void WriteBytes(const std::string& path, const std::string& bytes) = 0;
+    // Creates the file and writes the bytes as they are; a file already there throws.
+    virtual void WriteNewBytes(const std::string& path, const std::string& bytes) = 0;
     virtual void Copy(const std::string& from, const std::string& to, bool overwrite) = 0;
     // Deletes the file, also when it is read-only.
     virtual void Delete(const std::string& path) = 0;
+    // What its attributes and DACL allow. A missing path throws.
+    virtual PathAccess Access(const std::string& path) = 0;
+    // Gives the folder a protected DACL for Administrators and SYSTEM, inherited by everything
+    // in it, whose own entries are dropped.
+    virtual void RestrictToAdministrators(const std::string& folder) = 0;
 };
 
 struct LocalTime {
@@ -94,8 +111,8 @@ public:
     // Folder of the executable as the platform reports it (no trailing backslash, except
     // for a drive root).
     virtual std::string AppFolder() = 0;
-    // File name of the executable without its extension.
-    virtual std::string ExeBaseName() = 0;
+    // Full path of the executable, as the platform reports the running module's file.
+    virtual std::string ExePath() = 0;
     virtual std::uint16_t UserUILanguage() = 0;
     // Empty optional when the variable is not set.
     virtual std::optional<std::string> GetEnv(const std::string& name) = 0;
@@ -127,6 +144,16 @@ public:
     virtual HttpResponse Get(const std::string& url, const HttpTimeouts& timeouts) = 0;
 };
 
+// The platform's own cryptography, for what the program must authenticate before it trusts it.
+class SignatureVerifier {
+public:
+    virtual ~SignatureVerifier() = default;
+    // Whether the signature (r then s, 32 big-endian bytes each) is a valid ECDSA signature
+    // over the SHA-256 of the data by the P-256 key given as its uncompressed point (0x04, X,
+    // Y). Throws Failure when the platform cannot check such a signature at all.
+    virtual bool VerifyP256(const std::string& point, const std::string& data, const std::string& signature) = 0;
+};
+
 // What a pre-flight check reads of a certificate.
 struct CertificateDetails {
     std::string subject;      // the names as the platform writes them: "CN=www.example.com, O=..."
@@ -152,6 +179,9 @@ public:
     // The certificates of one DER certificate or of a DER PKCS #7 bundle (none with a key).
     // Throws Failure when the data is neither.
     virtual std::vector<PfxCertificate> DecodeCertificates(const std::string& der) = 0;
+    // Whether the machine's Trusted Root Certification Authorities store holds a certificate
+    // with this encoded subject name. A store that cannot be opened throws Failure.
+    virtual bool InTrustedRoots(const std::string& subjectName) = 0;
 };
 
 }  // namespace quillbay

@@ -1,6 +1,7 @@
 #include "support/text.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace quillbay {
 
@@ -57,6 +58,29 @@ std::optional<int> ParseInt16(std::string_view s) {
     if (negative) value = -value;
     if (value < -32768 || value > 32767) return std::nullopt;
     return static_cast<int>(value);
+}
+
+std::optional<std::string> Base64Decode(std::string_view text) {
+    std::string out;
+    std::uint32_t buffer = 0;
+    int bits = 0;
+    for (unsigned char c : text) {
+        int value;
+        if (c >= 'A' && c <= 'Z') value = c - 'A';
+        else if (c >= 'a' && c <= 'z') value = c - 'a' + 26;
+        else if (c >= '0' && c <= '9') value = c - '0' + 52;
+        else if (c == '+') value = 62;
+        else if (c == '/') value = 63;
+        else if (c == '=' || c == '\r' || c == '\n' || c == ' ' || c == '\t') continue;
+        else return std::nullopt;
+        buffer = (buffer << 6) | static_cast<std::uint32_t>(value);
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            out += static_cast<char>((buffer >> bits) & 0xFF);
+        }
+    }
+    return out;
 }
 
 }  // namespace quillbay

@@ -13,6 +13,9 @@ std::string TrimBlanks(std::string_view s);
 std::string AsciiLower(std::string_view s);
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 bool ContainsIgnoreCase(std::string_view haystack, std::string_view needle);
+// Base64 (RFC 4648) to bytes; line breaks, blanks and padding are skipped, any other
+// character outside the alphabet gives nothing.
+std::optional<std::string> Base64Decode(std::string_view text);
 // Splits at every occurrence of the separator; an empty text gives one empty piece.
 std::vector<std::string> Split(std::string_view s, std::string_view separator);
 // A decimal whole number with optional blanks around it and an optional sign, within

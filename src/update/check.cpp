@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "support/errors.h"
 #include "support/text.h"
 
 #ifndef QUILLBAY_UPDATE_BASE_URL
@@ -82,10 +83,29 @@ std::string BytesToString(const std::string& bytes, const std::string& charset) 
     return text;
 }
 
-std::string UpdateBaseUrl(Host& host) {
-    const std::optional<std::string> fromEnvironment = host.GetEnv("QUILLBAY_UPDATE_BASE_URL");
-    if (fromEnvironment && !TrimBlanks(*fromEnvironment).empty()) return WithoutTrailingSlashes(TrimBlanks(*fromEnvironment));
-    return WithoutTrailingSlashes(QUILLBAY_UPDATE_BASE_URL);
+bool IsTrustedUpdateUrl(const std::string& url) {
+    const std::string lower = AsciiLower(url);
+    if (lower.rfind("https://", 0) == 0) return lower.size() > 8;
+    if (lower.rfind("http://", 0) != 0) return false;
+    // The authority ends at the first slash, question mark or number sign; a user part
+    // ("http://127.0.0.1@evil/") would put the real host after an '@'.
+    const std::string authority = lower.substr(7, lower.find_first_of("/?#", 7) - 7);
+    if (authority.find('@') != std::string::npos) return false;
+    for (const char* host : {"127.0.0.1", "[::1]", "localhost"}) {
+        const std::string h = host;
+        if (authority == h || (authority.rfind(h + ":", 0) == 0 && authority.size() > h.size() + 1)) return true;
+    }
+    return false;
+}
+
+std::string UpdateBaseUrl(Shell& shell) {
+    const std::string url =
+        shell.RegValueExists(kUpdateSourcePolicy) ? WithoutTrailingSlashes(TrimBlanks(shell.RegRead(kUpdateSourcePolicy))) : "";
+    if (url.empty()) return WithoutTrailingSlashes(QUILLBAY_UPDATE_BASE_URL);
+    if (!IsTrustedUpdateUrl(url))
+        throw Failure(kErrorInvalidParameter, std::string("The update server set by policy (") + kUpdateSourcePolicy +
+                                                  ") is not an https URL: " + url);
+    return url;
 }
 
 std::string VersionQueryUrl(const std::string& base, const std::string& current) {

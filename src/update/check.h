@@ -19,9 +19,16 @@ int CompareVersions(const std::string& a, const std::string& b);
 // dropped, a malformed sequence becomes U+FFFD). Empty for an unknown character set.
 std::string BytesToString(const std::string& bytes, const std::string& charset);
 
-// The server's base URL without a trailing slash: QUILLBAY_UPDATE_BASE_URL from the
-// environment when set, else the one the program was built with.
-std::string UpdateBaseUrl(Host& host);
+// Where an administrator may move the update server (REG_SZ). Only the machine's policy: a
+// user's environment, which unelevated programs can write, must not choose what runs elevated.
+inline constexpr const char* kUpdateSourcePolicy = "HKLM\\SOFTWARE\\Policies\\Quillbay\\UpdateBaseUrl";
+
+// Whether the URL may serve updates: https, or http to this machine's loopback address.
+bool IsTrustedUpdateUrl(const std::string& url);
+
+// The server's base URL without a trailing slash: the policy value when set, else the one the
+// program was built with. A policy value that is not a trusted URL throws Failure.
+std::string UpdateBaseUrl(Shell& shell);
 std::string VersionQueryUrl(const std::string& base, const std::string& current);
 std::string PackageUrl(const std::string& base, const std::string& latest);
 

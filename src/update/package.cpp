@@ -87,6 +87,23 @@ bool Widen(const Reader& r, std::uint64_t extra, std::uint64_t length, std::init
     return false;
 }
 
+// The script copies each entry to the program folder by its name: an absolute name, a drive
+// or a ".." segment would write elsewhere.
+bool EscapesFolder(const std::string& name) {
+    if (name.empty() || name[0] == '/' || name[0] == '\\' || name.find(':') != std::string::npos) return true;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = name.find_first_of("/\\", start);
+        if (name.compare(start, end == std::string::npos ? std::string::npos : end - start, "..") == 0) return true;
+        if (end == std::string::npos) return false;
+        start = end + 1;
+    }
+}
+
+std::string NameAt(const std::string& bytes, std::uint64_t at, std::uint64_t length) {
+    return bytes.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(length));
+}
+
 }  // namespace
 
 std::optional<std::string> ZipProblem(const std::string& bytes) {
@@ -109,13 +126,17 @@ std::optional<std::string> ZipProblem(const std::string& bytes) {
         const std::uint64_t next = at + kCentralSize + nameLength + extraLength + commentLength;
         if (next > d.end) return bad("header runs past the directory");
         if (nameLength == 0) return bad("no name");
+        if (EscapesFolder(NameAt(bytes, at + kCentralSize, nameLength))) return bad("a name outside the folder");
         if (flags & 1) return bad("encrypted");
         if (method != 0 && method != 8) return bad("compression method " + std::to_string(method));
         if (!Widen(r, at + kCentralSize + nameLength, extraLength, {&uncompressed, &compressed, &local}))
             return bad("bad zip64 field");
         if (!r.Has(local, kLocalSize) || local + kLocalSize > d.offset || r.Get(local, 4) != kLocalHeader)
             return bad("no local header");
-        const std::uint64_t data = local + kLocalSize + r.Get(local + 26, 2) + r.Get(local + 28, 2);
+        const std::uint64_t localName = r.Get(local + 26, 2);
+        if (local + kLocalSize + localName > d.offset || EscapesFolder(NameAt(bytes, local + kLocalSize, localName)))
+            return bad("a name outside the folder");
+        const std::uint64_t data = local + kLocalSize + localName + r.Get(local + 28, 2);
         if (data > d.offset || compressed > d.offset - data) return bad("data runs past the directory");
         at = next;
     }

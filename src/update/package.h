@@ -9,7 +9,8 @@ namespace quillbay::update {
 // Why the bytes are not a zip the platform's folder view can unpack, or nothing when they
 // are: an end-of-central-directory record whose fields agree with the file, at least one
 // entry, every entry's central and local headers in place and inside the file, no
-// encrypted entry, every entry stored or deflated. Zip64 archives are understood.
+// encrypted entry, every entry stored or deflated, no name that is absolute, names a drive
+// or climbs out with "..". Zip64 archives are understood.
 std::optional<std::string> ZipProblem(const std::string& bytes);
 
 }  // namespace quillbay::update

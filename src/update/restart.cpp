@@ -38,7 +38,8 @@ std::string SelfUpdateScript() {
     return text;
 }
 
-std::string ProgramToRelaunch(Host& host) { return JoinPath(host.AppFolder(), host.ExeBaseName()); }
+// By its full name: without ".exe" the shell would start a Quillbay.com or .pif planted beside it.
+std::string ProgramToRelaunch(Host& host) { return host.ExePath(); }
 
 std::string UpdateLaunchLine(const std::string& scriptHost, const std::string& script, const std::string& package,
                              const std::string& programFolder, const std::string& program) {
@@ -50,8 +51,9 @@ std::string UpdateLaunchLine(const std::string& scriptHost, const std::string& s
 bool InitiateUpdateAndRestart(Machine& machine, const std::string& zipFilePath) {
     try {
         const std::string program = ProgramToRelaunch(machine.host);
-        const std::string script = JoinPath(machine.fs.GetSpecialFolder(SpecialFolder::Temporary), "self_update.vbs");
-        machine.fs.WriteText(script, SelfUpdateScript());
+        // Beside the package, in the folder only administrators can write.
+        const std::string script = JoinPath(zipFilePath.substr(0, zipFilePath.find_last_of('\\')), "self_update.vbs");
+        machine.fs.WriteNewBytes(script, SelfUpdateScript());
         const std::string line = UpdateLaunchLine(SystemProgram(machine.fs, "wscript.exe"), script, zipFilePath,
                                                   machine.host.AppFolder(), program);
         machine.shell.Run(line, WindowStyle::Normal, false);

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <aclapi.h>
+
 #include "support/paths.h"
+#include "win32/path_security.h"
 #include "win32/text_win32.h"
 
 namespace quillbay::win32 {
@@ -64,6 +67,15 @@ bool Win32FileSystem::FolderExists(const std::string& path) {
 
 void Win32FileSystem::CreateFolder(const std::string& path) {
     if (!CreateDirectoryW(Utf8ToWide(path).c_str(), nullptr)) ThrowLastError();
+}
+
+void Win32FileSystem::CreateAdminOnlyFolder(const std::string& path) {
+    PSECURITY_DESCRIPTOR descriptor = AdminOnlyDescriptor();
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    const BOOL created = CreateDirectoryW(Utf8ToWide(path).c_str(), &attributes);
+    const DWORD error = GetLastError();
+    LocalFree(descriptor);
+    if (!created) throw MakeFailure(error);
 }
 
 std::vector<FileEntry> Win32FileSystem::ListFiles(const std::string& folder) {
@@ -132,14 +144,16 @@ std::string Win32FileSystem::ReadBytes(const std::string& path) {
     return bytes;
 }
 
-void Win32FileSystem::Write(const std::string& path, const std::string& bytes, bool append) {
+void Win32FileSystem::Write(const std::string& path, const std::string& bytes, WriteMode mode) {
+    const bool append = mode == WriteMode::Append;
     const std::wstring widePath = Utf8ToWide(path);
     // Appends (the logs) share writing: a second Quillbay, or a second handler of this one,
     // adds its records at the end too, each in one write. A handle that locks the file out
     // is waited for a little, so that a record is not lost to a passing reader.
     auto open = [&](DWORD share) {
         return CreateFileW(widePath.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, share, nullptr,
-                           append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                           append ? OPEN_ALWAYS : mode == WriteMode::New ? CREATE_NEW : CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
     };
     const DWORD share = append ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
     HANDLE handle = open(share);
@@ -161,14 +175,20 @@ void Win32FileSystem::Write(const std::string& path, const std::string& bytes, b
 }
 
 void Win32FileSystem::AppendText(const std::string& path, const std::string& text) {
-    Write(path, Utf8ToAnsi(text), true);
+    Write(path, Utf8ToAnsi(text), WriteMode::Append);
 }
 
 void Win32FileSystem::WriteText(const std::string& path, const std::string& text) {
-    Write(path, Utf8ToAnsi(text), false);
+    Write(path, Utf8ToAnsi(text), WriteMode::Replace);
 }
 
-void Win32FileSystem::WriteBytes(const std::string& path, const std::string& bytes) { Write(path, bytes, false); }
+void Win32FileSystem::WriteBytes(const std::string& path, const std::string& bytes) {
+    Write(path, bytes, WriteMode::Replace);
+}
+
+void Win32FileSystem::WriteNewBytes(const std::string& path, const std::string& bytes) {
+    Write(path, bytes, WriteMode::New);
+}
 
 void Win32FileSystem::Copy(const std::string& from, const std::string& to, bool overwrite) {
     if (!::CopyFileW(Utf8ToWide(from).c_str(), Utf8ToWide(to).c_str(), overwrite ? FALSE : TRUE)) ThrowLastError();
@@ -181,6 +201,45 @@ void Win32FileSystem::Delete(const std::string& path) {
     if (attributes & FILE_ATTRIBUTE_READONLY)
         SetFileAttributesW(widePath.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
     if (!::DeleteFileW(widePath.c_str())) ThrowLastError();
+}
+
+PathAccess Win32FileSystem::Access(const std::string& path) {
+    // The path itself, not what a link in its place points to; attributes and rights from one
+    // handle, so that both describe the same object.
+    FileHandle file(CreateFileW(Utf8ToWide(path).c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file.valid()) ThrowLastError();
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(file.get(), &information)) ThrowLastError();
+    if (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return {true, false, false};
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const DWORD read = GetSecurityInfo(file.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                       nullptr, nullptr, nullptr, nullptr, &descriptor);
+    if (read != ERROR_SUCCESS) throw MakeFailure(read);
+    try {
+        const PathAccess access = OthersAccess(descriptor, information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+        LocalFree(descriptor);
+        return access;
+    } catch (...) {
+        LocalFree(descriptor);
+        throw;
+    }
+}
+
+void Win32FileSystem::RestrictToAdministrators(const std::string& folder) {
+    PSECURITY_DESCRIPTOR descriptor = AdminOnlyDescriptor();
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
+    std::wstring widePath = Utf8ToWide(folder);
+    // The folder gets the DACL; everything below it loses its own entries and inherits it.
+    const DWORD set = TreeResetNamedSecurityInfoW(widePath.data(), SE_FILE_OBJECT,
+                                                  DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                                  nullptr, nullptr, dacl, nullptr, FALSE, nullptr, ProgressInvokeNever,
+                                                  nullptr);
+    LocalFree(descriptor);
+    if (set != ERROR_SUCCESS) throw MakeFailure(set);
 }
 
 }  // namespace quillbay::win32

@@ -18,6 +18,7 @@ public:
     bool FolderExists(const std::string& path) override;
     // Creates one folder; its parent must exist. An existing folder throws.
     void CreateFolder(const std::string& path) override;
+    void CreateAdminOnlyFolder(const std::string& path) override;
     std::vector<FileEntry> ListFiles(const std::string& folder) override;
     // A drive root keeps its backslash. A value outside the enum throws
     // Failure(ERROR_INVALID_PARAMETER).
@@ -30,11 +31,16 @@ public:
     void AppendText(const std::string& path, const std::string& text) override;
     void WriteText(const std::string& path, const std::string& text) override;
     void WriteBytes(const std::string& path, const std::string& bytes) override;
+    void WriteNewBytes(const std::string& path, const std::string& bytes) override;
     void Copy(const std::string& from, const std::string& to, bool overwrite) override;
     void Delete(const std::string& path) override;
+    PathAccess Access(const std::string& path) override;
+    // Through TreeResetNamedSecurityInfo: the folder's DACL set, its contents' reset to inherit.
+    void RestrictToAdministrators(const std::string& folder) override;
 
 private:
-    void Write(const std::string& path, const std::string& bytes, bool append);
+    enum class WriteMode { Append, Replace, New };
+    void Write(const std::string& path, const std::string& bytes, WriteMode mode);
 
     std::atomic<std::uint32_t> nextTempNumber_;
 };

@@ -50,7 +50,7 @@ std::string ExePath() {
 }
 
 std::string Win32Host::AppFolder() {
-    std::string path = ExePath();
+    std::string path = win32::ExePath();
     size_t slash = path.find_last_of('\\');
     if (slash == std::string::npos) return path;
     // A drive root keeps its backslash ("C:\"), any other folder loses it.
@@ -58,7 +58,7 @@ std::string Win32Host::AppFolder() {
     return path.substr(0, slash);
 }
 
-std::string Win32Host::ExeBaseName() { return GetBaseName(ExePath()); }
+std::string Win32Host::ExePath() { return win32::ExePath(); }
 
 std::uint16_t Win32Host::UserUILanguage() { return GetUserDefaultUILanguage(); }
 

@@ -12,7 +12,7 @@ std::string ExePath();
 class Win32Host : public Host {
 public:
     std::string AppFolder() override;
-    std::string ExeBaseName() override;
+    std::string ExePath() override;
     std::uint16_t UserUILanguage() override;
     std::optional<std::string> GetEnv(const std::string& name) override;
     // The ProductVersion text of the version record's first translation; when the record

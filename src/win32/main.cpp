@@ -10,6 +10,7 @@
 #include "win32/pkcs12_win32.h"
 #include "win32/shell_win32.h"
 #include "win32/text_win32.h"
+#include "win32/signature_win32.h"
 #include "win32/window.h"
 
 #include "app/handlers.h"
@@ -42,7 +43,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
             window.DoEvents();
             return !window.ClosePending();
         });
-        Machine machine(shell, fs, host, clock, pkcs12, http);
+        win32::Win32SignatureVerifier signatures;
+        Machine machine(shell, fs, host, clock, pkcs12, http, signatures);
         app::Main main(window, machine);
         window.Attach(main);
         window.Create(showCommand);

@@ -315,4 +315,20 @@ std::vector<PfxCertificate> Win32Pkcs12::DecodeCertificates(const std::string& d
     return certificates;
 }
 
+bool Win32Pkcs12::InTrustedRoots(const std::string& subjectName) {
+    const Crypt32Api& api = Crypt32Api::Get();
+    HCERTSTORE store = api.CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
+                                         CERT_SYSTEM_STORE_LOCAL_MACHINE | CERT_STORE_OPEN_EXISTING_FLAG |
+                                             CERT_STORE_READONLY_FLAG,
+                                         L"ROOT");
+    if (!store) ThrowLastError();
+    std::string name = subjectName;
+    CERT_NAME_BLOB blob{static_cast<DWORD>(name.size()), reinterpret_cast<BYTE*>(name.data())};
+    PCCERT_CONTEXT found = api.CertFindCertificateInStore(store, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0,
+                                                          CERT_FIND_SUBJECT_NAME, &blob, nullptr);
+    if (found) api.CertFreeCertificateContext(found);
+    api.CertCloseStore(store, 0);
+    return found != nullptr;
+}
+
 }  // namespace quillbay::win32

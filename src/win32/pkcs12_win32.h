@@ -19,6 +19,8 @@ public:
     std::vector<PfxCertificate> Open(const std::string& bytes, const std::string& password) override;
     // Through the platform's object query: one DER certificate, or a PKCS #7 bundle.
     std::vector<PfxCertificate> DecodeCertificates(const std::string& der) override;
+    // The local machine's ROOT store, opened read-only, searched by the encoded subject.
+    bool InTrustedRoots(const std::string& subjectName) override;
 };
 
 }  // namespace quillbay::win32

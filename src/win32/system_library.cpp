@@ -26,6 +26,11 @@ const Crypt32Api& Crypt32Api::Get() {
     return api;
 }
 
+const BCryptApi& BCryptApi::Get() {
+    static const BCryptApi api;
+    return api;
+}
+
 const WinHttpApi& WinHttpApi::Get() {
     static const WinHttpApi api;
     return api;

@@ -3,6 +3,7 @@
 // only: an elevated program must never pick up a copy planted beside it or in the current
 // folder, which the import table's search order would. Loaded once, never unloaded.
 #include <windows.h>
+#include <bcrypt.h>
 #include <wincrypt.h>
 #include <winhttp.h>
 #include <winver.h>
@@ -40,6 +41,8 @@ struct Crypt32Api {
     QUILLBAY_SYSTEM_FUNCTION(CertFindExtension);
     QUILLBAY_SYSTEM_FUNCTION(CryptDecodeObjectEx);
     QUILLBAY_SYSTEM_FUNCTION(CryptQueryObject);
+    QUILLBAY_SYSTEM_FUNCTION(CertOpenStore);
+    QUILLBAY_SYSTEM_FUNCTION(CertFindCertificateInStore);
     static const Crypt32Api& Get();
 };
 
@@ -58,6 +61,20 @@ struct WinHttpApi {
     QUILLBAY_SYSTEM_FUNCTION(WinHttpReadData);
     QUILLBAY_SYSTEM_FUNCTION(WinHttpCloseHandle);
     static const WinHttpApi& Get();
+};
+
+struct BCryptApi {
+    HMODULE module = SystemModule(L"bcrypt.dll");
+    QUILLBAY_SYSTEM_FUNCTION(BCryptOpenAlgorithmProvider);
+    QUILLBAY_SYSTEM_FUNCTION(BCryptCloseAlgorithmProvider);
+    QUILLBAY_SYSTEM_FUNCTION(BCryptCreateHash);
+    QUILLBAY_SYSTEM_FUNCTION(BCryptHashData);
+    QUILLBAY_SYSTEM_FUNCTION(BCryptFinishHash);
+    QUILLBAY_SYSTEM_FUNCTION(BCryptDestroyHash);
+    QUILLBAY_SYSTEM_FUNCTION(BCryptImportKeyPair);
+    QUILLBAY_SYSTEM_FUNCTION(BCryptDestroyKey);
+    QUILLBAY_SYSTEM_FUNCTION(BCryptVerifySignature);
+    static const BCryptApi& Get();
 };
 
 #undef QUILLBAY_SYSTEM_FUNCTION

@@ -21,8 +21,11 @@ ls "${scenarios[@]}" >/dev/null || exit 1  # a misspelt name must not pass
 since() { awk -v from="$1" -v now="$EPOCHREALTIME" 'BEGIN { printf "%.1f", now - from }'; }  # seconds
 started=$EPOCHREALTIME
 work=${QB_E2E_WORK:-$build_dir/e2e}
+# Wine gives a file without a stored descriptor one made from its Unix mode: files others may
+# read would be reported as the program folder's secrets open to other users.
+umask 077
 source "$here/host.sh"
-export QB_SOURCE_DIR=$source_dir
+export QB_SOURCE_DIR=$source_dir QB_BUILD_DIR=$build_dir
 echo "e2e: host ready in $(since "$started") s"
 
 run_scenario() {

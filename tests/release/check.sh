@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The release package: built by scripts/release, it holds exactly the program, the console
-# program (the very files just built), an empty chain folder and README.txt; its checksum file
-# verifies; and the updater's package check passes it and refuses a cut-off copy.
+# The release package: built by scripts/release (signed with the test build's key), it holds
+# exactly the program, the console program (the very files just built), an empty chain folder
+# and README.txt; its signature and checksum file verify; a key the build does not trust is
+# refused; and the updater's package check passes it and refuses a cut-off copy.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 out=$(mktemp -d)
@@ -9,7 +10,11 @@ trap 'rm -rf "$out"' EXIT
 failures=0
 fail() { echo "release check: $*"; failures=$((failures + 1)); }
 
-"$root/scripts/release" "$out" >"$out/release.log" 2>&1 || { cat "$out/release.log"; exit 1; }
+build=$root/build/windows
+release() { "$root/scripts/release" --preset windows --key "$@"; }
+openssl ecparam -name prime256v1 -genkey -noout -out "$out/other.pem" 2>/dev/null
+release "$out/other.pem" "$out/other" >"$out/other.log" 2>&1 && fail "a key the build does not trust signed a release"
+release "$build/test-update-key.pem" "$out" >"$out/release.log" 2>&1 || { cat "$out/release.log"; exit 1; }
 zip=$(compgen -G "$out/Quillbay-*-win64.zip") || { echo "release check: no zip in $out"; exit 1; }
 python3 - "$zip" "$root/build/windows/bin" <<'PY' || failures=$((failures + 1))
 import sys, zipfile
@@ -24,6 +29,8 @@ assert readme.startswith(b"\xef\xbb\xbf") and b"\n" not in readme.replace(b"\r\n
 assert z.testzip() is None, "a damaged entry"
 PY
 (cd "$out" && sha256sum --quiet -c "$(basename "$zip").sha256") || fail "the checksum file does not verify"
+openssl dgst -sha256 -verify "$build/update-key.pub.pem" -signature "$zip.sig" "$zip" >/dev/null 2>&1 ||
+    fail "the signature does not verify"
 head -c $(($(stat -c %s "$zip") - 10)) "$zip" >"$out/cut.zip"
 check() { "$root/scripts/wine-run" "$root/build/windows/bin/zipcheck.exe" "Z:${1//\//\\}" </dev/null >/dev/null; }
 check "$zip" || fail "the package check refuses the release"

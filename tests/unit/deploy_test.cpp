@@ -82,92 +82,116 @@ TEST(Redirect, RuleCommandsAndTheirFailures) {
         head + "/+\"[name='HTTPS Redirect'].conditions.[input='{HTTPS}',pattern='^OFF$']\" /commit:apphost", r4};
     FakeMachine w;
     EXPECT_TRUE(iis::ConfigureHttpToHttpsRedirect(w.machine, kAppcmd, "Shop", "8443", true));
-    EXPECT_EQ(w.shell.Lines(), all);
+    EXPECT_EQ(w.Changes(), all);
     // 443 is the default port: the URL carries none; " 443" is not 443.
-    EXPECT_NE(iis::RedirectCommand(kAppcmd, "Shop", 4, "443").find("https://{HTTP_HOST}{REQUEST_URI}"), std::string::npos);
-    EXPECT_NE(iis::RedirectCommand(kAppcmd, "Shop", 4, " 443").find("https://{HTTP_HOST}: 443{REQUEST_URI}"),
-              std::string::npos);
+    EXPECT_THAT(iis::RedirectCommand(kAppcmd, "Shop", 4, "443"), HasSubstr("https://{HTTP_HOST}{REQUEST_URI}"));
+    EXPECT_THAT(iis::RedirectCommand(kAppcmd, "Shop", 4, " 443"), HasSubstr("https://{HTTP_HOST}: 443{REQUEST_URI}"));
 
     FakeMachine failing;  // the match fails: nothing after it runs, one record
-    failing.shell.onRun = [](const std::string& l) { return l.find(".match.url") != std::string::npos ? 13 : 0; };
+    failing.Fail(".match.url", 13);
     EXPECT_FALSE(iis::ConfigureHttpToHttpsRedirect(failing.machine, kAppcmd, "Shop", "8443", true));
     EXPECT_EQ(failing.shell.runs.size(), 3u);
-    EXPECT_NE(failing.ErrorLog().find("'ConfigureHttpToHttpsRedirect' 中发生错误: Failed to set match URL for site 'Shop' : " +
-                                      all[2] + " (代码: 13)"),
-              std::string::npos);
+    EXPECT_THAT(failing.ErrorLog(), HasSubstr("'ConfigureHttpToHttpsRedirect' 中发生错误: Failed to set match URL for site "
+                                              "'Shop' : " + all[2] + " (代码: 13)"));
 
-    FakeMachine removing;  // removing what is not there is done
-    removing.shell.onRun = [](const std::string&) { return 4312; };
-    EXPECT_TRUE(iis::ConfigureHttpToHttpsRedirect(removing.machine, kAppcmd, "Shop", "443", false));
-    EXPECT_EQ(removing.shell.runs.size(), 1u);
-    EXPECT_EQ(removing.ErrorLog(), "");
+    // Removing: gone or never there is done; any other answer is a failure, logged.
+    for (const std::int32_t code : {0, 1168, -2147023728, 4312, 5, 13}) {
+        SCOPED_TRACE(code);
+        FakeMachine removing;
+        removing.shell.onRun = [code](const std::string&) { return code; };
+        const bool done = code == 0 || code == 1168 || code == -2147023728 || code == 4312;
+        EXPECT_EQ(iis::ConfigureHttpToHttpsRedirect(removing.machine, kAppcmd, "Shop", "443", false), done);
+        EXPECT_EQ(removing.shell.runs.size(), 1u);
+        EXPECT_EQ(removing.ErrorLog().find("Failed to remove redirect rule for site 'Shop' : " + r0) != std::string::npos, !done);
+    }
 }
 
-class DeployClick : public ::testing::Test {
-protected:
-    void TearDown() override { lang::ResetLanguageState(); }
-};
+// The window answers while tools run: a handler that changes the machine must not start then.
+TEST(DeployClick, NoOtherMachineChangingHandlerStartsWhileItRuns) {
+    ServerWindow t;
+    t.Start();
+    t.fs.AddFile("D:\\z.crt", "Z");
+    t.ui.fileDialogResult = "D:\\z.crt";
+    std::size_t runsBefore = 0, runsAfter = 0, boxesBefore = 0, boxesAfter = 0;
+    t.shell.onRun = [&](const std::string& line) -> std::int32_t {
+        if (line.find(" http add sslcert ") != std::string::npos && runsBefore == 0) {
+            runsBefore = t.shell.runs.size(), boxesBefore = t.ui.boxes.size();
+            for (const Id id : {Id::mnuChainManualImport, Id::cmdImport, Id::cmdDeploy, Id::mnuHelpCheckUpdate})
+                app::OnCommand(t.main, id);
+            runsAfter = t.shell.runs.size(), boxesAfter = t.ui.boxes.size();
+        }
+        return 0;
+    };
+    app::OnCommand(t.main, Id::cmdDeploy);
+    EXPECT_NE(runsBefore, 0u);
+    EXPECT_EQ(runsAfter, runsBefore);
+    EXPECT_EQ(boxesAfter, boxesBefore);
+    EXPECT_FALSE(t.fs.FileExists(t.AppPath("chain\\z.crt")));  // no manual import
+    EXPECT_TRUE(t.http.requests.empty());
+    EXPECT_EQ(t.Count("certutil"), 0u);
+}
 
 // What only the window decides: the answers it gives, the rule its box asks for, and the buttons.
 // What every failure shows, and its verdict, is checked against the console (outcome_test).
-TEST_F(DeployClick, AnswersTheRedirectBoxAndTheButtons) {
-    struct Case {
+TEST(DeployClick, AnswersTheRedirectBoxAndTheButtons) {
+    const struct {
         const char* what;
         std::function<void(ServerWindow&)> arrange;
         size_t netshAdds, ruleBuilds, ruleRemovals;
-    };
-    const Case cases[] = {
+        const char* refusal = nullptr;  // its box's key
+        bool buttonsTouched = true;     // refusals before the thumbprint leave them as they were
+        MsgStyle summary = MsgStyle::Information;
+    } cases[] = {
         {"No to the wildcard: nothing for that site, and it is not counted as failed",
-         [](ServerWindow& t) { t.ui.yesNoAnswers = {MsgAnswer::No}; }, 2, 1, 0},
+         [](ServerWindow& t) { t.ui.yesNoAnswer = MsgAnswer::No; }, 2, 1, 0},
         {"redirect off: the rule is removed everywhere",
          [](ServerWindow& t) { t.ui.SetCheckValue(Id::chkHttpRedirect, CheckState::Unchecked); }, 3, 0, 2},
         {"no URL Rewrite: removed whatever the box says", [](ServerWindow& t) { t.main.m_RewriteModuleInstalled = false; }, 3,
          0, 2},
+        {"no URL Rewrite: appcmd knowing no rule section is no failure",
+         [](ServerWindow& t) {
+             t.ui.SetCheckValue(Id::chkHttpRedirect, CheckState::Unchecked), t.main.m_RewriteModuleInstalled = false;
+             t.Fail("/-\"[name=", 13);
+         },
+         3, 0, 2},
+        {"redirect off and its removal refused: a warning, partly done",
+         [](ServerWindow& t) { t.ui.SetCheckValue(Id::chkHttpRedirect, CheckState::Unchecked), t.Fail("/-\"[name=", 5); }, 3,
+         0, 2, nullptr, true, MsgStyle::Exclamation},
+        {"nothing selected", [](ServerWindow& t) { t.ui.C(Id::lstSites).selected.assign(2, false); }, 0, 0, 0,
+         "MsgBox_Deploy_SelectSite", false},
+        {"a port left unusable", [](ServerWindow& t) { t.ui.SetText(Id::TxtHttpsPort, "443'] /x"); }, 0, 0, 0,
+         "MsgBox_SetPort_InvalidPort", false},
+        {"wrong password", [](ServerWindow& t) { t.pkcs12.password = "other"; }, 0, 0, 0, "MsgBox_Deploy_GetThumbprintFailed"},
     };
-    for (const Case& c : cases) {
-        ServerWindow t;
-        t.Start();
-        t.ui.SetEnabled(Id::cmdImport, false);
-        c.arrange(t);
-        app::OnCommand(t.main, Id::cmdDeploy);
-        EXPECT_EQ(t.Count(" http add sslcert "), c.netshAdds) << c.what;
-        EXPECT_EQ(t.Count("stopProcessing='True'"), c.ruleBuilds) << c.what;
-        EXPECT_EQ(t.Count("/-\"[name='HTTPS Redirect']\"") - c.ruleBuilds, c.ruleRemovals) << c.what;
-        EXPECT_EQ(t.ui.boxes.back().style, MsgStyle::Information) << c.what;
-        EXPECT_TRUE(t.ui.Enabled(Id::cmdImport) && t.ui.Enabled(Id::cmdDeploy)) << c.what;
-    }
-
-    // Refusals: those asked before the thumbprint leave the buttons as they were.
-    const struct {
-        const char* what;
-        std::function<void(ServerWindow&)> arrange;
-        const char* key;
-        bool buttonsTouched;
-    } refusals[] = {
-        {"nothing selected",
-         [](ServerWindow& t) { t.ui.C(Id::lstSites).selected.assign(2, false); }, "MsgBox_Deploy_SelectSite", false},
-        {"no password file", [](ServerWindow& t) { t.fs.Delete(t.AppPath("password.txt")); }, "MsgBox_Deploy_NoPassword", false},
-        {"a port left unusable", [](ServerWindow& t) { t.ui.SetText(Id::TxtHttpsPort, "443'] /x"); }, "MsgBox_SetPort_InvalidPort", false},
-        {"wrong password", [](ServerWindow& t) { t.pkcs12.password = "other"; }, "MsgBox_Deploy_GetThumbprintFailed", true},
-    };
-    for (const auto& c : refusals) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         ServerWindow t;
         t.Start();
         t.ui.SetEnabled(Id::cmdImport, false);  // shows whether the run touched the buttons
         c.arrange(t);
         app::OnCommand(t.main, Id::cmdDeploy);
-        ASSERT_EQ(t.ui.boxes.size(), 1u) << c.what;
-        EXPECT_EQ(t.ui.boxes[0].text, GetLangString(c.key)) << c.what;
-        EXPECT_TRUE(t.Changes().empty()) << c.what;
-        EXPECT_EQ(t.ui.Enabled(Id::cmdImport), c.buttonsTouched) << c.what;
+        EXPECT_EQ(t.Count(" http add sslcert "), c.netshAdds);
+        EXPECT_EQ(t.Count("stopProcessing='True'"), c.ruleBuilds);
+        EXPECT_EQ(t.Count("/-\"[name='HTTPS Redirect']\"") - c.ruleBuilds, c.ruleRemovals);
+        if (c.refusal) {
+            EXPECT_EQ(t.ui.OnlyBox().text, GetLangString(c.refusal));
+            EXPECT_TRUE(t.Changes().empty());
+        } else {
+            EXPECT_EQ(t.ui.boxes.back().style, c.summary);
+            const bool warned = std::any_of(t.ui.boxes.begin(), t.ui.boxes.end(), [](const auto& b) {
+                return b.text.find("Failed to disable HTTP redirect for site 'Shop'") != std::string::npos;
+            });
+            EXPECT_EQ(warned, c.summary != MsgStyle::Information);
+        }
+        EXPECT_EQ(t.ui.Enabled(Id::cmdImport) && t.ui.Enabled(Id::cmdDeploy), c.buttonsTouched);
     }
 }
 
-TEST_F(DeployClick, ACloseDuringTheRunEndsItAfterTheCurrentSite) {
+TEST(DeployClick, ACloseDuringTheRunEndsItAfterTheCurrentSite) {
     ServerWindow t;
     t.stage.sites = {{"A", "http/*:80:a.example.com"}, {"B", "http/*:80:b.example.com"}};
     t.Start();
-    t.answer = [&t](const std::string& l) {
+    t.shell.onRun = [&t](const std::string& l) {
         if (l.find("add sslcert") != std::string::npos) t.ui.Close();
         return 0;
     };

@@ -1,5 +1,6 @@
 #pragma once
 // In-memory stand-ins for the ports and the window, shared by the unit tests.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,14 +13,17 @@
 
 #include "app/handlers.h"
 #include "app/main.h"
-#include "cli/console.h"
 #include "app/ui.h"
+#include "cli/console.h"
+#include "lang/store.h"
 #include "support/command_line.h"
 #include "support/errors.h"
 #include "support/machine.h"
 #include "support/paths.h"
 
 namespace quillbay::testing {
+
+using ::testing::HasSubstr;
 
 // Windows paths compare case-insensitively.
 inline std::string Lower(std::string s) {
@@ -36,12 +40,12 @@ class FakeFileSystem : public FileSystem {
 public:
     static constexpr const char* kFileNotFound = "The system cannot find the file specified.";
     static constexpr const char* kPathNotFound = "The system cannot find the path specified.";
-    static constexpr const char* kAccessDenied = "Access is denied.";
-    static constexpr const char* kAlreadyExists = "Cannot create a file when that file already exists.";
 
     std::map<std::string, std::pair<std::string, std::string>> files;  // lower-cased path -> path as created, bytes
     std::set<std::string> folders;                                     // lower-cased
     std::set<std::string> readOnlyFolders;                             // writes below these fail
+    std::set<std::string> adminOnlyFolders;                            // lower-cased, made or restricted so
+    std::map<std::string, PathAccess> access;                          // lower-cased; absent: only admins
     std::string windowsFolder = "C:\\windows", systemFolder = "C:\\windows\\system32";
     std::string tempFolder = "C:\\Users\\admin\\Temp Files";
     std::function<void(const std::string&)> onCopy;  // may throw to simulate failure
@@ -63,10 +67,14 @@ public:
     bool FileExists(const std::string& path) override { return files.count(Lower(path)) > 0; }
     bool FolderExists(const std::string& path) override { return folders.count(Lower(path)) > 0; }
     void CreateFolder(const std::string& path) override {
-        if (FolderExists(path) || FileExists(path)) throw Failure(kErrorAlreadyExists, kAlreadyExists);
+        if (FolderExists(path) || FileExists(path)) throw Failure(kErrorAlreadyExists, "Cannot create a file when that file already exists.");
         if (!FolderExists(ParentOf(path))) throw Failure(kErrorPathNotFound, kPathNotFound);
-        if (!Writable(path)) throw Failure(kErrorAccessDenied, kAccessDenied);
+        if (!Writable(path)) throw Failure(kErrorAccessDenied, "Access is denied.");
         folders.insert(Lower(path));
+    }
+    void CreateAdminOnlyFolder(const std::string& path) override {
+        CreateFolder(path);
+        adminOnlyFolders.insert(Lower(path));
     }
     std::vector<FileEntry> ListFiles(const std::string& folder) override {
         if (!FolderExists(folder)) throw Failure(kErrorPathNotFound, kPathNotFound);
@@ -92,10 +100,14 @@ public:
     void AppendText(const std::string& path, const std::string& text) override { WriteText(path, Content(path).value_or("") + text); }
     void WriteText(const std::string& path, const std::string& text) override {
         if (!FolderExists(ParentOf(path))) throw Failure(kErrorPathNotFound, kPathNotFound);
-        if (!Writable(path)) throw Failure(kErrorAccessDenied, kAccessDenied);
+        if (!Writable(path)) throw Failure(kErrorAccessDenied, "Access is denied.");
         AddFile(path, text);
     }
     void WriteBytes(const std::string& path, const std::string& bytes) override { WriteText(path, bytes); }
+    void WriteNewBytes(const std::string& path, const std::string& bytes) override {
+        if (FileExists(path) || FolderExists(path)) throw Failure(kErrorFileExists, "The file exists.");
+        WriteText(path, bytes);
+    }
     void Copy(const std::string& from, const std::string& to, bool overwrite) override {
         if (onCopy) onCopy(to);
         const std::string bytes = ReadBytes(from);
@@ -104,6 +116,18 @@ public:
     }
     void Delete(const std::string& path) override {
         if (!files.erase(Lower(path))) throw Failure(kErrorFileNotFound, kFileNotFound);
+    }
+    PathAccess Access(const std::string& path) override {
+        if (!FileExists(path) && !FolderExists(path)) throw Failure(kErrorFileNotFound, kFileNotFound);
+        const auto it = access.find(Lower(path));
+        return it == access.end() ? PathAccess{} : it->second;
+    }
+    // Drops what others had on the folder and everything below it.
+    void RestrictToAdministrators(const std::string& folder) override {
+        if (!FolderExists(folder)) throw Failure(kErrorPathNotFound, kPathNotFound);
+        for (auto it = access.begin(); it != access.end();)
+            it = it->first == Lower(folder) || it->first.rfind(Lower(folder) + "\\", 0) == 0 ? access.erase(it) : std::next(it);
+        adminOnlyFolders.insert(Lower(folder));
     }
 
 private:
@@ -125,7 +149,6 @@ class FakeShell : public Shell {
 public:
     std::vector<RunCall> runs;
     std::map<std::string, std::string> registry;  // lower-cased value path -> data
-    std::set<std::string> keys;                   // lower-cased keys that exist without values
     // Decides each run: returns the exit code, may throw Failure, may write files.
     std::function<std::int32_t(const std::string&)> onRun;
     // Decides each captured run; without it, onRun's exit code and no output.
@@ -144,28 +167,18 @@ public:
         if (it == registry.end()) throw Failure(-2147024894, "Unable to open registry key \"" + valuePath + "\".");
         return it->second;
     }
-    // A key exists when it was added to keys or a value or key lies below it.
     bool RegKeyExists(const std::string& keyPath) override {
-        const std::string key = Lower(keyPath), below = key + "\\";
-        for (const std::string& k : keys)
-            if (k == key || k.rfind(below, 0) == 0) return true;
         for (const auto& [path, data] : registry)
-            if (path.rfind(below, 0) == 0) return true;
+            if (path.rfind(Lower(keyPath) + "\\", 0) == 0) return true;
         return false;
     }
     bool RegValueExists(const std::string& valuePath) override { return registry.count(Lower(valuePath)) > 0; }
-    std::vector<std::string> Lines() const {
-        std::vector<std::string> lines;
-        for (const RunCall& r : runs) lines.push_back(r.commandLine);
-        return lines;
-    }
 };
 
 class FakeClock : public Clock {
 public:
-    LocalTime now{2026, 12, 6, 9, 5, 7};
     std::int64_t utcNow = 1796547907;  // 2026-12-06 09:05:07 UTC
-    LocalTime Now() override { return now; }
+    LocalTime Now() override { return {2026, 12, 6, 9, 5, 7}; }
     std::string TimestampText() override { return "2026/12/6 9:05:07"; }
     std::int64_t UtcNow() override { return utcNow; }
 };
@@ -173,15 +186,13 @@ public:
 class FakeHost : public Host {
 public:
     std::string appFolder = "C:\\Tools\\Quillbay";
-    std::uint16_t uiLanguage = 1033;
     std::map<std::string, std::string> env;
     std::map<std::string, std::string> productVersions;  // lower-cased path -> version
-    std::vector<int> ownVersion{1, 0, 0, 10};
     bool ended = false, elevated = true;
 
     std::string AppFolder() override { return appFolder; }
-    std::string ExeBaseName() override { return "Quillbay"; }
-    std::uint16_t UserUILanguage() override { return uiLanguage; }
+    std::string ExePath() override { return JoinPath(appFolder, "Quillbay.exe"); }
+    std::uint16_t UserUILanguage() override { return 1033; }
     std::optional<std::string> GetEnv(const std::string& name) override {
         for (const auto& [k, v] : env)
             if (Lower(k) == Lower(name)) return v;
@@ -191,37 +202,32 @@ public:
         const auto it = productVersions.find(Lower(path));
         return it == productVersions.end() ? std::string() : it->second;
     }
-    std::vector<int> OwnVersion() override { return ownVersion; }
+    std::vector<int> OwnVersion() override { return {1, 0, 0, 10}; }
     void EndProcess() override { ended = true; }
     bool IsElevated() override { return elevated; }
 };
 
-// Answers each GET through onGet (which may throw Failure); without it, no connection.
+// Answers each GET from answers by its URL; any other URL gets no connection.
 class FakeHttp : public HttpClient {
 public:
-    struct Request {
-        std::string url;
-        HttpTimeouts timeouts;
-    };
-    std::vector<Request> requests;
-    std::function<HttpResponse(const std::string&)> onGet;
+    std::map<std::string, HttpResponse> answers;
+    std::vector<HttpTimeouts> requests;
     HttpResponse Get(const std::string& url, const HttpTimeouts& timeouts) override {
-        requests.push_back({url, timeouts});
-        if (!onGet) throw Failure(12029, "A connection with the server could not be established");
-        return onGet(url);
+        requests.push_back(timeouts);
+        const auto it = answers.find(url);
+        if (it == answers.end()) throw Failure(12029, "A connection with the server could not be established");
+        return it->second;
     }
 };
 
-// One PFX: its data opened with its password lists its certificates; anything else fails
-// as the platform does. Without a password set, nothing opens.
+// One PFX: opened with its password it lists its certificates; another password fails as the
+// platform does. Without a password set, nothing opens.
 class FakePkcs12 : public Pkcs12 {
 public:
-    std::string data = "PFX";
     std::optional<std::string> password;
     std::vector<PfxCertificate> certificates;
 
-    std::vector<PfxCertificate> Open(const std::string& bytes, const std::string& given) override {
-        if (bytes != data) throw Failure(-2146885630, "An error occurred during encode or decode operation.");
+    std::vector<PfxCertificate> Open(const std::string&, const std::string& given) override {
         if (given != password) throw Failure(-2147024810, "The specified network password is not correct.");
         return certificates;
     }
@@ -232,6 +238,8 @@ public:
         if (it == files.end()) throw Failure(-2146885623, "Cannot find the requested object.");
         return it->second;
     }
+    std::set<std::string> trustedRoots;  // encoded subject names
+    bool InTrustedRoots(const std::string& subjectName) override { return trustedRoots.count(subjectName) > 0; }
 };
 
 struct FakeControl {
@@ -241,13 +249,11 @@ struct FakeControl {
     bool menuChecked = false;
     std::vector<std::string> items;
     std::vector<bool> selected;
-    int caret = -1;
 };
 
 struct ShownBox {
     std::string text;
     app::MsgStyle style;
-    std::string title;
 };
 
 class FakeUi : public app::Ui {
@@ -260,27 +266,16 @@ public:
     std::map<app::Id, FakeControl> controls;
     std::vector<ShownBox> boxes;
     std::vector<std::string> statusHistory;  // every text written to lblStatus
-    std::vector<std::string> fileDialogResults;
+    std::string fileDialogResult;  // "" cancels
     int doEvents = 0;
-    bool busy = false, closed = false;
+    bool closed = false;
     std::function<void()> onDoEvents;
-    std::vector<app::MsgAnswer> yesNoAnswers;  // given in turn to Yes/No boxes; Yes when none left
+    app::MsgAnswer yesNoAnswer = app::MsgAnswer::Yes;  // given to every Yes/No box
 
     FakeControl& C(app::Id id) { return controls[id]; }
     const ShownBox& OnlyBox() {
         EXPECT_EQ(boxes.size(), 1u);
         return boxes.at(0);
-    }
-    std::vector<int> SelectedIndices(app::Id list) {
-        std::vector<int> out;
-        for (std::size_t i = 0; i < C(list).selected.size(); ++i)
-            if (C(list).selected[i]) out.push_back(static_cast<int>(i));
-        return out;
-    }
-    // Simulates a user click on a list item: toggles it, moves the caret.
-    void ClickItem(app::Id list, int index) {
-        C(list).selected.at(static_cast<std::size_t>(index)).flip();
-        C(list).caret = index;
     }
 
     void SetText(app::Id id, const std::string& text) override {
@@ -293,7 +288,6 @@ public:
     void ListClear(app::Id list) override {
         C(list).items.clear();
         C(list).selected.clear();
-        C(list).caret = -1;
     }
     void ListAdd(app::Id list, const std::string& item) override {
         C(list).items.push_back(item);
@@ -305,36 +299,49 @@ public:
     void ListSetSelected(app::Id list, int index, bool selected) override {
         C(list).selected.at(static_cast<std::size_t>(index)) = selected;
     }
-    int ListIndex(app::Id list) override { return C(list).caret; }
+    int ListIndex(app::Id) override { return -1; }  // no click: the click rule is driven end to end
     app::CheckState CheckValue(app::Id box) override { return C(box).check; }
     void SetCheckValue(app::Id box, app::CheckState value) override { C(box).check = value; }
     void SetMenuChecked(app::Id item, bool checked) override { C(item).menuChecked = checked; }
     bool MenuChecked(app::Id item) override { return C(item).menuChecked; }
-    app::MsgAnswer ShowMessage(const std::string& text, app::MsgStyle style, const std::string& title) override {
-        boxes.push_back({text, style, title});
-        if (style != app::MsgStyle::YesNoExclamation && style != app::MsgStyle::YesNoInformation) return app::MsgAnswer::Ok;
-        if (yesNoAnswers.empty()) return app::MsgAnswer::Yes;
-        const app::MsgAnswer answer = yesNoAnswers.front();
-        yesNoAnswers.erase(yesNoAnswers.begin());
-        return answer;
+    app::MsgAnswer ShowMessage(const std::string& text, app::MsgStyle style, const std::string&) override {
+        boxes.push_back({text, style});
+        const bool yesNo = style == app::MsgStyle::YesNoExclamation || style == app::MsgStyle::YesNoInformation;
+        return yesNo ? yesNoAnswer : app::MsgAnswer::Ok;
     }
     std::optional<std::string> InputBox(const std::string&, const std::string&, const std::string&) override {
         return std::nullopt;  // cancelled
     }
     std::string OpenFileDialog(const std::string&, const std::string&, const std::string&, unsigned) override {
-        if (fileDialogResults.empty()) return "";  // cancelled
-        const std::string result = fileDialogResults.front();
-        fileDialogResults.erase(fileDialogResults.begin());
-        return result;
+        return fileDialogResult;
     }
     void Show() override {}
-    void SetBusyCursor(bool b) override { busy = b; }
+    void SetBusyCursor(bool) override {}
     void DoEvents() override {
         ++doEvents;
         if (onDoEvents) onDoEvents();
     }
     void Close() override { closed = true; }
     bool ClosePending() override { return closed; }
+};
+
+// Knows the signatures made with Sign: good for exactly the data signed, with the key given.
+class FakeSignatures : public SignatureVerifier {
+public:
+    std::string point;                           // the only key that signed anything
+    std::map<std::string, std::string> signatures;  // data -> raw signature (r, s)
+    bool VerifyP256(const std::string& key, const std::string& data, const std::string& signature) override {
+        const auto it = signatures.find(data);
+        return key == point && it != signatures.end() && it->second == signature;
+    }
+    // A DER signature of the data, as a signing tool writes it.
+    std::string Sign(const std::string& data) {
+        std::string r(32, '\x7f'), s(32, '\x01');
+        for (std::size_t i = 0; i < data.size(); ++i) s[i % 32] = static_cast<char>(s[i % 32] * 31 + data[i]);
+        s[0] = static_cast<char>(s[0] & 0x7f);
+        signatures[data] = r + s;
+        return std::string("\x30\x44\x02\x20", 4) + r + std::string("\x02\x20", 2) + s;
+    }
 };
 
 // A machine of fakes, for the work's tests.
@@ -348,35 +355,42 @@ struct FakeMachine {
     FakeClock clock;
     FakePkcs12 pkcs12;
     FakeHttp http;
-    Machine machine{shell, fs, host, clock, pkcs12, http};
+    FakeSignatures signatures;
+    Machine machine{shell, fs, host, clock, pkcs12, http, signatures};
 
     std::string AppPath(const std::string& name) const { return host.appFolder + "\\" + name; }
     std::string ErrorLog() const { return fs.Content(AppPath("log-error.txt")).value_or(""); }
     std::string InfoLog() const { return fs.Content(AppPath("log.txt")).value_or(""); }
-    // Makes IIS present: appcmd.exe in inetsrv and, when major > 0, its registry version.
-    void InstallIis(int major) {
-        fs.AddFile(fs.systemFolder + "\\inetsrv\\appcmd.exe", "MZ");
-        if (major > 0) shell.registry["hklm\\software\\microsoft\\inetstp\\majorversion"] = std::to_string(major);
+    // The commands that change the machine, in order (queries left out).
+    std::vector<std::string> Changes() const {
+        std::vector<std::string> lines;
+        for (const RunCall& r : shell.runs)
+            if (!r.captured) lines.push_back(r.commandLine);
+        return lines;
     }
+    std::size_t Count(const std::string& piece) const {
+        std::size_t n = 0;
+        for (const std::string& line : Changes()) n += line.find(piece) != std::string::npos;
+        return n;
+    }
+    // Every command line holding the piece ends with the code; the others succeed.
+    void Fail(std::string piece, std::int32_t code) {
+        shell.onRun = [piece, code](const std::string& line) { return line.find(piece) != std::string::npos ? code : 0; };
+    }
+    // IIS's version as the registry gives it.
+    void SetIisVersion(int major) { shell.registry["hklm\\software\\microsoft\\inetstp\\majorversion"] = std::to_string(major); }
 };
 
-// The window on top of it, for the handlers' tests.
+// The window on top of it, for the handlers' tests. The language it loads goes with it.
 struct World : FakeMachine {
+    ~World() { lang::ResetLanguageState(); }
     FakeUi ui;
     app::Main main{ui, machine};
 };
 
-// Records each progress step as its key, with " done/total" for counted steps, then its
-// pieces (a key's piece in braces).
-class RecordedProgress : public Progress {
-public:
-    std::vector<std::string> steps;
-    void Report(const ProgressStep& step) override {
-        std::string s(step.statusKey);
-        if (step.done >= 0) s += " " + std::to_string(step.done) + "/" + std::to_string(step.total);
-        for (const StatusPiece& piece : step.pieces) s += piece.isKey ? "{" + piece.text + "}" : piece.text;
-        steps.push_back(s);
-    }
+// Progress nobody watches: the window's and the console's own are tested through them.
+struct NoProgress : Progress {
+    void Report(const ProgressStep&) override {}
 };
 
 // Plays appcmd behind the fake shell: answers the discovery commands, and fails the test on
@@ -386,14 +400,12 @@ struct AppcmdStage {
     std::vector<std::pair<std::string, std::string>> sites;  // name, bindings
     Captured module{0, "MODULE \"RewriteModule\" ( type:, preCondition: )\r\n"};
     std::optional<Captured> namesOverride;
-    std::vector<std::string> commands;
 
     explicit AppcmdStage(FakeMachine& machine) : w(machine) {
         w.fs.AddFile(w.fs.systemFolder + "\\inetsrv\\appcmd.exe", "MZ");
         w.shell.onCapture = [this](const std::string& line) { return Answer(line); };
     }
     Captured Answer(const std::string& line) {
-        commands.push_back(line);
         const std::string appcmd = w.fs.systemFolder + "\\inetsrv\\appcmd.exe";
         if (line == appcmd + " list site /text:name") {
             if (namesOverride) return *namesOverride;
@@ -424,14 +436,11 @@ inline PfxCertificate FakeCertificate(const std::string& name, const std::string
 struct FakeServer : FakeMachine {
     static constexpr std::int64_t kDay = 86400;
     AppcmdStage stage{*this};
-    std::function<std::int32_t(const std::string&)> answer = [](const std::string&) { return 0; };
 
     FakeServer() {
-        InstallIis(10);
+        SetIisVersion(10);
         stage.sites = {{"Shop", "http/*:80:a.example.test,http/*:80:b.example.test"}, {"Intranet (old)", "http/*:80:"}};
-        shell.keys.insert(Lower("HKLM\\SYSTEM\\CurrentControlSet\\Control\\SecurityProviders"));
         fs.AddFile(fs.systemFolder + "\\inetsrv\\iisreset.exe", "MZ");
-        shell.onRun = [this](const std::string& line) { return answer(line); };
         fs.AddFile(AppPath("fullchain.pfx"), "PFX");
         fs.AddFile(AppPath("password.txt"), "secret\r\n");
         pkcs12.password = "secret";
@@ -442,23 +451,8 @@ struct FakeServer : FakeMachine {
                                inter};
         fs.AddFile(AppPath("chain\\inter.crt"), "der:inter");
         fs.AddFile(AppPath("chain\\root.cer"), "der:root");
+        pkcs12.trustedRoots = {"der:root"};
         pkcs12.files = {{"der:inter", {inter}}, {"der:root", {FakeCertificate("root", "root", false, {}, now - kDay, now + 900 * kDay)}}};
-    }
-    // Every command line holding the piece ends with the code; the others succeed.
-    void Fail(std::string piece, std::int32_t code) {
-        answer = [piece, code](const std::string& line) { return line.find(piece) != std::string::npos ? code : 0; };
-    }
-    // The commands that change the machine, in order (queries left out).
-    std::vector<std::string> Changes() const {
-        std::vector<std::string> lines;
-        for (const RunCall& r : shell.runs)
-            if (!r.captured) lines.push_back(r.commandLine);
-        return lines;
-    }
-    std::size_t Count(const std::string& piece) const {
-        std::size_t n = 0;
-        for (const std::string& line : Changes()) n += line.find(piece) != std::string::npos;
-        return n;
     }
 };
 
@@ -470,6 +464,7 @@ struct FakeConsole : cli::Console {
 
 // The window on that server, started (in the machine's language) with every site selected.
 struct ServerWindow : FakeServer {
+    ~ServerWindow() { lang::ResetLanguageState(); }
     FakeUi ui;
     app::Main main{ui, machine};
     void Start() {

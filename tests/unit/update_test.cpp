@@ -5,6 +5,7 @@
 #include "update/check.h"
 #include "update/package.h"
 #include "update/restart.h"
+#include "update/signature.h"
 
 namespace quillbay::testing {
 namespace {
@@ -102,6 +103,13 @@ TEST(UpdatePackage, OnlyASoundZipPasses) {
     wide.zip64 = true;
     ZipBuilder commented;
     commented.comment = "release PK\x05\x06 notes";
+    auto named = [](const std::string& name) {
+        ZipBuilder zip;
+        zip.entries = {{name, "x"}};
+        return zip.Build();
+    };
+    std::string localOnly = named("ab/x.dll");
+    localOnly.replace(localOnly.find("ab/x.dll"), 3, "../");
     struct Case {
         const char* what;
         std::string bytes;
@@ -122,149 +130,174 @@ TEST(UpdatePackage, OnlyASoundZipPasses) {
         {"compression method 14", patched(good, directory + 10, std::string("\x0e\0", 2)), false},
         {"entry count disagrees", patched(good, good.size() - 12, std::string("\x03\0", 2)), false},
         {"another disk", patched(good, good.size() - 18, std::string("\x01\0", 2)), false},
+        {"dots inside names", named("docs/a..b/..txt"), true},
+        {"climbs out", named("../../Windows/System32/x.dll"), false},
+        {"climbs out with backslashes", named("chain\\..\\..\\x.dll"), false},
+        {"the last segment climbs", named("chain/.."), false},
+        {"a drive", named("C:\\x.dll"), false},
+        {"absolute", named("/x.dll"), false},
+        {"absolute with a backslash", named("\\x.dll"), false},
+        {"climbs out in the local header only", localOnly, false},
     };
     for (const Case& c : cases) EXPECT_EQ(!update::ZipProblem(c.bytes), c.sound) << c.what;
+}
+
+TEST(UpdateSource, OnlyHttpsOrThisMachinesLoopback) {
+    for (const char* url : {"https://updates.example", "HTTPS://u.example:8443/x", "http://127.0.0.1:8080/staging",
+                            "http://localhost", "http://[::1]:81"})
+        EXPECT_TRUE(update::IsTrustedUpdateUrl(url)) << url;
+    for (const char* url : {"http://updates.example", "http://127.0.0.1.evil.example/", "http://localhost.evil.example",
+                            "http://127.0.0.1@evil.example/", "http://localhost:", "ftp://127.0.0.1/", "https://",
+                            "file://C:/x", ""})
+        EXPECT_FALSE(update::IsTrustedUpdateUrl(url)) << url;
 }
 
 constexpr const char* kVersionUrl = "https://updates.quillbay.com/quillbay/version.txt?ver=1.0.10";
 
 // The window over a fake server answering the version query and the package download.
 struct UpdateWorld : World {
-    std::map<std::string, HttpResponse> answers;  // by URL
     UpdateWorld() {
         fs.AddFile(fs.systemFolder + "\\wscript.exe", "MZ");
-        http.onGet = [this](const std::string& url) {
-            auto it = answers.find(url);
-            if (it == answers.end()) throw Failure(12029, "A connection with the server could not be established");
-            return it->second;
-        };
         lang::InitLanguageFromSystem(1033);
         main.started = true;
+        signatures.point = *update::P256PointFromPem(update::TrustedUpdateKey());
     }
-    ~UpdateWorld() { lang::ResetLanguageState(); }
     void Serve(const std::string& version, const std::string& body) {
-        answers[kVersionUrl] = {200, body};
-        answers["https://updates.quillbay.com/quillbay/download/" + version + ".zip"] = {200, ZipBuilder{}.Build()};
+        http.answers[kVersionUrl] = {200, body};
+        ServePackage(version, ZipBuilder{}.Build());
     }
-    std::string Temp(const std::string& name) const { return fs.tempFolder + "\\" + name; }
+    // The package and, unless told otherwise, its signature.
+    void ServePackage(const std::string& version, const std::string& bytes, std::optional<HttpResponse> signature = {}) {
+        const std::string url = "https://updates.quillbay.com/quillbay/download/" + version + ".zip";
+        http.answers[url] = {200, bytes};
+        http.answers[url + ".sig"] = signature ? *signature : HttpResponse{200, signatures.Sign(bytes)};
+    }
+    // Where the package goes: a fresh folder below the temporary folder.
+    std::string Staged(const std::string& name) const { return fs.tempFolder + "\\quillbay-update-rad1\\" + name; }
 };
 
 TEST(UpdateCheck, AnswersOfTheServerAndTheirBoxes) {
-    struct Case {
+    const struct {
         const char* what;
         std::function<void(UpdateWorld&)> arrange;
-        std::string box;  // "" for none
+        std::string box;
         MsgStyle style;
-        std::string title;
-        std::size_t requests;
+        bool logged = false;
+        std::size_t requests = 1;
     } cases[] = {
-        {"same version", [](UpdateWorld& w) { w.Serve("", "1.0.10\nnotes"); },
-         "You are currently using the latest version.", MsgStyle::Information, "No Update Needed", 1},
-        {"not found", [](UpdateWorld& w) { w.answers[kVersionUrl] = {404, "gone"}; },
-         "Failed to check for updates, cannot connect to update server. Status code: 404", MsgStyle::Critical, "Network Error", 1},
+        {"same version", [](UpdateWorld& w) { w.Serve("", "1.0.10\nnotes"); }, "You are currently using the latest version.",
+         MsgStyle::Information},
+        {"not found", [](UpdateWorld& w) { w.http.answers[kVersionUrl] = {404, "gone"}; },
+         "Failed to check for updates, cannot connect to update server. Status code: 404", MsgStyle::Critical},
         {"no server", [](UpdateWorld&) {},
          "An error occurred while checking for updates: A connection with the server could not be established",
-         MsgStyle::Critical, "Quillbay", 1},
-        {"empty answer", [](UpdateWorld& w) { w.Serve("", ""); },
-         "An error occurred while checking for updates: The update server's answer is empty.", MsgStyle::Critical,
-         "Quillbay", 1},
+         MsgStyle::Critical, true},
         {"newer, declined", [](UpdateWorld& w) {
              w.Serve("1.0.11", "1.0.11\r\nFaster deployment\r\n");
-             w.ui.yesNoAnswers = {MsgAnswer::No};
+             w.ui.yesNoAnswer = MsgAnswer::No;
          },
          "New version found: 1.0.11 (Current version: 1.0.10)\r\n\r\nUpdate Content:\r\nFaster deployment\r\n\r\n\r\n"
-         "Download and update now?", MsgStyle::YesNoInformation, "New version found: ", 1},
-        {"staging server from the environment", [](UpdateWorld& w) {
-             w.host.env["QUILLBAY_UPDATE_BASE_URL"] = " http://127.0.0.1:8080/staging// ";
-             w.answers["http://127.0.0.1:8080/staging/quillbay/version.txt?ver=1.0.10"] = {200, "1.0.10"};
+         "Download and update now?", MsgStyle::YesNoInformation},
+        {"staging server from the machine's policy, the environment ignored", [](UpdateWorld& w) {
+             w.host.env["QUILLBAY_UPDATE_BASE_URL"] = "https://elsewhere.example";
+             w.shell.registry[Lower(update::kUpdateSourcePolicy)] = " http://127.0.0.1:8080/staging// ";
+             w.http.answers["http://127.0.0.1:8080/staging/quillbay/version.txt?ver=1.0.10"] = {200, "1.0.10"};
          },
-         "You are currently using the latest version.", MsgStyle::Information, "No Update Needed", 1},
+         "You are currently using the latest version.", MsgStyle::Information},
+        {"a policy naming a plain http server",
+         [](UpdateWorld& w) { w.shell.registry[Lower(update::kUpdateSourcePolicy)] = "http://updates.example"; },
+         "An error occurred while checking for updates: The update server set by policy "
+         "(HKLM\\SOFTWARE\\Policies\\Quillbay\\UpdateBaseUrl) is not an https URL: http://updates.example",
+         MsgStyle::Critical, true, 0},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         UpdateWorld w;
         c.arrange(w);
         app::OnCommand(w.main, Id::mnuHelpCheckUpdate);
-        ASSERT_EQ(w.http.requests.size(), c.requests) << c.what;
-        EXPECT_EQ(w.http.requests[0].timeouts.receive, 5000) << c.what;
-        EXPECT_EQ(w.http.requests[0].timeouts.resolve, 3000) << c.what;
-        ASSERT_EQ(w.ui.boxes.size(), 1u) << c.what;
-        EXPECT_EQ(w.ui.boxes[0].text, c.box) << c.what;
-        EXPECT_EQ(w.ui.boxes[0].style, c.style) << c.what;
-        EXPECT_EQ(w.ui.boxes[0].title, c.title) << c.what;
-        EXPECT_EQ(w.ui.statusHistory.front(), "Checking for updates...") << c.what;
-        EXPECT_EQ(w.ui.Text(Id::lblStatus), "Ready, please select chain(s) to import...") << c.what;
-        EXPECT_EQ(w.ErrorLog().find("mnuHelpCheckUpdate_Click") != std::string::npos,
-                  c.style == MsgStyle::Critical && c.title == "Quillbay")
-            << c.what;
-        EXPECT_FALSE(w.host.ended) << c.what;
+        ASSERT_EQ(w.http.requests.size(), c.requests);
+        for (const HttpTimeouts& t : w.http.requests) EXPECT_TRUE(t.receive == 5000 && t.resolve == 3000);
+        EXPECT_EQ(w.ui.OnlyBox().text, c.box);
+        EXPECT_EQ(w.ui.OnlyBox().style, c.style);
+        EXPECT_EQ(w.ui.Text(Id::lblStatus), "Ready, please select chain(s) to import...");
+        EXPECT_EQ(w.ErrorLog().find("mnuHelpCheckUpdate_Click") != std::string::npos, c.logged);
+        EXPECT_FALSE(w.host.ended);
     }
 }
 
-TEST(UpdateCheck, YesDownloadsChecksAndHandsOverToTheScript) {
-    UpdateWorld w;
-    w.Serve("1.0.11", "1.0.11\nnote");
-    app::OnCommand(w.main, Id::mnuHelpCheckUpdate);
-    // The request, the files written and the launch line are checked end to end (98-update).
-    ASSERT_EQ(w.http.requests.size(), 2u);
-    EXPECT_EQ(w.http.requests[1].timeouts.receive, 0);
-    ASSERT_EQ(w.shell.runs.size(), 1u);
-    EXPECT_EQ(w.shell.runs[0].style, WindowStyle::Normal);
-    EXPECT_FALSE(w.shell.runs[0].wait);
-    EXPECT_TRUE(w.host.ended);
-    EXPECT_EQ(w.ui.Text(Id::lblStatus), "即将更新并重启程序...");
-    EXPECT_EQ(w.ui.boxes.size(), 1u);  // the prompt only
-}
-
-TEST(UpdateCheck, AFailedDownloadOrHandOverKeepsTheProgramRunning) {
-    struct Case {
+// After Yes the package and its signature are downloaded (without a time-out), checked, written
+// into a folder of their own, and the script started without waiting for it while the program
+// ends; a failure keeps the program running. The requests, the files written and the launch
+// line are checked end to end (98-update).
+TEST(UpdateCheck, YesHandsASignedPackageToTheScriptOrKeepsTheProgramRunning) {
+    const std::string refused = "The downloaded update package is damaged or is not a Quillbay package. Nothing was changed.";
+    const std::string zip = ZipBuilder{}.Build();
+    const std::string url = "https://updates.quillbay.com/quillbay/download/1.0.11.zip";
+    const struct {
         const char* what;
-        int status;
-        std::string package;
-        bool scriptStarts;
-        std::string box, logged;
+        std::function<void(UpdateWorld&)> arrange;
+        bool staged;            // update.zip was written
+        std::string box, logged;  // no box: the program ends
     } cases[] = {
-        {"not found", 404, "<html>", true, "Download failed! Status code: 404", ""},
-        {"empty body", 200, "", true, "Download failed! Status code: 200", ""},
-        {"a cut-off zip", 200, ZipBuilder{}.Build().substr(0, 60), true,
-         "The downloaded update package is damaged or is not a Quillbay package. Nothing was changed.",
-         "DownloadAndUpdate"},
-        {"the script host cannot start", 200, ZipBuilder{}.Build(), false, "无法启动更新程序。请手动重启。",
-         "VBA error: The system cannot find the file specified."},
+        {"a signed package", [](UpdateWorld&) {}, true, "", ""},
+        {"not found", [&](UpdateWorld& w) { w.http.answers[url] = {404, "<html>"}; }, false, "Download failed! Status code: 404", ""},
+        {"empty body", [&](UpdateWorld& w) { w.http.answers[url] = {200, ""}; }, false, "Download failed! Status code: 200", ""},
+        {"a cut-off zip", [&](UpdateWorld& w) { w.ServePackage("1.0.11", zip.substr(0, 60)); }, false, refused,
+         "The update package was refused: not a usable zip"},
+        {"no signature", [&](UpdateWorld& w) { w.ServePackage("1.0.11", zip, HttpResponse{404, "gone"}); }, false, refused,
+         "The update package was refused: no signature (status code 404): " + url},
+        {"a signature of other data",
+         [&](UpdateWorld& w) { w.ServePackage("1.0.11", zip, HttpResponse{200, w.signatures.Sign("x")}); }, false, refused,
+         "the signature does not match the package"},
+        {"a signature file that is no signature", [&](UpdateWorld& w) { w.ServePackage("1.0.11", zip, HttpResponse{200, "sig"}); },
+         false, refused, "the signature file is not an ECDSA signature"},
+        {"signed with another key", [&](UpdateWorld& w) { w.signatures.point = "other"; }, false, refused,
+         "the signature does not match the package"},
+        {"a folder of the same name made first", [&](UpdateWorld& w) { w.fs.AddFolder(w.Staged("")); }, false,
+         "An error occurred while checking for updates: Cannot create a file when that file already exists.",
+         "mnuHelpCheckUpdate_Click"},
+        {"the script host cannot start",
+         [](UpdateWorld& w) {
+             w.shell.onRun = [](const std::string&) -> std::int32_t { throw Failure(2, "The system cannot find the file specified."); };
+         },
+         true, "无法启动更新程序。请手动重启。", "VBA error: The system cannot find the file specified."},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         UpdateWorld w;
         w.Serve("1.0.11", "1.0.11");
-        w.answers["https://updates.quillbay.com/quillbay/download/1.0.11.zip"] = {c.status, c.package};
-        if (!c.scriptStarts) w.shell.onRun = [](const std::string&) -> std::int32_t { throw Failure(2, "The system cannot find the file specified."); };
+        c.arrange(w);
         app::OnCommand(w.main, Id::mnuHelpCheckUpdate);
-        ASSERT_EQ(w.ui.boxes.size(), 2u) << c.what;
-        EXPECT_EQ(w.ui.boxes[1].text, c.box) << c.what;
-        EXPECT_EQ(w.ui.boxes[1].style, MsgStyle::Critical) << c.what;
-        EXPECT_EQ(w.ui.boxes[1].title, "Quillbay") << c.what;
-        EXPECT_EQ(w.fs.Content(w.Temp("update.zip")).has_value(), !c.scriptStarts) << c.what;
-        EXPECT_FALSE(w.host.ended) << c.what;
-        EXPECT_EQ(w.ui.Text(Id::lblStatus), "Ready, please select chain(s) to import...") << c.what;
-        if (c.logged.empty()) EXPECT_EQ(w.ErrorLog(), "") << c.what;
-        else EXPECT_NE(w.ErrorLog().find(c.logged), std::string::npos) << c.what << w.ErrorLog();
+        ASSERT_GE(w.http.requests.size(), 2u);
+        EXPECT_EQ(w.http.requests[1].receive, 0);
+        EXPECT_EQ(w.fs.Content(w.Staged("update.zip")).has_value(), c.staged);
+        EXPECT_EQ(w.host.ended, c.box.empty());
+        ASSERT_EQ(w.ui.boxes.size(), c.box.empty() ? 1u : 2u);  // the prompt, and the failure's
+        if (c.box.empty()) {
+            // Package and script in a folder of their own that only administrators can write.
+            EXPECT_EQ(w.fs.adminOnlyFolders, std::set<std::string>{Lower(w.Staged("").substr(0, w.Staged("").size() - 1))});
+            ASSERT_EQ(w.shell.runs.size(), 1u);
+            EXPECT_THAT(w.shell.runs[0].commandLine, HasSubstr("\\quillbay-update-rad1\\self_update.vbs\" \"" + w.Staged("update.zip")));
+            EXPECT_TRUE(w.shell.runs[0].style == WindowStyle::Normal && !w.shell.runs[0].wait);
+        } else {
+            EXPECT_EQ(w.ui.boxes[1].text, c.box);
+            EXPECT_EQ(w.ui.boxes[1].style, MsgStyle::Critical);
+            EXPECT_EQ(w.ui.Text(Id::lblStatus), "Ready, please select chain(s) to import...");
+        }
+        if (c.logged.empty()) EXPECT_EQ(w.ErrorLog(), "");
+        else EXPECT_THAT(w.ErrorLog(), HasSubstr(c.logged));
     }
 }
 
-TEST(UpdateCheck, PromptLanguageDriveRootAndBusyWindow) {
+TEST(UpdateCheck, RelaunchLineAndNoCheckWhileBusy) {
     UpdateWorld w;
-    app::SetLanguage(w.main, lang::kSimplifiedChinese);
-    w.Serve("1.0.11", "1.0.11\n修复部署");
-    w.ui.yesNoAnswers = {MsgAnswer::No};
-    app::OnCommand(w.main, Id::mnuHelpCheckUpdate);
-    ASSERT_EQ(w.ui.boxes.size(), 1u);
-    EXPECT_EQ(w.ui.boxes[0].text, "发现新版本: 1.0.11 (当前版本: 1.0.10)\r\n\r\n更新内容：\r\n修复部署\r\n\r\n是否立即下载并更新？");
-
     w.host.appFolder = "D:\\";
-    EXPECT_EQ(update::ProgramToRelaunch(w.host), "D:\\Quillbay");
+    EXPECT_EQ(update::ProgramToRelaunch(w.host), "D:\\Quillbay.exe");
     EXPECT_EQ(update::UpdateLaunchLine("C:\\Windows\\System32\\wscript.exe", "a b.vbs", "u.zip", "D:\\", "D:\\Quillbay"),
               "C:\\Windows\\System32\\wscript.exe \"a b.vbs\" \"u.zip\" \"D:\\\" \"D:\\Quillbay\"");
 
     // While an import runs, a check (which may end the program) is not started.
-    w.http.requests.clear();
+    w.Serve("1.0.11", "1.0.11");
     app::BusyWork importing(w.main);
     app::OnCommand(w.main, Id::mnuHelpCheckUpdate);
     EXPECT_TRUE(w.http.requests.empty());

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <algorithm>
 
 #include "test_support.h"
 #include "win32/file_system_win32.h"
+#include "win32/path_security.h"
 #include "win32/text_win32.h"
 
 namespace quillbay::win32::testing {
@@ -29,6 +31,7 @@ TEST_F(Win32FileSystemTest, ThrowsTheSystemsErrorCodes) {
         {"copy missing", [&] { fs.Copy(scratch / "none.crt", scratch / "d.crt", true); }, ERROR_FILE_NOT_FOUND},
         {"delete missing", [&] { fs.Delete(scratch / "none.crt"); }, ERROR_FILE_NOT_FOUND},
         {"no such folder", [&] { fs.GetSpecialFolder(static_cast<SpecialFolder>(7)); }, ERROR_INVALID_PARAMETER},
+        {"admin-only folder exists", [&] { fs.CreateAdminOnlyFolder(scratch / "chain"); }, ERROR_ALREADY_EXISTS},
     };
     for (const auto& c : cases) EXPECT_EQ(FailureNumber(c.action), c.number) << c.what;
 }
@@ -72,6 +75,60 @@ TEST_F(Win32FileSystemTest, TextFilesAreInTheSystemCodePage) {
     // "r" of U+0159 must not be used.
     fs.WriteText(path, "[\xC5\x99\xD7\x90]");
     EXPECT_EQ(ReadRaw(path), "[??]");
+}
+
+// Who else may get at a path, read from its descriptor. Wine keeps no DACL set on a file, so the
+// descriptors are made here from the text a folder under C:\\ and others would carry.
+TEST(Win32PathSecurity, OthersAccessFromTheDescriptor) {
+    const struct {
+        const wchar_t* sddl;
+        bool folder, write, read;
+    } cases[] = {
+        // A folder made under C:\\ inherits: Users read, create files and folders; CREATOR OWNER.
+        {L"O:BAD:(A;OICIID;FA;;;BA)(A;OICIID;FA;;;SY)(A;OICIID;0x1200a9;;;BU)(A;CIID;0x100004;;;BU)"
+         L"(A;CIID;0x100002;;;BU)(A;OICIIOID;GA;;;CO)", true, true, true},
+        {L"O:S-1-5-21-1-2-3-1000D:(A;;FA;;;S-1-5-21-1-2-3-1000)(A;;FA;;;SY)", false, false, false},  // the owner
+        {L"O:BAD:(A;;FR;;;AU)", false, false, true},                    // authenticated users read
+        {L"O:BAD:(A;OICIIO;FA;;;BU)", true, false, false},              // only for what is made inside
+        {L"O:BAD:(A;;0x40;;;BU)", true, true, false},                   // delete children of a folder
+        {L"O:BAD:(A;;0x40;;;BU)", false, false, false},                 // the same bit is execute on a file
+        {L"O:BAD:(D;;FA;;;WD)(A;;FA;;;BA)", false, false, false},       // a denial gives nothing
+        {L"O:BAD:(A;;FA;;;S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464)", true, false, false},
+    };
+    for (const auto& c : cases) {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(c.sddl, SDDL_REVISION_1, &descriptor, nullptr))
+            << WideToUtf8(c.sddl);
+        const PathAccess access = OthersAccess(descriptor, c.folder);
+        LocalFree(descriptor);
+        EXPECT_EQ(access.othersMayWrite, c.write) << WideToUtf8(c.sddl);
+        EXPECT_EQ(access.othersMayRead, c.read) << WideToUtf8(c.sddl);
+    }
+    SECURITY_DESCRIPTOR open{};  // no DACL at all: everyone may do everything
+    InitializeSecurityDescriptor(&open, SECURITY_DESCRIPTOR_REVISION);
+    SetSecurityDescriptorDacl(&open, TRUE, nullptr, FALSE);
+    EXPECT_TRUE(OthersAccess(&open, false).othersMayWrite && OthersAccess(&open, false).othersMayRead);
+
+    PSECURITY_DESCRIPTOR own = AdminOnlyDescriptor();
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    GetSecurityDescriptorControl(own, &control, &revision);
+    EXPECT_TRUE(control & SE_DACL_PROTECTED);
+    const PathAccess access = OthersAccess(own, true);
+    LocalFree(own);
+    EXPECT_FALSE(access.othersMayWrite || access.othersMayRead);
+}
+
+TEST_F(Win32FileSystemTest, AdminOnlyFolderAndNewFilesNeverReuseWhatIsThere) {
+    const std::string folder = scratch / "private";
+    fs.CreateAdminOnlyFolder(folder);
+    fs.WriteNewBytes(folder + "\\update.zip", std::string("PK\0\x03", 4));
+    EXPECT_EQ(ReadRaw(folder + "\\update.zip"), std::string("PK\0\x03", 4));
+    EXPECT_EQ(FailureNumber([&] { fs.WriteNewBytes(folder + "\\update.zip", "other"); }), ERROR_FILE_EXISTS);
+    EXPECT_EQ(ReadRaw(folder + "\\update.zip"), std::string("PK\0\x03", 4));
+    const PathAccess access = fs.Access(folder);
+    EXPECT_FALSE(access.reparsePoint || access.othersMayWrite || access.othersMayRead);
+    EXPECT_EQ(FailureNumber([&] { fs.Access(scratch / "missing"); }), ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(Win32FileSystemTest, AppendsBesideAnotherWriterOfTheSameLog) {

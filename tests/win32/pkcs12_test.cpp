@@ -1,6 +1,6 @@
 // What the program reads of certificates through crypt32, against the openssl-made fixtures:
-// the deployment's thumbprint from a PFX, and the pre-flight check's details of a PFX and of
-// chain files in PEM, DER, bare Base64 and PKCS #7.
+// the deployment's thumbprint from a PFX, the pre-flight check's details of a PFX and of chain
+// files in PEM, DER, bare Base64 and PKCS #7, and whether the machine trusts a root.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -16,6 +16,8 @@
 #include "win32/file_system_win32.h"
 #include "win32/pkcs12_win32.h"
 #include "win32/shell_win32.h"
+#include "win32/signature_win32.h"
+#include "win32/system_library.h"
 
 namespace quillbay::win32::testing {
 namespace {
@@ -103,7 +105,8 @@ TEST_F(Win32Pkcs12Test, TheDeploymentThumbprintIsTheServerCertificatesOrEmptyWit
     struct : HttpClient {
         HttpResponse Get(const std::string&, const HttpTimeouts&) override { return {}; }
     } http;  // the thumbprint asks no server
-    Machine machine(shell, fs, host, clock, pkcs12, http);
+    Win32SignatureVerifier signatures;
+    Machine machine(shell, fs, host, clock, pkcs12, http, signatures);
     for (const auto& c : cases) {
         const std::string what = std::string(c.fixture ? c.fixture : "no file") + " " + c.password;
         for (const std::string& path : {pfx, errors}) DeleteFileW(Utf8ToWide(path).c_str());
@@ -142,6 +145,26 @@ TEST_F(Win32Pkcs12Test, CertificateDetailsOfChainFilesInEveryEncodingAndOfThePfx
     EXPECT_EQ(leaf.subject, "CN=www.example.com");
     EXPECT_EQ(leaf.issuer, "O=Quillbay Test, CN=Quillbay Test Intermediate");
     EXPECT_EQ(UnixSeconds(FILETIME{0xD53E8000, 0x019DB1DE}), 0);  // 1970-01-01 00:00 UTC
+}
+
+// A root that is in the machine's store is found by its name; the test PKI's root is in none.
+TEST_F(Win32Pkcs12Test, FindsRootsInTheMachinesTrustedRootStoreByName) {
+    const std::vector<PfxCertificate> root = DecodeFile("root.crt");
+    ASSERT_EQ(root.size(), 1u);
+    EXPECT_FALSE(pkcs12.InTrustedRoots(root[0].details.subjectName));
+    const Crypt32Api& api = Crypt32Api::Get();
+    HCERTSTORE store = api.CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
+                                         CERT_SYSTEM_STORE_LOCAL_MACHINE | CERT_STORE_READONLY_FLAG, L"ROOT");
+    ASSERT_TRUE(store);
+    PCCERT_CONTEXT any = api.CertEnumCertificatesInStore(store, nullptr);
+    if (!any) {
+        api.CertCloseStore(store, 0);
+        GTEST_SKIP() << "the machine's ROOT store is empty here";
+    }
+    const std::string name(reinterpret_cast<const char*>(any->pCertInfo->Subject.pbData), any->pCertInfo->Subject.cbData);
+    api.CertFreeCertificateContext(any);
+    api.CertCloseStore(store, 0);
+    EXPECT_TRUE(pkcs12.InTrustedRoots(name));
 }
 
 }  // namespace

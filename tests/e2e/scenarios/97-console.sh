@@ -15,16 +15,19 @@ expect_eq "status: sites" "$(json '[(s["name"], s["hostNames"]) for s in d["site
 expect_eq "status: server certificate" "$(json '[d["pfx"]["serverCertificate"][k] for k in ("thumbprint", "dnsNames")]')" \
     "['$QB_THUMB_LEAF', ['www.example.test']]"
 
-# check, as text: the test PKI's certificate lasts 30 days (a warning) and covers one host of two.
+# check, as text: the test PKI's certificate lasts 30 days (a warning), covers one host of two, and
+# its root is in no trusted store of the machine (a warning: the import adds no root).
 expect_cli 2 check
 expect_eq "check" "$(tr -d '\r' <"$QB_CLI_OUT" | sed -E 's/on [0-9-]+T[0-9:]+Z:/on DATE:/')" "$(printf '%s\n' \
     "[OK] The PFX opens with its password; its server certificate is CN=\"Quillbay E2E leaf\" (thumbprint $QB_THUMB_LEAF)." \
     "[WARNING] Expires on DATE: only 29 days left." \
     '[OK] The chain is complete up to its root: CN="Quillbay E2E leaf" <- CN=Quillbay E2E inter2 <- CN=Quillbay E2E inter1 <- CN="Quillbay E2E Root"' \
+    "[WARNING] The chain ends in the root 'CN=\"Quillbay E2E Root\"', which this machine does not trust: Quillbay adds \
+no root from the PFX; add a root you trust to the machine's Trusted Root store yourself." \
     "[OK] www.example.test (site 'Shop') is covered by the certificate." \
     "[ERROR] b.example.test (site 'Shop') is not covered by the certificate's names: www.example.test" \
     "[INFO] Site 'Intranet' has no host name: the deployment binds it for all host names of the port only with --wildcard yes." \
-    "Errors: 1. Warnings: 1.")"
+    "Errors: 1. Warnings: 2.")"
 expect_eq "tools that changed something" "$(changes)" 0
 
 # Without password.txt nothing is done: exit 2, and the reason says which file is missing.

@@ -1,36 +1,71 @@
-# Help > Check for Updates against a server this scenario starts on 127.0.0.1: a sound package
-# handed to the script host (the exact script and launch line; the program ends). The other
-# answers, a damaged package and no server are the unit and adapter tests'.
+# Help > Check for Updates against a server this scenario starts on 127.0.0.1 and the machine's
+# policy names (the user's environment no longer moves it): packages refused with the program
+# still running (no signature, a signature of another file, a package changed after signing), and
+# a signed package handed to the script host from a folder of its own (the exact script and launch
+# line; the program ends). The other answers, a damaged zip and no server are the unit and
+# adapter tests'.
 www=$(mktemp -d "$QB_APP_DIR.www.XXXXXX") && mkdir -p "$www/quillbay/download" || return
 # Its first line names the port it took; the requests go to the log.
 exec {serving}< <(exec python3 -u -m http.server 0 --bind 127.0.0.1 --directory "$www" 2>"$www.log")
 server=$! port=
 read -r -t 30 line <&"$serving" && port=$(sed -nE 's/^Serving HTTP on 127\.0\.0\.1 port ([0-9]+).*/\1/p' <<<"$line")
 [[ -n $port ]] || { fail "the update server did not start: $(cat "$www.log")"; return; }
+policy='HKLM\SOFTWARE\Policies\Quillbay'
+wine reg add "$policy" /v UpdateBaseUrl /d "http://127.0.0.1:$port/" /f </dev/null >/dev/null 2>&1 || fail "reg add $policy"
+check() {  # check LOCALE: the program with the local server, Check for Updates chosen
+    start_app "$1" "QUILLBAY_UPDATE_BASE_URL=http://127.0.0.1:$port/from-the-environment" || return 1
+    expect_ok "choose Check for Updates" drv menu mnuHelpCheckUpdate
+}
+requests() { sed -nE 's/.*"GET ([^ ]*) HTTP[^"]*" ([0-9]+).*/\1 \2/p' "$www.log"; }
+prompt="New version found: 1.0.11 (Current version: 1.0.10)\r\n\r\nUpdate Content:\r\nFaster deployment\r\n\r\n\r\n\
+Download and update now?"
 
 printf '1.0.11\r\n  Faster deployment  \r\n' >"$www/quillbay/version.txt"
-python3 - "$www/quillbay/download/1.0.11.zip" <<'PY'
+package=$www/quillbay/download/1.0.11.zip
+python3 - "$package" <<'PY'
 import sys, zipfile
 with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
     z.writestr("Quillbay.exe", b"MZ" + bytes(range(256)) * 64)
     z.writestr("README.txt", "Quillbay 1.0.11\r\n")
 PY
-rm -f "$WINEPREFIX"/drive_c/users/*/Temp/{update.zip,self_update.vbs}
-start_app en_US.UTF-8 "QUILLBAY_UPDATE_BASE_URL=http://127.0.0.1:$port/" || return
-expect_ok "choose Check for Updates" drv menu mnuHelpCheckUpdate
-expect_box "New version found: " "New version found: 1.0.11 (Current version: 1.0.10)\r\n\r\nUpdate Content:\r\nFaster \
-deployment\r\n\r\n\r\nDownload and update now?" "6 7" 64 30000
+# Signed with the key this build trusts, as scripts/release signs a release.
+sign() { openssl dgst -sha256 -sign "$QB_BUILD_DIR/test-update-key.pem" -out "$package.sig" "$1"; }
+check en_US.UTF-8 || return
+for case in "no signature" "a signature of another file" "a package changed after signing"; do
+    rm -f "$package.sig"
+    [[ $case == "a signature of another file" ]] && sign "$www/quillbay/version.txt"
+    [[ $case == "a package changed after signing" ]] && sign "$package" && printf 'x' >>"$package"
+    [[ $case == "no signature" ]] || expect_ok "menu ($case)" drv menu mnuHelpCheckUpdate
+    expect_box "New version found: " "$prompt" "6 7" 64 30000
+    expect_ok "answer Yes ($case)" drv answer-box 6
+    expect_box Quillbay "The downloaded update package is damaged or is not a Quillbay package. Nothing was changed." 1 16 30000
+    close_box
+    expect_eq "the program after $case" "$(drv wait-window 0 >/dev/null && echo running)" running
+    [[ $case == "a package changed after signing" ]] && truncate -s -1 "$package"
+done
+expect_eq "the script host" "$(sbx log | awk -F'\t' '$2 == "wscript"')" ""
+[[ $(log_records log-error.txt) == *"The update package was refused: no signature (status code 404)"* ]] ||
+    fail "no record of the missing signature: $(log_records log-error.txt)"
+stop_app
+
+sign "$package"
+rm -rf "$WINEPREFIX"/drive_c/users/*/Temp/quillbay-update-*
+check en_US.UTF-8 || return
+expect_box "New version found: " "$prompt" "6 7" 64 30000
 expect_ok "answer Yes" drv answer-box 6
 drv wait-gone 30000 >/dev/null || fail "the program did not end for the update"
-expect_eq "the requests" "$(sed -nE 's/.*"GET ([^ ]*) HTTP[^"]*" ([0-9]+).*/\1 \2/p' "$www.log")" \
-    "/quillbay/version.txt?ver=1.0.10 200"$'\n'"/quillbay/download/1.0.11.zip 200"
-temp=$(compgen -G "$WINEPREFIX/drive_c/users/*/Temp/self_update.vbs") || fail "no self_update.vbs in the temporary folder"
-wintemp='C:\users\'$(basename "$(dirname "$(dirname "$temp")")")'\Temp'
+expect_eq "the requests" "$(requests | sort -u)" "$(printf '%s\n' "/quillbay/version.txt?ver=1.0.10 200" \
+    "/quillbay/download/1.0.11.zip 200" "/quillbay/download/1.0.11.zip.sig 200" "/quillbay/download/1.0.11.zip.sig 404" | sort)"
+temp=$(compgen -G "$WINEPREFIX/drive_c/users/*/Temp/quillbay-update-rad*/self_update.vbs") ||
+    fail "no self_update.vbs in a folder of its own below the temporary folder"
+folder=$(basename "$(dirname "$temp")") user=$(basename "$(dirname "$(dirname "$(dirname "$temp")")")")
+wintemp="C:\\users\\$user\\Temp\\$folder"
 expect_eq "the launch line" "$(sbx log | awk -F'\t' '$2 == "wscript" { print $4 }')" \
-    "C:\\windows\\system32\\wscript.exe \"$wintemp\\self_update.vbs\" \"$wintemp\\update.zip\" \"C:\\Quillbay\" \"C:\\Quillbay\\Quillbay\""
-cmp -s "${temp%/*}/update.zip" "$www/quillbay/download/1.0.11.zip" || fail "update.zip differs from the package served"
+    "C:\\windows\\system32\\wscript.exe \"$wintemp\\self_update.vbs\" \"$wintemp\\update.zip\" \"C:\\Quillbay\" \"C:\\Quillbay\\Quillbay.exe\""
+cmp -s "${temp%/*}/update.zip" "$package" || fail "update.zip differs from the package served"
 # The lines of SelfUpdateScript(), each ended by CR LF, byte for byte.
 expect_eq "self_update.vbs" "$(sha256sum <"$temp" | cut -d' ' -f1)" 02fbd24612e7fb4cb70844eab6e200bad29f7c15911c60700ab43787b3bb38ff
 
 kill "$server" && wait "$server" 2>/dev/null
+wine reg delete "$policy" /f </dev/null >/dev/null 2>&1
 rm -rf "$www" "$www.log"
