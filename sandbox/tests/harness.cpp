@@ -15,10 +15,8 @@ const std::wstring kSbx = L"C:\\QuillbaySandbox\\sbx.exe ";
 constexpr DWORD kNotStarted = 0xFFFFFFFF;
 
 std::wstring TempFile() {
-    wchar_t folder[MAX_PATH];
     wchar_t name[MAX_PATH];
-    GetTempPathW(MAX_PATH, folder);
-    GetTempFileNameW(folder, L"sbt", 0, name);
+    GetTempFileNameW(TempPath(L"").c_str(), L"sbt", 0, name);
     return name;
 }
 
@@ -29,16 +27,8 @@ std::string ReadAndDelete(const std::wstring& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-DWORD Wait(HANDLE process) {
-    DWORD code = kNotStarted;
-    if (!process) return code;
-    WaitForSingleObject(process, INFINITE);
-    GetExitCodeProcess(process, &code);
-    CloseHandle(process);
-    return code;
-}
-
-// CreateProcessW with exactly this command line and empty standard input.
+// CreateProcessW with exactly this command line and empty standard input. A start that the freshly
+// installed prefix refuses now and then is tried again; a tool that runs and fails is not.
 DWORD Run(const std::wstring& commandLine, std::string& out, std::string& err) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
@@ -49,12 +39,22 @@ DWORD Run(const std::wstring& commandLine, std::string& out, std::string& err) {
     startup.hStdInput = CreateFileW(L"NUL", GENERIC_READ, share, &inherit, OPEN_EXISTING, 0, nullptr);
     startup.hStdOutput = CreateFileW(paths[0].c_str(), GENERIC_WRITE, share, &inherit, CREATE_ALWAYS, 0, nullptr);
     startup.hStdError = CreateFileW(paths[1].c_str(), GENERIC_WRITE, share, &inherit, CREATE_ALWAYS, 0, nullptr);
-    HANDLE process = Start(commandLine, &startup);
-    const DWORD error = process ? 0 : GetLastError(), code = Wait(process);
+    std::wstring line = commandLine;
+    PROCESS_INFORMATION process{};
+    bool started = false;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt)
+        started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                                 &process);
+    DWORD code = kNotStarted;
+    if (started) {
+        WaitForSingleObject(process.hProcess, INFINITE);
+        GetExitCodeProcess(process.hProcess, &code);
+        for (HANDLE handle : {process.hProcess, process.hThread}) CloseHandle(handle);
+    }
+    err = started ? "" : "CreateProcessW failed with error " + std::to_string(GetLastError());  // shown with the row
     for (HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError}) CloseHandle(handle);
     out = ReadAndDelete(paths[0]);
-    err = ReadAndDelete(paths[1]);
-    if (!process) err += "CreateProcessW failed with error " + std::to_string(error);  // shown with the row
+    err = ReadAndDelete(paths[1]) + err;
     return code;
 }
 
@@ -89,7 +89,6 @@ void Check(const std::vector<Row>& rows) {
         } else {
             std::string stdOut, stdErr;
             code = Run(row.via == Via::Sbx ? kSbx + row.line : row.line, stdOut, stdErr);
-            if (row.via == Via::Stderr) std::swap(stdOut, stdErr);
             EXPECT_TRUE((row.via == Via::Sbx && code != kNotStarted) || stdErr.empty()) << "the other stream: " << stdErr;
             out = row.via == Via::Sbx ? Widen(stdOut) : FromCodePage(CP_ACP, stdOut);
         }
@@ -99,21 +98,7 @@ void Check(const std::vector<Row>& rows) {
     }
 }
 
-HANDLE Start(std::wstring commandLine, STARTUPINFOW* handles) {
-    STARTUPINFOW none{};
-    none.cb = sizeof none;
-    PROCESS_INFORMATION process{};
-    // A start that the freshly installed prefix refuses now and then is tried again; a tool
-    // that runs and fails is not.
-    for (int attempt = 0; attempt < 3; ++attempt)
-        if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, handles != nullptr, CREATE_NO_WINDOW, nullptr,
-                           nullptr, handles ? handles : &none, &process)) {
-            CloseHandle(process.hThread);
-            return process.hProcess;
-        }
-    return nullptr;
-}
-
+// The records "sbx COMMAND" prints, fields split at tabs.
 std::vector<std::vector<std::wstring>> SbxRecords(const std::wstring& command) {
     std::string out, err;
     Run(kSbx + command, out, err);

@@ -11,7 +11,6 @@ namespace sandbox::test {
 
 enum class Via {
     Process,  // CreateProcessW, as the application starts them; standard error must stay empty
-    Stderr,   // the same with the two streams swapped
     Sbx,      // sbx.exe LINE; its output decoded from UTF-8
     Stores,   // no command: the output is Stores()
 };
@@ -32,10 +31,6 @@ inline Row Ran(const std::wstring& line, DWORD code, const std::wstring& says = 
 }
 inline Row Sbx(const std::wstring& line, DWORD code = 0) { return {Via::Sbx, line, code, L"", Match::Any}; }
 
-// CreateProcessW with exactly this command line, with these standard handles or none; not waited for.
-HANDLE Start(std::wstring commandLine, STARTUPINFOW* handles = nullptr);
-// The records "sbx COMMAND" prints, fields split at tabs.
-std::vector<std::vector<std::wstring>> SbxRecords(const std::wstring& command);
 // Records of "sbx log" for one tool, oldest first: time, tool, exit code, command line.
 std::vector<std::vector<std::wstring>> LogOf(const std::wstring& tool);
 // A path of that name in the prefix's temporary folder, for files a test writes.

@@ -1,6 +1,10 @@
 // The simulated host: what "sbx seed" sets up for the application to tell the IIS version by (the
-// registry value, the IIS manager's version record) and to find the tools by, iisreset, and the
-// endpoints netsh takes. The certificate consoles are opened end to end (85-view-store).
+// registry value, the IIS manager's version record) and to find the tools by, iisreset, the
+// endpoints netsh takes, and how every tool splits its raw command line. The certificate consoles
+// are opened end to end (85-view-store).
+#include <windows.h>
+#include <shellapi.h>
+
 #include <gtest/gtest.h>
 
 #include "common/cmdline.h"
@@ -12,38 +16,28 @@
 namespace sandbox::test {
 namespace {
 
-// The InetStp major version, the files that exist, and InetMgr.exe's product version as the
-// application reads it.
-std::wstring Host() {
-    std::wstring host;
-    DWORD major = 0, size = sizeof major;
-    if (!RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\InetStp", L"MajorVersion", RRF_RT_REG_DWORD, nullptr, &major, &size))
-        host = L"InetStp=" + std::to_wstring(major) + L" ";
-    for (std::wstring file : {L"inetsrv\\appcmd.exe", L"inetsrv\\iisreset.exe", L"iisreset.exe", L"inetsrv\\InetMgr.exe", L"certutil.exe"})
-        if (GetFileAttributesW((SystemDirectory() + L"\\" + file).c_str()) != INVALID_FILE_ATTRIBUTES) host += file + L" ";
-    return host + Widen(quillbay::win32::Win32Host().FileProductVersion(Narrow(SystemDirectory() + L"\\inetsrv\\InetMgr.exe")));
+// InetMgr.exe's product version as the application reads it; "" without the file.
+std::wstring InetMgrVersion() {
+    return Widen(quillbay::win32::Win32Host().FileProductVersion(Narrow(SystemDirectory() + L"\\inetsrv\\InetMgr.exe")));
 }
 
-// What the application makes of these hosts is driven end to end (65-iis-discovery, 95-deploy),
-// each scenario on a fresh seed: what a seed leaves behind fails their checks of stores and logs.
+// What the application makes of these hosts (the registry's version, the tools) is driven end to
+// end (65-iis-discovery, 90-import-deploy), each scenario on a fresh seed: what a seed leaves
+// behind fails their checks of stores and logs.
 TEST(Seed, SetsUpTheIisTheOptionsAskFor) {
-    const std::wstring tools = L"InetStp=10 inetsrv\\appcmd.exe inetsrv\\iisreset.exe iisreset.exe ";
-    const struct { std::wstring options; DWORD code; std::wstring host; } cases[] = {  // host "": not looked at
-        {L"--inetmgr-version x7.5", 0, tools + L"inetsrv\\InetMgr.exe certutil.exe x7.5"},
-        {L"--no-inetmgr", 0, tools + L"certutil.exe "},
-        {L"--site \"Only a name\"", 2, L""}, {L"--iis-major 8 --no-iis-registry", 2, L""}, {L"--frobnicate", 2, L""},
-        {L"--site A \"http/*:80:\" --site a \"http/*:81:\"", 2, L""},  // names are unique without regard to case
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(Narrow(c.options));
-        Check({Sbx(L"seed " + c.options, c.code)});
-        EXPECT_TRUE(c.host.empty() || Host() == c.host) << Narrow(Host());
-    }
+    Check({Sbx(L"seed --inetmgr-version x7.5")});
+    EXPECT_EQ(InetMgrVersion(), L"x7.5");  // the record's text as given, not its numbers
+    Check({Sbx(L"seed --no-inetmgr")});
+    EXPECT_EQ(InetMgrVersion(), L"");
+    // Site names are unique without regard to case; options that make no host are refused.
+    for (const wchar_t* bad : {L"--site A \"http/*:80:\" --site a \"http/*:81:\"", L"--site \"Only a name\"",
+                               L"--iis-major 8 --no-iis-registry", L"--frobnicate"})
+        Check({Sbx(L"seed " + std::wstring(bad), 2)});
 }
 
-// Restarts are counted, stops and starts are not; an injected fault fails every change with its
-// code and changes nothing until the next seed. The application reads only the exit code.
-TEST(Iisreset, CountsRestartsAndFailsAsInjected) {
+// Restarts are counted, stops and starts are not, and each run is logged. The application reads
+// only the exit code.
+TEST(Iisreset, CountsRestartsAndRefusesUnknownOptions) {
     Check({
         Sbx(L"seed"),
         Ran(L"iisreset", 0),
@@ -53,14 +47,6 @@ TEST(Iisreset, CountsRestartsAndFailsAsInjected) {
         {Via::Sbx, L"restarts", 0, L"1\r\n"},
     });
     EXPECT_EQ(LogOf(L"iisreset").size(), 4u);
-    Check({
-        Sbx(L"seed --iisreset-fault 0x80070005"),
-        Ran(L"iisreset /stop", 0x80070005),
-        Ran(L"iisreset /status", 0, L"( W3SVC ) : Running\r\n"),
-        {Via::Sbx, L"restarts", 0, L"0\r\n"},
-    });
-    EXPECT_EQ(LogOf(L"iisreset").at(0).at(2), L"-2147024891");  // the code, signed
-    for (const wchar_t* bad : {L"0", L"0x180070005", L"denied"}) Check({Sbx(L"seed --iisreset-fault " + std::wstring(bad), 2)});
 }
 
 // The application reads only netsh's exit code; the reason of a refusal tells the cases apart.
@@ -69,17 +55,14 @@ TEST(Netsh, TakesHostNamesAndAddressesOnlyAndNamesWhatIsMissing) {
     const std::wstring appId = L"{4dc3e181-e14b-4a21-b022-59fc669b0914}", tail = L" certhash=" + leaf + L" appid=" + appId;
     const std::wstring incorrect = L"The parameter is incorrect.", essential = L"One or more essential parameters were not entered.";
     std::vector<Row> rows = {Sbx(L"seed"), Ran(LeafImport(), 0)};
-    // Endpoints netsh takes (0) and refuses (1): host names of letters, digits and inner hyphens,
-    // addresses of IPv4 or bracketed IPv6, ports 1 to 65535.
+    // Endpoints netsh takes (0) and refuses (1) of those a site's host names and port could make:
+    // host names of letters, digits and inner hyphens, ports 1 to 65535.
     const std::pair<const wchar_t*, DWORD> endpoints[] = {
         {L"hostnameport=www.example.com:443", 0}, {L"hostnameport=xn--bcher-kva.example:8443", 0},
         {L"hostnameport=bücher.example:443", 0},  {L"hostnameport=localhost:65535", 0},
-        {L"hostnameport=*:443", 1},               {L"hostnameport=:443", 1},
-        {L"\"hostnameport=www example.com:443\"", 1}, {L"hostnameport=10.0.0.1:443", 1},
+        {L"hostnameport=*:443", 1},               {L"\"hostnameport=www example.com:443\"", 1},
         {L"hostnameport=-www.example.com:443", 1}, {L"hostnameport=www..example.com:443", 1},
         {L"hostnameport=www.example.com:0", 1},   {L"hostnameport=www.example.com", 1},
-        {L"ipport=[::1]:443", 0},                 {L"ipport=256.0.0.1:443", 1},
-        {L"ipport=www.example.com:443", 1},       {L"ipport=0.0.0.0:70000", 1},
     };
     for (const auto& [endpoint, code] : endpoints) rows.push_back(Ran(netsh + L"add sslcert " + endpoint + tail, code, code ? incorrect : L""));
     Check(rows);
@@ -91,7 +74,6 @@ TEST(Netsh, TakesHostNamesAndAddressesOnlyAndNamesWhatIsMissing) {
         Ran(netsh + L"add sslcert ipport=0.0.0.0:444 appid=" + appId, 1, essential),
         Ran(netsh + L"add sslcert ipport=0.0.0.0:8443 certstorename=MY" + tail, 0),
         Ran(netsh + L"show sslcert ipport=0.0.0.0:8443", 0, L"Certificate Hash             : " + ToLower(leaf)),
-        Ran(netsh + L"delete sslcert ipport=[::1]:443", 0),
         Ran(netsh + L"delete sslcert hostnameport=www.example.com:443", 0),
         {Via::Sbx, L"sslcerts", 0,
          L"hostnameport\txn--bcher-kva.example:8443\t" + leaf + L"\t" + appId + L"\t\r\n"
@@ -99,6 +81,25 @@ TEST(Netsh, TakesHostNamesAndAddressesOnlyAndNamesWhatIsMissing) {
          L"hostnameport\tlocalhost:65535\t" + leaf + L"\t" + appId + L"\t\r\n"
          L"ipport\t0.0.0.0:8443\t" + leaf + L"\t" + appId + L"\tMY\r\n"},
     });
+}
+
+// The tools split their raw command line themselves (to know where each argument stood). The
+// lines the application sends are split end to end in the tools' tables; these are the rules' corners.
+TEST(Common, SplitsCommandLinesAsThePlatformDoes) {
+    for (const std::wstring line : {
+             LR"("C:\Program Files\tool.exe" a\\\"b "c\\" d\\e "f""g" """ h""""i)",
+             LR"("quoted"glued next)",
+             LR"(prog  	  spaced	  "tab	inside"  )",
+             LR"(prog a"b c"d e\\"f g"\ h)",
+             LR"(prog """""" x)",
+         }) {
+        int count = 0;
+        LPWSTR* argv = CommandLineToArgvW(line.c_str(), &count);
+        std::vector<std::wstring> platform(argv, argv + count), ours;
+        LocalFree(argv);
+        for (const Argument& argument : SplitCommandLine(line)) ours.push_back(argument.value);
+        EXPECT_EQ(ours, platform) << Narrow(line);
+    }
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
 # Gets the sandbox tests' own Wine prefix ready: creates it on first use, starts its wineserver for
 # the test processes that follow, copies the certificate fixtures into it and installs the host.
-#
-#   prepare-prefix.sh PREFIX SANDBOX_BIN_DIR
 set -euo pipefail
 prefix=${1:?usage: prepare-prefix.sh PREFIX SANDBOX_BIN_DIR}
 bin=${2:?usage: prepare-prefix.sh PREFIX SANDBOX_BIN_DIR}

@@ -1,12 +1,10 @@
 // qbdriver: drives the running Quillbay window from another process, as a user would, and
-// prints what it sees. Controls and menu items go by the program's names (lblStatus,
-// mnuHelpAbout; Main is the window); the commands are in kCommands. "serve" reads commands
-// from standard input, one a line, words separated by tabs, until an empty line, and after
-// each one's output writes "\x01" and its exit code. wait-idle: the window has handled all
-// posted to it so far and runs no handler (nor the load event); wait-seen: only the first,
-// printing 1 while a handler runs. Texts are UTF-8 on one line, with \r, \n, \t, \0 and
-// \\ escaped. Exit code 1 when something did not appear or hold in time, 2 for a refused or
-// malformed command (for example clicking a disabled control, which a user cannot).
+// prints what it sees. Controls and menu items go by the program's names (lblStatus; Main is
+// the window); the commands are in kCommands. "serve" reads commands from standard input, one
+// a line, words separated by tabs, until an empty line, writing "\x01" and the exit code after
+// each one's output. Texts are UTF-8 on one line, with \r, \n, \t, \0 and \\ escaped. Exit
+// code 1 when something did not appear or hold in time, 2 for a refused or malformed command
+// (for example clicking a disabled control, which a user cannot).
 #include <windows.h>
 
 #include <algorithm>
@@ -349,18 +347,18 @@ const struct { const wchar_t* name; Needs needs; std::size_t words; std::functio
          return Print(std::to_wstring(ProcessOf(main)) + L" " + std::to_wstring(r.left) + L" " + std::to_wstring(r.top) +
                       L" " + std::to_wstring(r.right - r.left) + L" " + std::to_wstring(r.bottom - r.top));
      }},
-    {L"wait-gone", Needs::Nothing, 1, [](const Call& c) {
-         return WaitFor(c.Ms(1), [] { return !FindMain(); }) ? 0 : Fail(1, L"the window is still there");
-     }},
-    {L"wait-exit", Needs::Nothing, 2, [](const Call& c) {
-         const auto pid = Number(c.args[1]);
-         HANDLE process = pid ? OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(*pid)) : nullptr;
-         const bool gone = !process || WaitForSingleObject(process, c.Ms(2)) == WAIT_OBJECT_0;  // none: gone already
+    {L"wait-gone", Needs::Nothing, 1, [](const Call& c) {  // the window, then its program
+         HWND main = FindMain();
+         HANDLE process = main ? OpenProcess(SYNCHRONIZE, FALSE, ProcessOf(main)) : nullptr;
+         const bool gone = WaitFor(c.Ms(1), [] { return !FindMain(); }) &&
+                           (!process || WaitForSingleObject(process, c.Ms(1)) == WAIT_OBJECT_0);
          if (process) CloseHandle(process);
-         return !pid ? Fail(2, L"bad process ID") : gone ? 0 : Fail(1, L"the process is still running");
+         return gone ? 0 : Fail(1, L"the window or its program is still there");
      }},
     {L"launch", Needs::Nothing, 2, Launch},
     {L"time-start", Needs::Nothing, 3, TimeStart},
+    // wait-idle: the window has handled all posted to it so far and runs no handler (nor the
+    // load event); wait-seen: only the first, printing 1 while a handler runs.
     {L"wait-idle", Needs::Window, 1, [](const Call& c) {
          LRESULT state = -1;
          return WaitIdle(c.main, c.Ms(1), state, 3) ? 0 : Fail(1, L"still busy (" + std::to_wstring(state) + L")");

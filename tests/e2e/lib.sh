@@ -87,21 +87,6 @@ stop_app() {
     drv wait-gone 30000 >/dev/null || fail "the window did not close"
 }
 
-# screenshot FILE [--box]: the window alone, cut out of the screen once two pictures in a row
-# agree (Wine hands the drawing on to the X server a moment after the window has painted); with
-# --box while a message box is open over it, without waiting for the window to be idle.
-screenshot() {
-    local x y w h previous= current _
-    [[ ${2:-} == --box ]] || drv wait-idle >/dev/null || fail "the window stayed busy"
-    read -r _ x y w h <<<"$(drv wait-window 0)"
-    for _ in $(seq 20); do
-        import -window root -crop "${w}x${h}+${x}+${y}" +repage "$1" || break
-        current=$(identify -format '%#' "$1") && [[ $current == "$previous" ]] && return 0
-        previous=$current
-    done
-    fail "screenshot $1 failed"
-}
-
 reset_program_folder() { find "$QB_APP_DIR" -mindepth 1 ! -name Quillbay.exe ! -name quillbay-cli.exe -delete; }
 # Placeholder chain files: the scan goes by extension, not content.
 add_chain_files() { mkdir -p "$QB_APP_DIR/chain" && printf 'placeholder\r\n' | tee "${@/#/$QB_APP_DIR/chain/}" >/dev/null; }
@@ -116,9 +101,7 @@ selection() { drv list "$1" | cut -c2 | tr -d '\n' | tr ' ' -; }
 sbx() { wine 'C:\QuillbaySandbox\sbx.exe' "$@" </dev/null 2>>"$QB_DRIVER_LOG" | tr -d '\r'; }  # its status (pipefail)
 # seed_sites [OPTION...] < "NAME<TAB>BINDINGS" lines: in a file, which no command line mangles.
 seed_sites() { cat >"$WINEPREFIX/drive_c/qb-sites.tsv" && sbx seed --sites-file 'C:\qb-sites.tsv' "$@" >/dev/null; }
-# The command lines appcmd got since the seed, without the blank that the command interpreter
-# leaves before a redirection.
-appcmd_calls() { sbx log | awk -F'\t' '$2 == "appcmd" { sub(/ +$/, "", $4); print $4 }'; }
+appcmd_calls() { sbx log | awk -F'\t' '$2 == "appcmd"'; }  # appcmd's runs since the seed, a line each
 # The stores as "store thumbprint key" lines, CA and My (Wine drops a PFX's self-signed root).
 store_entries() { sbx stores | awk -F'\t' '$1 == "CA" || $1 == "My" { print $1, $2, $3 }' | sort; }
 
@@ -179,9 +162,6 @@ make_test_pki() {
         cat $chain >chain.pem
         QB_PASS=$QB_PFX_PASSWORD openssl pkcs12 -export -inkey leaf.key -in leaf.crt -certfile chain.pem \
             -passout env:QB_PASS -keypbe PBE-SHA1-3DES -certpbe PBE-SHA1-3DES -macalg sha1 -out fullchain.pfx
-        # Named like certificates, but not certificates.
-        printf 'This is not a certificate.\r\nJust notes someone saved in the chain folder.\r\n' >garbage.crt
-        printf 'PK\003\004 not a PKCS #12 file at all\r\n' >not-a-pfx.pfx
         touch done
     ) || { fail "openssl could not make the test certificates"; return 1; }
     for name in root "${intermediates[@]}" leaf; do printf -v "QB_THUMB_${name^^}" %s "$(thumbprint "$QB_PKI/$name.crt")"; done
@@ -193,11 +173,4 @@ put_files() {
     printf '%s\r\n' "$2" >"$QB_APP_DIR/password.txt"
     shift 2
     rm -rf "$QB_APP_DIR/chain" && mkdir -p "$QB_APP_DIR/chain" && cp "${@/#/$QB_PKI/}" "$QB_APP_DIR/chain/"
-}
-
-# import_and_expect TITLE TEXT ICON_STYLE: the outcome box of Import (slow: every certutil runs).
-import_and_expect() {
-    expect_ok "press Import" drv click cmdImport
-    expect_box "$1" "$2" 1 "$3" 180000
-    close_box
 }

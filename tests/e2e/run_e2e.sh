@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# run_e2e.sh BUILD_DIR [SCENARIO...]: the real Quillbay.exe in a fresh Wine prefix,
-# driven through its window by qbdriver.exe, one scenario file (name without .sh) after the
-# other, all by default. QB_E2E_WORK (default
-# BUILD_DIR/e2e) is the run's folder, so that two runs can share one build.
+# run_e2e.sh BUILD_DIR [SCENARIO...]: the real Quillbay.exe in a fresh Wine prefix, driven through
+# its window by qbdriver.exe, one scenario (name without .sh) after the other, all by default.
+# QB_E2E_WORK (default BUILD_DIR/e2e) is the run's folder, so that two runs can share one build.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
@@ -11,7 +10,7 @@ shift
 app_exe=$build_dir/bin/Quillbay.exe
 cli_exe=$build_dir/bin/quillbay-cli.exe
 driver_exe=$build_dir/bin/qbdriver.exe
-for f in "$app_exe" "$cli_exe" "$driver_exe" wine wineboot wineserver import identify openssl iconv; do
+for f in "$app_exe" "$cli_exe" "$driver_exe" wine wineboot wineserver openssl iconv; do
     [[ -f $f ]] || command -v "$f" >/dev/null || { echo "missing $f (build the windows configuration first)" >&2; exit 1; }
 done
 

@@ -1,8 +1,7 @@
-// A program for the adapter tests to start.
+// A program for the adapter tests to start. It exits with CODE (a signed 32-bit number).
 //   exitcode_helper CODE [RECORD-FILE [anything...]]
-// Exits with CODE (a signed 32-bit number). With RECORD-FILE it first writes there, in
-// UTF-8, "args=" and the argument text exactly as it arrived (everything after the program
-// name), "\nshow=" and the window state it was asked to show (-1 for none), and "\n".
+// With RECORD-FILE it first writes there, in UTF-8, "args=" and the argument text exactly as it
+// arrived, "\nshow=" and the window state it was asked to show (-1 for none), and "\n".
 //   exitcode_helper CODE -print OUT ERR [REPEAT]
 // Writes OUT (in the ANSI code page) REPEAT times to standard output, then ERR to standard error.
 //   exitcode_helper CODE -wait FILE
@@ -12,6 +11,10 @@
 #include <cstdint>
 #include <cwchar>
 #include <string>
+
+#include "win32/text_win32.h"
+
+using quillbay::win32::WideToUtf8;
 
 namespace {
 
@@ -27,11 +30,7 @@ void WriteRecord(const wchar_t* path) {
     STARTUPINFOW startup{};
     GetStartupInfoW(&startup);
     const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
-    const std::wstring text = L"args=" + ArgumentText() + L"\nshow=" + std::to_wstring(show) + L"\n";
-    std::string bytes(text.size() * 4, '\0');
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(),
-                                           static_cast<int>(bytes.size()), nullptr, nullptr);
-    bytes.resize(static_cast<size_t>(length));
+    const std::string bytes = WideToUtf8(L"args=" + ArgumentText() + L"\nshow=" + std::to_wstring(show) + L"\n");
     // Unshared until complete: a reader that can open it reads the whole record.
     HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) ExitProcess(9999);
@@ -41,9 +40,7 @@ void WriteRecord(const wchar_t* path) {
 }
 
 void WriteAnsi(DWORD which, const wchar_t* text, int repeat) {
-    const int length = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(length > 0 ? length - 1 : 0), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, -1, bytes.data(), length, nullptr, nullptr);
+    const std::string bytes = quillbay::win32::Utf8ToAnsi(WideToUtf8(text));
     DWORD written = 0;
     for (int i = 0; i < repeat; ++i)
         WriteFile(GetStdHandle(which), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);

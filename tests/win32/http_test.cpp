@@ -135,8 +135,7 @@ TEST(Win32HttpClient, ReturnsWhatTheServerAnsweredAndFailsWithWinHttpCodes) {
         std::string url;
         HttpTimeouts timeouts;
         Waiting waiting;
-        std::int32_t failure;
-        int status;
+        std::int32_t failure, status;  // status: when no failure
         std::string body;
         int withinMs;
     } cases[] = {

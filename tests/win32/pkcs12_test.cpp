@@ -1,8 +1,12 @@
+// What the program reads of certificates through crypt32, against the openssl-made fixtures:
+// the deployment's thumbprint from a PFX, the pre-flight check's details of a PFX and of chain
+// files in PEM, DER, bare Base64 and PKCS #7, and whether the machine trusts a root.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <wincrypt.h>
 
+#include <map>
 #include <set>
 
 #include "certs/inspect.h"
@@ -17,6 +21,8 @@
 
 namespace quillbay::win32::testing {
 namespace {
+
+constexpr std::int64_t kValidity = 9000LL * 86400;  // make-fixtures.sh: -days 9000
 
 // Names of the user's CryptoAPI key containers; with the default one, "" stands for it.
 std::set<std::string> KeyContainers() {
@@ -36,6 +42,13 @@ std::set<std::string> KeyContainers() {
     return names;
 }
 
+// Each certificate by its fixture name (FixtureName).
+std::map<std::string, PfxCertificate> ByName(const std::vector<PfxCertificate>& certificates) {
+    std::map<std::string, PfxCertificate> found;
+    for (const PfxCertificate& c : certificates) found[FixtureName(certs::HexThumbprint(c.sha1))] = c;
+    return found;
+}
+
 // Logs go to a scratch folder rather than beside the test program.
 struct ScratchHost : Win32Host {
     std::string folder;
@@ -44,6 +57,12 @@ struct ScratchHost : Win32Host {
 
 class Win32Pkcs12Test : public ::testing::Test {
 protected:
+    std::vector<PfxCertificate> DecodeFile(const std::string& fixture) {
+        std::vector<PfxCertificate> all;
+        for (const std::string& der : certs::CertificateBlobs(ReadRaw(FixturePath(fixture))))
+            for (PfxCertificate& c : pkcs12.DecodeCertificates(der)) all.push_back(std::move(c));
+        return all;
+    }
     Win32Pkcs12 pkcs12;
     const std::string fullChain = ReadRaw(FixturePath("leaf.pfx"));
 };
@@ -65,11 +84,9 @@ TEST_F(Win32Pkcs12Test, LeavesTheKeyContainersAsTheyWere) {
 }
 
 TEST_F(Win32Pkcs12Test, TheDeploymentThumbprintIsTheServerCertificatesOrEmptyWithOneRecord) {
-    const struct {
-        const char* fixture;  // copied to fullchain.pfx; nullptr: no file
-        std::string password;
-        std::string certificate;  // "": no thumbprint, one error record
-    } cases[] = {
+    // The fixture copied to fullchain.pfx (nullptr: no file), its password and the certificate
+    // whose thumbprint comes back ("": none, and one error record).
+    const struct { const char* fixture; std::string password, certificate; } cases[] = {
         {"leaf.pfx", "Secret#1", "leaf"},
         {"empty.pfx", "", "leaf"},
         {"awkward.pfx", "a&b|c^d<e>f %QBSBX_UNDEFINED% (g) !h ", "leaf"},  // the trailing blank is part of it
@@ -78,25 +95,25 @@ TEST_F(Win32Pkcs12Test, TheDeploymentThumbprintIsTheServerCertificatesOrEmptyWit
         {"garbage.crt", "Secret#1", ""},
         {nullptr, "Secret#1", ""},
     };
+    ScratchFolder folder("qb-thumb-");
+    const std::string pfx = folder / "fullchain.pfx", errors = folder / "log-error.txt";
+    Win32Shell shell;
+    Win32FileSystem fs;
+    ScratchHost host;
+    host.folder = folder.path();
+    Win32Clock clock;
+    struct : HttpClient {
+        HttpResponse Get(const std::string&, const HttpTimeouts&) override { return {}; }
+    } http;  // the thumbprint asks no server
+    Win32SignatureVerifier signatures;
+    Machine machine(shell, fs, host, clock, pkcs12, http, signatures);
     for (const auto& c : cases) {
         const std::string what = std::string(c.fixture ? c.fixture : "no file") + " " + c.password;
-        ScratchFolder folder("qb-thumb-");
-        const std::string pfx = folder / "fullchain.pfx";
+        for (const std::string& path : {pfx, errors}) DeleteFileW(Utf8ToWide(path).c_str());
         if (c.fixture) WriteRaw(pfx, ReadRaw(FixturePath(c.fixture)));
-        Win32Shell shell;
-        Win32FileSystem fs;
-        ScratchHost host;
-        host.folder = folder.path();
-        Win32Clock clock;
-        struct : HttpClient {
-            HttpResponse Get(const std::string&, const HttpTimeouts&) override { return {}; }
-        } http;  // the thumbprint asks no server
-        Win32SignatureVerifier signatures;
-        Machine machine(shell, fs, host, clock, pkcs12, http, signatures);
-
         const std::string thumbprint = certs::GetPfxThumbprint_API(machine, pfx, c.password);
         EXPECT_EQ(thumbprint.empty() ? "" : FixtureName(thumbprint), c.certificate) << what;
-        const std::string log = ReadRaw(folder / "log-error.txt");
+        const std::string log = ReadRaw(errors);
         size_t records = 0;
         for (size_t at = log.find(Log::kSeparator); at != std::string::npos; at = log.find(Log::kSeparator, at + 1))
             ++records;
@@ -106,9 +123,33 @@ TEST_F(Win32Pkcs12Test, TheDeploymentThumbprintIsTheServerCertificatesOrEmptyWit
     }
 }
 
+TEST_F(Win32Pkcs12Test, CertificateDetailsOfChainFilesInEveryEncodingAndOfThePfx) {
+    const struct { const char* file; std::vector<std::string> names; } cases[] = {
+        {"inter.crt", {"inter"}}, {"inter.der", {"inter"}}, {"inter.b64", {"inter"}},
+        {"chain.p7b", {"inter", "root"}}, {"leaf.crt", {"leaf"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> names;
+        for (const auto& [name, certificate] : ByName(DecodeFile(c.file))) {
+            names.push_back(name);
+            EXPECT_FALSE(certificate.hasPrivateKey);
+            EXPECT_EQ(certificate.details.notAfter - certificate.details.notBefore, kValidity) << c.file;
+        }
+        EXPECT_EQ(names, c.names) << c.file;
+    }
+    for (const char* bad : {"garbage.crt", "empty.crt"}) EXPECT_NE(FailureNumber([&] { DecodeFile(bad); }), 0) << bad;
+
+    // The server certificate's names, as the console program prints them; its key, host names,
+    // validity and chain are shown end to end (97-console).
+    const CertificateDetails leaf = ByName(pkcs12.Open(fullChain, "Secret#1")).at("leaf").details;
+    EXPECT_EQ(leaf.subject, "CN=www.example.com");
+    EXPECT_EQ(leaf.issuer, "O=Quillbay Test, CN=Quillbay Test Intermediate");
+    EXPECT_EQ(UnixSeconds(FILETIME{0xD53E8000, 0x019DB1DE}), 0);  // 1970-01-01 00:00 UTC
+}
+
 // A root that is in the machine's store is found by its name; the test PKI's root is in none.
 TEST_F(Win32Pkcs12Test, FindsRootsInTheMachinesTrustedRootStoreByName) {
-    const std::vector<PfxCertificate> root = pkcs12.DecodeCertificates(certs::CertificateBlobs(ReadRaw(FixturePath("root.crt"))).at(0));
+    const std::vector<PfxCertificate> root = DecodeFile("root.crt");
     ASSERT_EQ(root.size(), 1u);
     EXPECT_FALSE(pkcs12.InTrustedRoots(root[0].details.subjectName));
     const Crypt32Api& api = Crypt32Api::Get();

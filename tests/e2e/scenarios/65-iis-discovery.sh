@@ -2,18 +2,15 @@
 # name holds; the version, log.txt telling where it came from; the deployment controls and the
 # redirect box by what the host has. Faults end in their defined state, logged only where a
 # failure was raised, and the window takes commands.
-inetsrv='C:\windows\System32\inetsrv'
 responsive() { expect_ok "choose About" drv menu mnuHelpAbout; close_box; }  # the About box opens and closes
 
 # Each name reaches appcmd as one argument whatever it holds, and its host names come back.
 # Output is read in the ANSI code page: under 1252 the Chinese name arrives as question marks,
 # which name no site; that site alone is listed without host names, and logged.
-big=$(printf 'http/*:80:h%03d.example.com,https/*:443:h%03d.example.com,' $(seq 200))  # 200 host names
-big_line=$(printf ', h%03d.example.com' $(seq 200))
 printf '%s\t%s\n' 'Café [Test]' 'http/*:80:cafe.example' 'Two  Blanks' 'http/*:80:two.example,https/*:443:Two.Example' \
     'Say "Hi"' 'http/*:80:hi.example' 'Size 5" Screen' 'http/*:80:five.example' 'A & B (1)' 'http/*:81:ab.example' \
     '100% %PATH% a^b' 'http/*:80:pct.example' "it's {x}" 'http/*:80:q.example' 'Trail\' 'http/*:80:trail.example' \
-    '商店' 'http/*:80:shop.example.cn' 'Big' "${big%,}" | seed_sites || fail "seeding the awkward names failed"
+    '商店' 'http/*:80:shop.example.cn' | seed_sites || fail "seeding the awkward names failed"
 for case in "zh_CN 商店 (shop.example.cn)" "en_US ??"; do
     read -r locale name <<<"$case"
     clear_logs
@@ -21,7 +18,7 @@ for case in "zh_CN 商店 (shop.example.cn)" "en_US ??"; do
     expect_eq "site list ($locale)" "$(drv list lstSites)" "$(printf '%s\n' "[x] Café [Test] (cafe.example)" \
         "[ ] Two  Blanks (two.example)" '[ ] Say "Hi" (hi.example)' '[ ] Size 5" Screen (five.example)' \
         "[ ] A & B (1) (ab.example)" "[ ] 100% %PATH% a^b (pct.example)" "[ ] it's {x} (q.example)" \
-        '[ ] Trail\\ (trail.example)' "[ ] $name" "[ ] Big (${big_line#, })")"
+        '[ ] Trail\\ (trail.example)' "[ ] $name")"
     responsive
     stop_app
     errors=$(log_records log-error.txt CP936 | cut -f1,3)
@@ -39,7 +36,7 @@ loaded="IIS sites loaded. Please import first, then select sites for deployment.
 cases=(
     "--iis-major 7|$shop|IIS Site List (Only one):|$loaded|1|1|IIS MajorVersion found in Registry: 7"
     "--no-iis-registry --inetmgr-version 10.0.17763.1 --no-rewrite|$shop|IIS Site List (Multi-select enabled):|$loaded|1|0|InetMgr.exe product version found: 10.0.17763.1"
-    "--no-iis|$none|IIS Site List (IIS Not Installed)|IIS not detected, PFX deployment disabled.|0|0|Could not get Shell Namespace for $inetsrv. Assuming IIS version is less than 8 or path invalid."
+    "--no-iis|$none|IIS Site List (IIS Not Installed)|IIS not detected, PFX deployment disabled.|0|0|Could not get Shell Namespace for C:\windows\System32\inetsrv. Assuming IIS version is less than 8 or path invalid."
 )
 for case in "${cases[@]}"; do
     IFS='|' read -r options list heading status usable redirect log <<<"$case"

@@ -1,7 +1,7 @@
 # View System Store on an older server (no certlm.msc; a file of that name and tools' names
-# beside the program, never used): the user's console opens, without a box.
-# Then on a host without either console file: both failures logged, the first with the fixed
-# fallback note, one box for the user, the status ready again.
+# beside the program, never used): the user's console opens, without a box. Then on a host with
+# neither console file: both failures logged, the first with the fixed fallback note, one box
+# for the user, the status ready again.
 expect_ok "seed a host without certlm.msc" sbx seed --no-certlm
 plant_tools "$QB_APP_DIR"
 start_app en_US.UTF-8 || return

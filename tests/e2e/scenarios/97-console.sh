@@ -1,7 +1,6 @@
 # The console program on the simulated host: status and check report and change nothing, --json
-# parses, and without its password file nothing is done, with the exit codes the README gives; a
-# dry run changes nothing either. Its import and deployment are compared with the window's in
-# 95-deploy.
+# parses, without its password file nothing is done (exit codes as the README gives them), and a
+# dry run changes nothing. Its import and deployment are compared with the window's in 90.
 make_test_pki || return
 changes() { sbx log | awk -F'\t' '$2 != "appcmd" || $4 !~ / list /' | wc -l; }  # tool runs other than listings
 
