@@ -248,6 +248,8 @@ TEST(UpdateCheck, YesHandsASignedPackageToTheScriptOrKeepsTheProgramRunning) {
          "The update package was refused: not a usable zip"},
         {"no signature", [&](UpdateWorld& w) { w.ServePackage("1.0.11", zip, HttpResponse{404, "gone"}); }, false, refused,
          "The update package was refused: no signature (status code 404): " + url},
+        {"an empty signature file", [&](UpdateWorld& w) { w.ServePackage("1.0.11", zip, HttpResponse{200, ""}); }, false, refused,
+         "The update package was refused: no signature"},
         {"a signature of other data",
          [&](UpdateWorld& w) { w.ServePackage("1.0.11", zip, HttpResponse{200, w.signatures.Sign("x")}); }, false, refused,
          "the signature does not match the package"},
@@ -278,6 +280,7 @@ TEST(UpdateCheck, YesHandsASignedPackageToTheScriptOrKeepsTheProgramRunning) {
         if (c.box.empty()) {
             // Package and script in a folder of their own that only administrators can write.
             EXPECT_EQ(w.fs.adminOnlyFolders, std::set<std::string>{Lower(w.Staged("").substr(0, w.Staged("").size() - 1))});
+            EXPECT_THAT(w.fs.Content(w.Staged("self_update.vbs")).value_or(""), HasSubstr("zipFilePath = WScript.Arguments(0)"));
             ASSERT_EQ(w.shell.runs.size(), 1u);
             EXPECT_THAT(w.shell.runs[0].commandLine, HasSubstr("\\quillbay-update-rad1\\self_update.vbs\" \"" + w.Staged("update.zip")));
             EXPECT_TRUE(w.shell.runs[0].style == WindowStyle::Normal && !w.shell.runs[0].wait);
