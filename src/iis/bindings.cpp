@@ -1,17 +1,30 @@
 #include "iis/bindings.h"
 
 #include "iis/appcmd.h"
+#include "iis/configuration.h"
+#include "support/errors.h"
 #include "support/runner.h"
 #include "support/text.h"
 
 namespace quillbay::iis {
 
-std::string SiteBindingsText(Machine& machine, const std::string& appcmd, const std::string& siteName) {
+std::string AppcmdBindingsText(Machine& machine, const std::string& appcmd, const std::string& siteName) {
     const ToolRun run = RunHiddenAndCapture(machine.shell, machine.log, ListSiteBindingsCommand(appcmd, siteName));
     // A failed query is no answer: its error text must not be read as bindings.
     if (!run.Succeeded())
         throw Failure(run.exitCode, "The bindings of site \"" + siteName + "\" could not be read: " + run.FirstLine());
     return run.output;
+}
+
+std::string SiteBindingsText(Machine& machine, const std::string& appcmd, const std::string& siteName) {
+    const std::optional<IisConfiguration> configuration = ReadIisConfigurationOrLog(machine, "cmdDeploy_Click");
+    if (!configuration) return AppcmdBindingsText(machine, appcmd, siteName);
+    // A site deleted since it was listed is not one without host names.
+    const ConfiguredSite* site = FindSite(*configuration, siteName);
+    if (!site)
+        throw Failure(kErrorNotFound,
+                      "The site \"" + siteName + "\" is not in IIS's configuration (" + configuration->path + ").");
+    return BindingsText(*site);
 }
 
 std::vector<std::string> SiteHostNames(Machine& machine, const std::string& appcmd, const std::string& siteName) {

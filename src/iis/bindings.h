@@ -7,7 +7,11 @@
 
 namespace quillbay::iis {
 
-// The site's bindings as appcmd lists them ("http/*:80:a,https/*:443:a"); a refused query throws.
+// The site's bindings as appcmd lists them ("http/*:80:a,https/*:443:a"), read from IIS's
+// configuration, or from appcmd when that cannot be read; a site that is not there, or a refused
+// query, throws.
+// The same from appcmd alone.
+std::string AppcmdBindingsText(Machine& machine, const std::string& appcmd, const std::string& siteName);
 std::string SiteBindingsText(Machine& machine, const std::string& appcmd, const std::string& siteName);
 // The site's distinct host names, in the order of its bindings ("" when none could be read).
 std::vector<std::string> SiteHostNames(Machine& machine, const std::string& appcmd, const std::string& siteName);

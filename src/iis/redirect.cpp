@@ -1,6 +1,7 @@
 #include "iis/redirect.h"
 
 #include "support/command_line.h"
+#include "support/errors.h"
 #include "support/runner.h"
 
 namespace quillbay::iis {
@@ -32,7 +33,7 @@ std::string RedirectCommand(const std::string& appcmd, const std::string& siteNa
 }
 
 bool NothingToRemove(std::int32_t exitCode) {
-    return exitCode == 1168 || exitCode == -2147023728 || exitCode == 4312;
+    return exitCode == kErrorNotFound || exitCode == -2147023728 || exitCode == 4312;
 }
 
 bool ConfigureHttpToHttpsRedirect(Machine& machine, const std::string& appcmd, const std::string& siteName,

@@ -2,6 +2,7 @@
 
 #include "iis/appcmd.h"
 #include "iis/bindings.h"
+#include "iis/configuration.h"
 #include "support/runner.h"
 #include "support/text.h"
 
@@ -12,6 +13,15 @@ SiteList ListSites(Machine& machine, Progress& progress) {
     if (!machine.fs.FileExists(appcmd)) return {SiteListStatus::NoIis, {}};
 
     progress.Report({"MsgBox_LoadingIIS"});
+    if (const std::optional<IisConfiguration> configuration = ReadIisConfigurationOrLog(machine, "PopulateSitesList")) {
+        // What appcmd would print, read from what it reads: the same list without a tool run.
+        SiteList list{configuration->sites.empty() ? SiteListStatus::NoOutput : SiteListStatus::Listed, {}};
+        for (const ConfiguredSite& configured : configuration->sites) {
+            const std::string bindings = BindingsText(configured);
+            list.sites.push_back({configured.name, CollectSiteHostNames(bindings), true, CollectHttpsBindings(bindings)});
+        }
+        return list;
+    }
     const ToolRun run = RunHiddenAndCapture(machine.shell, machine.log, ListSiteNamesCommand(appcmd));
     // Only a listing that succeeded names sites; an error text is not a list of them.
     if (!run.Succeeded()) throw Failure(run.exitCode, "The sites could not be listed: " + run.FirstLine());
@@ -24,7 +34,7 @@ SiteList ListSites(Machine& machine, Progress& progress) {
         if (name.empty()) continue;
         Site site{name, {}, true};
         try {
-            const std::string bindings = SiteBindingsText(machine, appcmd, name);
+            const std::string bindings = AppcmdBindingsText(machine, appcmd, name);
             site.hostNames = CollectSiteHostNames(bindings);
             site.httpsBindings = CollectHttpsBindings(bindings);
         } catch (const Failure& f) {
@@ -51,6 +61,8 @@ bool IsRewriteModuleInstalled(Machine& machine) {
         // module counts, and only from a query that succeeded.
         const std::string appcmd = AppcmdPath(machine.fs);
         if (!machine.fs.FileExists(appcmd)) return false;  // no IIS: nothing to ask
+        if (const auto configuration = ReadIisConfigurationOrLog(machine, "CheckRewriteModuleInstalled"))
+            return configuration->rewriteInstalled;
         const ToolRun run = RunHiddenAndCapture(machine.shell, machine.log, RewriteModuleCommand(appcmd));
         if (!run.Succeeded()) return false;
         for (const std::string& line : Split(run.output, "\n"))

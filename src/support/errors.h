@@ -13,6 +13,7 @@ inline constexpr std::int32_t kErrorHandleEof = 38;         // ERROR_HANDLE_EOF:
 inline constexpr std::int32_t kErrorFileExists = 80;        // ERROR_FILE_EXISTS
 inline constexpr std::int32_t kErrorInvalidParameter = 87;  // ERROR_INVALID_PARAMETER
 inline constexpr std::int32_t kErrorAlreadyExists = 183;    // ERROR_ALREADY_EXISTS
+inline constexpr std::int32_t kErrorNotFound = 1168;        // ERROR_NOT_FOUND: no such element
 // ERROR_FILE_NOT_FOUND as the HRESULT that COM and the tools report.
 inline constexpr std::int32_t kHresultFileNotFound = -2147024894;  // 0x80070002
 

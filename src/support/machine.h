@@ -8,8 +8,9 @@
 namespace quillbay {
 
 struct Machine {
-    Machine(Shell& s, FileSystem& f, Host& h, Clock& c, Pkcs12& p, HttpClient& w, SignatureVerifier& v)
-        : shell(s), fs(f), host(h), clock(c), pkcs12(p), http(w), signatures(v), log(f, h, c) {}
+    Machine(Shell& s, FileSystem& f, Host& h, Clock& c, Pkcs12& p, HttpClient& w, SignatureVerifier& v,
+            XmlReader& x)
+        : shell(s), fs(f), host(h), clock(c), pkcs12(p), http(w), signatures(v), xml(x), log(f, h, c) {}
     Machine(const Machine&) = delete;
     Machine& operator=(const Machine&) = delete;
 
@@ -20,6 +21,7 @@ struct Machine {
     Pkcs12& pkcs12;
     HttpClient& http;
     SignatureVerifier& signatures;
+    XmlReader& xml;
     Log log;
 };
 

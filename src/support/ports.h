@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/failure.h"
+#include "support/xml.h"
 
 namespace quillbay {
 
@@ -154,6 +155,17 @@ public:
     virtual bool VerifyP256(const std::string& point, const std::string& data, const std::string& signature) = 0;
 };
 
+// A real XML reader: the work never parses XML by hand.
+class XmlReader {
+public:
+    virtual ~XmlReader() = default;
+    // The document's root element and everything below it. The bytes are in the encoding the
+    // document declares or its byte-order mark shows (UTF-8 when neither); a document type
+    // declaration is refused. A document that is not well-formed throws Failure naming the line
+    // and column.
+    virtual XmlElement Parse(const std::string& bytes) = 0;
+};
+
 // What a pre-flight check reads of a certificate.
 struct CertificateDetails {
     std::string subject;      // the names as the platform writes them: "CN=www.example.com, O=..."
@@ -182,6 +194,9 @@ public:
     // Whether the machine's Trusted Root Certification Authorities store holds a certificate
     // with this encoded subject name. A store that cannot be opened throws Failure.
     virtual bool InTrustedRoots(const std::string& subjectName) = 0;
+    // The certificates of the machine's Personal store, read in place; hasPrivateKey: its key
+    // is there and is the partner of its public key. A store that cannot be opened throws Failure.
+    virtual std::vector<PfxCertificate> PersonalCertificates() = 0;
 };
 
 }  // namespace quillbay

@@ -11,6 +11,7 @@
 #include "win32/shell_win32.h"
 #include "win32/text_win32.h"
 #include "win32/signature_win32.h"
+#include "win32/xml_win32.h"
 #include "win32/window.h"
 
 #include "app/handlers.h"
@@ -44,7 +45,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
             return !window.ClosePending();
         });
         win32::Win32SignatureVerifier signatures;
-        Machine machine(shell, fs, host, clock, pkcs12, http, signatures);
+        win32::Win32XmlReader xml;
+        Machine machine(shell, fs, host, clock, pkcs12, http, signatures, xml);
         app::Main main(window, machine);
         window.Attach(main);
         window.Create(showCommand);

@@ -315,13 +315,44 @@ std::vector<PfxCertificate> Win32Pkcs12::DecodeCertificates(const std::string& d
     return certificates;
 }
 
+namespace {
+
+// Null when the store was never made (a machine without a certificate in it).
+HCERTSTORE OpenMachineStore(const wchar_t* name) {
+    HCERTSTORE store = Crypt32Api::Get().CertOpenStore(
+        CERT_STORE_PROV_SYSTEM_W, 0, 0,
+        CERT_SYSTEM_STORE_LOCAL_MACHINE | CERT_STORE_OPEN_EXISTING_FLAG | CERT_STORE_READONLY_FLAG, name);
+    if (!store && GetLastError() != ERROR_FILE_NOT_FOUND) ThrowLastError();
+    return store;
+}
+
+}  // namespace
+
+std::vector<PfxCertificate> Win32Pkcs12::PersonalCertificates() {
+    const Crypt32Api& api = Crypt32Api::Get();
+    HCERTSTORE store = OpenMachineStore(L"MY");
+    std::vector<PfxCertificate> certificates;
+    if (!store) return certificates;
+    PCCERT_CONTEXT cert = nullptr;
+    try {
+        while ((cert = api.CertEnumCertificatesInStore(store, cert))) {
+            // Only a key that is linked and opens counts: a stale link is no key.
+            const bool linked = HasProperty(cert, CERT_KEY_PROV_INFO_PROP_ID);
+            certificates.push_back({linked && KeyMatchesCertificate(cert), Sha1(cert), Details(cert)});
+        }
+    } catch (...) {
+        if (cert) api.CertFreeCertificateContext(cert);
+        api.CertCloseStore(store, 0);
+        throw;
+    }
+    api.CertCloseStore(store, 0);
+    return certificates;
+}
+
 bool Win32Pkcs12::InTrustedRoots(const std::string& subjectName) {
     const Crypt32Api& api = Crypt32Api::Get();
-    HCERTSTORE store = api.CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
-                                         CERT_SYSTEM_STORE_LOCAL_MACHINE | CERT_STORE_OPEN_EXISTING_FLAG |
-                                             CERT_STORE_READONLY_FLAG,
-                                         L"ROOT");
-    if (!store) ThrowLastError();
+    HCERTSTORE store = OpenMachineStore(L"ROOT");
+    if (!store) return false;
     std::string name = subjectName;
     CERT_NAME_BLOB blob{static_cast<DWORD>(name.size()), reinterpret_cast<BYTE*>(name.data())};
     PCCERT_CONTEXT found = api.CertFindCertificateInStore(store, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0,

@@ -21,6 +21,7 @@ public:
     std::vector<PfxCertificate> DecodeCertificates(const std::string& der) override;
     // The local machine's ROOT store, opened read-only, searched by the encoded subject.
     bool InTrustedRoots(const std::string& subjectName) override;
+    std::vector<PfxCertificate> PersonalCertificates() override;
 };
 
 }  // namespace quillbay::win32

@@ -20,6 +20,8 @@
 #include "support/errors.h"
 #include "support/machine.h"
 #include "support/paths.h"
+#include "support/text.h"
+#include "xml_reader.h"
 
 namespace quillbay::testing {
 
@@ -240,6 +242,8 @@ public:
     }
     std::set<std::string> trustedRoots;  // encoded subject names
     bool InTrustedRoots(const std::string& subjectName) override { return trustedRoots.count(subjectName) > 0; }
+    std::vector<PfxCertificate> personal;  // the machine's Personal store
+    std::vector<PfxCertificate> PersonalCertificates() override { return personal; }
 };
 
 struct FakeControl {
@@ -356,7 +360,8 @@ struct FakeMachine {
     FakePkcs12 pkcs12;
     FakeHttp http;
     FakeSignatures signatures;
-    Machine machine{shell, fs, host, clock, pkcs12, http, signatures};
+    TestXmlReader xml;
+    Machine machine{shell, fs, host, clock, pkcs12, http, signatures, xml};
 
     std::string AppPath(const std::string& name) const { return host.appFolder + "\\" + name; }
     std::string ErrorLog() const { return fs.Content(AppPath("log-error.txt")).value_or(""); }
@@ -420,6 +425,32 @@ struct AppcmdStage {
             if (line == appcmd + " list site " + QuoteArg(name) + " /text:bindings") return {0, b + "\r\n"};
         ADD_FAILURE() << "unexpected command: " << line;
         return {1168, "ERROR ( message:Cannot find SITE object. )\r\n"};
+    }
+    static std::string Escaped(const std::string& text) {
+        std::string out;
+        for (char c : text) out += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '"' ? "&quot;" : std::string(1, c);
+        return out;
+    }
+    // Writes the sites and the module into IIS's configuration file, from where they are then read.
+    void Configure() {
+        std::string sitesXml;
+        for (auto& [name, bindings] : sites) {
+            sitesXml += "<site name=\"" + Escaped(name) + "\" id=\"1\"><bindings>";
+            for (const std::string& b : Split(bindings, ","))
+                if (!b.empty())
+                    sitesXml += "<binding protocol=\"" + Escaped(b.substr(0, b.find('/'))) + "\" bindingInformation=\"" +
+                            Escaped(b.substr(b.find('/') + 1)) + "\" />";
+            sitesXml += "</bindings></site>";
+        }
+        const bool rewrite = module.output.find("RewriteModule") != std::string::npos;
+        w.fs.AddFile(ConfigPath(), ConfigDocument(sitesXml, rewrite ? "<add name=\"RewriteModule\" image=\"rewrite.dll\" />" : ""));
+    }
+    std::string ConfigPath() const { return w.fs.systemFolder + "\\inetsrv\\config\\applicationHost.config"; }
+    static std::string ConfigDocument(const std::string& sitesXml, const std::string& modulesXml) {
+        return "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<configuration><system.applicationHost><sites>" +
+               sitesXml + "<siteDefaults /></sites></system.applicationHost><system.webServer><globalModules>" +
+               modulesXml +
+               "</globalModules></system.webServer></configuration>";
     }
 };
 

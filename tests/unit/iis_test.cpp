@@ -3,6 +3,7 @@
 
 #include "fakes.h"
 #include "iis/bindings.h"
+#include "iis/configuration.h"
 #include "iis/sites.h"
 #include "iis/version.h"
 
@@ -62,7 +63,7 @@ TEST(IisVersion, APlatformFailureIsLoggedAndGivesUnknown) {
         std::string FileProductVersion(const std::string&) override { throw Failure(-2147467259, "Unspecified"); }
     } host;
     FakeMachine w;
-    Machine broken{w.shell, w.fs, host, w.clock, w.pkcs12, w.http, w.signatures};
+    Machine broken{w.shell, w.fs, host, w.clock, w.pkcs12, w.http, w.signatures, w.xml};
     w.fs.AddFile(kInetMgr, "MZ");
     EXPECT_EQ(iis::DetectIisVersion(broken).source, iis::VersionSource::Unknown);
     EXPECT_THAT(w.ErrorLog(), HasSubstr("'IsIIS8OrGreater' 中发生错误: Unspecified (代码: -2147467259)"));
@@ -105,6 +106,108 @@ TEST(IisRewriteModule, OnlyASucceedingQueryNamingItCounts) {
     for (const auto& c : modules) {
         stage.module = c.answer;
         EXPECT_EQ(iis::IsRewriteModuleInstalled(w.machine), c.installed) << c.answer.output;
+    }
+}
+
+// Read from IIS's configuration file, the list is what appcmd's answers made of it, with no tool
+// run; names and host names come back exact.
+TEST(IisConfiguration, TheSameSitesAsAppcmdWithoutAToolRun) {
+    std::string many;
+    for (int i = 0; i < 200; ++i) many += (i ? ",https/*:443:h" : "https/*:443:h") + std::to_string(i) + ".example.com";
+    const std::vector<std::vector<std::pair<std::string, std::string>>> hosts = {
+        {{"Default Web Site", "http/*:80:"}, {"Shop", "http/*:80:a.example.com,https/*:443:A.example.com,net.pipe/*"}},
+        {{"Tom & Jerry's \"<shop>\"", "http/10.0.0.5:80:x.example.com"}, {"中文站点", "http/*:80:例子.测试"}, {"Empty", ""}},
+        {{"Many", many}},
+        {},
+    };
+    for (const auto& sites : hosts) {
+        FakeMachine w;
+        AppcmdStage stage(w);
+        stage.sites = sites;
+        NoProgress progress;
+        const iis::SiteList fromAppcmd = iis::ListSites(w.machine, progress);
+        stage.Configure();
+        w.shell.runs.clear();
+        const iis::SiteList fromFile = iis::ListSites(w.machine, progress);
+        EXPECT_TRUE(w.shell.runs.empty());
+        EXPECT_EQ(fromFile.status, fromAppcmd.status);
+        ASSERT_EQ(fromFile.sites.size(), sites.size());
+        for (std::size_t i = 0; i < sites.size(); ++i) {
+            EXPECT_EQ(fromFile.sites[i].name, sites[i].first);
+            EXPECT_EQ(iis::SiteListText(fromFile.sites[i]), iis::SiteListText(fromAppcmd.sites[i]));
+            EXPECT_EQ(fromFile.sites[i].httpsBindings, fromAppcmd.sites[i].httpsBindings);
+        }
+    }
+}
+
+TEST(IisConfiguration, ReadAsTheConfigurationSystemMergesIt) {
+    const auto site = [](const std::string& attributes, const std::string& bindings) {
+        return "<site " + attributes + "><application path=\"/\" /><bindings>" + bindings + "</bindings></site>";
+    };
+    const struct {
+        const char* what;
+        std::string sitesXml, modulesXml;
+        std::string bindings;  // of the site, as appcmd prints them
+        bool rewrite;
+    } cases[] = {
+        {"character references and a stopped site",
+         site("name=\"&#x4E2D;&#25991; &amp;\" id=\"7\" serverAutoStart=\"false\"",
+              "<binding protocol=\"https\" bindingInformation=\"*:443:&#x61;.example.com\" sslFlags=\"1\" />"),
+         "<add name=\"RewriteModule\" />", "https/*:443:a.example.com", true},
+        {"a cleared collection",
+         site("name=\"中文 &amp;\"", "<binding protocol=\"http\" bindingInformation=\"*:80:old\" /><clear />"
+                                    "<binding protocol=\"http\" bindingInformation=\"*:80:new\" />"),
+         "<add name=\"RewriteModule\" /><remove name=\"rewritemodule\" />", "http/*:80:new", false},
+        {"no bindings element", "<site name=\"中文 &amp;\" id=\"2\" /><siteDefaults />",
+         "<clear /><add name=\"RewriteModule\" image=\"x\" />", "", true},
+    };
+    for (const auto& c : cases) {
+        FakeMachine w;
+        const iis::IisConfiguration read =
+            iis::ParseIisConfiguration(w.xml.Parse(AppcmdStage::ConfigDocument(c.sitesXml, c.modulesXml)));
+        ASSERT_EQ(read.sites.size(), 1u) << c.what;
+        EXPECT_EQ(read.sites[0].name, "中文 &") << c.what;
+        EXPECT_EQ(iis::BindingsText(read.sites[0]), c.bindings) << c.what;
+        EXPECT_EQ(read.rewriteInstalled, c.rewrite) << c.what;
+    }
+}
+
+// A shared configuration is read where redirection.config points; a file that cannot be read or
+// parsed is logged and appcmd answers instead.
+TEST(IisConfiguration, SharedOrUnreadableFallsBackToAppcmd) {
+    const std::string shared = "<configuration><configurationRedirection enabled=\"true\" path=\"\\\\files\\iis\" /></configuration>";
+    const std::string local = AppcmdStage::ConfigDocument("<site name=\"Local\" />", "");
+    const std::string remote = AppcmdStage::ConfigDocument("<site name=\"Remote\" />", "");
+    const struct {
+        const char* what;
+        std::optional<std::string> local, redirection, remote;
+        std::string listed;
+        const char* logged;
+    } cases[] = {
+        {"shared", local, shared, remote, "Remote", ""},
+        {"redirection off", local, "<configuration><configurationRedirection enabled=\"false\" path=\"x\" /></configuration>",
+         remote, "Local", ""},
+        {"share unreachable", local, shared, {}, "FromAppcmd", "could not be read from \\\\files\\iis\\applicationHost.config"},
+        {"no file", {}, {}, {}, "FromAppcmd", "could not be read from C:\\"},
+        {"broken document", "<configuration><system.applicationHost>", {}, {}, "FromAppcmd", "not well-formed (line 1"},
+        {"another document", "<html />", {}, {}, "FromAppcmd", "is not an IIS configuration"},
+        {"a document type", "<!DOCTYPE configuration [<!ENTITY x \"y\">]>" + local, {}, {}, "FromAppcmd", "not well-formed"},
+    };
+    for (const auto& c : cases) {
+        FakeMachine w;
+        AppcmdStage stage(w);
+        stage.sites = {{"FromAppcmd", "http/*:80:"}};
+        const std::string folder = w.fs.systemFolder + "\\inetsrv\\config\\";
+        if (c.local) w.fs.AddFile(folder + "applicationHost.config", *c.local);
+        if (c.redirection) w.fs.AddFile(folder + "redirection.config", *c.redirection);
+        if (c.remote) w.fs.AddFile("\\\\files\\iis\\applicationHost.config", *c.remote);
+        NoProgress progress;
+        const iis::SiteList list = iis::ListSites(w.machine, progress);
+        ASSERT_EQ(list.sites.size(), 1u) << c.what;
+        EXPECT_EQ(list.sites[0].name, c.listed) << c.what;
+        EXPECT_EQ(w.shell.runs.empty(), c.listed != "FromAppcmd") << c.what;
+        if (*c.logged) EXPECT_THAT(w.ErrorLog(), AllOf(HasSubstr(c.logged), HasSubstr("appcmd is asked instead"))) << c.what;
+        else EXPECT_EQ(w.ErrorLog(), "") << c.what;
     }
 }
 

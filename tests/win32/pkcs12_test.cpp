@@ -17,6 +17,7 @@
 #include "win32/pkcs12_win32.h"
 #include "win32/shell_win32.h"
 #include "win32/signature_win32.h"
+#include "win32/xml_win32.h"
 #include "win32/system_library.h"
 
 namespace quillbay::win32::testing {
@@ -106,7 +107,8 @@ TEST_F(Win32Pkcs12Test, TheDeploymentThumbprintIsTheServerCertificatesOrEmptyWit
         HttpResponse Get(const std::string&, const HttpTimeouts&) override { return {}; }
     } http;  // the thumbprint asks no server
     Win32SignatureVerifier signatures;
-    Machine machine(shell, fs, host, clock, pkcs12, http, signatures);
+    Win32XmlReader xml;
+    Machine machine(shell, fs, host, clock, pkcs12, http, signatures, xml);
     for (const auto& c : cases) {
         const std::string what = std::string(c.fixture ? c.fixture : "no file") + " " + c.password;
         for (const std::string& path : {pfx, errors}) DeleteFileW(Utf8ToWide(path).c_str());
