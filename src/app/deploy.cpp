@@ -18,6 +18,7 @@ std::string EntryFailureText(const std::string& site, const iis::EntryResult& en
                    label + GetLangString("MsgBox_Deploy_AppCmdFailed_CheckLog");
         case iis::EntryStatus::BindingsUnread:
             return GetLangString("MsgBox_Deploy_BindingsUnread") + site + GetLangString("MsgBox_Deploy_BindingsUnread_End");
+        case iis::EntryStatus::SiteGone: return lang::FormatLangString("MsgBox_Deploy_SiteGone", {site});
         case iis::EntryStatus::BadHostName:
             return lang::FormatLangString("MsgBox_Deploy_HostNameSkipped", {site, entry.entry});
         default:

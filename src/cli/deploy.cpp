@@ -12,7 +12,8 @@ using lang::GetLangString;
 
 namespace {
 
-constexpr const char* kEntryStatusNames[] = {"bound", "netsh-failed", "appcmd-failed", "bad-host-name", "bindings-unread"};
+constexpr const char* kEntryStatusNames[] = {"bound", "netsh-failed", "appcmd-failed", "bad-host-name", "bindings-unread", "site-gone"};
+static_assert(std::size(kEntryStatusNames) == static_cast<int>(iis::EntryStatus::SiteGone) + 1);
 
 // The console's answers: the wildcard question as the options say, failures on standard error.
 class ConsoleDeployEvents final : public iis::DeployEvents {
@@ -27,6 +28,7 @@ public:
             case iis::EntryStatus::AppcmdFailed: return Warn(Say("Cli_Deploy_AppcmdFailed", {site, label, code}));
             case iis::EntryStatus::BadHostName: return Warn(Say("Cli_HostSkipped", {site, entry.entry}));
             case iis::EntryStatus::BindingsUnread: return Warn(Say("Cli_SiteBindingsUnread", {site}));
+            case iis::EntryStatus::SiteGone: return Warn(Say("Cli_SiteGone", {site}));
             case iis::EntryStatus::Bound: break;
         }
     }

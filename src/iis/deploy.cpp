@@ -3,6 +3,7 @@
 #include "iis/bindings.h"
 #include "iis/redirect.h"
 #include "support/command_line.h"
+#include "support/errors.h"
 #include "support/runner.h"
 
 namespace quillbay::iis {
@@ -137,18 +138,18 @@ DeployOutcome DeploySites(Machine& machine, const DeployRequest& request, Progre
         SiteResult result;
         result.name = site;
         std::vector<std::string> entries;
-        bool bindingsRead = true;
+        std::optional<EntryStatus> notRead;
         try {
             entries = SiteHostNames(machine, tools.appcmd, site);
         } catch (const Failure& f) {
             // Unknown host names are no reason for a wildcard binding: the site is not touched.
             machine.log.WriteErrorLog(kProc, f.number(), f.description());
-            bindingsRead = false;
+            notRead = f.number() == kErrorNotFound ? EntryStatus::SiteGone : EntryStatus::BindingsUnread;
         }
-        if (!bindingsRead) {
+        if (notRead) {
             EntryResult unread;
             unread.entry = "*";
-            unread.status = EntryStatus::BindingsUnread;
+            unread.status = *notRead;
             result.entries.push_back(unread);
             events.EntryFailed(site, result.entries.back());
             outcome.sites.push_back(std::move(result));

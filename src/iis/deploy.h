@@ -31,7 +31,8 @@ std::string RemoveSiteBindingCommand(const DeployTools& tools, const std::string
 std::string AddSiteBindingCommand(const DeployTools& tools, const std::string& site, const std::string& host,
                                   const std::string& port, bool sni);
 
-enum class EntryStatus { Bound, NetshFailed, AppcmdFailed, BadHostName, BindingsUnread };
+// SiteGone: the site is no longer in IIS (deleted since it was listed).
+enum class EntryStatus { Bound, NetshFailed, AppcmdFailed, BadHostName, BindingsUnread, SiteGone };
 
 struct EntryResult {
     std::string entry;  // the host name, "*" for the wildcard entry

@@ -252,6 +252,8 @@ const StringEntry kEnglishStrings[] = {
     {"Cli_Folder_Readable", "Users other than administrators can read '{1}'."},
     {"Cli_Folder_Restricted", "Restricted '{1}' to administrators."},
     {"Cli_RootUntrusted", "The chain ends in the root '{1}', which this machine does not trust: Quillbay adds no root from the PFX; add a root you trust to the machine's Trusted Root store yourself."},
+    {"MsgBox_Deploy_SiteGone", "Warning: site '{1}' is no longer in IIS, so nothing was changed for it.\r\nPlease check logs for more information."},
+    {"Cli_SiteGone", "Site '{1}' is no longer in IIS; the deployment changes nothing for it."},
 };
 
 static_assert(std::size(kEnglishStrings) == kBaseKeyCount + kExtraKeyCount);

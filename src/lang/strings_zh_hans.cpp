@@ -228,6 +228,8 @@ const StringEntry kSimplifiedChineseStrings[] = {
     {"Cli_Folder_Readable", "除管理员以外的用户可以读取 '{1}'。"},
     {"Cli_Folder_Restricted", "已将 '{1}' 限制为仅管理员可访问。"},
     {"Cli_RootUntrusted", "证书链的根证书 '{1}' 不受本机信任：Quillbay 不会从 PFX 添加根证书；如需信任它，请自行将其添加到计算机的“受信任的根证书颁发机构”存储。"},
+    {"MsgBox_Deploy_SiteGone", "警告: 站点 '{1}' 已不在 IIS 中，未对其作任何更改。\r\n请检查日志获取更多信息。"},
+    {"Cli_SiteGone", "站点 '{1}' 已不在 IIS 中；部署不会更改它。"},
 };
 
 static_assert(std::size(kSimplifiedChineseStrings) == kBaseKeyCount + kExtraKeyCount);

@@ -228,6 +228,8 @@ const StringEntry kTraditionalChineseStrings[] = {
     {"Cli_Folder_Readable", "系統管理員以外的使用者可以讀取 '{1}'。"},
     {"Cli_Folder_Restricted", "已將 '{1}' 限制為僅系統管理員可存取。"},
     {"Cli_RootUntrusted", "憑證鏈結的根憑證 '{1}' 不受本機信任：Quillbay 不會從 PFX 新增根憑證；如需信任它，請自行將其新增到電腦的「受信任的根憑證授權單位」存放區。"},
+    {"MsgBox_Deploy_SiteGone", "警告: 站點 '{1}' 已不在 IIS 中，未對其作任何更改。\r\n請檢查日誌獲取更多信息。"},
+    {"Cli_SiteGone", "網站 '{1}' 已不在 IIS 中；部署不會變更它。"},
 };
 
 static_assert(std::size(kTraditionalChineseStrings) == kBaseKeyCount + kExtraKeyCount);

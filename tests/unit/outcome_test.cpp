@@ -126,6 +126,16 @@ TEST(BothRenderers, JudgeEveryDeploymentOutcomeAndRefusalAlike) {
              };
          },
          1, {"bindings of site 'Intranet (old)'"}},
+        {"a site deleted after it was listed: read afresh, it fails and nothing is bound for it",
+         [](FakeServer& s) {
+             s.stage.Configure();
+             s.shell.onRun = [&s](const std::string& line) {
+                 if (line.find("hostnameport=a.example.test") != std::string::npos) s.stage.sites.resize(1), s.stage.Configure();
+                 return 0;
+             };
+         },
+         1, {"'Intranet (old)' is no longer in IIS"}, {}, "0.0.0.0:443",
+         "The site \"Intranet (old)\" is not in IIS's configuration"},
         {"no PFX", [](FakeServer& s) { s.fs.Delete(s.AppPath("fullchain.pfx")); }, 2, {"fullchain.pfx"}},
         {"no password file", [](FakeServer& s) { s.fs.Delete(s.AppPath("password.txt")); }, 2, {"password.txt"}},
         {"a password file without a line", [](FakeServer& s) { s.fs.AddFile(s.AppPath("password.txt"), ""); }, 2,
