@@ -174,16 +174,6 @@ const PfxCertificate* ServerCertificate(const std::vector<PfxCertificate>& certi
     return nullptr;
 }
 
-std::string HexThumbprint(const std::string& sha1) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    for (unsigned char byte : sha1) {
-        text += kDigits[byte >> 4];
-        text += kDigits[byte & 15];
-    }
-    return text;
-}
-
 std::string UtcText(std::int64_t seconds) {
     // Days to a civil date (the proleptic Gregorian calendar), after H. Hinnant's algorithm.
     std::int64_t days = seconds >= 0 ? seconds / 86400 : -((-seconds + 86399) / 86400);

@@ -51,8 +51,6 @@ std::vector<std::string> CertificateBlobs(const std::string& fileBytes);
 // The server certificate of a PFX: its first certificate with its own key, as deployment picks it.
 const PfxCertificate* ServerCertificate(const std::vector<PfxCertificate>& certificates);
 
-// The SHA-1 as 40 upper-case hexadecimal digits.
-std::string HexThumbprint(const std::string& sha1);
 // Seconds since 1970 UTC as "2026-12-06T09:05:07Z".
 std::string UtcText(std::int64_t seconds);
 

@@ -1,4 +1,5 @@
 #include "certs/preflight.h"
+#include "support/text.h"
 
 #include "certs/inspect.h"
 #include "support/command_line.h"
@@ -66,7 +67,7 @@ std::vector<Finding> CheckServerCertificate(const PfxRead& pfx, const ServerFile
     std::vector<Finding> findings = CheckPfx(pfx, files);
     if (!findings.empty()) return findings;
     const PfxCertificate& server = *ServerCertificate(pfx.certificates);
-    findings.push_back({Level::Ok, Check::PfxOpened, {server.details.subject, HexThumbprint(server.sha1)}});
+    findings.push_back({Level::Ok, Check::PfxOpened, {server.details.subject, UpperHex(server.sha1)}});
     findings.push_back(ValidityOf(server, now));
     CheckChain(pfx, server, chain, chainFolder, trust, findings);
     return findings;

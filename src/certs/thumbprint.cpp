@@ -1,4 +1,5 @@
 #include "certs/thumbprint.h"
+#include "support/text.h"
 
 #include "certs/inspect.h"
 #include "support/errors.h"
@@ -13,7 +14,7 @@ std::string GetPfxThumbprint_API(Machine& machine, const std::string& pfxPath, c
         if (bytes.empty()) throw Failure(kErrorHandleEof, "The PFX file is empty: " + pfxPath);
         const std::vector<PfxCertificate> certificates = machine.pkcs12.Open(bytes, password);
         const PfxCertificate* server = ServerCertificate(certificates);
-        return server ? HexThumbprint(server->sha1) : std::string();
+        return server ? UpperHex(server->sha1) : std::string();
     } catch (...) {
         const FailureInfo failure = CurrentFailure();
         machine.log.WriteErrorLog("GetPfxThumbprint_API", failure.number, failure.description);

@@ -17,8 +17,9 @@ constexpr CommandEntry kCommands[] = {{"status", Command::Status}, {"check", Com
                                       {"help", Command::Help}};
 
 // Which commands an option belongs to; the files and the output options suit them all.
-enum class Scope { Any, Sites, Deploy, Changes };
+enum class Scope { Any, Sites, Deploy, Changes, Status };
 bool Applies(Scope scope, Command c) {
+    if (scope == Scope::Status) return c == Command::Status;
     return scope == Scope::Any || c == Command::Deploy || (scope == Scope::Sites && c == Command::Check) ||
            (scope == Scope::Changes && c == Command::Import);
 }
@@ -34,7 +35,7 @@ constexpr OptionEntry kOptions[] = {
     {"--password-file", true, kAny}, {"--chain-folder", true, kAny}, {"--help", false, kAny},
     {"--site", true, kSites},       {"--all", false, kSites},       {"--port", true, kDeploy},
     {"--redirect", true, kDeploy},  {"--wildcard", true, kDeploy},  {"--dry-run", false, kDeploy},
-    {"--restrict-folder", false, kChanges},
+    {"--restrict-folder", false, kChanges}, {"--warn-days", true, Scope::Status},
 };
 
 const OptionEntry* FindOption(const std::string& name) {
@@ -93,6 +94,10 @@ void TakeOption(Options& o, const std::string& name, const std::string& value, E
         if (value == "en") o.language = lang::kEnglish;
         else if (value == "zh-Hans") o.language = lang::kSimplifiedChinese;
         else if (value == "zh-Hant") o.language = lang::kTraditionalChinese;
+        else Error(errors, "Cli_Usage_BadValue", {name, value});
+    } else if (name == "--warn-days") {
+        const bool whole = !value.empty() && value.size() <= 4 && value.find_first_not_of("0123456789") == std::string::npos;
+        if (whole) o.warnDays = std::stoi(value);
         else Error(errors, "Cli_Usage_BadValue", {name, value});
     } else if (name == "--port") {
         const std::optional<std::string> port = iis::ParsePort(value);

@@ -20,6 +20,7 @@ struct Options {
     bool wildcard = false;     // the window's No to the wildcard question
     bool dryRun = false;
     bool restrictFolder = false;  // restrict the program folder when others can change it
+    int warnDays = 30;            // status: a bound certificate expiring sooner needs attention
     // Empty: beside the program.
     std::string pfx;
     std::string passwordFile;

@@ -115,7 +115,7 @@ json::Value CertificateJson(const PfxCertificate& c) {
         .Set("subject", c.details.subject)
         .Set("issuer", c.details.issuer)
         .Set("dnsNames", json::Value::Strings(c.details.dnsNames))
-        .Set("thumbprint", certs::HexThumbprint(c.sha1))
+        .Set("thumbprint", UpperHex(c.sha1))
         .Set("notBefore", certs::UtcText(c.details.notBefore))
         .Set("notAfter", certs::UtcText(c.details.notAfter));
 }
@@ -126,7 +126,7 @@ std::string CertificateText(const PfxCertificate& c, const std::string& indent) 
     return Line(indent + Say("Cli_Status_Subject", {c.details.subject})) +
            Line(indent + Say("Cli_Status_Issuer", {c.details.issuer})) +
            (names.empty() ? "" : Line(indent + Say("Cli_Status_Names", {names}))) +
-           Line(indent + Say("Cli_Status_Thumbprint", {certs::HexThumbprint(c.sha1)})) +
+           Line(indent + Say("Cli_Status_Thumbprint", {UpperHex(c.sha1)})) +
            Line(indent + Say("Cli_Status_Valid", {certs::UtcText(c.details.notBefore), certs::UtcText(c.details.notAfter)}));
 }
 

@@ -2,7 +2,9 @@
 #include "certs/inspect.h"
 #include "cli/common.h"
 #include "iis/appcmd.h"
+#include "iis/inventory.h"
 #include "iis/version.h"
+#include "support/text.h"
 
 namespace quillbay::cli {
 
@@ -33,11 +35,13 @@ bool ShowIis(Machine& machine, Outcome& out) {
     return installed;
 }
 
-void ShowSites(Machine& machine, Progress& progress, Outcome& out) {
+std::vector<iis::Site> ShowSites(Machine& machine, Progress& progress, Outcome& out) {
     json::Value sites = json::Value::Array();
+    std::vector<iis::Site> listed;
     out.text += Line(GetLangString("Cli_Status_Sites"));
     try {
-        for (const iis::Site& site : iis::ListSites(machine, progress).sites) {
+        listed = iis::ListSites(machine, progress).sites;
+        for (const iis::Site& site : listed) {
             sites.Add(json::Value::Object()
                           .Set("name", site.name)
                           .Set("hostNames", json::Value::Strings(site.hostNames))
@@ -54,6 +58,82 @@ void ShowSites(Machine& machine, Progress& progress, Outcome& out) {
         out.text += Line("  " + Say("Cli_SitesUnlisted", {f.description}));
     }
     out.json.Set("sites", sites);
+    return listed;
+}
+
+json::Value StoreCertificateJson(const PfxCertificate& c, std::int64_t now) {
+    return CertificateJson(c).Set("hasPrivateKey", c.hasPrivateKey).Set("daysLeft", iis::DaysLeft(now, c.details.notAfter));
+}
+
+// The endpoint's lines: its certificate (or that the store lacks it) and the sites it serves.
+std::string EndpointText(const iis::InventoryEndpoint& e, std::int64_t now) {
+    const std::string& where = e.binding.endpoint;
+    std::string text;
+    if (!e.certificate) {
+        text = Line("  " + Say("Cli_Status_EndpointMissing", {where, e.binding.thumbprint}));
+    } else {
+        const PfxCertificate& c = *e.certificate;
+        const std::int64_t days = iis::DaysLeft(now, c.details.notAfter);
+        const std::string until = certs::UtcText(c.details.notAfter);
+        text = Line("  " + (days < 0 ? Say("Cli_Status_EndpointExpired", {where, e.binding.thumbprint, c.details.subject, until})
+                                     : Say("Cli_Status_Endpoint", {where, e.binding.thumbprint, c.details.subject, until,
+                                                                   std::to_string(days)})));
+        if (!c.hasPrivateKey) text += Line("    " + GetLangString("Cli_Status_EndpointNoKey"));
+    }
+    for (const iis::SiteUse& use : e.sites) text += Line("    " + Say("Cli_Status_EndpointSite", {use.site, use.binding}));
+    if (e.sites.empty()) text += Line("    " + GetLangString("Cli_Status_EndpointNoSite"));
+    return text;
+}
+
+json::Value EndpointJson(const iis::InventoryEndpoint& e, std::int64_t now, int warnDays) {
+    json::Value sites = json::Value::Array();
+    for (const iis::SiteUse& use : e.sites) sites.Add(json::Value::Object().Set("name", use.site).Set("binding", use.binding));
+    return json::Value::Object()
+        .Set("endpoint", e.binding.endpoint)
+        .Set("kind", e.binding.kind == iis::EndpointKind::IpPort ? "ipport" : "hostnameport")
+        .Set("thumbprint", e.binding.thumbprint)
+        .Set("appId", e.binding.appId)
+        .Set("storeName", e.binding.storeName)
+        .Set("inStore", e.certificate.has_value())
+        .Set("certificate", e.certificate ? StoreCertificateJson(*e.certificate, now) : json::Value())
+        .Set("needsAttention", iis::NeedsAttention(e, now, warnDays))
+        .Set("sites", sites);
+}
+
+// What HTTP.sys serves where, from what the store holds; the exit code says whether a bound
+// certificate needs an administrator within the days given (2: the endpoints are unknown).
+void ShowInventory(Machine& machine, const std::vector<iis::Site>& sites, int warnDays, Outcome& out) {
+    const std::int64_t now = machine.clock.UtcNow();
+    out.json.Set("warnDays", warnDays);
+    out.text += Line(GetLangString("Cli_Status_Endpoints"));
+    iis::Inventory inventory;
+    try {
+        inventory = iis::TakeInventory(machine, sites);
+    } catch (...) {
+        const FailureInfo f = CurrentFailure();
+        machine.log.WriteErrorLog("quillbay-cli status", f.number, f.description);
+        out.json.Set("endpoints", json::Value::Array()).Set("endpointsError", FailureJson(f));
+        out.text += Line("  " + Say("Cli_Status_EndpointsUnlisted", {f.description}));
+        out.exitCode = kNothingDone;
+        return;
+    }
+    json::Value endpoints = json::Value::Array(), unused = json::Value::Array();
+    int attention = 0;
+    for (const iis::InventoryEndpoint& e : inventory.endpoints) {
+        endpoints.Add(EndpointJson(e, now, warnDays));
+        out.text += EndpointText(e, now);
+        attention += iis::NeedsAttention(e, now, warnDays) ? 1 : 0;
+    }
+    if (inventory.endpoints.empty()) out.text += Line("  " + GetLangString("Cli_Status_NoEndpoints"));
+    if (!inventory.unused.empty()) out.text += Line(GetLangString("Cli_Status_Unused"));
+    for (const PfxCertificate& c : inventory.unused) {
+        unused.Add(StoreCertificateJson(c, now));
+        out.text += Line("  " + Say("Cli_Status_UnusedCertificate", {UpperHex(c.sha1), c.details.subject,
+                                                                        certs::UtcText(c.details.notAfter)}));
+    }
+    out.json.Set("endpoints", endpoints).Set("unusedCertificates", unused);
+    if (attention) out.text += Line(Say("Cli_Status_Attention", {std::to_string(attention), std::to_string(warnDays)}));
+    out.exitCode = attention ? kPartlyDone : kDone;
 }
 
 void ShowChain(Machine& machine, const std::string& folder, Outcome& out) {
@@ -92,12 +172,14 @@ void ShowPfx(Machine& machine, const certs::ServerFiles& paths, Outcome& out) {
 Outcome RunStatus(Machine& machine, Console& console, const Options& o) {
     ConsoleProgress progress(console);
     Outcome out;
+    std::vector<iis::Site> sites;
     if (ShowIis(machine, out))
-        ShowSites(machine, progress, out);
+        sites = ShowSites(machine, progress, out);
     else
         out.json.Set("sites", json::Value::Array());
     ShowChain(machine, ChainFolderOf(machine.host, o), out);
     ShowPfx(machine, FilesOf(machine.host, o), out);
+    ShowInventory(machine, sites, o.warnDays, out);
     return out;
 }
 

@@ -172,7 +172,7 @@ const StringEntry kEnglishStrings[] = {
      "' could not be read, so the site was left unchanged.\r\nPlease check logs for more information."},
     {"lblStatus_ImportPartial", "Import incomplete: not every certificate was imported. Check the files and import again."},
     // The console program (quillbay-cli): usage, refusals, findings and summaries.
-    {"Cli_Help", "Usage: quillbay-cli COMMAND [OPTIONS]\r\nDoes what the Quillbay window does, without a window. Needs administrator rights.\r\n\r\nCommands:\r\n  status    IIS and how its version was found, URL Rewrite, each site with its host names and HTTPS bindings, the chain files, the PFX's server certificate.\r\n  check [--site NAME ... | --all]\r\n            The pre-flight check; changes nothing. Each finding is a line with its level and reason. All sites by default.\r\n  import    Chain files into the intermediate store, the PFX into the machine store, the TLS hardening (backed up first) and the IIS restart.\r\n  deploy (--site NAME ... | --all) [--port N] [--redirect on|off] [--wildcard yes|no] [--dry-run]\r\n            Binds the PFX's server certificate to the sites. Port 443, redirect on, wildcard no unless given: a site without host names is skipped. --dry-run prints the commands it would run and runs none.\r\n  help      This text.\r\n\r\nOptions for every command:\r\n  --json    One JSON document on standard output; progress goes to standard error.\r\n  --lang en|zh-Hans|zh-Hant\r\n  --pfx PATH, --password-file PATH, --chain-folder PATH\r\n            Instead of fullchain.pfx, password.txt and chain\\ beside the program.\r\n  --restrict-folder\r\n            import, deploy: when users other than administrators can change the program folder, restrict it to Administrators and SYSTEM first; without it the command stops.\r\n\r\nExit codes: 0 done; 1 partly done (check: warnings); 2 nothing done: bad usage, not elevated, missing files, wrong password (check: errors)."},
+    {"Cli_Help", "Usage: quillbay-cli COMMAND [OPTIONS]\r\nDoes what the Quillbay window does, without a window. Needs administrator rights.\r\n\r\nCommands:\r\n  status [--warn-days N]\r\n            IIS and how its version was found, URL Rewrite, each site with its host names and HTTPS bindings, the chain files, the PFX's server certificate; then every HTTPS endpoint of HTTP.sys with its certificate, expiry and sites, and the certificates with a key that no endpoint uses. Exit code 1 when a bound certificate expires within N days (default 30) or is missing from the store.\r\n  check [--site NAME ... | --all]\r\n            The pre-flight check; changes nothing. Each finding is a line with its level and reason. All sites by default.\r\n  import    Chain files into the intermediate store, the PFX into the machine store, the TLS hardening (backed up first) and the IIS restart.\r\n  deploy (--site NAME ... | --all) [--port N] [--redirect on|off] [--wildcard yes|no] [--dry-run]\r\n            Binds the PFX's server certificate to the sites. Port 443, redirect on, wildcard no unless given: a site without host names is skipped. --dry-run prints the commands it would run and runs none.\r\n  help      This text.\r\n\r\nOptions for every command:\r\n  --json    One JSON document on standard output; progress goes to standard error.\r\n  --lang en|zh-Hans|zh-Hant\r\n  --pfx PATH, --password-file PATH, --chain-folder PATH\r\n            Instead of fullchain.pfx, password.txt and chain\\ beside the program.\r\n  --restrict-folder\r\n            import, deploy: when users other than administrators can change the program folder, restrict it to Administrators and SYSTEM first; without it the command stops.\r\n\r\nExit codes: 0 done; 1 partly done (check: warnings); 2 nothing done: bad usage, not elevated, missing files, wrong password (check: errors)."},
     {"Cli_Usage_SeeHelp", "Run quillbay-cli --help for the commands and options."},
     {"Cli_Usage_NoCommand", "No command given."},
     {"Cli_Usage_UnknownCommand", "Unknown command: {1}"},
@@ -254,6 +254,18 @@ const StringEntry kEnglishStrings[] = {
     {"Cli_RootUntrusted", "The chain ends in the root '{1}', which this machine does not trust: Quillbay adds no root from the PFX; add a root you trust to the machine's Trusted Root store yourself."},
     {"MsgBox_Deploy_SiteGone", "Warning: site '{1}' is no longer in IIS, so nothing was changed for it.\r\nPlease check logs for more information."},
     {"Cli_SiteGone", "Site '{1}' is no longer in IIS; the deployment changes nothing for it."},
+    {"Cli_Status_Endpoints", "HTTPS endpoints in HTTP.sys:"},
+    {"Cli_Status_NoEndpoints", "No certificate is bound in HTTP.sys."},
+    {"Cli_Status_Endpoint", "{1}: {2}, {3}, expires {4} ({5} days left)"},
+    {"Cli_Status_EndpointExpired", "{1}: {2}, {3}, expired on {4}"},
+    {"Cli_Status_EndpointMissing", "{1}: {2} is not in the machine's Personal store"},
+    {"Cli_Status_EndpointNoKey", "Its private key is not in the store."},
+    {"Cli_Status_EndpointSite", "Site '{1}' ({2})"},
+    {"Cli_Status_EndpointNoSite", "No IIS site uses it."},
+    {"Cli_Status_Unused", "Certificates with a private key in the Personal store that no endpoint uses:"},
+    {"Cli_Status_UnusedCertificate", "{1}, {2}, expires {3}"},
+    {"Cli_Status_EndpointsUnlisted", "The HTTPS endpoints could not be listed: {1}"},
+    {"Cli_Status_Attention", "{1} endpoint(s) need attention: the certificate expires within {2} days or is not in the store."},
 };
 
 static_assert(std::size(kEnglishStrings) == kBaseKeyCount + kExtraKeyCount);

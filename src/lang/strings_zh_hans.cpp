@@ -148,7 +148,7 @@ const StringEntry kSimplifiedChineseStrings[] = {
     {"MsgBox_Deploy_BindingsUnread_End", "' 的绑定，该站点未作更改。\r\n请检查日志获取更多信息。"},
     {"lblStatus_ImportPartial", "导入未全部完成：部分证书未能导入，请检查文件后重新导入。"},
     // The console program (quillbay-cli): usage, refusals, findings and summaries.
-    {"Cli_Help", "用法: quillbay-cli 命令 [选项]\r\n无需窗口即可完成 Quillbay 窗口所做的工作。需要管理员权限。\r\n\r\n命令:\r\n  status    IIS 及其版本的来源、URL Rewrite、每个站点的主机名和 HTTPS 绑定、链证书文件、PFX 中的服务器证书。\r\n  check [--site 名称 ... | --all]\r\n            部署前检查，不做任何更改。每项结果一行，带级别和原因。默认检查所有站点。\r\n  import    将链证书导入中间证书存储，PFX 导入计算机存储，加固 TLS 设置（先备份）并重启 IIS。\r\n  deploy (--site 名称 ... | --all) [--port N] [--redirect on|off] [--wildcard yes|no] [--dry-run]\r\n            将 PFX 中的服务器证书绑定到站点。默认端口 443、启用重定向、wildcard no：没有主机名的站点将被跳过。--dry-run 只列出将要运行的命令，不运行任何命令。\r\n  help      显示本说明。\r\n\r\n所有命令的选项:\r\n  --json    在标准输出上输出一个 JSON 文档；进度信息输出到标准错误。\r\n  --lang en|zh-Hans|zh-Hant\r\n  --pfx 路径, --password-file 路径, --chain-folder 路径\r\n            代替程序所在文件夹中的 fullchain.pfx、password.txt 和 chain\\。\r\n  --restrict-folder\r\n            import、deploy：当管理员以外的用户可以更改程序文件夹时，先将其限制为仅 Administrators 和 SYSTEM 可访问；不带此选项时命令将停止。\r\n\r\n退出码: 0 全部完成；1 部分完成（check: 有警告）；2 未做任何事：用法错误、未以管理员身份运行、缺少文件、密码错误（check: 有错误）。"},
+    {"Cli_Help", "用法: quillbay-cli 命令 [选项]\r\n无需窗口即可完成 Quillbay 窗口所做的工作。需要管理员权限。\r\n\r\n命令:\r\n  status [--warn-days N]\r\n            IIS 及其版本的来源、URL Rewrite、每个站点的主机名和 HTTPS 绑定、链证书文件、PFX 中的服务器证书；然后是 HTTP.sys 的每个 HTTPS 端点及其证书、到期时间和站点，以及带私钥但没有端点使用的证书。已绑定的证书在 N 天（默认 30）内到期或不在存储中时，退出代码为 1。\r\n  check [--site 名称 ... | --all]\r\n            部署前检查，不做任何更改。每项结果一行，带级别和原因。默认检查所有站点。\r\n  import    将链证书导入中间证书存储，PFX 导入计算机存储，加固 TLS 设置（先备份）并重启 IIS。\r\n  deploy (--site 名称 ... | --all) [--port N] [--redirect on|off] [--wildcard yes|no] [--dry-run]\r\n            将 PFX 中的服务器证书绑定到站点。默认端口 443、启用重定向、wildcard no：没有主机名的站点将被跳过。--dry-run 只列出将要运行的命令，不运行任何命令。\r\n  help      显示本说明。\r\n\r\n所有命令的选项:\r\n  --json    在标准输出上输出一个 JSON 文档；进度信息输出到标准错误。\r\n  --lang en|zh-Hans|zh-Hant\r\n  --pfx 路径, --password-file 路径, --chain-folder 路径\r\n            代替程序所在文件夹中的 fullchain.pfx、password.txt 和 chain\\。\r\n  --restrict-folder\r\n            import、deploy：当管理员以外的用户可以更改程序文件夹时，先将其限制为仅 Administrators 和 SYSTEM 可访问；不带此选项时命令将停止。\r\n\r\n退出码: 0 全部完成；1 部分完成（check: 有警告）；2 未做任何事：用法错误、未以管理员身份运行、缺少文件、密码错误（check: 有错误）。"},
     {"Cli_Usage_SeeHelp", "运行 quillbay-cli --help 查看命令和选项。"},
     {"Cli_Usage_NoCommand", "未指定命令。"},
     {"Cli_Usage_UnknownCommand", "未知命令: {1}"},
@@ -230,6 +230,18 @@ const StringEntry kSimplifiedChineseStrings[] = {
     {"Cli_RootUntrusted", "证书链的根证书 '{1}' 不受本机信任：Quillbay 不会从 PFX 添加根证书；如需信任它，请自行将其添加到计算机的“受信任的根证书颁发机构”存储。"},
     {"MsgBox_Deploy_SiteGone", "警告: 站点 '{1}' 已不在 IIS 中，未对其作任何更改。\r\n请检查日志获取更多信息。"},
     {"Cli_SiteGone", "站点 '{1}' 已不在 IIS 中；部署不会更改它。"},
+    {"Cli_Status_Endpoints", "HTTP.sys 中的 HTTPS 端点:"},
+    {"Cli_Status_NoEndpoints", "HTTP.sys 中没有绑定任何证书。"},
+    {"Cli_Status_Endpoint", "{1}: {2}，{3}，到期时间 {4}（剩余 {5} 天）"},
+    {"Cli_Status_EndpointExpired", "{1}: {2}，{3}，已于 {4} 过期"},
+    {"Cli_Status_EndpointMissing", "{1}: {2} 不在计算机的“个人”存储中"},
+    {"Cli_Status_EndpointNoKey", "其私钥不在存储中。"},
+    {"Cli_Status_EndpointSite", "站点 '{1}'（{2}）"},
+    {"Cli_Status_EndpointNoSite", "没有 IIS 站点使用它。"},
+    {"Cli_Status_Unused", "“个人”存储中带私钥但没有端点使用的证书:"},
+    {"Cli_Status_UnusedCertificate", "{1}，{2}，到期时间 {3}"},
+    {"Cli_Status_EndpointsUnlisted", "无法列出 HTTPS 端点: {1}"},
+    {"Cli_Status_Attention", "{1} 个端点需要处理: 证书将在 {2} 天内到期或不在存储中。"},
 };
 
 static_assert(std::size(kSimplifiedChineseStrings) == kBaseKeyCount + kExtraKeyCount);

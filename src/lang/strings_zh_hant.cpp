@@ -148,7 +148,7 @@ const StringEntry kTraditionalChineseStrings[] = {
     {"MsgBox_Deploy_BindingsUnread_End", "' 的綁定，該站點未作更改。\r\n請檢查日誌獲取更多信息。"},
     {"lblStatus_ImportPartial", "匯入未全部完成：部分憑證未能匯入，請檢查檔案後重新匯入。"},
     // The console program (quillbay-cli): usage, refusals, findings and summaries.
-    {"Cli_Help", "用法: quillbay-cli 命令 [選項]\r\n無需視窗即可完成 Quillbay 視窗所做的工作。需要系統管理員權限。\r\n\r\n命令:\r\n  status    IIS 及其版本的來源、URL Rewrite、每個網站的主機名稱和 HTTPS 繫結、鏈結憑證檔案、PFX 中的伺服器憑證。\r\n  check [--site 名稱 ... | --all]\r\n            部署前檢查，不做任何變更。每項結果一行，附層級和原因。預設檢查所有網站。\r\n  import    將鏈結憑證匯入中繼憑證存放區，PFX 匯入電腦存放區，強化 TLS 設定（先備份）並重新啟動 IIS。\r\n  deploy (--site 名稱 ... | --all) [--port N] [--redirect on|off] [--wildcard yes|no] [--dry-run]\r\n            將 PFX 中的伺服器憑證繫結到網站。預設連接埠 443、啟用重新導向、wildcard no：沒有主機名稱的網站將被略過。--dry-run 只列出將要執行的命令，不執行任何命令。\r\n  help      顯示本說明。\r\n\r\n所有命令的選項:\r\n  --json    在標準輸出上輸出一個 JSON 文件；進度資訊輸出到標準錯誤。\r\n  --lang en|zh-Hans|zh-Hant\r\n  --pfx 路徑, --password-file 路徑, --chain-folder 路徑\r\n            代替程式所在資料夾中的 fullchain.pfx、password.txt 和 chain\\。\r\n  --restrict-folder\r\n            import、deploy：當系統管理員以外的使用者可以變更程式資料夾時，先將其限制為僅 Administrators 和 SYSTEM 可存取；不帶此選項時命令將停止。\r\n\r\n結束代碼: 0 全部完成；1 部分完成（check: 有警告）；2 未做任何事：用法錯誤、未以系統管理員身分執行、缺少檔案、密碼錯誤（check: 有錯誤）。"},
+    {"Cli_Help", "用法: quillbay-cli 命令 [選項]\r\n無需視窗即可完成 Quillbay 視窗所做的工作。需要系統管理員權限。\r\n\r\n命令:\r\n  status [--warn-days N]\r\n            IIS 及其版本的來源、URL Rewrite、每個網站的主機名稱和 HTTPS 繫結、鏈結憑證檔案、PFX 中的伺服器憑證；然後是 HTTP.sys 的每個 HTTPS 端點及其憑證、到期時間和網站，以及帶私密金鑰但沒有端點使用的憑證。已繫結的憑證在 N 天（預設 30）內到期或不在存放區中時，結束代碼為 1。\r\n  check [--site 名稱 ... | --all]\r\n            部署前檢查，不做任何變更。每項結果一行，附層級和原因。預設檢查所有網站。\r\n  import    將鏈結憑證匯入中繼憑證存放區，PFX 匯入電腦存放區，強化 TLS 設定（先備份）並重新啟動 IIS。\r\n  deploy (--site 名稱 ... | --all) [--port N] [--redirect on|off] [--wildcard yes|no] [--dry-run]\r\n            將 PFX 中的伺服器憑證繫結到網站。預設連接埠 443、啟用重新導向、wildcard no：沒有主機名稱的網站將被略過。--dry-run 只列出將要執行的命令，不執行任何命令。\r\n  help      顯示本說明。\r\n\r\n所有命令的選項:\r\n  --json    在標準輸出上輸出一個 JSON 文件；進度資訊輸出到標準錯誤。\r\n  --lang en|zh-Hans|zh-Hant\r\n  --pfx 路徑, --password-file 路徑, --chain-folder 路徑\r\n            代替程式所在資料夾中的 fullchain.pfx、password.txt 和 chain\\。\r\n  --restrict-folder\r\n            import、deploy：當系統管理員以外的使用者可以變更程式資料夾時，先將其限制為僅 Administrators 和 SYSTEM 可存取；不帶此選項時命令將停止。\r\n\r\n結束代碼: 0 全部完成；1 部分完成（check: 有警告）；2 未做任何事：用法錯誤、未以系統管理員身分執行、缺少檔案、密碼錯誤（check: 有錯誤）。"},
     {"Cli_Usage_SeeHelp", "執行 quillbay-cli --help 查看命令和選項。"},
     {"Cli_Usage_NoCommand", "未指定命令。"},
     {"Cli_Usage_UnknownCommand", "未知的命令: {1}"},
@@ -230,6 +230,18 @@ const StringEntry kTraditionalChineseStrings[] = {
     {"Cli_RootUntrusted", "憑證鏈結的根憑證 '{1}' 不受本機信任：Quillbay 不會從 PFX 新增根憑證；如需信任它，請自行將其新增到電腦的「受信任的根憑證授權單位」存放區。"},
     {"MsgBox_Deploy_SiteGone", "警告: 站點 '{1}' 已不在 IIS 中，未對其作任何更改。\r\n請檢查日誌獲取更多信息。"},
     {"Cli_SiteGone", "網站 '{1}' 已不在 IIS 中；部署不會變更它。"},
+    {"Cli_Status_Endpoints", "HTTP.sys 中的 HTTPS 端點:"},
+    {"Cli_Status_NoEndpoints", "HTTP.sys 中沒有繫結任何憑證。"},
+    {"Cli_Status_Endpoint", "{1}: {2}，{3}，到期時間 {4}（剩餘 {5} 天）"},
+    {"Cli_Status_EndpointExpired", "{1}: {2}，{3}，已於 {4} 過期"},
+    {"Cli_Status_EndpointMissing", "{1}: {2} 不在電腦的「個人」存放區中"},
+    {"Cli_Status_EndpointNoKey", "其私密金鑰不在存放區中。"},
+    {"Cli_Status_EndpointSite", "網站 '{1}'（{2}）"},
+    {"Cli_Status_EndpointNoSite", "沒有 IIS 網站使用它。"},
+    {"Cli_Status_Unused", "「個人」存放區中帶私密金鑰但沒有端點使用的憑證:"},
+    {"Cli_Status_UnusedCertificate", "{1}，{2}，到期時間 {3}"},
+    {"Cli_Status_EndpointsUnlisted", "無法列出 HTTPS 端點: {1}"},
+    {"Cli_Status_Attention", "{1} 個端點需要處理: 憑證將在 {2} 天內到期或不在存放區中。"},
 };
 
 static_assert(std::size(kTraditionalChineseStrings) == kBaseKeyCount + kExtraKeyCount);

@@ -83,4 +83,14 @@ std::optional<std::string> Base64Decode(std::string_view text) {
     return out;
 }
 
+std::string UpperHex(std::string_view bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    for (unsigned char byte : bytes) {
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 15];
+    }
+    return text;
+}
+
 }  // namespace quillbay

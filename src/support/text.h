@@ -18,6 +18,8 @@ bool ContainsIgnoreCase(std::string_view haystack, std::string_view needle);
 std::optional<std::string> Base64Decode(std::string_view text);
 // Splits at every occurrence of the separator; an empty text gives one empty piece.
 std::vector<std::string> Split(std::string_view s, std::string_view separator);
+// Two upper-case hexadecimal digits a byte: how thumbprints are written.
+std::string UpperHex(std::string_view bytes);
 // A decimal whole number with optional blanks around it and an optional sign, within
 // the signed 16-bit range.
 std::optional<int> ParseInt16(std::string_view s);

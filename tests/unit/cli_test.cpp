@@ -44,6 +44,8 @@ TEST(CliArguments, EveryCommandAndTheBadUsages) {
         {{"deploy", "--all", "--site", "Shop"}, Command::Deploy, {"Cli_Usage_SiteAndAll"}},
         {{"import", "--all"}, Command::Import, {"Cli_Usage_NotForCommand"}},
         {{"check", "--port", "443"}, Command::Check, {"Cli_Usage_NotForCommand"}},
+        {{"deploy", "--all", "--warn-days", "3"}, Command::Deploy, {"Cli_Usage_NotForCommand"}},
+        {{"status", "--warn-days", "-3"}, Command::Status, {"Cli_Usage_BadValue"}},
     };
     for (const auto& c : cases) {
         const cli::Parsed parsed = cli::ParseArguments(c.args);
@@ -133,6 +135,15 @@ TEST(Json, OneLineOfAsciiWithEverythingElseEscaped) {
 // simulated host (97-console).
 TEST(Console, ExitCodeOfEveryOutcomeAndItsJson) {
     const std::int64_t now = 1796547907;
+    // The leaf bound on 0.0.0.0:443, in the Personal store with the days left given.
+    const auto bound = [now](int days) {
+        return [now, days](FakeServer& h) {
+            h.pkcs12.personal = {h.pkcs12.certificates[0]};
+            h.pkcs12.personal[0].details.notAfter = now + days * kDay;
+            h.stage.sslcerts.output += "    IP:port : 0.0.0.0:443\r\n    Certificate Hash : " + UpperHex(h.pkcs12.certificates[0].sha1) +
+                                       "\r\n    Application ID : {a}\r\n    Certificate Store Name : MY\r\n\r\n";
+        };
+    };
     const struct {
         const char* what;
         std::vector<std::string> args;
@@ -140,6 +151,12 @@ TEST(Console, ExitCodeOfEveryOutcomeAndItsJson) {
         int exitCode;
         std::string error;  // the refusal's code
     } cases[] = {
+        {"status: nothing bound", {"status"}, {}, 0, ""},
+        {"status: a bound certificate expires within 30 days", {"status"}, bound(29), 1, ""},
+        {"status: not within the days given", {"status", "--warn-days", "20"}, bound(29), 0, ""},
+        {"status: a bound certificate missing from the store", {"status"},
+         [&](FakeServer& h) { bound(90)(h), h.pkcs12.personal.clear(); }, 1, ""},
+        {"status: netsh refuses its listing", {"status"}, [](FakeServer& h) { h.stage.sslcerts = {1, "error"}; }, 2, ""},
         {"not elevated", {"status"}, [](FakeServer& h) { h.host.elevated = false; }, 2, "not-elevated"},
         {"bad usage", {"deploy"}, {}, 2, "usage"},
         {"check passes", {"check", "--site", "shop"}, {}, 0, ""},

@@ -407,6 +407,7 @@ struct AppcmdStage {
     std::vector<std::pair<std::string, std::string>> sites;  // name, bindings
     Captured module{0, "MODULE \"RewriteModule\" ( type:, preCondition: )\r\n"};
     std::optional<Captured> namesOverride;
+    Captured sslcerts{0, "\r\nSSL Certificate bindings:\r\n-------------------------\r\n\r\n"};  // netsh's listing
 
     explicit AppcmdStage(FakeMachine& machine) : w(machine) {
         w.fs.AddFile(w.fs.systemFolder + "\\inetsrv\\appcmd.exe", "MZ");
@@ -421,6 +422,7 @@ struct AppcmdStage {
             return {0, out};
         }
         if (line == appcmd + " list module \"RewriteModule\"") return module;
+        if (line == w.fs.systemFolder + "\\netsh.exe http show sslcert") return sslcerts;
         for (auto& [name, b] : sites)
             if (line == appcmd + " list site " + QuoteArg(name) + " /text:bindings") return {0, b + "\r\n"};
         ADD_FAILURE() << "unexpected command: " << line;

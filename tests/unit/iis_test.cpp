@@ -4,6 +4,7 @@
 #include "fakes.h"
 #include "iis/bindings.h"
 #include "iis/configuration.h"
+#include "iis/inventory.h"
 #include "iis/sites.h"
 #include "iis/version.h"
 
@@ -209,6 +210,81 @@ TEST(IisConfiguration, SharedOrUnreadableFallsBackToAppcmd) {
         if (*c.logged) EXPECT_THAT(w.ErrorLog(), AllOf(HasSubstr(c.logged), HasSubstr("appcmd is asked instead"))) << c.what;
         else EXPECT_EQ(w.ErrorLog(), "") << c.what;
     }
+}
+
+// netsh's listing read by position: the layouts of IIS 7 and of current Windows, a listing in
+// another display language, IPv6, and a central-certificate-store record without a hash.
+TEST(IisInventory, NetshListingsOfEveryLayoutAndLanguage) {
+    const std::string hash = "6c6c6c6c6c6c6c6c6c6c6c6c6c6c6c6c6c6c6c6c";
+    const std::string listing =
+        "\r\nSSL Certificate bindings:\r\n-------------------------\r\n\r\n"
+        "    Hostname:port                : www.example.com:443\r\n    Certificate Hash             : " + hash +
+        "\r\n    Application ID               : {4dc3e181-e14b-4a21-b022-59fc669b0914}\r\n"
+        "    Certificate Store Name       : My\r\n    Verify Client Certificate Revocation : Enabled\r\n"
+        "    Disable TLS1.3               : Not Set\r\n Extended Properties:\r\n    PropertyId                   : 0\r\n"
+        "    Receive Window               : 1048576\r\n\r\n"
+        "    IP:端口                      : 0.0.0.0:8443\r\n    证书哈希                     : " + hash +
+        "\r\n    应用程序 ID                  : {00000000-0000-0000-0000-000000000000}\r\n"
+        "    证书存储名称                 : (null)\r\n    验证客户端证书吊销    : Enabled\r\n\r\n"
+        "    IP:port                      : [::]:443\r\n    Certificate Hash             : " + hash.substr(0, 38) + "AB\r\n"
+        "    Application ID               : {1}\r\n    Certificate Store Name       : MY\r\n\r\n"
+        "    Central Certificate Store    : 443\r\n    Certificate Hash             : \r\n"
+        "    Application ID               : {2}\r\n    Certificate Store Name       : (null)\r\n\r\n";
+    const std::vector<iis::SslCertBinding> read = iis::ParseSslCertListing(listing);
+    ASSERT_EQ(read.size(), 3u);
+    const std::string upper = "6C6C6C6C6C6C6C6C6C6C6C6C6C6C6C6C6C6C6C6C";
+    EXPECT_TRUE(read[0].kind == iis::EndpointKind::HostnamePort && read[0].endpoint == "www.example.com:443" &&
+                read[0].thumbprint == upper && read[0].storeName == "My");
+    EXPECT_TRUE(read[1].kind == iis::EndpointKind::IpPort && read[1].endpoint == "0.0.0.0:8443" &&
+                read[1].appId == "{00000000-0000-0000-0000-000000000000}" && read[1].storeName == "(null)");
+    EXPECT_TRUE(read[2].kind == iis::EndpointKind::IpPort && read[2].endpoint == "[::]:443" &&
+                read[2].thumbprint == upper.substr(0, 38) + "AB");
+}
+
+// Each site binding joins the endpoint HTTP.sys serves it from; the store says what that is.
+TEST(IisInventory, EndpointsJoinTheirSitesAndTheStore) {
+    const std::int64_t now = 1796547907, day = 86400;
+    const auto binding = [](iis::EndpointKind kind, const char* endpoint, char thumb) {
+        return iis::SslCertBinding{kind, endpoint, std::string(40, thumb), "{app}", "MY"};
+    };
+    using K = iis::EndpointKind;
+    const std::vector<iis::SslCertBinding> bindings = {
+        binding(K::HostnamePort, "shop.example.com:443", 'A'), binding(K::IpPort, "0.0.0.0:443", 'B'),
+        binding(K::IpPort, "10.0.0.5:443", 'C'), binding(K::IpPort, "0.0.0.0:9443", 'D')};
+    const auto stored = [&](char thumb, bool key, std::int64_t days) {
+        return PfxCertificate{key, std::string(20, static_cast<char>(thumb == 'A' ? 0xAA : thumb == 'B' ? 0xBB : 0xEE)),
+                              {"CN=" + std::string(1, thumb), "", "", "", {}, now - day, now + days}};
+    };
+    // A's hash is 0xAA...: "AAAA..."; B and an unused E with keys; C and D are not in the store.
+    const std::vector<PfxCertificate> store = {stored('A', true, 31 * day), stored('B', true, 10 * day),
+                                               stored('E', true, 90 * day), stored('F', false, 90 * day)};
+    const std::vector<iis::Site> sites = {
+        {"Shop", {}, true, {"*:443:shop.example.com", "*:443:SHOP.example.com"}},
+        {"Blog", {}, true, {"*:443:blog.example.com", "10.0.0.5:443:", "10.0.0.6:443:"}},
+        {"Old", {}, true, {"*:8443:"}},
+    };
+    const iis::Inventory inventory = iis::JoinInventory(bindings, store, sites);
+    std::vector<std::string> joined;
+    for (const iis::InventoryEndpoint& e : inventory.endpoints) {
+        std::string line = e.binding.endpoint + (e.certificate ? " " + e.certificate->details.subject : " missing") + ":";
+        for (const iis::SiteUse& use : e.sites) line += " " + use.site + "@" + use.binding;
+        joined.push_back(line);
+    }
+    EXPECT_EQ(joined, (std::vector<std::string>{
+                          "shop.example.com:443 CN=A: Shop@*:443:shop.example.com Shop@*:443:SHOP.example.com",
+                          "0.0.0.0:443 CN=B: Blog@*:443:blog.example.com Blog@10.0.0.6:443:",
+                          "10.0.0.5:443 missing: Blog@10.0.0.5:443:",
+                          "0.0.0.0:9443 missing:",
+                      }));
+    ASSERT_EQ(inventory.unused.size(), 1u);  // F has no key
+    EXPECT_EQ(inventory.unused[0].details.subject, "CN=E");
+    // Attention: missing from the store, or expiring within the days given.
+    std::vector<bool> attention;
+    for (const iis::InventoryEndpoint& e : inventory.endpoints) attention.push_back(iis::NeedsAttention(e, now, 30));
+    EXPECT_EQ(attention, (std::vector<bool>{false, true, true, true}));
+    EXPECT_FALSE(iis::NeedsAttention(inventory.endpoints[1], now, 10));
+    EXPECT_EQ(iis::DaysLeft(now, now + 10 * day - 1), 9);
+    EXPECT_EQ(iis::DaysLeft(now, now - 1), -1);
 }
 
 }  // namespace

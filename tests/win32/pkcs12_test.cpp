@@ -10,6 +10,7 @@
 #include <set>
 
 #include "certs/inspect.h"
+#include "support/text.h"
 #include "certs/thumbprint.h"
 #include "test_support.h"
 #include "win32/clock_win32.h"
@@ -46,7 +47,7 @@ std::set<std::string> KeyContainers() {
 // Each certificate by its fixture name (FixtureName).
 std::map<std::string, PfxCertificate> ByName(const std::vector<PfxCertificate>& certificates) {
     std::map<std::string, PfxCertificate> found;
-    for (const PfxCertificate& c : certificates) found[FixtureName(certs::HexThumbprint(c.sha1))] = c;
+    for (const PfxCertificate& c : certificates) found[FixtureName(UpperHex(c.sha1))] = c;
     return found;
 }
 
