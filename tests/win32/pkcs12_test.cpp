@@ -10,16 +10,16 @@
 #include <set>
 
 #include "certs/inspect.h"
-#include "support/text.h"
 #include "certs/thumbprint.h"
+#include "support/text.h"
 #include "test_support.h"
 #include "win32/clock_win32.h"
 #include "win32/file_system_win32.h"
 #include "win32/pkcs12_win32.h"
 #include "win32/shell_win32.h"
 #include "win32/signature_win32.h"
-#include "win32/xml_win32.h"
 #include "win32/system_library.h"
+#include "win32/xml_win32.h"
 
 namespace quillbay::win32::testing {
 namespace {
@@ -168,6 +168,34 @@ TEST_F(Win32Pkcs12Test, FindsRootsInTheMachinesTrustedRootStoreByName) {
     api.CertFreeCertificateContext(any);
     api.CertCloseStore(store, 0);
     EXPECT_TRUE(pkcs12.InTrustedRoots(name));
+}
+
+// The Personal store read in place: the server certificate imported with its key has it; the
+// intermediate beside it (which the import may link to the same key) has none of its own.
+TEST_F(Win32Pkcs12Test, ReadsThePersonalStoreWithWhetherEachKeyIsThere) {
+    const std::string bytes = fullChain;
+    CRYPT_DATA_BLOB blob{static_cast<DWORD>(bytes.size()), reinterpret_cast<BYTE*>(const_cast<char*>(bytes.data()))};
+    HCERTSTORE imported = PFXImportCertStore(&blob, L"Secret#1", CRYPT_MACHINE_KEYSET);
+    ASSERT_TRUE(imported);
+    HCERTSTORE my = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"MY");
+    ASSERT_TRUE(my);
+    std::vector<PCCERT_CONTEXT> added;
+    for (PCCERT_CONTEXT c = nullptr; (c = CertEnumCertificatesInStore(imported, c));) {
+        PCCERT_CONTEXT copy = nullptr;
+        ASSERT_TRUE(CertAddCertificateContextToStore(my, c, CERT_STORE_ADD_REPLACE_EXISTING, &copy));
+        added.push_back(copy);
+    }
+    // Wine keeps a system store's changes until they are committed; Windows writes them at once.
+    CertControlStore(my, 0, CERT_STORE_CTRL_COMMIT, nullptr);
+    std::map<std::string, bool> keys;
+    for (const auto& [name, c] : ByName(pkcs12.PersonalCertificates())) keys[name] = c.hasPrivateKey;
+    for (PCCERT_CONTEXT c : added) CertDeleteCertificateFromStore(c);
+    CertControlStore(my, 0, CERT_STORE_CTRL_COMMIT, nullptr);
+    EXPECT_TRUE(keys.count("leaf") && keys["leaf"]);
+    EXPECT_TRUE(keys.count("inter") && !keys["inter"]);
+    EXPECT_TRUE(ByName(pkcs12.PersonalCertificates()).empty());
+    CertCloseStore(my, 0);
+    CertCloseStore(imported, 0);
 }
 
 }  // namespace
