@@ -175,7 +175,11 @@ TEST_F(Win32Pkcs12Test, FindsRootsInTheMachinesTrustedRootStoreByName) {
 TEST_F(Win32Pkcs12Test, ReadsThePersonalStoreWithWhetherEachKeyIsThere) {
     const std::string bytes = fullChain;
     CRYPT_DATA_BLOB blob{static_cast<DWORD>(bytes.size()), reinterpret_cast<BYTE*>(const_cast<char*>(bytes.data()))};
-    HCERTSTORE imported = PFXImportCertStore(&blob, L"Secret#1", CRYPT_MACHINE_KEYSET);
+    // Wine persists an imported key into the user's default container (the machine's key set it
+    // does not offer), and only when it makes that container anew.
+    HCRYPTPROV provider = 0;
+    CryptAcquireContextW(&provider, nullptr, MS_ENHANCED_PROV_W, PROV_RSA_FULL, CRYPT_DELETEKEYSET);
+    HCERTSTORE imported = PFXImportCertStore(&blob, L"Secret#1", 0);
     ASSERT_TRUE(imported);
     HCERTSTORE my = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"MY");
     ASSERT_TRUE(my);
@@ -196,6 +200,7 @@ TEST_F(Win32Pkcs12Test, ReadsThePersonalStoreWithWhetherEachKeyIsThere) {
     EXPECT_TRUE(ByName(pkcs12.PersonalCertificates()).empty());
     CertCloseStore(my, 0);
     CertCloseStore(imported, 0);
+    CryptAcquireContextW(&provider, nullptr, MS_ENHANCED_PROV_W, PROV_RSA_FULL, CRYPT_DELETEKEYSET);
 }
 
 }  // namespace
