@@ -9,12 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "common/apphost.h"
 #include "common/cert_model.h"
 #include "common/cmdline.h"
 #include "common/console.h"
 #include "common/errors.h"
 #include "common/iis_model.h"
 #include "common/state.h"
+#include "common/system_stores.h"
 #include "common/text.h"
 #include "sbx/version_resource.h"
 
@@ -38,6 +40,8 @@ const wchar_t kUsage[] =
     L"                                 (repeatable; without any, one \"Default Web Site\" on http/*:80:)\r\n"
     L"      --sites-file PATH          sites from a UTF-8 file, one \"NAME<TAB>BINDINGS\" a line\r\n"
     L"      --no-sites                 no sites at all\r\n"
+    L"      --shared-config FOLDER     shared configuration: redirection.config sends IIS to FOLDER\r\n"
+    L"                                 (a Windows path), where applicationHost.config is then kept\r\n"
     L"      --appcmd-fault stderr-only appcmd.exe answers on standard error only (until the next seed)\r\n"
     L"      --iisreset-fault CODE      iisreset.exe fails every stop, start and restart with CODE, e.g.\r\n"
     L"                                 0x80070005, changing nothing (until the next seed)\r\n"
@@ -101,6 +105,7 @@ struct SeedOptions {
     bool inetmgr = true;
     bool rewrite = true;
     bool noSites = false;
+    std::optional<std::wstring> sharedConfig;
     std::vector<std::pair<std::wstring, std::wstring>> sites;
     std::vector<std::wstring> appcmdFaults;
     std::optional<std::wstring> iisresetFault;
@@ -174,6 +179,9 @@ bool ParseSeed(const std::vector<std::wstring>& args, SeedOptions& options) {
             if (!value(v) || !ReadSitesFile(v, options.sites)) return false;
         } else if (a == L"--no-sites") {
             options.noSites = true;
+        } else if (a == L"--shared-config") {
+            if (!value(v) || v.empty()) return false;
+            options.sharedConfig = v;
         } else if (a == L"--appcmd-fault") {
             const auto known = [&v] {
                 return std::find(std::begin(kAppcmdFaults), std::end(kAppcmdFaults), v) != std::end(kAppcmdFaults);
@@ -202,6 +210,10 @@ bool ParseSeed(const std::vector<std::wstring>& args, SeedOptions& options) {
     if (!options.iis && !registrySet) options.registry = false;
     if (options.major && !options.registry) {
         Err(L"sbx: --iis-major and --no-iis-registry exclude each other\r\n");
+        return false;
+    }
+    if (options.sharedConfig && !options.iis) {
+        Err(L"sbx: --shared-config and --no-iis exclude each other\r\n");
         return false;
     }
     return true;
@@ -262,6 +274,20 @@ bool PlaceConsoles(const SeedOptions& options) {
     return ok;
 }
 
+// IIS's configuration files before the first save: redirection.config for a shared configuration,
+// and no applicationHost.config left behind where a reader that ignores the redirection (or
+// expects no IIS) would find one.
+bool PrepareConfigFiles(const SeedOptions& options) {
+    std::wstring local = LocalConfigDirectory();
+    Remove(local + L"\\applicationHost.config");
+    Remove(RedirectionConfigPath());
+    if (!options.iis) RemoveDirectoryW(local.c_str());  // only when nothing else lives there
+    if (!options.sharedConfig) return true;
+    if (CreateDirectories(*options.sharedConfig) && WriteRedirectionConfig(*options.sharedConfig)) return true;
+    Err(L"sbx: cannot share the configuration in " + *options.sharedConfig + L"\r\n");
+    return false;
+}
+
 int Seed(const std::vector<std::wstring>& args) {
     SeedOptions options;
     if (!ParseSeed(args, options)) {
@@ -290,12 +316,14 @@ int Seed(const std::vector<std::wstring>& args) {
     StateLock lock;
     bool ok = true;
     std::wstring state = StateDirectory();
+    RemoveMirroredCertificates();
     if (DirectoryExists(state) && !DeleteTree(state)) {
         Err(L"sbx: cannot clear " + state + L"\r\n");
         return 1;
     }
     CreateDirectories(state);
-    ok = config.Save() && ok;
+    ok = PrepareConfigFiles(options) && ok;
+    ok = (options.iis ? config.Save() : config.SaveRecords()) && ok;
     ok = WriteRecords(StatePath(L"services.tsv"), {{L"restarts", L"0"}, {L"w3svc", options.iis ? L"Running" : L"Absent"}}) && ok;
     ok = WriteRecords(StatePath(L"certs.tsv"), {}) && ok;
     ok = WriteRecords(StatePath(L"http.tsv"), {}) && ok;
@@ -340,6 +368,7 @@ int Seed(const std::vector<std::wstring>& args) {
                                    : std::wstring(L", no InetMgr.exe");
         summary += L", " + std::to_wstring(config.sites.size()) + L" site(s), URL Rewrite " +
                    (options.rewrite ? L"installed" : L"not installed");
+        if (options.sharedConfig) summary += L", configuration shared in " + *options.sharedConfig;
         for (const std::wstring& fault : options.appcmdFaults) summary += L", appcmd fault " + fault;
         if (options.iisresetFault) summary += L", iisreset fails with " + *options.iisresetFault;
     } else {
@@ -371,7 +400,10 @@ int Install() {
     ok = Place(L"wscript.exe", SystemDirectory() + L"\\wscript.exe") && ok;
     if (!ok) return 1;
     if (!FileExists(StatePath(L"iis.tsv"))) return Seed({});
-    return 0;
+    // A host seeded by an older sbx gets the configuration file its state implies.
+    if (!FileExists(InetsrvDirectory() + L"\\appcmd.exe")) return 0;
+    StateLock lock;
+    return WriteApplicationHostConfig(IisConfig::Load()) ? 0 : 1;
 }
 
 // Fields as they are, separated by tabs; a tab or line break inside a field becomes a blank so
@@ -419,8 +451,8 @@ int Restarts() {
 
 int State() {
     for (const wchar_t* file :
-         {L"iis.tsv", L"certs.tsv", L"http.tsv", L"services.tsv", L"iisreset.log", L"invocations.log", L"faults.tsv",
-          L"planted.log"}) {
+         {L"iis.tsv", L"certs.tsv", L"mirrored.tsv", L"http.tsv", L"services.tsv", L"iisreset.log", L"invocations.log",
+          L"faults.tsv", L"planted.log"}) {
         Out(L"== " + std::wstring(file) + L"\r\n");
         Records(file, {});
     }
@@ -435,7 +467,7 @@ int State() {
     std::wstring system = SystemDirectory();
     for (const std::wstring& path : {inetsrv + L"\\appcmd.exe", inetsrv + L"\\iisreset.exe", inetsrv + L"\\InetMgr.exe",
                                      system + L"\\iisreset.exe", system + L"\\mmc.exe", system + L"\\wscript.exe", system + L"\\certlm.msc",
-                                     system + L"\\certmgr.msc"})
+                                     system + L"\\certmgr.msc", RedirectionConfigPath(), ApplicationHostConfigPath()})
         Print({path, FileExists(path) ? L"present" : L"absent"});
     return 0;
 }
