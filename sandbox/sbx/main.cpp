@@ -143,6 +143,31 @@ bool ReadSitesFile(const std::wstring& path, std::vector<std::pair<std::wstring,
     return true;
 }
 
+// The options that take no value and set one switch.
+struct SwitchOption {
+    const wchar_t* name;
+    bool SeedOptions::*member;
+    bool value;
+};
+const SwitchOption kSwitches[] = {
+    {L"--no-iis", &SeedOptions::iis, false},          {L"--no-inetmgr", &SeedOptions::inetmgr, false},
+    {L"--rewrite", &SeedOptions::rewrite, true},      {L"--no-rewrite", &SeedOptions::rewrite, false},
+    {L"--no-sites", &SeedOptions::noSites, true},     {L"--no-certlm", &SeedOptions::certlm, false},
+};
+
+bool Consistent(SeedOptions& options, bool registrySet) {
+    if (!options.iis && !registrySet) options.registry = false;
+    if (options.major && !options.registry) {
+        Err(L"sbx: --iis-major and --no-iis-registry exclude each other\r\n");
+        return false;
+    }
+    if (options.sharedConfig && !options.iis) {
+        Err(L"sbx: --shared-config and --no-iis exclude each other\r\n");
+        return false;
+    }
+    return true;
+}
+
 bool ParseSeed(const std::vector<std::wstring>& args, SeedOptions& options) {
     bool registrySet = false;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -153,8 +178,10 @@ bool ParseSeed(const std::vector<std::wstring>& args, SeedOptions& options) {
             return true;
         };
         std::wstring v;
-        if (a == L"--no-iis") {
-            options.iis = false;
+        const SwitchOption* flag = nullptr;
+        for (const SwitchOption& option : kSwitches) flag = a == option.name ? &option : flag;
+        if (flag) {
+            options.*flag->member = flag->value;
         } else if (a == L"--iis-major") {
             if (!value(v) || v.empty() || v.find_first_not_of(L"0123456789") != std::wstring::npos) return false;
             options.major = static_cast<DWORD>(wcstoul(v.c_str(), nullptr, 10));
@@ -165,20 +192,12 @@ bool ParseSeed(const std::vector<std::wstring>& args, SeedOptions& options) {
         } else if (a == L"--inetmgr-version") {
             if (!value(v)) return false;
             options.inetmgrVersion = v;
-        } else if (a == L"--no-inetmgr") {
-            options.inetmgr = false;
-        } else if (a == L"--rewrite") {
-            options.rewrite = true;
-        } else if (a == L"--no-rewrite") {
-            options.rewrite = false;
         } else if (a == L"--site") {
             if (i + 2 >= args.size()) return false;
             options.sites.emplace_back(args[i + 1], args[i + 2]);
             i += 2;
         } else if (a == L"--sites-file") {
             if (!value(v) || !ReadSitesFile(v, options.sites)) return false;
-        } else if (a == L"--no-sites") {
-            options.noSites = true;
         } else if (a == L"--shared-config") {
             if (!value(v) || v.empty()) return false;
             options.sharedConfig = v;
@@ -198,8 +217,6 @@ bool ParseSeed(const std::vector<std::wstring>& args, SeedOptions& options) {
                 return false;
             }
             options.iisresetFault = v;
-        } else if (a == L"--no-certlm") {
-            options.certlm = false;
         } else if (a == L"--no-consoles") {
             options.certlm = options.certmgr = false;
         } else {
@@ -207,16 +224,7 @@ bool ParseSeed(const std::vector<std::wstring>& args, SeedOptions& options) {
             return false;
         }
     }
-    if (!options.iis && !registrySet) options.registry = false;
-    if (options.major && !options.registry) {
-        Err(L"sbx: --iis-major and --no-iis-registry exclude each other\r\n");
-        return false;
-    }
-    if (options.sharedConfig && !options.iis) {
-        Err(L"sbx: --shared-config and --no-iis exclude each other\r\n");
-        return false;
-    }
-    return true;
+    return Consistent(options, registrySet);
 }
 
 bool WriteRegistry(const SeedOptions& options, DWORD major) {
@@ -288,6 +296,66 @@ bool PrepareConfigFiles(const SeedOptions& options) {
     return false;
 }
 
+// The sites and modules the options ask for; false for a bad or repeated site.
+bool SeededConfig(const SeedOptions& options, IisConfig& config) {
+    if (!options.iis) return true;
+    std::vector<std::pair<std::wstring, std::wstring>> sites = options.sites;
+    if (sites.empty() && !options.noSites) sites.emplace_back(L"Default Web Site", L"http/*:80:");
+    for (const auto& [name, bindings] : sites) {
+        Site site;
+        site.id = config.NextSiteId();
+        site.name = name;
+        if (name.empty() || config.FindSite(name) || !ParseBindingsText(bindings, site.bindings)) {
+            Err(L"sbx: bad or repeated site \"" + name + L"\" / \"" + bindings + L"\"\r\n");
+            return false;
+        }
+        config.sites.push_back(std::move(site));
+    }
+    for (const wchar_t* name : kStandardModules) config.modules.push_back({name, L"", L""});
+    if (options.rewrite) config.modules.push_back({L"RewriteModule", L"", L""});
+    return true;
+}
+
+// IIS's programs come and go with it: appcmd, iisreset and the manager with its version record.
+bool PlaceIisPrograms(const SeedOptions& options, DWORD major) {
+    bool ok = true;
+    std::wstring inetsrv = InetsrvDirectory();
+    std::wstring inetmgr = inetsrv + L"\\InetMgr.exe";
+    if (!options.iis) {
+        for (const wchar_t* name : {L"appcmd.exe", L"iisreset.exe", L"InetMgr.exe"}) Remove(inetsrv + L"\\" + name);
+        Remove(SystemDirectory() + L"\\iisreset.exe");
+        RemoveDirectoryW(inetsrv.c_str());  // only when nothing else lives there
+        return ok;
+    }
+    CreateDirectories(inetsrv);
+    ok = Place(L"appcmd.exe", inetsrv + L"\\appcmd.exe") && ok;
+    ok = Place(L"iisreset.exe", inetsrv + L"\\iisreset.exe") && ok;
+    ok = Place(L"iisreset.exe", SystemDirectory() + L"\\iisreset.exe") && ok;
+    if (!options.inetmgr) {
+        Remove(inetmgr);
+        return ok;
+    }
+    std::wstring version = options.inetmgrVersion.value_or(DefaultInetMgrVersion(major));
+    unsigned long error = 0;
+    if (Place(L"inetmgr_stub.exe", inetmgr) && StampVersion(inetmgr, version, &error)) return ok;
+    Err(L"sbx: cannot write the version record of " + inetmgr + L" (error " + std::to_wstring(error) + L")\r\n");
+    return false;
+}
+
+std::wstring SeedSummary(const SeedOptions& options, const IisConfig& config, DWORD major) {
+    std::wstring summary = L"Sandbox host seeded: ";
+    summary += options.registry ? L"InetStp MajorVersion " + std::to_wstring(major) : std::wstring(L"no InetStp key");
+    if (!options.iis) return summary + L", IIS not installed.\r\n";
+    summary += options.inetmgr ? L", InetMgr.exe " + options.inetmgrVersion.value_or(DefaultInetMgrVersion(major))
+                               : std::wstring(L", no InetMgr.exe");
+    summary += L", " + std::to_wstring(config.sites.size()) + L" site(s), URL Rewrite " +
+               (options.rewrite ? L"installed" : L"not installed");
+    if (options.sharedConfig) summary += L", configuration shared in " + *options.sharedConfig;
+    for (const std::wstring& fault : options.appcmdFaults) summary += L", appcmd fault " + fault;
+    if (options.iisresetFault) summary += L", iisreset fails with " + *options.iisresetFault;
+    return summary + L".\r\n";
+}
+
 int Seed(const std::vector<std::wstring>& args) {
     SeedOptions options;
     if (!ParseSeed(args, options)) {
@@ -296,22 +364,7 @@ int Seed(const std::vector<std::wstring>& args) {
     }
     DWORD major = options.major.value_or(10);
     IisConfig config;
-    if (options.iis) {
-        std::vector<std::pair<std::wstring, std::wstring>> sites = options.sites;
-        if (sites.empty() && !options.noSites) sites.emplace_back(L"Default Web Site", L"http/*:80:");
-        for (const auto& [name, bindings] : sites) {
-            Site site;
-            site.id = config.NextSiteId();
-            site.name = name;
-            if (name.empty() || config.FindSite(name) || !ParseBindingsText(bindings, site.bindings)) {
-                Err(L"sbx: bad or repeated site \"" + name + L"\" / \"" + bindings + L"\"\r\n");
-                return kUsageError;
-            }
-            config.sites.push_back(std::move(site));
-        }
-        for (const wchar_t* name : kStandardModules) config.modules.push_back({name, L"", L""});
-        if (options.rewrite) config.modules.push_back({L"RewriteModule", L"", L""});
-    }
+    if (!SeededConfig(options, config)) return kUsageError;
 
     StateLock lock;
     bool ok = true;
@@ -337,44 +390,9 @@ int Seed(const std::vector<std::wstring>& args) {
         Err(L"sbx: cannot write HKLM\\SOFTWARE\\Microsoft\\InetStp\r\n");
         ok = false;
     }
-
-    std::wstring inetsrv = InetsrvDirectory();
-    std::wstring inetmgr = inetsrv + L"\\InetMgr.exe";
-    if (options.iis) {
-        CreateDirectories(inetsrv);
-        ok = Place(L"appcmd.exe", inetsrv + L"\\appcmd.exe") && ok;
-        ok = Place(L"iisreset.exe", inetsrv + L"\\iisreset.exe") && ok;
-        ok = Place(L"iisreset.exe", SystemDirectory() + L"\\iisreset.exe") && ok;
-        if (options.inetmgr) {
-            std::wstring version = options.inetmgrVersion.value_or(DefaultInetMgrVersion(major));
-            unsigned long error = 0;
-            if (!Place(L"inetmgr_stub.exe", inetmgr) || !StampVersion(inetmgr, version, &error)) {
-                Err(L"sbx: cannot write the version record of " + inetmgr + L" (error " + std::to_wstring(error) + L")\r\n");
-                ok = false;
-            }
-        } else {
-            Remove(inetmgr);
-        }
-    } else {
-        for (const wchar_t* name : {L"appcmd.exe", L"iisreset.exe", L"InetMgr.exe"}) Remove(inetsrv + L"\\" + name);
-        Remove(SystemDirectory() + L"\\iisreset.exe");
-        RemoveDirectoryW(inetsrv.c_str());  // only when nothing else lives there
-    }
+    ok = PlaceIisPrograms(options, major) && ok;
     if (!ok) return 1;
-    std::wstring summary = L"Sandbox host seeded: ";
-    summary += options.registry ? L"InetStp MajorVersion " + std::to_wstring(major) : std::wstring(L"no InetStp key");
-    if (options.iis) {
-        summary += options.inetmgr ? L", InetMgr.exe " + options.inetmgrVersion.value_or(DefaultInetMgrVersion(major))
-                                   : std::wstring(L", no InetMgr.exe");
-        summary += L", " + std::to_wstring(config.sites.size()) + L" site(s), URL Rewrite " +
-                   (options.rewrite ? L"installed" : L"not installed");
-        if (options.sharedConfig) summary += L", configuration shared in " + *options.sharedConfig;
-        for (const std::wstring& fault : options.appcmdFaults) summary += L", appcmd fault " + fault;
-        if (options.iisresetFault) summary += L", iisreset fails with " + *options.iisresetFault;
-    } else {
-        summary += L", IIS not installed";
-    }
-    Out(summary + L".\r\n");
+    Out(SeedSummary(options, config, major));
     return 0;
 }
 
