@@ -12,6 +12,7 @@
 
 #include "appcmd/rewrite.h"
 #include "appcmd/syntax.h"
+#include "common/apphost.h"
 #include "common/cmdline.h"
 #include "common/console.h"
 #include "common/iis_model.h"
@@ -123,26 +124,13 @@ Result UnknownAttribute(std::wstring_view name) {
                  ERROR_INVALID_PARAMETER);
 }
 
-std::wstring XmlEscape(std::wstring_view text) {
-    std::wstring escaped;
-    for (wchar_t c : text) {
-        switch (c) {
-            case L'&': escaped += L"&amp;"; break;
-            case L'<': escaped += L"&lt;"; break;
-            case L'>': escaped += L"&gt;"; break;
-            case L'"': escaped += L"&quot;"; break;
-            default: escaped += c;
-        }
-    }
-    return escaped;
-}
-
 // One listed object: its type, identifier and the attributes of its one-line summary.
 struct Listed {
     std::wstring type;
     std::wstring id;
     std::vector<std::pair<std::wstring, std::wstring>> summary;  // shown in the default form
     std::vector<std::pair<std::wstring, std::wstring>> all;      // also reachable with /text:<name>
+    std::vector<std::pair<std::wstring, std::wstring>> xml;      // /xml; the summary when empty
     std::wstring detail;                                         // /text:*
 };
 
@@ -163,7 +151,8 @@ Result Format(const std::vector<Listed>& items, const Options& options, bool mod
         result.out = L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<appcmd>\r\n";
         for (const Listed& item : items) {
             result.out += L"    <" + item.type;
-            for (const auto& [key, value] : item.summary) result.out += L" " + key + L"=\"" + XmlEscape(value) + L"\"";
+            for (const auto& [key, value] : item.xml.empty() ? item.summary : item.xml)
+                result.out += L" " + key + L"=\"" + XmlAttributeValue(value) + L"\"";
             result.out += L" />\r\n";
         }
         result.out += L"</appcmd>\r\n";
@@ -205,6 +194,7 @@ Listed DescribeSite(const Site& site) {
     item.all = {{L"SITE.NAME", site.name}, {L"SITE.ID", id},       {L"name", site.name},
                 {L"id", id},               {L"bindings", bindings}, {L"state", site.state},
                 {L"serverAutoStart", L"true"}};
+    item.xml = {{L"SITE.NAME", site.name}, {L"SITE.ID", id}, {L"bindings", bindings}, {L"state", site.state}};
     item.detail = L"SITE\r\n  SITE.NAME:\"" + site.name + L"\"\r\n  SITE.ID:\"" + id + L"\"\r\n  bindings:\"" +
                   bindings + L"\"\r\n  state:\"" + site.state + L"\"\r\n  [site]\r\n    name:\"" + site.name +
                   L"\"\r\n    id:\"" + id + L"\"\r\n    serverAutoStart:\"true\"\r\n    [bindings]\r\n";

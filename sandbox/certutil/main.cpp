@@ -15,6 +15,7 @@
 #include "common/console.h"
 #include "common/errors.h"
 #include "common/state.h"
+#include "common/system_stores.h"
 #include "common/text.h"
 
 using namespace sandbox;
@@ -221,10 +222,22 @@ long ReadInput(const std::wstring& path, std::vector<unsigned char>& bytes) {
     return 0;
 }
 
-std::wstring StoreKey(std::wstring_view name, bool user) {
+std::wstring CanonicalStore(std::wstring_view name) {
     const StoreInfo* known = KnownStore(name);
-    std::wstring canonical = known ? known->name : std::wstring(name);
-    return user ? L"User\\" + canonical : canonical;
+    return known ? known->name : std::wstring(name);
+}
+
+std::wstring StoreKey(std::wstring_view name, bool user) {
+    return user ? L"User\\" + CanonicalStore(name) : CanonicalStore(name);
+}
+
+// What is added to a sandbox store also goes to the platform's store of that name.
+void Mirror(const std::vector<unsigned char>& encoded, std::wstring_view store, bool user) {
+    PCCERT_CONTEXT context =
+        CertCreateCertificateContext(X509_ASN_ENCODING, encoded.data(), static_cast<DWORD>(encoded.size()));
+    if (!context) return;
+    MirrorCertificate(context, CanonicalStore(store), user);
+    CertFreeCertificateContext(context);
 }
 
 long AddStore(const Invocation& inv) {
@@ -248,6 +261,7 @@ long AddStore(const Invocation& inv) {
     for (const Certificate& cert : certs) {
         if (cert.verifiesItself) Out(L"Signature matches Public Key\r\n");
         bool added = stores.Add({StoreKey(storeName, inv.user), cert.thumbprint, false, cert.subject}, cert.encoded);
+        if (added) Mirror(cert.encoded, storeName, inv.user);
         Out(L"Certificate \"" + cert.displayName + (added ? L"\" added to store.\r\n" : L"\" already in store.\r\n"));
     }
     stores.Save();
@@ -396,41 +410,39 @@ bool IsModifierList(std::wstring_view text) {
     return true;
 }
 
-long ImportPfx(const Invocation& inv) {
-    const wchar_t verb[] = L"-importPFX";
-    std::vector<std::wstring> args = inv.args;
-    std::wstring modifiers;
-    if (args.size() >= 2 && IsModifierList(args.back())) {
-        modifiers = args.back();
-        args.pop_back();
+// Imports the PFX with its key persisted in the key set of the store's owner: the machine's for a
+// machine store, as the platform's import does. Wine records the key's provider information
+// without the machine flag and, acquiring the key, looks in the user's key set whatever the flag
+// says; so for a machine store the information gets the flag and the key goes into both sets.
+HCERTSTORE ImportWithKey(CRYPT_DATA_BLOB& blob, const std::wstring& password, bool user) {
+    DWORD keySet = user ? CRYPT_USER_KEYSET : CRYPT_MACHINE_KEYSET;
+    HCERTSTORE imported = PFXImportCertStore(&blob, password.c_str(), CRYPT_EXPORTABLE | keySet);
+    if (!imported || user) return imported;
+    if (HCERTSTORE copy = PFXImportCertStore(&blob, password.c_str(), CRYPT_EXPORTABLE | CRYPT_USER_KEYSET))
+        CertCloseStore(copy, 0);
+    PCCERT_CONTEXT context = nullptr;
+    while ((context = CertEnumCertificatesInStore(imported, context))) {
+        DWORD size = 0;
+        if (!CertGetCertificateContextProperty(context, CERT_KEY_PROV_INFO_PROP_ID, nullptr, &size)) continue;
+        std::vector<BYTE> buffer(size);
+        if (!CertGetCertificateContextProperty(context, CERT_KEY_PROV_INFO_PROP_ID, buffer.data(), &size)) continue;
+        auto* info = reinterpret_cast<CRYPT_KEY_PROV_INFO*>(buffer.data());
+        info->dwFlags |= CRYPT_MACHINE_KEYSET;
+        CertSetCertificateContextProperty(context, CERT_KEY_PROV_INFO_PROP_ID, 0, info);
     }
-    if (args.empty() || args.size() > 2) return Usage(verb, L"[CertificateStoreName] PFXFile [Modifiers]");
-    std::wstring storeName = args.size() == 2 ? args[0] : L"My";
-    const std::wstring& file = args.back();
-    bool noChain = false;
-    bool noRoot = false;
-    for (const std::wstring& part : Split(modifiers, L',')) {
-        noChain = noChain || EqualsNoCase(Trim(part), L"NoChain");
-        noRoot = noRoot || EqualsNoCase(Trim(part), L"NoRoot");
-    }
+    return imported;
+}
 
-    std::wstring password = inv.password ? *inv.password : ReadPassword();
-    std::vector<unsigned char> bytes;
-    if (long hr = ReadInput(file, bytes)) return Failed(verb, hr);
-    CRYPT_DATA_BLOB blob{static_cast<DWORD>(bytes.size()), bytes.data()};
-    // Data that is no PFX, or only part of one, fails to decode: CRYPT_E_BAD_ENCODE, "An error
-    // occurred during encode or decode operation.", which is what the platform's PFX import gives
-    // for a file that is no binary PKCS #12 (ansible-collections/ansible.windows#132).
-    if (bytes.empty() || !IsWholePfx(bytes) || !PFXIsPFXBlob(&blob)) return Failed(verb, kBadEncode);
-    HCERTSTORE imported = PFXImportCertStore(&blob, password.c_str(), CRYPT_EXPORTABLE);
-    // The import fails without telling why; for data that is a PFX that means the password.
-    if (!imported) return Failed(verb, kInvalidPassword);
+struct ImportedCertificate {
+    Certificate cert;
+    bool hasKey;
+    PCCERT_CONTEXT context;  // owned
+};
 
-    struct Entry {
-        Certificate cert;
-        bool hasKey;
-    };
-    std::vector<Entry> entries;
+// Which certificates of the file came with their key; the others lose the key association
+// Wine's import gives every certificate of the chain.
+std::vector<ImportedCertificate> Classify(HCERTSTORE imported) {
+    std::vector<ImportedCertificate> entries;
     PCCERT_CONTEXT context = nullptr;
     while ((context = CertEnumCertificatesInStore(imported, context))) {
         DWORD size = 0;
@@ -440,26 +452,74 @@ long ImportPfx(const Invocation& inv) {
             std::optional<bool> matches = KeyMatches(context);
             hasKey = matches.has_value() ? *matches : !IsCertificationAuthority(context);
         }
-        entries.push_back({Describe(context), hasKey});
+        if (associated && !hasKey) CertSetCertificateContextProperty(context, CERT_KEY_PROV_INFO_PROP_ID, 0, nullptr);
+        entries.push_back({Describe(context), hasKey, CertDuplicateCertificateContext(context)});
     }
-    CertCloseStore(imported, 0);
+    return entries;
+}
+
+struct PfxArguments {
+    std::wstring store = L"My";
+    std::wstring file;
+    bool noChain = false;
+    bool noRoot = false;
+};
+
+bool ParsePfxArguments(std::vector<std::wstring> args, PfxArguments& parsed) {
+    std::wstring modifiers;
+    if (args.size() >= 2 && IsModifierList(args.back())) {
+        modifiers = args.back();
+        args.pop_back();
+    }
+    if (args.empty() || args.size() > 2) return false;
+    if (args.size() == 2) parsed.store = args[0];
+    parsed.file = args.back();
+    for (const std::wstring& part : Split(modifiers, L',')) {
+        parsed.noChain = parsed.noChain || EqualsNoCase(Trim(part), L"NoChain");
+        parsed.noRoot = parsed.noRoot || EqualsNoCase(Trim(part), L"NoRoot");
+    }
+    return true;
+}
+
+long ImportPfx(const Invocation& inv) {
+    const wchar_t verb[] = L"-importPFX";
+    PfxArguments args;
+    if (!ParsePfxArguments(inv.args, args)) return Usage(verb, L"[CertificateStoreName] PFXFile [Modifiers]");
+
+    std::wstring password = inv.password ? *inv.password : ReadPassword();
+    std::vector<unsigned char> bytes;
+    if (long hr = ReadInput(args.file, bytes)) return Failed(verb, hr);
+    CRYPT_DATA_BLOB blob{static_cast<DWORD>(bytes.size()), bytes.data()};
+    // Data that is no PFX, or only part of one, fails to decode: CRYPT_E_BAD_ENCODE, "An error
+    // occurred during encode or decode operation.", which is what the platform's PFX import gives
+    // for a file that is no binary PKCS #12 (ansible-collections/ansible.windows#132).
+    if (bytes.empty() || !IsWholePfx(bytes) || !PFXIsPFXBlob(&blob)) return Failed(verb, kBadEncode);
+    HCERTSTORE imported = ImportWithKey(blob, password, inv.user);
+    // The import fails without telling why; for data that is a PFX that means the password.
+    if (!imported) return Failed(verb, kInvalidPassword);
+    std::vector<ImportedCertificate> entries = Classify(imported);
 
     CreateDirectories(StateDirectory());
-    StateLock lock;
-    CertificateStores stores = CertificateStores::Load();
-    for (const Entry& entry : entries) {
-        std::wstring target;
-        if (entry.hasKey)
-            target = storeName;
-        else if (noChain || (entry.cert.selfSigned && noRoot))
-            continue;
-        else
-            target = entry.cert.selfSigned ? L"Root" : L"CA";
-        stores.Add({StoreKey(target, inv.user), entry.cert.thumbprint, entry.hasKey, entry.cert.subject},
-                   entry.cert.encoded);
-        if (entry.hasKey) Out(L"Certificate \"" + entry.cert.displayName + L"\" added to store.\r\n");
+    {
+        StateLock lock;
+        CertificateStores stores = CertificateStores::Load();
+        for (const ImportedCertificate& entry : entries) {
+            std::wstring target;
+            if (entry.hasKey)
+                target = args.store;
+            else if (args.noChain || (entry.cert.selfSigned && args.noRoot))
+                continue;
+            else
+                target = entry.cert.selfSigned ? L"Root" : L"CA";
+            stores.Add({StoreKey(target, inv.user), entry.cert.thumbprint, entry.hasKey, entry.cert.subject},
+                       entry.cert.encoded);
+            MirrorCertificate(entry.context, CanonicalStore(target), inv.user);
+            if (entry.hasKey) Out(L"Certificate \"" + entry.cert.displayName + L"\" added to store.\r\n");
+        }
+        stores.Save();
     }
-    stores.Save();
+    for (const ImportedCertificate& entry : entries) CertFreeCertificateContext(entry.context);
+    CertCloseStore(imported, 0);
     Out(L"\r\n");
     return Completed(verb);
 }

@@ -1,5 +1,6 @@
 #include "common/iis_model.h"
 
+#include "common/apphost.h"
 #include "common/text.h"
 
 namespace sandbox {
@@ -51,7 +52,9 @@ IisConfig IisConfig::Load() {
     return config;
 }
 
-bool IisConfig::Save() const {
+bool IisConfig::Save() const { return SaveRecords() && WriteApplicationHostConfig(*this); }
+
+bool IisConfig::SaveRecords() const {
     std::vector<Record> records;
     for (const Site& site : sites) {
         records.push_back({L"site", std::to_wstring(site.id), site.name, site.state});

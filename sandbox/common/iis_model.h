@@ -54,7 +54,10 @@ struct IisConfig {
     std::vector<Record> unknown;
 
     static IisConfig Load();
+    // iis.tsv and, from it, applicationHost.config (see apphost.h); the caller holds the state lock.
     bool Save() const;
+    // iis.tsv alone: a host without IIS has no configuration file.
+    bool SaveRecords() const;
 
     Site* FindSite(std::wstring_view name);
     const Site* FindSite(std::wstring_view name) const;

@@ -79,7 +79,10 @@ std::vector<Record> ReadRecords(const std::wstring& path) {
 bool WriteRecords(const std::wstring& path, const std::vector<Record>& records) {
     std::wstring text;
     for (const Record& record : records) text += JoinRecord(record) + L"\r\n";
-    std::string bytes = Narrow(text);
+    return ReplaceFileBytes(path, Narrow(text));
+}
+
+bool ReplaceFileBytes(const std::wstring& path, std::string_view bytes) {
     std::wstring temporary = path + L".new";
     if (!WriteFileBytes(temporary, bytes.data(), bytes.size())) return false;
     return MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;

@@ -66,5 +66,7 @@ bool CreateDirectories(const std::wstring& path);
 // Reads a whole file; on failure returns false with the Win32 error in *error.
 bool ReadFileBytes(const std::wstring& path, std::vector<unsigned char>& bytes, DWORD* error);
 bool WriteFileBytes(const std::wstring& path, const void* data, size_t size);
+// Replaces the file through a temporary file beside it, so that a reader never sees half of it.
+bool ReplaceFileBytes(const std::wstring& path, std::string_view bytes);
 
 }  // namespace sandbox

@@ -9,12 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "common/apphost.h"
 #include "common/cert_model.h"
 #include "common/cmdline.h"
 #include "common/console.h"
 #include "common/errors.h"
 #include "common/iis_model.h"
 #include "common/state.h"
+#include "common/system_stores.h"
 #include "common/text.h"
 #include "sbx/version_resource.h"
 
@@ -38,6 +40,8 @@ const wchar_t kUsage[] =
     L"                                 (repeatable; without any, one \"Default Web Site\" on http/*:80:)\r\n"
     L"      --sites-file PATH          sites from a UTF-8 file, one \"NAME<TAB>BINDINGS\" a line\r\n"
     L"      --no-sites                 no sites at all\r\n"
+    L"      --shared-config FOLDER     shared configuration: redirection.config sends IIS to FOLDER\r\n"
+    L"                                 (a Windows path), where applicationHost.config is then kept\r\n"
     L"      --appcmd-fault stderr-only appcmd.exe answers on standard error only (until the next seed)\r\n"
     L"      --iisreset-fault CODE      iisreset.exe fails every stop, start and restart with CODE, e.g.\r\n"
     L"                                 0x80070005, changing nothing (until the next seed)\r\n"
@@ -101,6 +105,7 @@ struct SeedOptions {
     bool inetmgr = true;
     bool rewrite = true;
     bool noSites = false;
+    std::optional<std::wstring> sharedConfig;
     std::vector<std::pair<std::wstring, std::wstring>> sites;
     std::vector<std::wstring> appcmdFaults;
     std::optional<std::wstring> iisresetFault;
@@ -138,6 +143,31 @@ bool ReadSitesFile(const std::wstring& path, std::vector<std::pair<std::wstring,
     return true;
 }
 
+// The options that take no value and set one switch.
+struct SwitchOption {
+    const wchar_t* name;
+    bool SeedOptions::*member;
+    bool value;
+};
+const SwitchOption kSwitches[] = {
+    {L"--no-iis", &SeedOptions::iis, false},          {L"--no-inetmgr", &SeedOptions::inetmgr, false},
+    {L"--rewrite", &SeedOptions::rewrite, true},      {L"--no-rewrite", &SeedOptions::rewrite, false},
+    {L"--no-sites", &SeedOptions::noSites, true},     {L"--no-certlm", &SeedOptions::certlm, false},
+};
+
+bool Consistent(SeedOptions& options, bool registrySet) {
+    if (!options.iis && !registrySet) options.registry = false;
+    if (options.major && !options.registry) {
+        Err(L"sbx: --iis-major and --no-iis-registry exclude each other\r\n");
+        return false;
+    }
+    if (options.sharedConfig && !options.iis) {
+        Err(L"sbx: --shared-config and --no-iis exclude each other\r\n");
+        return false;
+    }
+    return true;
+}
+
 bool ParseSeed(const std::vector<std::wstring>& args, SeedOptions& options) {
     bool registrySet = false;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -148,8 +178,10 @@ bool ParseSeed(const std::vector<std::wstring>& args, SeedOptions& options) {
             return true;
         };
         std::wstring v;
-        if (a == L"--no-iis") {
-            options.iis = false;
+        const SwitchOption* flag = nullptr;
+        for (const SwitchOption& option : kSwitches) flag = a == option.name ? &option : flag;
+        if (flag) {
+            options.*flag->member = flag->value;
         } else if (a == L"--iis-major") {
             if (!value(v) || v.empty() || v.find_first_not_of(L"0123456789") != std::wstring::npos) return false;
             options.major = static_cast<DWORD>(wcstoul(v.c_str(), nullptr, 10));
@@ -160,20 +192,15 @@ bool ParseSeed(const std::vector<std::wstring>& args, SeedOptions& options) {
         } else if (a == L"--inetmgr-version") {
             if (!value(v)) return false;
             options.inetmgrVersion = v;
-        } else if (a == L"--no-inetmgr") {
-            options.inetmgr = false;
-        } else if (a == L"--rewrite") {
-            options.rewrite = true;
-        } else if (a == L"--no-rewrite") {
-            options.rewrite = false;
         } else if (a == L"--site") {
             if (i + 2 >= args.size()) return false;
             options.sites.emplace_back(args[i + 1], args[i + 2]);
             i += 2;
         } else if (a == L"--sites-file") {
             if (!value(v) || !ReadSitesFile(v, options.sites)) return false;
-        } else if (a == L"--no-sites") {
-            options.noSites = true;
+        } else if (a == L"--shared-config") {
+            if (!value(v) || v.empty()) return false;
+            options.sharedConfig = v;
         } else if (a == L"--appcmd-fault") {
             const auto known = [&v] {
                 return std::find(std::begin(kAppcmdFaults), std::end(kAppcmdFaults), v) != std::end(kAppcmdFaults);
@@ -190,8 +217,6 @@ bool ParseSeed(const std::vector<std::wstring>& args, SeedOptions& options) {
                 return false;
             }
             options.iisresetFault = v;
-        } else if (a == L"--no-certlm") {
-            options.certlm = false;
         } else if (a == L"--no-consoles") {
             options.certlm = options.certmgr = false;
         } else {
@@ -199,12 +224,7 @@ bool ParseSeed(const std::vector<std::wstring>& args, SeedOptions& options) {
             return false;
         }
     }
-    if (!options.iis && !registrySet) options.registry = false;
-    if (options.major && !options.registry) {
-        Err(L"sbx: --iis-major and --no-iis-registry exclude each other\r\n");
-        return false;
-    }
-    return true;
+    return Consistent(options, registrySet);
 }
 
 bool WriteRegistry(const SeedOptions& options, DWORD major) {
@@ -262,6 +282,80 @@ bool PlaceConsoles(const SeedOptions& options) {
     return ok;
 }
 
+// IIS's configuration files before the first save: redirection.config for a shared configuration,
+// and no applicationHost.config left behind where a reader that ignores the redirection (or
+// expects no IIS) would find one.
+bool PrepareConfigFiles(const SeedOptions& options) {
+    std::wstring local = LocalConfigDirectory();
+    Remove(local + L"\\applicationHost.config");
+    Remove(RedirectionConfigPath());
+    if (!options.iis) RemoveDirectoryW(local.c_str());  // only when nothing else lives there
+    if (!options.sharedConfig) return true;
+    if (CreateDirectories(*options.sharedConfig) && WriteRedirectionConfig(*options.sharedConfig)) return true;
+    Err(L"sbx: cannot share the configuration in " + *options.sharedConfig + L"\r\n");
+    return false;
+}
+
+// The sites and modules the options ask for; false for a bad or repeated site.
+bool SeededConfig(const SeedOptions& options, IisConfig& config) {
+    if (!options.iis) return true;
+    std::vector<std::pair<std::wstring, std::wstring>> sites = options.sites;
+    if (sites.empty() && !options.noSites) sites.emplace_back(L"Default Web Site", L"http/*:80:");
+    for (const auto& [name, bindings] : sites) {
+        Site site;
+        site.id = config.NextSiteId();
+        site.name = name;
+        if (name.empty() || config.FindSite(name) || !ParseBindingsText(bindings, site.bindings)) {
+            Err(L"sbx: bad or repeated site \"" + name + L"\" / \"" + bindings + L"\"\r\n");
+            return false;
+        }
+        config.sites.push_back(std::move(site));
+    }
+    for (const wchar_t* name : kStandardModules) config.modules.push_back({name, L"", L""});
+    if (options.rewrite) config.modules.push_back({L"RewriteModule", L"", L""});
+    return true;
+}
+
+// IIS's programs come and go with it: appcmd, iisreset and the manager with its version record.
+bool PlaceIisPrograms(const SeedOptions& options, DWORD major) {
+    bool ok = true;
+    std::wstring inetsrv = InetsrvDirectory();
+    std::wstring inetmgr = inetsrv + L"\\InetMgr.exe";
+    if (!options.iis) {
+        for (const wchar_t* name : {L"appcmd.exe", L"iisreset.exe", L"InetMgr.exe"}) Remove(inetsrv + L"\\" + name);
+        Remove(SystemDirectory() + L"\\iisreset.exe");
+        RemoveDirectoryW(inetsrv.c_str());  // only when nothing else lives there
+        return ok;
+    }
+    CreateDirectories(inetsrv);
+    ok = Place(L"appcmd.exe", inetsrv + L"\\appcmd.exe") && ok;
+    ok = Place(L"iisreset.exe", inetsrv + L"\\iisreset.exe") && ok;
+    ok = Place(L"iisreset.exe", SystemDirectory() + L"\\iisreset.exe") && ok;
+    if (!options.inetmgr) {
+        Remove(inetmgr);
+        return ok;
+    }
+    std::wstring version = options.inetmgrVersion.value_or(DefaultInetMgrVersion(major));
+    unsigned long error = 0;
+    if (Place(L"inetmgr_stub.exe", inetmgr) && StampVersion(inetmgr, version, &error)) return ok;
+    Err(L"sbx: cannot write the version record of " + inetmgr + L" (error " + std::to_wstring(error) + L")\r\n");
+    return false;
+}
+
+std::wstring SeedSummary(const SeedOptions& options, const IisConfig& config, DWORD major) {
+    std::wstring summary = L"Sandbox host seeded: ";
+    summary += options.registry ? L"InetStp MajorVersion " + std::to_wstring(major) : std::wstring(L"no InetStp key");
+    if (!options.iis) return summary + L", IIS not installed.\r\n";
+    summary += options.inetmgr ? L", InetMgr.exe " + options.inetmgrVersion.value_or(DefaultInetMgrVersion(major))
+                               : std::wstring(L", no InetMgr.exe");
+    summary += L", " + std::to_wstring(config.sites.size()) + L" site(s), URL Rewrite " +
+               (options.rewrite ? L"installed" : L"not installed");
+    if (options.sharedConfig) summary += L", configuration shared in " + *options.sharedConfig;
+    for (const std::wstring& fault : options.appcmdFaults) summary += L", appcmd fault " + fault;
+    if (options.iisresetFault) summary += L", iisreset fails with " + *options.iisresetFault;
+    return summary + L".\r\n";
+}
+
 int Seed(const std::vector<std::wstring>& args) {
     SeedOptions options;
     if (!ParseSeed(args, options)) {
@@ -270,32 +364,19 @@ int Seed(const std::vector<std::wstring>& args) {
     }
     DWORD major = options.major.value_or(10);
     IisConfig config;
-    if (options.iis) {
-        std::vector<std::pair<std::wstring, std::wstring>> sites = options.sites;
-        if (sites.empty() && !options.noSites) sites.emplace_back(L"Default Web Site", L"http/*:80:");
-        for (const auto& [name, bindings] : sites) {
-            Site site;
-            site.id = config.NextSiteId();
-            site.name = name;
-            if (name.empty() || config.FindSite(name) || !ParseBindingsText(bindings, site.bindings)) {
-                Err(L"sbx: bad or repeated site \"" + name + L"\" / \"" + bindings + L"\"\r\n");
-                return kUsageError;
-            }
-            config.sites.push_back(std::move(site));
-        }
-        for (const wchar_t* name : kStandardModules) config.modules.push_back({name, L"", L""});
-        if (options.rewrite) config.modules.push_back({L"RewriteModule", L"", L""});
-    }
+    if (!SeededConfig(options, config)) return kUsageError;
 
     StateLock lock;
     bool ok = true;
     std::wstring state = StateDirectory();
+    RemoveMirroredCertificates();
     if (DirectoryExists(state) && !DeleteTree(state)) {
         Err(L"sbx: cannot clear " + state + L"\r\n");
         return 1;
     }
     CreateDirectories(state);
-    ok = config.Save() && ok;
+    ok = PrepareConfigFiles(options) && ok;
+    ok = (options.iis ? config.Save() : config.SaveRecords()) && ok;
     ok = WriteRecords(StatePath(L"services.tsv"), {{L"restarts", L"0"}, {L"w3svc", options.iis ? L"Running" : L"Absent"}}) && ok;
     ok = WriteRecords(StatePath(L"certs.tsv"), {}) && ok;
     ok = WriteRecords(StatePath(L"http.tsv"), {}) && ok;
@@ -309,43 +390,9 @@ int Seed(const std::vector<std::wstring>& args) {
         Err(L"sbx: cannot write HKLM\\SOFTWARE\\Microsoft\\InetStp\r\n");
         ok = false;
     }
-
-    std::wstring inetsrv = InetsrvDirectory();
-    std::wstring inetmgr = inetsrv + L"\\InetMgr.exe";
-    if (options.iis) {
-        CreateDirectories(inetsrv);
-        ok = Place(L"appcmd.exe", inetsrv + L"\\appcmd.exe") && ok;
-        ok = Place(L"iisreset.exe", inetsrv + L"\\iisreset.exe") && ok;
-        ok = Place(L"iisreset.exe", SystemDirectory() + L"\\iisreset.exe") && ok;
-        if (options.inetmgr) {
-            std::wstring version = options.inetmgrVersion.value_or(DefaultInetMgrVersion(major));
-            unsigned long error = 0;
-            if (!Place(L"inetmgr_stub.exe", inetmgr) || !StampVersion(inetmgr, version, &error)) {
-                Err(L"sbx: cannot write the version record of " + inetmgr + L" (error " + std::to_wstring(error) + L")\r\n");
-                ok = false;
-            }
-        } else {
-            Remove(inetmgr);
-        }
-    } else {
-        for (const wchar_t* name : {L"appcmd.exe", L"iisreset.exe", L"InetMgr.exe"}) Remove(inetsrv + L"\\" + name);
-        Remove(SystemDirectory() + L"\\iisreset.exe");
-        RemoveDirectoryW(inetsrv.c_str());  // only when nothing else lives there
-    }
+    ok = PlaceIisPrograms(options, major) && ok;
     if (!ok) return 1;
-    std::wstring summary = L"Sandbox host seeded: ";
-    summary += options.registry ? L"InetStp MajorVersion " + std::to_wstring(major) : std::wstring(L"no InetStp key");
-    if (options.iis) {
-        summary += options.inetmgr ? L", InetMgr.exe " + options.inetmgrVersion.value_or(DefaultInetMgrVersion(major))
-                                   : std::wstring(L", no InetMgr.exe");
-        summary += L", " + std::to_wstring(config.sites.size()) + L" site(s), URL Rewrite " +
-                   (options.rewrite ? L"installed" : L"not installed");
-        for (const std::wstring& fault : options.appcmdFaults) summary += L", appcmd fault " + fault;
-        if (options.iisresetFault) summary += L", iisreset fails with " + *options.iisresetFault;
-    } else {
-        summary += L", IIS not installed";
-    }
-    Out(summary + L".\r\n");
+    Out(SeedSummary(options, config, major));
     return 0;
 }
 
@@ -371,7 +418,10 @@ int Install() {
     ok = Place(L"wscript.exe", SystemDirectory() + L"\\wscript.exe") && ok;
     if (!ok) return 1;
     if (!FileExists(StatePath(L"iis.tsv"))) return Seed({});
-    return 0;
+    // A host seeded by an older sbx gets the configuration file its state implies.
+    if (!FileExists(InetsrvDirectory() + L"\\appcmd.exe")) return 0;
+    StateLock lock;
+    return WriteApplicationHostConfig(IisConfig::Load()) ? 0 : 1;
 }
 
 // Fields as they are, separated by tabs; a tab or line break inside a field becomes a blank so
@@ -419,8 +469,8 @@ int Restarts() {
 
 int State() {
     for (const wchar_t* file :
-         {L"iis.tsv", L"certs.tsv", L"http.tsv", L"services.tsv", L"iisreset.log", L"invocations.log", L"faults.tsv",
-          L"planted.log"}) {
+         {L"iis.tsv", L"certs.tsv", L"mirrored.tsv", L"http.tsv", L"services.tsv", L"iisreset.log", L"invocations.log",
+          L"faults.tsv", L"planted.log"}) {
         Out(L"== " + std::wstring(file) + L"\r\n");
         Records(file, {});
     }
@@ -435,7 +485,7 @@ int State() {
     std::wstring system = SystemDirectory();
     for (const std::wstring& path : {inetsrv + L"\\appcmd.exe", inetsrv + L"\\iisreset.exe", inetsrv + L"\\InetMgr.exe",
                                      system + L"\\iisreset.exe", system + L"\\mmc.exe", system + L"\\wscript.exe", system + L"\\certlm.msc",
-                                     system + L"\\certmgr.msc"})
+                                     system + L"\\certmgr.msc", RedirectionConfigPath(), ApplicationHostConfigPath()})
         Print({path, FileExists(path) ? L"present" : L"absent"});
     return 0;
 }

@@ -1,7 +1,7 @@
 // appcmd as the application starts it (tool path unquoted, each site name one quoted argument):
 // its listings of awkward names and of the rewrite module are read end to end (65-iis-discovery);
-// here, letter case, quoting and its refusals of lines the application could get wrong. Its
-// changes are in deploy_test.cpp.
+// here, letter case, quoting, the XML listing and its refusals of lines the application could get
+// wrong. Its changes are in deploy_test.cpp.
 #include <gtest/gtest.h>
 
 #include "common/cmdline.h"
@@ -26,6 +26,12 @@ TEST(Appcmd, AnswersAndRefusesAsTheRealTool) {
             L" \"http/*:80:cafe.example\" --site " + QuoteArgument(kQuoted) + L" \"http/*:80:q.example\""),
         {Via::Process, kNames, 0, L"Default Web Site\r\n" + kCafe + L"\r\n" + kQuoted + L"\r\n"},
         {Via::Process, Bindings(L"default web site"), 0, kDefault + L"\r\n"},
+        {Via::Process, Appcmd(L"list site /xml"), 0,
+         L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<appcmd>\r\n"
+         L"    <SITE SITE.NAME=\"Default Web Site\" SITE.ID=\"1\" bindings=\"" + kDefault + L"\" state=\"Started\" />\r\n"
+         L"    <SITE SITE.NAME=\"" + kCafe + L"\" SITE.ID=\"2\" bindings=\"http/*:80:cafe.example\" state=\"Started\" />\r\n"
+         L"    <SITE SITE.NAME=\"Café [Test] &quot;Q&quot;\" SITE.ID=\"3\" bindings=\"http/*:80:q.example\" state=\"Started\" />\r\n"
+         L"</appcmd>\r\n"},
         {Via::Process, Bindings(kQuoted), 1, L""},  // no such site, and nothing on either stream
         {Via::Process, Appcmd(L"set site /site.name:\"" + kQuoted + L"\" /+bindings.[protocol='https',bindingInformation='*:443:']"),
          1168, L"ERROR ( message:Cannot find SITE object with identifier \"Café [Test] Q\". )\r\n"},

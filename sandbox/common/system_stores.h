@@ -1,0 +1,22 @@
+// The platform's own certificate stores, which certutil fills alongside certs.tsv so that a
+// program reading the stores in-process finds what the stand-in imported. mirrored.tsv in the
+// state folder lists what it added ("mirrored LocalMachine|CurrentUser STORE THUMBPRINT"), so that
+// seed removes exactly that and the prefix's own certificates (Wine's roots) stay.
+#pragma once
+
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <string_view>
+
+namespace sandbox {
+
+// Adds the certificate with the properties it carries (its key's provider information) to the
+// local machine's or, when user, the current user's system store of that name. One that was
+// there before and is not the sandbox's is left alone. The caller holds the state lock.
+bool MirrorCertificate(PCCERT_CONTEXT context, std::wstring_view store, bool user);
+
+// Removes all that MirrorCertificate added. The caller holds the state lock.
+void RemoveMirroredCertificates();
+
+}  // namespace sandbox
