@@ -130,6 +130,30 @@ expect_eq "console deploy summary" "$(tr -d '\r' <"$QB_CLI_OUT" | tail -1)" \
 expect_eq "error records" "$(log_records log-error.txt)" ""
 expect_eq "host state after the console's deployment" "$(host_state)" "$by_window"
 
+# status: each endpoint with the certificate the store holds and the sites it serves. The test
+# PKI's certificate has 29 days left: within the default 30 days, not within 20.
+runs=$(sbx log | wc -l)
+expect_cli 1 status --json
+expect_eq "status: its one tool run" "$(sbx log | tail -n +$((runs + 1)) | cut -f2,4)" "netsh	$system\\netsh.exe http show sslcert"
+expect_eq "status: endpoints" "$(json '[(e["endpoint"], e["thumbprint"], e["certificate"]["hasPrivateKey"], e["needsAttention"], [(s["name"], s["binding"]) for s in e["sites"]]) for e in sorted(d["endpoints"], key=lambda e: e["endpoint"])]')" \
+    "[('0.0.0.0:443', '$leaf', True, True, [('Intranet', '*:443:')]), ('a.example.test:443', '$leaf', True, True, [('Shop', '*:443:a.example.test')]), ('b.example.test:443', '$leaf', True, True, [('Shop', '*:443:b.example.test')])]"
+expect_cli 0 status --warn-days 20
+
+# A site deleted after the window listed it is read afresh: it fails with its own warning and
+# gets nothing, while Shop is deployed.
+start_app en_US.UTF-8 || return
+expect_ok "delete Intranet" wine "$system\\inetsrv\\appcmd.exe" delete site Intranet </dev/null
+runs=$(sbx log | grep -c Intranet)
+[[ $(selection lstSites) == x- ]] && expect_ok "select Intranet" drv list-click lstSites 1
+expect_ok "press Deploy" drv click cmdDeploy
+expect_box Quillbay "Warning: site 'Intranet' is no longer in IIS, so nothing was changed for it.\r\nPlease check logs for \
+more information." 1 48 60000
+expect_ok "close the warning" drv answer-box 1
+expect_box "Deployment Complete" "$(summary 2 1)" 1 48 60000
+close_box
+expect_eq "tool runs for the deleted site" "$(sbx log | grep -c Intranet)" "$runs"
+stop_app
+
 # IIS 7.5: one site at a time, HTTP.sys by address and port, no SNI flag. Before the certificate
 # is in the store, netsh refuses it for each host (exit code 1, its error 1312 in its output):
 # each refusal is shown, while the run goes on, and logged, and nothing counts. Then certutil
