@@ -155,6 +155,37 @@ public:
     virtual bool VerifyP256(const std::string& point, const std::string& data, const std::string& signature) = 0;
 };
 
+// What a TLS client saw of a server.
+enum class HandshakeResult { Completed, NoListener, Failed };
+struct TlsHandshake {
+    HandshakeResult result = HandshakeResult::Failed;
+    std::int32_t error = 0;          // the platform's code when not completed
+    std::string message;             // its text
+    std::vector<std::string> chain;  // the DER certificates the server sent, its own first
+    // 0 when the chain reaches a root the machine trusts and the certificate is valid now for
+    // the server name; otherwise the platform's code (CERT_E_UNTRUSTEDROOT, CERT_E_CN_NO_MATCH, ...).
+    std::int32_t chainError = 0;
+};
+// A plain HTTP answer, as it came: redirects are not followed.
+struct PlainHttpAnswer {
+    bool answered = false;
+    std::int32_t error = 0;  // the platform's code when nothing answered
+    int status = 0;
+    std::string location;    // the Location header, "" when none
+};
+// Sees what a browser gets, through the platform's own TLS.
+class TlsProbe {
+public:
+    virtual ~TlsProbe() = default;
+    // Connects to the address (an IPv4 or IPv6 literal) and port, completes a TLS handshake
+    // with the server name as SNI, and returns what the server sent; all within the time-out.
+    virtual TlsHandshake Handshake(const std::string& address, int port, const std::string& serverName,
+                                   int timeoutMilliseconds) = 0;
+    // One HTTP/1.1 GET of the path over plain TCP with the Host header given.
+    virtual PlainHttpAnswer PlainGet(const std::string& address, int port, const std::string& host,
+                                     const std::string& path, int timeoutMilliseconds) = 0;
+};
+
 // A real XML reader: the work never parses XML by hand.
 class XmlReader {
 public:

@@ -11,6 +11,7 @@
 #include "win32/shell_win32.h"
 #include "win32/text_win32.h"
 #include "win32/signature_win32.h"
+#include "win32/tls_probe_win32.h"
 #include "win32/xml_win32.h"
 #include "win32/window.h"
 
@@ -46,7 +47,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         });
         win32::Win32SignatureVerifier signatures;
         win32::Win32XmlReader xml;
-        Machine machine(shell, fs, host, clock, pkcs12, http, signatures, xml);
+        win32::Win32TlsProbe probe;
+        Machine machine(shell, fs, host, clock, pkcs12, http, signatures, xml, probe);
         app::Main main(window, machine);
         window.Attach(main);
         window.Create(showCommand);

@@ -348,6 +348,25 @@ public:
     }
 };
 
+// Servers as a TLS client and a plain HTTP client meet them, by "address:port" and name.
+class FakeProbe : public TlsProbe {
+public:
+    std::map<std::string, TlsHandshake> handshakes;  // "address:port|server name"
+    std::map<std::string, PlainHttpAnswer> answers;  // "address:port|host|path"
+    std::vector<std::string> probed;
+    TlsHandshake Handshake(const std::string& address, int port, const std::string& name, int) override {
+        const std::string key = address + ":" + std::to_string(port) + "|" + name;
+        probed.push_back(key);
+        const auto it = handshakes.find(key);
+        return it != handshakes.end() ? it->second : TlsHandshake{HandshakeResult::NoListener, 10061, "refused", {}, 0};
+    }
+    PlainHttpAnswer PlainGet(const std::string& address, int port, const std::string& host, const std::string& path,
+                             int) override {
+        const auto it = answers.find(address + ":" + std::to_string(port) + "|" + host + "|" + path);
+        return it != answers.end() ? it->second : PlainHttpAnswer{false, 10061, 0, ""};
+    }
+};
+
 // A machine of fakes, for the work's tests.
 struct FakeMachine {
     FakeMachine() {
@@ -361,7 +380,8 @@ struct FakeMachine {
     FakeHttp http;
     FakeSignatures signatures;
     TestXmlReader xml;
-    Machine machine{shell, fs, host, clock, pkcs12, http, signatures, xml};
+    FakeProbe probe;
+    Machine machine{shell, fs, host, clock, pkcs12, http, signatures, xml, probe};
 
     std::string AppPath(const std::string& name) const { return host.appFolder + "\\" + name; }
     std::string ErrorLog() const { return fs.Content(AppPath("log-error.txt")).value_or(""); }

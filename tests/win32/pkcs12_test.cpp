@@ -19,6 +19,7 @@
 #include "win32/shell_win32.h"
 #include "win32/signature_win32.h"
 #include "win32/system_library.h"
+#include "win32/tls_probe_win32.h"
 #include "win32/xml_win32.h"
 
 namespace quillbay::win32::testing {
@@ -109,7 +110,8 @@ TEST_F(Win32Pkcs12Test, TheDeploymentThumbprintIsTheServerCertificatesOrEmptyWit
     } http;  // the thumbprint asks no server
     Win32SignatureVerifier signatures;
     Win32XmlReader xml;
-    Machine machine(shell, fs, host, clock, pkcs12, http, signatures, xml);
+    Win32TlsProbe probe;
+    Machine machine(shell, fs, host, clock, pkcs12, http, signatures, xml, probe);
     for (const auto& c : cases) {
         const std::string what = std::string(c.fixture ? c.fixture : "no file") + " " + c.password;
         for (const std::string& path : {pfx, errors}) DeleteFileW(Utf8ToWide(path).c_str());
