@@ -2,7 +2,7 @@
 # parses, without its password file nothing is done (exit codes as the README gives them), and a
 # dry run changes nothing. Its import and deployment are compared with the window's in 90.
 make_test_pki || return
-changes() { sbx log | awk -F'\t' '$2 != "appcmd" || $4 !~ / list /' | wc -l; }  # tool runs other than listings
+changes() { sbx log | awk -F'\t' '$4 !~ /( list | show sslcert$)/' | wc -l; }  # tool runs other than listings
 
 # status --json: what the host has, parsed. Shop's first host name is the certificate's.
 printf '%s\t%s\n' Shop 'http/*:80:www.example.test,http/*:80:b.example.test' Intranet 'http/*:80:' |
