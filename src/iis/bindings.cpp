@@ -33,7 +33,7 @@ std::vector<std::string> SiteHostNames(Machine& machine, const std::string& appc
     return CollectSiteHostNames(SiteBindingsText(machine, appcmd, siteName));
 }
 
-std::vector<std::string> CollectHttpsBindings(const std::string& bindingsText) {
+std::vector<std::string> CollectBindings(const std::string& bindingsText, const std::string& protocol) {
     std::vector<std::string> found;
     for (const std::string& piece : Split(bindingsText, ",")) {
         std::string entry;
@@ -41,7 +41,7 @@ std::vector<std::string> CollectHttpsBindings(const std::string& bindingsText) {
             if (c != '\r' && c != '\n') entry += c;
         entry = TrimBlanks(entry);
         const std::size_t slash = entry.find('/');
-        if (slash != std::string::npos && EqualsIgnoreCase(entry.substr(0, slash), "https"))
+        if (slash != std::string::npos && EqualsIgnoreCase(entry.substr(0, slash), protocol))
             found.push_back(entry.substr(slash + 1));
     }
     return found;

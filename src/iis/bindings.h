@@ -15,8 +15,8 @@ std::string AppcmdBindingsText(Machine& machine, const std::string& appcmd, cons
 std::string SiteBindingsText(Machine& machine, const std::string& appcmd, const std::string& siteName);
 // The site's distinct host names, in the order of its bindings ("" when none could be read).
 std::vector<std::string> SiteHostNames(Machine& machine, const std::string& appcmd, const std::string& siteName);
-// The binding information ("*:443:host") of each https binding, in order.
-std::vector<std::string> CollectHttpsBindings(const std::string& bindingsText);
+// The binding information ("*:443:host") of each binding of the protocol, in order.
+std::vector<std::string> CollectBindings(const std::string& bindingsText, const std::string& protocol);
 // Case-insensitive membership (ASCII), the one comparison every host-name parse uses.
 bool CollectionContains(const std::vector<std::string>& items, const std::string& value);
 // Distinct host names in order of first appearance, first spelling kept.

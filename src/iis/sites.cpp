@@ -18,7 +18,8 @@ SiteList ListSites(Machine& machine, Progress& progress) {
         SiteList list{configuration->sites.empty() ? SiteListStatus::NoOutput : SiteListStatus::Listed, {}};
         for (const ConfiguredSite& configured : configuration->sites) {
             const std::string bindings = BindingsText(configured);
-            list.sites.push_back({configured.name, CollectSiteHostNames(bindings), true, CollectHttpsBindings(bindings)});
+            list.sites.push_back({configured.name, CollectSiteHostNames(bindings), true, CollectBindings(bindings, "https"),
+                                  CollectBindings(bindings, "http")});
         }
         return list;
     }
@@ -36,7 +37,8 @@ SiteList ListSites(Machine& machine, Progress& progress) {
         try {
             const std::string bindings = AppcmdBindingsText(machine, appcmd, name);
             site.hostNames = CollectSiteHostNames(bindings);
-            site.httpsBindings = CollectHttpsBindings(bindings);
+            site.httpsBindings = CollectBindings(bindings, "https");
+            site.httpBindings = CollectBindings(bindings, "http");
         } catch (const Failure& f) {
             // One site appcmd cannot answer for (a name the code page could not carry, say)
             // stays in the list, known to have unread bindings; the others are not lost.

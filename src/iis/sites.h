@@ -12,6 +12,7 @@ struct Site {
     std::vector<std::string> hostNames;
     bool bindingsRead = true;  // false: appcmd refused the query, the host names are unknown
     std::vector<std::string> httpsBindings = {};  // binding information of its https bindings
+    std::vector<std::string> httpBindings = {};   // and of its plain http ones
 };
 
 enum class SiteListStatus {

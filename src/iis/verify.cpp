@@ -1,0 +1,156 @@
+#include "iis/verify.h"
+
+#include "certs/inspect.h"
+#include "support/errors.h"
+#include "support/text.h"
+
+namespace quillbay::iis {
+
+namespace {
+
+struct BindingParts {
+    std::string address, host;
+    int port = 0;
+};
+
+// "address:port:host", the address possibly an IPv6 literal in brackets.
+std::optional<BindingParts> PartsOf(const std::string& information) {
+    const std::size_t last = information.rfind(':');
+    if (last == std::string::npos || last == 0) return std::nullopt;
+    const std::size_t middle = information.rfind(':', last - 1);
+    if (middle == std::string::npos) return std::nullopt;
+    BindingParts parts{information.substr(0, middle), information.substr(last + 1), 0};
+    for (char c : information.substr(middle + 1, last - middle - 1)) {
+        if (c < '0' || c > '9' || parts.port > 65535) return std::nullopt;
+        parts.port = parts.port * 10 + (c - '0');
+    }
+    if (parts.address.size() > 1 && parts.address.front() == '[') parts.address = parts.address.substr(1, parts.address.size() - 2);
+    if (parts.address.empty() || parts.address == "*") parts.address = "127.0.0.1";
+    return parts;
+}
+
+// The plain HTTP port a request for the host reaches: its own binding, else one for every name.
+std::optional<int> HttpPortOf(const Site& site, const std::string& host) {
+    std::optional<int> any;
+    for (const std::string& information : site.httpBindings)
+        if (const std::optional<BindingParts> parts = PartsOf(information)) {
+            if (!parts->host.empty() && EqualsIgnoreCase(parts->host, host)) return parts->port;
+            if (parts->host.empty() && !any) any = parts->port;
+        }
+    return any;
+}
+
+const char* ServedText(Served served) {
+    switch (served) {
+        case Served::Expected: return "serves the deployed certificate";
+        case Served::Another: return "serves another certificate";
+        case Served::NothingListens: return "nothing listens";
+        case Served::HandshakeFailed: break;
+    }
+    return "the handshake failed";
+}
+
+std::string LogText(const HostFinding& f) {
+    const ProbeTarget& t = f.target;
+    std::string text = "Verify " + (t.host.empty() ? std::string("(no host name)") : t.host) + " at " + t.address + ":" +
+                       std::to_string(t.port) + " (site " + t.site + "): " + ServedText(f.served);
+    if (f.certificate)
+        text += " " + UpperHex(f.certificate->sha1) + " " + f.certificate->details.subject + ", " +
+                std::to_string(f.daysLeft) + " days left" + (f.chainTrusted ? "" : ", chain not trusted") +
+                (f.nameCovered ? "" : ", name not covered");
+    if (!f.message.empty()) text += ": " + f.message;
+    if (f.redirect != RedirectSeen::NotChecked)
+        text += "; http " + std::to_string(f.httpStatus) + (f.location.empty() ? "" : " to " + f.location);
+    return text;
+}
+
+}  // namespace
+
+bool HostFinding::Holds() const {
+    return served == Served::Expected && chainTrusted && nameCovered && daysLeft >= 0 &&
+           (redirect == RedirectSeen::NotChecked || redirect == RedirectSeen::Redirects);
+}
+
+bool Verification::AllHold() const {
+    for (const HostFinding& host : hosts)
+        if (!host.Holds()) return false;
+    return !hosts.empty();
+}
+
+bool Verification::NothingProbed() const {
+    for (const HostFinding& host : hosts)
+        if (host.served == Served::Expected || host.served == Served::Another) return false;
+    return true;
+}
+
+std::vector<ProbeTarget> ProbeTargets(const std::vector<Site>& sites, int port, bool checkRedirect) {
+    std::vector<ProbeTarget> targets;
+    for (const Site& site : sites)
+        for (const std::string& information : site.httpsBindings) {
+            const std::optional<BindingParts> parts = PartsOf(information);
+            if (!parts || (port && parts->port != port)) continue;
+            ProbeTarget target{site.name, parts->host, parts->address, parts->port, std::nullopt};
+            if (checkRedirect && !parts->host.empty()) target.httpPort = HttpPortOf(site, parts->host);
+            targets.push_back(std::move(target));
+        }
+    return targets;
+}
+
+HostFinding JudgeHandshake(const ProbeTarget& target, const TlsHandshake& handshake, Pkcs12& decoder,
+                           const std::string& expected, std::int64_t now) {
+    HostFinding f;
+    f.target = target;
+    f.error = handshake.error;
+    f.message = handshake.message;
+    if (handshake.result == HandshakeResult::NoListener) f.served = Served::NothingListens;
+    if (handshake.result != HandshakeResult::Completed || handshake.chain.empty()) return f;
+    try {
+        const std::vector<PfxCertificate> decoded = decoder.DecodeCertificates(handshake.chain.front());
+        if (!decoded.empty()) f.certificate = decoded.front();
+    } catch (const Failure& failure) {
+        f.error = failure.number();
+        f.message = failure.description();
+    }
+    if (!f.certificate) return f;
+    f.served = EqualsIgnoreCase(UpperHex(f.certificate->sha1), expected) ? Served::Expected : Served::Another;
+    // The platform's check covers trust, name and time together; the last two are judged apart.
+    f.chainTrusted = handshake.chainError == 0 || handshake.chainError == kCertExpired ||
+                     handshake.chainError == kCertNameMismatch;
+    if (!f.chainTrusted) f.error = handshake.chainError;
+    f.nameCovered = target.host.empty() || certs::CertificateCovers(f.certificate->details, target.host);
+    f.daysLeft = certs::CheckValidity(f.certificate->details, now).daysLeft;
+    return f;
+}
+
+void JudgeRedirect(HostFinding& f, const PlainHttpAnswer& answer) {
+    if (!answer.answered) {
+        f.redirect = RedirectSeen::NothingListens;
+        return;
+    }
+    f.httpStatus = answer.status;
+    f.location = answer.location;
+    const bool moved = answer.status == 301 || answer.status == 308;
+    const std::string wanted = "https://" + AsciiLower(f.target.host);
+    const std::string location = AsciiLower(answer.location);
+    const bool toHost = location.rfind(wanted, 0) == 0 &&
+                        (location.size() == wanted.size() || location[wanted.size()] == '/' || location[wanted.size()] == ':');
+    f.redirect = !moved ? RedirectSeen::Missing : toHost ? RedirectSeen::Redirects : RedirectSeen::WrongTarget;
+}
+
+Verification VerifyHosts(Machine& machine, const std::vector<ProbeTarget>& targets, const std::string& expected) {
+    Verification verification;
+    for (const ProbeTarget& target : targets) {
+        const TlsHandshake handshake =
+            machine.probe.Handshake(target.address, target.port, target.host, kProbeTimeoutMilliseconds);
+        HostFinding f = JudgeHandshake(target, handshake, machine.pkcs12, expected, machine.clock.UtcNow());
+        if (target.httpPort)
+            JudgeRedirect(f, machine.probe.PlainGet(target.address, *target.httpPort, target.host, "/",
+                                                    kProbeTimeoutMilliseconds));
+        if (f.Holds()) machine.log.WriteLog("VerifyDeployment", LogText(f));
+        else machine.log.WriteErrorLog("VerifyDeployment", f.error, LogText(f));
+        verification.hosts.push_back(std::move(f));
+    }
+    return verification;
+}
+
+}  // namespace quillbay::iis
