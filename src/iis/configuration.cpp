@@ -1,5 +1,6 @@
 #include "iis/configuration.h"
 
+#include "iis/redirect.h"
 #include "support/errors.h"
 #include "support/paths.h"
 #include "support/runner.h"
@@ -68,6 +69,14 @@ IisConfiguration ParseIisConfiguration(const XmlElement& root) {
         for (const XmlElement& element : sites->children)
             if (element.name == "site") configuration.sites.push_back(SiteOf(element));
     configuration.rewriteInstalled = ModuleListed(root.Find("system.webServer/globalModules"), "RewriteModule");
+    for (const XmlElement& location : root.children) {
+        const XmlElement* rules = location.Find("system.webServer/rewrite/rules");
+        if (location.name != "location" || !rules) continue;
+        for (ConfiguredSite& site : configuration.sites)
+            if (EqualsIgnoreCase(site.name, location.Attribute("path").value_or("")))
+                for (const XmlElement& rule : rules->children)
+                    site.redirectRule = site.redirectRule || (rule.name == "rule" && rule.Attribute("name") == kRedirectRuleName);
+    }
     return configuration;
 }
 

@@ -19,6 +19,7 @@ struct ConfiguredBinding {
 struct ConfiguredSite {
     std::string name;  // a stopped site is listed as any other, as appcmd lists it
     std::vector<ConfiguredBinding> bindings;
+    bool redirectRule = false;  // the deployment's HTTP-to-HTTPS rule is in its location
 };
 
 struct IisConfiguration {

@@ -19,7 +19,7 @@ SiteList ListSites(Machine& machine, Progress& progress) {
         for (const ConfiguredSite& configured : configuration->sites) {
             const std::string bindings = BindingsText(configured);
             list.sites.push_back({configured.name, CollectSiteHostNames(bindings), true, CollectBindings(bindings, "https"),
-                                  CollectBindings(bindings, "http")});
+                                  CollectBindings(bindings, "http"), configured.redirectRule});
         }
         return list;
     }

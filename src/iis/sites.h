@@ -13,6 +13,7 @@ struct Site {
     bool bindingsRead = true;  // false: appcmd refused the query, the host names are unknown
     std::vector<std::string> httpsBindings = {};  // binding information of its https bindings
     std::vector<std::string> httpBindings = {};   // and of its plain http ones
+    bool redirectRule = false;  // the HTTP-to-HTTPS rule is configured (known from the configuration file only)
 };
 
 enum class SiteListStatus {

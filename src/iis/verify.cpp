@@ -96,8 +96,7 @@ std::vector<ProbeTarget> ProbeTargets(const std::vector<Site>& sites, int port, 
     return targets;
 }
 
-HostFinding JudgeHandshake(const ProbeTarget& target, const TlsHandshake& handshake, Pkcs12& decoder,
-                           const std::string& expected, std::int64_t now) {
+HostFinding JudgeHandshake(const ProbeTarget& target, const TlsHandshake& handshake, Pkcs12& decoder, std::int64_t now) {
     HostFinding f;
     f.target = target;
     f.error = handshake.error;
@@ -112,7 +111,7 @@ HostFinding JudgeHandshake(const ProbeTarget& target, const TlsHandshake& handsh
         f.message = failure.description();
     }
     if (!f.certificate) return f;
-    f.served = EqualsIgnoreCase(UpperHex(f.certificate->sha1), expected) ? Served::Expected : Served::Another;
+    f.served = EqualsIgnoreCase(UpperHex(f.certificate->sha1), target.expected) ? Served::Expected : Served::Another;
     // The platform's check covers trust, name and time together; the last two are judged apart.
     f.chainTrusted = handshake.chainError == 0 || handshake.chainError == kCertExpired ||
                      handshake.chainError == kCertNameMismatch;
@@ -137,12 +136,12 @@ void JudgeRedirect(HostFinding& f, const PlainHttpAnswer& answer) {
     f.redirect = !moved ? RedirectSeen::Missing : toHost ? RedirectSeen::Redirects : RedirectSeen::WrongTarget;
 }
 
-Verification VerifyHosts(Machine& machine, const std::vector<ProbeTarget>& targets, const std::string& expected) {
+Verification VerifyHosts(Machine& machine, const std::vector<ProbeTarget>& targets) {
     Verification verification;
     for (const ProbeTarget& target : targets) {
         const TlsHandshake handshake =
             machine.probe.Handshake(target.address, target.port, target.host, kProbeTimeoutMilliseconds);
-        HostFinding f = JudgeHandshake(target, handshake, machine.pkcs12, expected, machine.clock.UtcNow());
+        HostFinding f = JudgeHandshake(target, handshake, machine.pkcs12, machine.clock.UtcNow());
         if (target.httpPort)
             JudgeRedirect(f, machine.probe.PlainGet(target.address, *target.httpPort, target.host, "/",
                                                     kProbeTimeoutMilliseconds));

@@ -18,6 +18,7 @@ struct ProbeTarget {
     std::string address;  // where to connect: 127.0.0.1 for a binding on every address
     int port = 443;
     std::optional<int> httpPort;  // the site's plain HTTP port for the host, to check the redirect on
+    std::string expected = {};    // the thumbprint (hexadecimal) it should serve
 };
 
 enum class Served { Expected, Another, NothingListens, HandshakeFailed };
@@ -52,13 +53,12 @@ inline constexpr int kProbeTimeoutMilliseconds = 4000;
 // port of each host when the redirect is to be checked.
 std::vector<ProbeTarget> ProbeTargets(const std::vector<Site>& sites, int port, bool checkRedirect);
 
-// One handshake judged against the thumbprint (hexadecimal) that should be served.
-HostFinding JudgeHandshake(const ProbeTarget& target, const TlsHandshake& handshake, Pkcs12& decoder,
-                           const std::string& expected, std::int64_t now);
+// One handshake judged against the thumbprint the target expects.
+HostFinding JudgeHandshake(const ProbeTarget& target, const TlsHandshake& handshake, Pkcs12& decoder, std::int64_t now);
 // The redirect: a 301 or 308 whose Location begins with "https://" and the host.
 void JudgeRedirect(HostFinding& finding, const PlainHttpAnswer& answer);
 
 // Probes each target; each finding is also logged.
-Verification VerifyHosts(Machine& machine, const std::vector<ProbeTarget>& targets, const std::string& expected);
+Verification VerifyHosts(Machine& machine, const std::vector<ProbeTarget>& targets);
 
 }  // namespace quillbay::iis

@@ -170,7 +170,15 @@ TEST(IisConfiguration, ReadAsTheConfigurationSystemMergesIt) {
         EXPECT_EQ(read.sites[0].name, "中文 &") << c.what;
         EXPECT_EQ(iis::BindingsText(read.sites[0]), c.bindings) << c.what;
         EXPECT_EQ(read.rewriteInstalled, c.rewrite) << c.what;
+        EXPECT_FALSE(read.sites[0].redirectRule);
     }
+    // The rule is the site's when its location holds it, whatever the path's letter case.
+    const std::string rules = "<system.webServer><rewrite><rules><rule name=\"HTTPS Redirect\" /></rules></rewrite></system.webServer>";
+    FakeMachine w;
+    const std::string document = AppcmdStage::ConfigDocument("<site name=\"Shop\" /><site name=\"Blog\" />", "");
+    const iis::IisConfiguration read = iis::ParseIisConfiguration(w.xml.Parse(
+        document.substr(0, document.size() - 16) + "<location path=\"shop\">" + rules + "</location></configuration>"));
+    EXPECT_TRUE(read.sites[0].redirectRule && !read.sites[1].redirectRule);
 }
 
 // A shared configuration is read where redirection.config points; a file that cannot be read or

@@ -52,10 +52,11 @@ TEST(Verify, EachHandshakeAndRedirectJudged) {
         expired.details.notAfter = now - kDay;
         otherName.details.dnsNames = {"www.example.test"};
         w.pkcs12.files = {{"der:leaf", {leaf}}, {"der:expired", {expired}}, {"der:other-name", {otherName}}, {"der:old", {old}}};
-        const iis::ProbeTarget target{"Shop", "shop.example.test", "127.0.0.1", 443, c.http ? std::optional<int>(80) : std::nullopt};
+        const iis::ProbeTarget target{"Shop", "shop.example.test", "127.0.0.1", 443, c.http ? std::optional<int>(80) : std::nullopt,
+                                      UpperHex(leaf.sha1)};
         w.probe.handshakes["127.0.0.1:443|shop.example.test"] = c.handshake;
         if (c.http) w.probe.answers["127.0.0.1:80|shop.example.test|/"] = *c.http;
-        const iis::Verification v = iis::VerifyHosts(w.machine, {target}, UpperHex(leaf.sha1));
+        const iis::Verification v = iis::VerifyHosts(w.machine, {target});
         ASSERT_EQ(v.hosts.size(), 1u);
         EXPECT_EQ(v.hosts[0].served, c.served);
         EXPECT_EQ(v.hosts[0].redirect, c.redirect);
