@@ -98,10 +98,11 @@ TEST_F(Certs, HardeningFailures) {
     }
 }
 
-// The values as reg.exe stored them are checked in the registry by the end-to-end import; here,
-// the order (the chains, the PFX, the backup, the values, the restart), how each runs, and the outcome.
-TEST_F(Import, ChainsThenPfxThenHardeningAllJudgedByExitCode) {
-    const certs::ImportOutcome outcome = ImportBed::Import();
+// The values as reg.exe stored them, the backup and what the import reports are checked by the
+// end-to-end import; the verdicts against the console's (outcome_test). Here, the order (the
+// chains, the PFX, the backup, the values, the restart) and how each runs.
+TEST_F(Import, ChainsThenPfxThenHardeningEachHiddenAndWaitedFor) {
+    ImportBed::Import();
     const std::vector<std::string> lines = Changes();
     ASSERT_EQ(lines.size(), 3u + 1 + 56 + 1);
     EXPECT_EQ(lines[1], AddStore(AppPath("chain\\b.cer")));
@@ -110,10 +111,6 @@ TEST_F(Import, ChainsThenPfxThenHardeningAllJudgedByExitCode) {
     EXPECT_EQ(lines[3], ExportLine(kBackup + ".reg"));
     EXPECT_EQ(lines.back(), kSys + "inetsrv\\iisreset.exe");
     for (const RunCall& r : shell.runs) EXPECT_TRUE(r.style == WindowStyle::Hidden && r.wait) << r.commandLine;
-    EXPECT_EQ(certs::JudgeImport(outcome).verdict, Verdict::Done);
-    EXPECT_EQ(outcome.ChainsImported(), 2);
-    EXPECT_TRUE(outcome.security.ok && outcome.security.iisRestarted);
-    EXPECT_EQ(outcome.security.backupPath, kBackup + ".reg");
     EXPECT_EQ(ErrorLog(), "");
 }
 
