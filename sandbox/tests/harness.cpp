@@ -58,20 +58,10 @@ DWORD Run(const std::wstring& commandLine, std::string& out, std::string& err) {
     return code;
 }
 
-std::vector<std::vector<std::wstring>> Records(const std::wstring& text) {
-    std::vector<std::vector<std::wstring>> records;
-    for (std::wstring line : Split(text, L'\n')) {
-        if (!line.empty() && line.back() == L'\r') line.pop_back();
-        if (!line.empty()) records.push_back(Split(line, L'\t'));
-    }
-    return records;
-}
-
-// The value of NAME in a file of NAME<TAB>VALUE lines that make-fixtures.sh wrote.
+// The value of NAME in a file of NAME<TAB>VALUE lines that make-fixtures.sh wrote, read as the
+// host's records are: a backslash before t, r, n or another backslash would be an escape.
 std::wstring FixtureValue(const std::wstring& file, const std::wstring& name) {
-    std::vector<unsigned char> bytes;
-    ReadFileBytes(Fixture(file), bytes, nullptr);
-    for (const auto& record : Records(Widen(std::string(bytes.begin(), bytes.end()))))
+    for (const Record& record : ReadRecords(Fixture(file)))
         if (record[0] == name) return record.size() > 1 ? record[1] : L"";
     return L"";
 }
@@ -102,7 +92,12 @@ void Check(const std::vector<Row>& rows) {
 std::vector<std::vector<std::wstring>> SbxRecords(const std::wstring& command) {
     std::string out, err;
     Run(kSbx + command, out, err);
-    return Records(Widen(out));
+    std::vector<std::vector<std::wstring>> records;
+    for (std::wstring line : Split(Widen(out), L'\n')) {
+        if (!line.empty() && line.back() == L'\r') line.pop_back();
+        if (!line.empty()) records.push_back(Split(line, L'\t'));
+    }
+    return records;
 }
 
 std::wstring TempPath(const std::wstring& name) {

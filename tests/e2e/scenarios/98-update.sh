@@ -1,9 +1,8 @@
 # Help > Check for Updates against a server this scenario starts on 127.0.0.1 and the machine's
-# policy names (the user's environment no longer moves it): packages refused with the program
-# still running (no signature, a signature of another file, a package changed after signing), and
-# a signed package handed to the script host from a folder of its own (the exact script and launch
-# line; the program ends). The other answers, a damaged zip and no server are the unit and
-# adapter tests'.
+# policy names (the user's environment no longer moves it): a package whose signature is of
+# another file refused with the program still running, and a signed package handed to the
+# script host from a folder of its own (the exact script and launch line; the program ends). The
+# other answers, a missing signature, a damaged zip and no server are the unit and adapter tests'.
 www=$(mktemp -d "$QB_APP_DIR.www.XXXXXX") && mkdir -p "$www/quillbay/download" || return
 # Its first line names the port it took; the requests go to the log.
 exec {serving}< <(exec python3 -u -m http.server 0 --bind 127.0.0.1 --directory "$www" 2>"$www.log")
@@ -28,24 +27,16 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
     z.writestr("Quillbay.exe", b"MZ" + bytes(range(256)) * 64)
     z.writestr("README.txt", "Quillbay 1.0.11\r\n")
 PY
-# Signed with the key this build trusts, as scripts/release signs a release.
+# Signed with the key this build trusts, as scripts/release signs a release: first another file.
 sign() { openssl dgst -sha256 -sign "$QB_BUILD_DIR/test-update-key.pem" -out "$package.sig" "$1"; }
+sign "$www/quillbay/version.txt"
 check en_US.UTF-8 || return
-for case in "no signature" "a signature of another file" "a package changed after signing"; do
-    rm -f "$package.sig"
-    [[ $case == "a signature of another file" ]] && sign "$www/quillbay/version.txt"
-    [[ $case == "a package changed after signing" ]] && sign "$package" && printf 'x' >>"$package"
-    [[ $case == "no signature" ]] || expect_ok "menu ($case)" drv menu mnuHelpCheckUpdate
-    expect_box "New version found: " "$prompt" "6 7" 64 30000
-    expect_ok "answer Yes ($case)" drv answer-box 6
-    expect_box Quillbay "The downloaded update package is damaged or is not a Quillbay package. Nothing was changed." 1 16 30000
-    close_box
-    expect_eq "the program after $case" "$(drv wait-window 0 >/dev/null && echo running)" running
-    [[ $case == "a package changed after signing" ]] && truncate -s -1 "$package"
-done
+expect_box "New version found: " "$prompt" "6 7" 64 30000
+expect_ok "answer Yes to the package signed otherwise" drv answer-box 6
+expect_box Quillbay "The downloaded update package is damaged or is not a Quillbay package. Nothing was changed." 1 16 30000
+close_box
+expect_eq "the program after the refusal" "$(drv wait-window 0 >/dev/null && echo running)" running
 expect_eq "the script host" "$(sbx log | awk -F'\t' '$2 == "wscript"')" ""
-[[ $(log_records log-error.txt) == *"The update package was refused: no signature (status code 404)"* ]] ||
-    fail "no record of the missing signature: $(log_records log-error.txt)"
 stop_app
 
 sign "$package"
@@ -55,7 +46,7 @@ expect_box "New version found: " "$prompt" "6 7" 64 30000
 expect_ok "answer Yes" drv answer-box 6
 drv wait-gone 30000 >/dev/null || fail "the program did not end for the update"
 expect_eq "the requests" "$(requests | sort -u)" "$(printf '%s\n' "/quillbay/version.txt?ver=1.0.10 200" \
-    "/quillbay/download/1.0.11.zip 200" "/quillbay/download/1.0.11.zip.sig 200" "/quillbay/download/1.0.11.zip.sig 404" | sort)"
+    "/quillbay/download/1.0.11.zip 200" "/quillbay/download/1.0.11.zip.sig 200" | sort)"
 temp=$(compgen -G "$WINEPREFIX/drive_c/users/*/Temp/quillbay-update-rad*/self_update.vbs") ||
     fail "no self_update.vbs in a folder of its own below the temporary folder"
 folder=$(basename "$(dirname "$temp")") user=$(basename "$(dirname "$(dirname "$(dirname "$temp")")")")
