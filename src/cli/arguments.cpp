@@ -14,13 +14,14 @@ struct CommandEntry {
 };
 constexpr CommandEntry kCommands[] = {{"status", Command::Status}, {"check", Command::Check},
                                       {"import", Command::Import}, {"deploy", Command::Deploy},
-                                      {"help", Command::Help}};
+                                      {"verify", Command::Verify}, {"help", Command::Help}};
 
 // Which commands an option belongs to; the files and the output options suit them all.
 enum class Scope { Any, Sites, Deploy, Changes, Status };
 bool Applies(Scope scope, Command c) {
     if (scope == Scope::Status) return c == Command::Status;
-    return scope == Scope::Any || c == Command::Deploy || (scope == Scope::Sites && c == Command::Check) ||
+    return scope == Scope::Any || c == Command::Deploy ||
+           (scope == Scope::Sites && (c == Command::Check || c == Command::Verify)) ||
            (scope == Scope::Changes && c == Command::Import);
 }
 constexpr Scope kAny = Scope::Any, kSites = Scope::Sites, kDeploy = Scope::Deploy, kChanges = Scope::Changes;
@@ -35,7 +36,7 @@ constexpr OptionEntry kOptions[] = {
     {"--password-file", true, kAny}, {"--chain-folder", true, kAny}, {"--help", false, kAny},
     {"--site", true, kSites},       {"--all", false, kSites},       {"--port", true, kDeploy},
     {"--redirect", true, kDeploy},  {"--wildcard", true, kDeploy},  {"--dry-run", false, kDeploy},
-    {"--restrict-folder", false, kChanges}, {"--warn-days", true, Scope::Status},
+    {"--restrict-folder", false, kChanges}, {"--warn-days", true, Scope::Status}, {"--no-verify", false, kDeploy},
 };
 
 const OptionEntry* FindOption(const std::string& name) {
@@ -85,6 +86,7 @@ void TakeOption(Options& o, const std::string& name, const std::string& value, E
     else if (name == "--help") o.command = Command::Help;
     else if (name == "--all") o.all = true;
     else if (name == "--dry-run") o.dryRun = true;
+    else if (name == "--no-verify") o.verify = false;
     else if (name == "--restrict-folder") o.restrictFolder = true;
     else if (name == "--site") o.sites.push_back(value);
     else if (name == "--pfx") o.pfx = value;

@@ -7,7 +7,7 @@
 
 namespace quillbay::cli {
 
-enum class Command { None, Help, Status, Check, Import, Deploy };
+enum class Command { None, Help, Status, Check, Import, Deploy, Verify };
 
 struct Options {
     Command command = Command::None;
@@ -19,6 +19,7 @@ struct Options {
     bool redirect = true;      // the window's box starts ticked
     bool wildcard = false;     // the window's No to the wildcard question
     bool dryRun = false;
+    bool verify = true;  // deploy: probe what it changed
     bool restrictFolder = false;  // restrict the program folder when others can change it
     int warnDays = 30;            // status: a bound certificate expiring sooner needs attention
     // Empty: beside the program.

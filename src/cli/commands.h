@@ -37,5 +37,6 @@ Outcome RunStatus(Machine& machine, Console& console, const Options& options);
 Outcome RunCheck(Machine& machine, Console& console, const Options& options);
 Outcome RunImport(Machine& machine, Console& console, const Options& options);
 Outcome RunDeploy(Machine& machine, Console& console, const Options& options);
+Outcome RunVerify(Machine& machine, Console& console, const Options& options);
 
 }  // namespace quillbay::cli

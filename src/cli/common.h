@@ -10,6 +10,7 @@
 #include "certs/server_files.h"
 #include "cli/commands.h"
 #include "iis/sites.h"
+#include "iis/verify.h"
 #include "lang/store.h"
 
 namespace quillbay::cli {
@@ -37,6 +38,8 @@ std::optional<certs::Finding> ListSitesFor(Machine& machine, Progress& progress,
 iis::SiteList ListSitesOrRefuse(Machine& machine, Progress& progress);
 
 json::Value CertificateJson(const PfxCertificate& certificate);
+// What the probe found, as JSON members (allHold, hosts) and as lines.
+void RenderVerification(const iis::Verification& verification, Outcome& out);
 std::string CertificateText(const PfxCertificate& certificate, const std::string& indent);
 
 // A finding of the pre-flight: its stable code for JSON, its text in the current language.

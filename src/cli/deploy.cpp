@@ -101,6 +101,27 @@ json::Value SitesJson(const iis::DeployOutcome& outcome) {
     return sites;
 }
 
+// The deployed sites' bindings on the port, read afresh, probed for the certificate deployed.
+json::Value VerifyDeployed(Machine& machine, Progress& progress, const iis::DeployRequest& request,
+                           const iis::DeployOutcome& outcome, Outcome& out) {
+    std::vector<iis::Site> deployed;
+    iis::SiteList list;
+    try {
+        list = iis::ListSites(machine, progress);
+    } catch (const Failure& f) {
+        machine.log.WriteErrorLog("VerifyDeployment", f.number(), f.description());
+    }
+    for (const iis::Site& site : list.sites)
+        for (const iis::SiteResult& result : outcome.sites)
+            if (result.name == site.name && !result.skipped) deployed.push_back(site);
+    std::vector<iis::ProbeTarget> targets = iis::ProbeTargets(deployed, std::stoi(request.port), request.redirect);
+    for (iis::ProbeTarget& t : targets) t.expected = request.thumbprint;
+    Outcome verified;
+    RenderVerification(iis::VerifyHosts(machine, targets), verified);
+    out.text += verified.text;
+    return verified.json;
+}
+
 }  // namespace
 
 Outcome RunDeploy(Machine& machine, Console& console, const Options& o) {
@@ -134,6 +155,8 @@ Outcome RunDeploy(Machine& machine, Console& console, const Options& o) {
     }
     out.text += Line(Say("Cli_DeployDone", {std::to_string(j.selected), std::to_string(j.succeeded),
                                             std::to_string(j.skipped), std::to_string(j.failed)}));
+    // What a client now gets from the sites it changed; reported, the verdict stays the deployment's.
+    if (!o.dryRun && o.verify && j.succeeded > 0) out.json.Set("verification", VerifyDeployed(machine, progress, request, outcome, out));
     return out;
 }
 

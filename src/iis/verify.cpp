@@ -89,7 +89,7 @@ std::vector<ProbeTarget> ProbeTargets(const std::vector<Site>& sites, int port, 
         for (const std::string& information : site.httpsBindings) {
             const std::optional<BindingParts> parts = PartsOf(information);
             if (!parts || (port && parts->port != port)) continue;
-            ProbeTarget target{site.name, parts->host, parts->address, parts->port, std::nullopt};
+            ProbeTarget target{site.name, parts->host, parts->address, parts->port, std::nullopt, "", information};
             if (checkRedirect && !parts->host.empty()) target.httpPort = HttpPortOf(site, parts->host);
             targets.push_back(std::move(target));
         }

@@ -19,6 +19,7 @@ struct ProbeTarget {
     int port = 443;
     std::optional<int> httpPort;  // the site's plain HTTP port for the host, to check the redirect on
     std::string expected = {};    // the thumbprint (hexadecimal) it should serve
+    std::string binding = {};     // the https binding it comes from, "*:443:host"
 };
 
 enum class Served { Expected, Another, NothingListens, HandshakeFailed };

@@ -148,7 +148,7 @@ const StringEntry kSimplifiedChineseStrings[] = {
     {"MsgBox_Deploy_BindingsUnread_End", "' 的绑定，该站点未作更改。\r\n请检查日志获取更多信息。"},
     {"lblStatus_ImportPartial", "导入未全部完成：部分证书未能导入，请检查文件后重新导入。"},
     // The console program (quillbay-cli): usage, refusals, findings and summaries.
-    {"Cli_Help", "用法: quillbay-cli 命令 [选项]\r\n无需窗口即可完成 Quillbay 窗口所做的工作。需要管理员权限。\r\n\r\n命令:\r\n  status [--warn-days N]\r\n            IIS 及其版本的来源、URL Rewrite、每个站点的主机名和 HTTPS 绑定、链证书文件、PFX 中的服务器证书；然后是 HTTP.sys 的每个 HTTPS 端点及其证书、到期时间和站点，以及带私钥但没有端点使用的证书。已绑定的证书在 N 天（默认 30）内到期或不在存储中时，退出代码为 1。\r\n  check [--site 名称 ... | --all]\r\n            部署前检查，不做任何更改。每项结果一行，带级别和原因。默认检查所有站点。\r\n  import    将链证书导入中间证书存储，PFX 导入计算机存储，加固 TLS 设置（先备份）并重启 IIS。\r\n  deploy (--site 名称 ... | --all) [--port N] [--redirect on|off] [--wildcard yes|no] [--dry-run]\r\n            将 PFX 中的服务器证书绑定到站点。默认端口 443、启用重定向、wildcard no：没有主机名的站点将被跳过。--dry-run 只列出将要运行的命令，不运行任何命令。\r\n  help      显示本说明。\r\n\r\n所有命令的选项:\r\n  --json    在标准输出上输出一个 JSON 文档；进度信息输出到标准错误。\r\n  --lang en|zh-Hans|zh-Hant\r\n  --pfx 路径, --password-file 路径, --chain-folder 路径\r\n            代替程序所在文件夹中的 fullchain.pfx、password.txt 和 chain\\。\r\n  --restrict-folder\r\n            import、deploy：当管理员以外的用户可以更改程序文件夹时，先将其限制为仅 Administrators 和 SYSTEM 可访问；不带此选项时命令将停止。\r\n\r\n退出码: 0 全部完成；1 部分完成（check: 有警告）；2 未做任何事：用法错误、未以管理员身份运行、缺少文件、密码错误（check: 有错误）。"},
+    {"Cli_Help", "用法: quillbay-cli 命令 [选项]\r\n无需窗口即可完成 Quillbay 窗口所做的工作。需要管理员权限。\r\n\r\n命令:\r\n  status [--warn-days N]\r\n            IIS 及其版本的来源、URL Rewrite、每个站点的主机名和 HTTPS 绑定、链证书文件、PFX 中的服务器证书；然后是 HTTP.sys 的每个 HTTPS 端点及其证书、到期时间和站点，以及带私钥但没有端点使用的证书。已绑定的证书在 N 天（默认 30）内到期或不在存储中时，退出代码为 1。\r\n  check [--site 名称 ... | --all]\r\n            部署前检查，不做任何更改。每项结果一行，带级别和原因。默认检查所有站点。\r\n  import    将链证书导入中间证书存储，PFX 导入计算机存储，加固 TLS 设置（先备份）并重启 IIS。\r\n  deploy (--site 名称 ... | --all) [--port N] [--redirect on|off] [--wildcard yes|no] [--dry-run] [--no-verify]\r\n            将 PFX 中的服务器证书绑定到站点。默认端口 443、启用重定向、wildcard no：没有主机名的站点将被跳过。--dry-run 只列出将要运行的命令，不运行任何命令。之后像 verify 命令一样验证每个主机，除非给出 --no-verify。\r\n  verify [--site 名称 ... | --all]\r\n            与站点 HTTPS 绑定的每个主机名进行 TLS 握手（默认为所有站点）：所提供的证书（PFX 中的证书；没有 PFX 时为 HTTP.sys 绑定的证书）、其证书链、名称和到期时间；站点有规则时还检查 HTTP 到 HTTPS 的重定向。不做任何更改。有结果不符合时退出代码为 1，没有任何应答时为 2。\r\n  help      显示本说明。\r\n\r\n所有命令的选项:\r\n  --json    在标准输出上输出一个 JSON 文档；进度信息输出到标准错误。\r\n  --lang en|zh-Hans|zh-Hant\r\n  --pfx 路径, --password-file 路径, --chain-folder 路径\r\n            代替程序所在文件夹中的 fullchain.pfx、password.txt 和 chain\\。\r\n  --restrict-folder\r\n            import、deploy：当管理员以外的用户可以更改程序文件夹时，先将其限制为仅 Administrators 和 SYSTEM 可访问；不带此选项时命令将停止。\r\n\r\n退出码: 0 全部完成；1 部分完成（check: 有警告）；2 未做任何事：用法错误、未以管理员身份运行、缺少文件、密码错误（check: 有错误）。"},
     {"Cli_Usage_SeeHelp", "运行 quillbay-cli --help 查看命令和选项。"},
     {"Cli_Usage_NoCommand", "未指定命令。"},
     {"Cli_Usage_UnknownCommand", "未知命令: {1}"},
@@ -242,6 +242,19 @@ const StringEntry kSimplifiedChineseStrings[] = {
     {"Cli_Status_UnusedCertificate", "{1}，{2}，到期时间 {3}"},
     {"Cli_Status_EndpointsUnlisted", "无法列出 HTTPS 端点: {1}"},
     {"Cli_Status_Attention", "{1} 个端点需要处理: 证书将在 {2} 天内到期或不在存储中。"},
+    {"Cli_Verify_Serves", "{1}，位于 {2}（站点 '{3}'）：提供 {4}（指纹 {5}），剩余 {6} 天。"},
+    {"Cli_Verify_Another", "{1}，位于 {2}（站点 '{3}'）：提供的是另一个证书 {4}（指纹 {5}），而不是 {6}。"},
+    {"Cli_Verify_Untrusted", "{1}，位于 {2}（站点 '{3}'）：其发送的证书链未到达本机信任的根证书（代码 {4}）。"},
+    {"Cli_Verify_NameNotCovered", "{1}，位于 {2}（站点 '{3}'）：其提供的证书不包含此名称。"},
+    {"Cli_Verify_Expired", "{1}，位于 {2}（站点 '{3}'）：其提供的证书已过期。"},
+    {"Cli_Verify_NothingListens", "{1}，位于 {2}（站点 '{3}'）：没有程序在此侦听（代码 {4}）。"},
+    {"Cli_Verify_HandshakeFailed", "{1}，位于 {2}（站点 '{3}'）：TLS 握手失败（代码 {4}：{5}）。"},
+    {"Cli_Verify_Redirects", "http://{1}:{2}/ 返回 {3}，重定向到 {4}。"},
+    {"Cli_Verify_NoRedirect", "http://{1}:{2}/ 返回 {3}，未重定向到 https://{1}。"},
+    {"Cli_Verify_WrongRedirect", "http://{1}:{2}/ 重定向到 {3}，而不是 https://{1}。"},
+    {"Cli_Verify_NoHttp", "http://{1}:{2}/：没有应答（代码 {3}）。"},
+    {"Cli_Verify_Summary", "已验证 {1} 个主机：{2} 个符合预期，{3} 个不符合。"},
+    {"Cli_Verify_NoHost", "所选站点没有可验证的 HTTPS 绑定。"},
 };
 
 static_assert(std::size(kSimplifiedChineseStrings) == kBaseKeyCount + kExtraKeyCount);

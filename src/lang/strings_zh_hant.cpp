@@ -148,7 +148,7 @@ const StringEntry kTraditionalChineseStrings[] = {
     {"MsgBox_Deploy_BindingsUnread_End", "' 的綁定，該站點未作更改。\r\n請檢查日誌獲取更多信息。"},
     {"lblStatus_ImportPartial", "匯入未全部完成：部分憑證未能匯入，請檢查檔案後重新匯入。"},
     // The console program (quillbay-cli): usage, refusals, findings and summaries.
-    {"Cli_Help", "用法: quillbay-cli 命令 [選項]\r\n無需視窗即可完成 Quillbay 視窗所做的工作。需要系統管理員權限。\r\n\r\n命令:\r\n  status [--warn-days N]\r\n            IIS 及其版本的來源、URL Rewrite、每個網站的主機名稱和 HTTPS 繫結、鏈結憑證檔案、PFX 中的伺服器憑證；然後是 HTTP.sys 的每個 HTTPS 端點及其憑證、到期時間和網站，以及帶私密金鑰但沒有端點使用的憑證。已繫結的憑證在 N 天（預設 30）內到期或不在存放區中時，結束代碼為 1。\r\n  check [--site 名稱 ... | --all]\r\n            部署前檢查，不做任何變更。每項結果一行，附層級和原因。預設檢查所有網站。\r\n  import    將鏈結憑證匯入中繼憑證存放區，PFX 匯入電腦存放區，強化 TLS 設定（先備份）並重新啟動 IIS。\r\n  deploy (--site 名稱 ... | --all) [--port N] [--redirect on|off] [--wildcard yes|no] [--dry-run]\r\n            將 PFX 中的伺服器憑證繫結到網站。預設連接埠 443、啟用重新導向、wildcard no：沒有主機名稱的網站將被略過。--dry-run 只列出將要執行的命令，不執行任何命令。\r\n  help      顯示本說明。\r\n\r\n所有命令的選項:\r\n  --json    在標準輸出上輸出一個 JSON 文件；進度資訊輸出到標準錯誤。\r\n  --lang en|zh-Hans|zh-Hant\r\n  --pfx 路徑, --password-file 路徑, --chain-folder 路徑\r\n            代替程式所在資料夾中的 fullchain.pfx、password.txt 和 chain\\。\r\n  --restrict-folder\r\n            import、deploy：當系統管理員以外的使用者可以變更程式資料夾時，先將其限制為僅 Administrators 和 SYSTEM 可存取；不帶此選項時命令將停止。\r\n\r\n結束代碼: 0 全部完成；1 部分完成（check: 有警告）；2 未做任何事：用法錯誤、未以系統管理員身分執行、缺少檔案、密碼錯誤（check: 有錯誤）。"},
+    {"Cli_Help", "用法: quillbay-cli 命令 [選項]\r\n無需視窗即可完成 Quillbay 視窗所做的工作。需要系統管理員權限。\r\n\r\n命令:\r\n  status [--warn-days N]\r\n            IIS 及其版本的來源、URL Rewrite、每個網站的主機名稱和 HTTPS 繫結、鏈結憑證檔案、PFX 中的伺服器憑證；然後是 HTTP.sys 的每個 HTTPS 端點及其憑證、到期時間和網站，以及帶私密金鑰但沒有端點使用的憑證。已繫結的憑證在 N 天（預設 30）內到期或不在存放區中時，結束代碼為 1。\r\n  check [--site 名稱 ... | --all]\r\n            部署前檢查，不做任何變更。每項結果一行，附層級和原因。預設檢查所有網站。\r\n  import    將鏈結憑證匯入中繼憑證存放區，PFX 匯入電腦存放區，強化 TLS 設定（先備份）並重新啟動 IIS。\r\n  deploy (--site 名稱 ... | --all) [--port N] [--redirect on|off] [--wildcard yes|no] [--dry-run] [--no-verify]\r\n            將 PFX 中的伺服器憑證繫結到網站。預設連接埠 443、啟用重新導向、wildcard no：沒有主機名稱的網站將被略過。--dry-run 只列出將要執行的命令，不執行任何命令。之後像 verify 命令一樣驗證每個主機，除非指定 --no-verify。\r\n  verify [--site 名稱 ... | --all]\r\n            與網站 HTTPS 繫結的每個主機名稱進行 TLS 交握（預設為所有網站）：所提供的憑證（PFX 中的憑證；沒有 PFX 時為 HTTP.sys 繫結的憑證）、其憑證鏈、名稱和到期時間；網站有規則時還檢查 HTTP 到 HTTPS 的重新導向。不做任何變更。有結果不符合時結束代碼為 1，沒有任何回應時為 2。\r\n  help      顯示本說明。\r\n\r\n所有命令的選項:\r\n  --json    在標準輸出上輸出一個 JSON 文件；進度資訊輸出到標準錯誤。\r\n  --lang en|zh-Hans|zh-Hant\r\n  --pfx 路徑, --password-file 路徑, --chain-folder 路徑\r\n            代替程式所在資料夾中的 fullchain.pfx、password.txt 和 chain\\。\r\n  --restrict-folder\r\n            import、deploy：當系統管理員以外的使用者可以變更程式資料夾時，先將其限制為僅 Administrators 和 SYSTEM 可存取；不帶此選項時命令將停止。\r\n\r\n結束代碼: 0 全部完成；1 部分完成（check: 有警告）；2 未做任何事：用法錯誤、未以系統管理員身分執行、缺少檔案、密碼錯誤（check: 有錯誤）。"},
     {"Cli_Usage_SeeHelp", "執行 quillbay-cli --help 查看命令和選項。"},
     {"Cli_Usage_NoCommand", "未指定命令。"},
     {"Cli_Usage_UnknownCommand", "未知的命令: {1}"},
@@ -242,6 +242,19 @@ const StringEntry kTraditionalChineseStrings[] = {
     {"Cli_Status_UnusedCertificate", "{1}，{2}，到期時間 {3}"},
     {"Cli_Status_EndpointsUnlisted", "無法列出 HTTPS 端點: {1}"},
     {"Cli_Status_Attention", "{1} 個端點需要處理: 憑證將在 {2} 天內到期或不在存放區中。"},
+    {"Cli_Verify_Serves", "{1}，位於 {2}（網站 '{3}'）：提供 {4}（指紋 {5}），剩餘 {6} 天。"},
+    {"Cli_Verify_Another", "{1}，位於 {2}（網站 '{3}'）：提供的是另一個憑證 {4}（指紋 {5}），而不是 {6}。"},
+    {"Cli_Verify_Untrusted", "{1}，位於 {2}（網站 '{3}'）：其傳送的憑證鏈未到達本機信任的根憑證（代碼 {4}）。"},
+    {"Cli_Verify_NameNotCovered", "{1}，位於 {2}（網站 '{3}'）：其提供的憑證不包含此名稱。"},
+    {"Cli_Verify_Expired", "{1}，位於 {2}（網站 '{3}'）：其提供的憑證已過期。"},
+    {"Cli_Verify_NothingListens", "{1}，位於 {2}（網站 '{3}'）：沒有程式在此接聽（代碼 {4}）。"},
+    {"Cli_Verify_HandshakeFailed", "{1}，位於 {2}（網站 '{3}'）：TLS 交握失敗（代碼 {4}：{5}）。"},
+    {"Cli_Verify_Redirects", "http://{1}:{2}/ 傳回 {3}，重新導向到 {4}。"},
+    {"Cli_Verify_NoRedirect", "http://{1}:{2}/ 傳回 {3}，未重新導向到 https://{1}。"},
+    {"Cli_Verify_WrongRedirect", "http://{1}:{2}/ 重新導向到 {3}，而不是 https://{1}。"},
+    {"Cli_Verify_NoHttp", "http://{1}:{2}/：沒有回應（代碼 {3}）。"},
+    {"Cli_Verify_Summary", "已驗證 {1} 個主機：{2} 個符合預期，{3} 個不符合。"},
+    {"Cli_Verify_NoHost", "所選網站沒有可驗證的 HTTPS 繫結。"},
 };
 
 static_assert(std::size(kTraditionalChineseStrings) == kBaseKeyCount + kExtraKeyCount);

@@ -144,6 +144,14 @@ TEST(Console, ExitCodeOfEveryOutcomeAndItsJson) {
                                        "\r\n    Application ID : {a}\r\n    Certificate Store Name : MY\r\n\r\n";
         };
     };
+    // Shop's first host name bound for https, and what a handshake with it gets.
+    const auto served = [](const char* der) {
+        return [der](FakeServer& h) {
+            h.stage.sites[0].second += ",https/*:443:a.example.test";
+            h.pkcs12.files["der:leaf"] = {h.pkcs12.certificates[0]};
+            h.probe.handshakes["127.0.0.1:443|a.example.test"] = {HandshakeResult::Completed, 0, "", {der}, 0};
+        };
+    };
     const struct {
         const char* what;
         std::vector<std::string> args;
@@ -157,6 +165,9 @@ TEST(Console, ExitCodeOfEveryOutcomeAndItsJson) {
         {"status: a bound certificate missing from the store", {"status"},
          [&](FakeServer& h) { bound(90)(h), h.pkcs12.personal.clear(); }, 1, ""},
         {"status: netsh refuses its listing", {"status"}, [](FakeServer& h) { h.stage.sslcerts = {1, "error"}; }, 2, ""},
+        {"verify: no HTTPS binding", {"verify"}, {}, 2, ""},
+        {"verify: the PFX's certificate served", {"verify", "--site", "Shop"}, served("der:leaf"), 0, ""},
+        {"verify: another certificate served", {"verify", "--site", "Shop"}, served("der:inter"), 1, ""},
         {"not elevated", {"status"}, [](FakeServer& h) { h.host.elevated = false; }, 2, "not-elevated"},
         {"bad usage", {"deploy"}, {}, 2, "usage"},
         {"check passes", {"check", "--site", "shop"}, {}, 0, ""},
