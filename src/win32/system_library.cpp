@@ -36,4 +36,19 @@ const WinHttpApi& WinHttpApi::Get() {
     return api;
 }
 
+int WinsockApi::Start(decltype(&::WSAStartup) start) {
+    WSADATA data;
+    return start(MAKEWORD(2, 2), &data);
+}
+
+const WinsockApi& WinsockApi::Get() {
+    static const WinsockApi api;
+    return api;
+}
+
+const SspiApi& SspiApi::Get() {
+    static const SspiApi api;
+    return api;
+}
+
 }  // namespace quillbay::win32

@@ -2,11 +2,18 @@
 // Functions of DLLs that are not among the system's known DLLs, loaded from the system folder
 // only: an elevated program must never pick up a copy planted beside it or in the current
 // folder, which the import table's search order would. Loaded once, never unloaded.
+#include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 #include <bcrypt.h>
 #include <wincrypt.h>
 #include <winhttp.h>
 #include <winver.h>
+#include <subauth.h>
+#define SECURITY_WIN32
+#include <security.h>
+#define SCHANNEL_USE_BLACKLISTS  // SCH_CREDENTIALS
+#include <schannel.h>
 
 namespace quillbay::win32 {
 
@@ -43,6 +50,9 @@ struct Crypt32Api {
     QUILLBAY_SYSTEM_FUNCTION(CryptQueryObject);
     QUILLBAY_SYSTEM_FUNCTION(CertOpenStore);
     QUILLBAY_SYSTEM_FUNCTION(CertFindCertificateInStore);
+    QUILLBAY_SYSTEM_FUNCTION(CertGetCertificateChain);
+    QUILLBAY_SYSTEM_FUNCTION(CertVerifyCertificateChainPolicy);
+    QUILLBAY_SYSTEM_FUNCTION(CertFreeCertificateChain);
     static const Crypt32Api& Get();
 };
 
@@ -75,6 +85,41 @@ struct BCryptApi {
     QUILLBAY_SYSTEM_FUNCTION(BCryptDestroyKey);
     QUILLBAY_SYSTEM_FUNCTION(BCryptVerifySignature);
     static const BCryptApi& Get();
+};
+
+// Winsock. Get() starts it (version 2.2) and never cleans it up; startup is the code WSAStartup
+// returned, 0 when Winsock is usable.
+struct WinsockApi {
+    HMODULE module = SystemModule(L"ws2_32.dll");
+    QUILLBAY_SYSTEM_FUNCTION(WSAStartup);
+    QUILLBAY_SYSTEM_FUNCTION(WSAGetLastError);
+    QUILLBAY_SYSTEM_FUNCTION(GetAddrInfoW);
+    QUILLBAY_SYSTEM_FUNCTION(FreeAddrInfoW);
+    QUILLBAY_SYSTEM_FUNCTION(socket);
+    QUILLBAY_SYSTEM_FUNCTION(ioctlsocket);
+    QUILLBAY_SYSTEM_FUNCTION(connect);
+    QUILLBAY_SYSTEM_FUNCTION(select);
+    QUILLBAY_SYSTEM_FUNCTION(getsockopt);
+    QUILLBAY_SYSTEM_FUNCTION(send);
+    QUILLBAY_SYSTEM_FUNCTION(recv);
+    QUILLBAY_SYSTEM_FUNCTION(closesocket);
+    int startup = Start(WSAStartup);
+    static const WinsockApi& Get();
+
+private:
+    static int Start(decltype(&::WSAStartup) start);
+};
+
+// SSPI, through which Schannel is reached.
+struct SspiApi {
+    HMODULE module = SystemModule(L"secur32.dll");
+    QUILLBAY_SYSTEM_FUNCTION(AcquireCredentialsHandleW);
+    QUILLBAY_SYSTEM_FUNCTION(FreeCredentialsHandle);
+    QUILLBAY_SYSTEM_FUNCTION(InitializeSecurityContextW);
+    QUILLBAY_SYSTEM_FUNCTION(QueryContextAttributesW);
+    QUILLBAY_SYSTEM_FUNCTION(DeleteSecurityContext);
+    QUILLBAY_SYSTEM_FUNCTION(FreeContextBuffer);
+    static const SspiApi& Get();
 };
 
 #undef QUILLBAY_SYSTEM_FUNCTION
