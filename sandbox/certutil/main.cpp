@@ -481,6 +481,20 @@ bool ParsePfxArguments(std::vector<std::wstring> args, PfxArguments& parsed) {
     return true;
 }
 
+// The sandbox's front serves HTTP.sys bindings with a real TLS library, which cannot reach the
+// platform's key sets: the file and its password stay beside the certificate that has the key.
+// Test machinery only; a seed removes them with the certificates.
+void KeepForFront(const std::vector<ImportedCertificate>& entries, const std::vector<unsigned char>& pfx,
+                  const std::wstring& password) {
+    std::string utf8 = Narrow(password);
+    for (const ImportedCertificate& entry : entries) {
+        if (!entry.hasKey) continue;
+        std::wstring base = StatePath(L"certs\\" + entry.cert.thumbprint);
+        WriteFileBytes(base + L".pfx", pfx.data(), pfx.size());
+        WriteFileBytes(base + L".password", utf8.data(), utf8.size());
+    }
+}
+
 long ImportPfx(const Invocation& inv) {
     const wchar_t verb[] = L"-importPFX";
     PfxArguments args;
@@ -517,6 +531,7 @@ long ImportPfx(const Invocation& inv) {
             if (entry.hasKey) Out(L"Certificate \"" + entry.cert.displayName + L"\" added to store.\r\n");
         }
         stores.Save();
+        KeepForFront(entries, bytes, password);
     }
     for (const ImportedCertificate& entry : entries) CertFreeCertificateContext(entry.context);
     CertCloseStore(imported, 0);

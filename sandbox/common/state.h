@@ -6,6 +6,7 @@
 //     iis.tsv            sites, bindings, modules, rewrite rules (appcmd)
 //     certs.tsv          certificate stores: store, thumbprint, has key, subject (certutil)
 //     certs\<SHA1>.cer   the DER encoding of each stored certificate
+//     certs\<SHA1>.pfx   an imported PFX and its password (.password) for the front
 //     http.tsv           HTTP.sys certificate bindings (netsh)
 //     services.tsv       IIS restart counter and service state (iisreset)
 //     iisreset.log       one time-stamped record per iisreset action

@@ -2,11 +2,13 @@
 # with fonts for all three languages, the program in C:\Quillbay (with the console program when cli_exe
 # is set), the driver, and the sandbox's stand-in tools. Sourced with build_dir, source_dir, work, app_exe
 # and driver_exe set; exports WINEPREFIX, DISPLAY, QB_APP_DIR, QB_DRIVER and QB_DRIVER_LOG;
+# starts the sandbox's front (what the bindings serve, on 127.0.0.1; its log in $work/front.log);
 # stops everything it started on exit.
 # WINEDLLOVERRIDES: no Mono or Gecko installer dialogs.
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
-xvfb_pid=
+xvfb_pid= front_pid=
 cleanup() {
+    [[ -z $front_pid ]] || { kill "$front_pid" 2>/dev/null; wait "$front_pid" 2>/dev/null; }
     wineserver -k >/dev/null 2>&1
     wineserver -w >/dev/null 2>&1
     [[ -z $xvfb_pid ]] || { kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; }
@@ -93,3 +95,19 @@ bash "$source_dir/sandbox/install.sh" "$WINEPREFIX" "$build_dir/sandbox" </dev/n
     { echo "sandbox/install.sh failed; see $work/sandbox-install.log" >&2; exit 1; }
 
 export QB_APP_DIR=$WINEPREFIX/drive_c/Quillbay QB_DRIVER=$work/qbdriver.exe QB_DRIVER_LOG=$work/driver.log
+
+# The front reads the sandbox's state from the prefix and says "ready" once it serves it.
+exec {front_out}< <(exec python3 "$source_dir/sandbox/front/front.py" "$WINEPREFIX/drive_c/ProgramData/QuillbaySandbox" \
+    </dev/null 2>"$work/front.log")
+front_pid=$!
+read -r -t 30 ready <&"$front_out" && [[ $ready == ready ]] || { echo "the front did not start; see $work/front.log" >&2; exit 1; }
+# front_wait PORT: until the front accepts connections there (it opens a port within a moment of
+# the binding that needs it), at most 10 s.
+front_wait() {
+    local i
+    for ((i = 0; i < 100; i++)); do
+        (: <>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && return 0
+        sleep 0.1
+    done
+    return 1
+}
