@@ -2,8 +2,6 @@
 // files, read with the platform's XML reader, and the platform's certificate stores.
 #include <windows.h>
 #include <wincrypt.h>
-#include <shlwapi.h>
-#include <xmllite.h>
 
 #include <gtest/gtest.h>
 
@@ -16,15 +14,30 @@
 #include "common/state.h"
 #include "common/text.h"
 #include "harness.h"
+#include "support/failure.h"
+#include "win32/text_win32.h"
+#include "win32/xml_win32.h"
 
 namespace sandbox::test {
 namespace {
 
 using Lines = std::vector<std::wstring>;
 
-// The elements of a configuration file that carry data, a line each with their attributes as the
-// reader gives them back; first "not IIS's form" unless it starts as IIS's files do and has CR LF
-// line ends and four blanks a level, "unreadable" where the reader fails; "missing" without it.
+// The elements of a tree that carry data, a line each with their attributes, in document order.
+void Walk(const quillbay::XmlElement& element, Lines& lines) {
+    std::string line = element.name;
+    for (const auto& [key, value] : element.attributes) line += " " + key + "=" + value;
+    std::wstring wide = quillbay::win32::Utf8ToWide(line);
+    for (wchar_t& c : wide) c = c >= 0xE000 && c < 0xE020 ? c - 0xE000 : c;
+    if (std::string(" site binding location rule match action configurationRedirection ").find(" " + element.name + " ") !=
+            std::string::npos || line.starts_with("add input="))
+        lines.push_back(wide);
+    for (const quillbay::XmlElement& child : element.children) Walk(child, lines);
+}
+
+// A configuration file as the product's reader gives it back; first "not IIS's form" unless it
+// starts as IIS's files do and has CR LF line ends and four blanks a level, "unreadable" where
+// the reader fails; "missing" without it.
 Lines Outline(const std::wstring& path) {
     std::vector<unsigned char> bytes;
     if (!ReadFileBytes(path, bytes, nullptr)) return {L"missing"};
@@ -39,29 +52,11 @@ Lines Outline(const std::wstring& path) {
     // stood there itself (Windows' keeps it): such references pass as private-use characters.
     for (std::string ref : {"&#x9;", "&#xA;", "&#xD;"})
         for (size_t at = text.find(ref); at != std::string::npos; at = text.find(ref, at)) text.insert(at + 3, "E00");
-    using Create = HRESULT(WINAPI*)(REFIID, void**, IMalloc*);
-    auto create = reinterpret_cast<Create>(
-        reinterpret_cast<void (*)()>(GetProcAddress(LoadLibraryW(L"xmllite.dll"), "CreateXmlReader")));
-    IStream* stream = SHCreateMemStream(reinterpret_cast<const BYTE*>(text.data()), static_cast<UINT>(text.size()));
-    IXmlReader* reader = nullptr;
-    HRESULT hr = create(__uuidof(IXmlReader), reinterpret_cast<void**>(&reader), nullptr);
-    if (SUCCEEDED(hr)) hr = reader->SetInput(stream);
-    XmlNodeType type;
-    while (SUCCEEDED(hr) && (hr = reader->Read(&type)) == S_OK) {
-        const wchar_t *name = nullptr, *key = nullptr, *value = nullptr;
-        if (type != XmlNodeType_Element || FAILED(reader->GetLocalName(&name, nullptr))) continue;
-        std::wstring line = name, element = L" " + line + L" ";
-        for (HRESULT more = reader->MoveToFirstAttribute(); more == S_OK; more = reader->MoveToNextAttribute())
-            if (SUCCEEDED(reader->GetLocalName(&key, nullptr)) && SUCCEEDED(reader->GetValue(&value, nullptr)))
-                line += L" " + std::wstring(key) + L"=" + value;
-        for (wchar_t& c : line) c = c >= 0xE000 && c < 0xE020 ? c - 0xE000 : c;
-        if (std::wstring(L" site binding location rule match action configurationRedirection ").find(element) !=
-                std::wstring::npos || line.starts_with(L"add input="))
-            lines.push_back(line);
+    try {
+        Walk(quillbay::win32::Win32XmlReader().Parse(text), lines);
+    } catch (const quillbay::Failure&) {
+        lines.push_back(L"unreadable");
     }
-    if (FAILED(hr)) lines.push_back(L"unreadable");
-    if (reader) reader->Release();
-    if (stream) stream->Release();
     return lines;
 }
 

@@ -231,5 +231,4 @@ TEST(Thumbprint, FirstCertificateWithAKeyAsUpperCaseHexOrOneRecordPerFailure) {
     }
 }
 
-
 }  // namespace

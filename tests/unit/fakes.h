@@ -353,10 +353,8 @@ class FakeProbe : public TlsProbe {
 public:
     std::map<std::string, TlsHandshake> handshakes;  // "address:port|server name"
     std::map<std::string, PlainHttpAnswer> answers;  // "address:port|host|path"
-    std::vector<std::string> probed;
     TlsHandshake Handshake(const std::string& address, int port, const std::string& name, int) override {
         const std::string key = address + ":" + std::to_string(port) + "|" + name;
-        probed.push_back(key);
         const auto it = handshakes.find(key);
         return it != handshakes.end() ? it->second : TlsHandshake{HandshakeResult::NoListener, 10061, "refused", {}, 0};
     }
