@@ -12,8 +12,10 @@ for case in en_US:en zh_CN:zh-hans zh_TW:zh-hant zh_HK:en; do
 done
 
 # The window shows its language's captions from the moment it appears, and a command chosen
-# during start-up is ignored. On a host slow enough to watch start-up at work (60 sites).
+# during start-up is ignored. On a host slow enough to watch start-up at work: 60 sites whose
+# configuration file is gone, so that appcmd is asked for each.
 for i in $(seq 60); do printf 'Site %s\thttp/*:80:s%s.example\n' "$i" "$i"; done | seed_sites
+rm "$WINEPREFIX/drive_c/windows/system32/inetsrv/config/applicationHost.config" || fail "no configuration file to remove"
 launch zh_CN.UTF-8
 drv wait-window 30000 >/dev/null || fail "the window did not appear"
 expect_captions zh-hans
