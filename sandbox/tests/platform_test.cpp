@@ -103,13 +103,13 @@ std::wstring Fixtures(DWORD location, const wchar_t* name, size_t* count = nullp
     HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, location | CERT_STORE_READONLY_FLAG, name);
     for (PCCERT_CONTEXT c = nullptr; store && (c = CertEnumCertificatesInStore(store, c)); ++all) {
         wchar_t subject[256];
-        DWORD infoSize = 0, spec = 0;
+        DWORD infoSize = 0, keySpec = 0;
         HCRYPTPROV_OR_NCRYPT_KEY_HANDLE key = 0;
         BOOL release = FALSE;
         CertGetNameStringW(c, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, subject, 256);
         if (!wcsstr(subject, L"Quillbay Test") && !wcsstr(subject, L"example.com")) continue;
         bool keyed = CertGetCertificateContextProperty(c, CERT_KEY_PROV_INFO_PROP_ID, nullptr, &infoSize) &&
-                     CryptAcquireCertificatePrivateKey(c, CRYPT_ACQUIRE_SILENT_FLAG, nullptr, &key, &spec, &release);
+                     CryptAcquireCertificatePrivateKey(c, CRYPT_ACQUIRE_SILENT_FLAG, nullptr, &key, &keySpec, &release);
         if (release) CryptReleaseContext(key, 0);
         found += (found.empty() ? L"" : L", ") + std::wstring(subject) + (keyed ? L"+key" : L"");
     }

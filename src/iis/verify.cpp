@@ -8,34 +8,34 @@ namespace quillbay::iis {
 
 namespace {
 
-struct BindingParts {
+struct BindingFields {
     std::string address, host;
     int port = 0;
 };
 
 // "address:port:host", the address possibly an IPv6 literal in brackets.
-std::optional<BindingParts> PartsOf(const std::string& information) {
+std::optional<BindingFields> FieldsOf(const std::string& information) {
     const std::size_t last = information.rfind(':');
     if (last == std::string::npos || last == 0) return std::nullopt;
     const std::size_t middle = information.rfind(':', last - 1);
     if (middle == std::string::npos) return std::nullopt;
-    BindingParts parts{information.substr(0, middle), information.substr(last + 1), 0};
+    BindingFields fields{information.substr(0, middle), information.substr(last + 1), 0};
     for (char c : information.substr(middle + 1, last - middle - 1)) {
-        if (c < '0' || c > '9' || parts.port > 65535) return std::nullopt;
-        parts.port = parts.port * 10 + (c - '0');
+        if (c < '0' || c > '9' || fields.port > 65535) return std::nullopt;
+        fields.port = fields.port * 10 + (c - '0');
     }
-    if (parts.address.size() > 1 && parts.address.front() == '[') parts.address = parts.address.substr(1, parts.address.size() - 2);
-    if (parts.address.empty() || parts.address == "*") parts.address = "127.0.0.1";
-    return parts;
+    if (fields.address.size() > 1 && fields.address.front() == '[') fields.address = fields.address.substr(1, fields.address.size() - 2);
+    if (fields.address.empty() || fields.address == "*") fields.address = "127.0.0.1";
+    return fields;
 }
 
 // The plain HTTP port a request for the host reaches: its own binding, else one for every name.
 std::optional<int> HttpPortOf(const Site& site, const std::string& host) {
     std::optional<int> any;
     for (const std::string& information : site.httpBindings)
-        if (const std::optional<BindingParts> parts = PartsOf(information)) {
-            if (!parts->host.empty() && EqualsIgnoreCase(parts->host, host)) return parts->port;
-            if (parts->host.empty() && !any) any = parts->port;
+        if (const std::optional<BindingFields> fields = FieldsOf(information)) {
+            if (!fields->host.empty() && EqualsIgnoreCase(fields->host, host)) return fields->port;
+            if (fields->host.empty() && !any) any = fields->port;
         }
     return any;
 }
@@ -87,10 +87,10 @@ std::vector<ProbeTarget> ProbeTargets(const std::vector<Site>& sites, int port, 
     std::vector<ProbeTarget> targets;
     for (const Site& site : sites)
         for (const std::string& information : site.httpsBindings) {
-            const std::optional<BindingParts> parts = PartsOf(information);
-            if (!parts || (port && parts->port != port)) continue;
-            ProbeTarget target{site.name, parts->host, parts->address, parts->port, std::nullopt, "", information};
-            if (checkRedirect && !parts->host.empty()) target.httpPort = HttpPortOf(site, parts->host);
+            const std::optional<BindingFields> fields = FieldsOf(information);
+            if (!fields || (port && fields->port != port)) continue;
+            ProbeTarget target{site.name, fields->host, fields->address, fields->port, std::nullopt, "", information};
+            if (checkRedirect && !fields->host.empty()) target.httpPort = HttpPortOf(site, fields->host);
             targets.push_back(std::move(target));
         }
     return targets;
