@@ -62,7 +62,7 @@ std::vector<iis::Site> ShowSites(Machine& machine, Progress& progress, Outcome& 
 }
 
 json::Value StoreCertificateJson(const PfxCertificate& c, std::int64_t now) {
-    return CertificateJson(c).Set("hasPrivateKey", c.hasPrivateKey).Set("daysLeft", iis::DaysLeft(now, c.details.notAfter));
+    return CertificateJson(c).Set("hasPrivateKey", c.hasPrivateKey).Set("daysLeft", certs::CheckValidity(c.details, now).daysLeft);
 }
 
 // The endpoint's lines: its certificate (or that the store lacks it) and the sites it serves.
@@ -73,7 +73,7 @@ std::string EndpointText(const iis::InventoryEndpoint& e, std::int64_t now) {
         text = Line("  " + Say("Cli_Status_EndpointMissing", {where, e.binding.thumbprint}));
     } else {
         const PfxCertificate& c = *e.certificate;
-        const std::int64_t days = iis::DaysLeft(now, c.details.notAfter);
+        const std::int64_t days = certs::CheckValidity(c.details, now).daysLeft;
         const std::string until = certs::UtcText(c.details.notAfter);
         text = Line("  " + (days < 0 ? Say("Cli_Status_EndpointExpired", {where, e.binding.thumbprint, c.details.subject, until})
                                      : Say("Cli_Status_Endpoint", {where, e.binding.thumbprint, c.details.subject, until,

@@ -105,11 +105,6 @@ Inventory TakeInventory(Machine& machine, const std::vector<Site>& sites) {
     return JoinInventory(ParseSslCertListing(run.output), machine.pkcs12.PersonalCertificates(), sites);
 }
 
-std::int64_t DaysLeft(std::int64_t now, std::int64_t notAfter) {
-    const std::int64_t seconds = notAfter - now;
-    return seconds >= 0 ? seconds / kDay : -((-seconds + kDay - 1) / kDay);
-}
-
 bool NeedsAttention(const InventoryEndpoint& endpoint, std::int64_t now, int warnDays) {
     return !endpoint.certificate || endpoint.certificate->details.notAfter < now + warnDays * kDay;
 }

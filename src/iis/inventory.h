@@ -54,8 +54,6 @@ Inventory JoinInventory(const std::vector<SslCertBinding>& bindings, const std::
 // Runs netsh once and reads the store. A listing netsh refuses throws with its exit code.
 Inventory TakeInventory(Machine& machine, const std::vector<Site>& sites);
 
-// Whole days from now until the moment, rounded down (negative once it has passed).
-std::int64_t DaysLeft(std::int64_t now, std::int64_t notAfter);
 // Whether the endpoint needs an administrator within the days: no certificate in the store, or
 // one that expires before then.
 bool NeedsAttention(const InventoryEndpoint& endpoint, std::int64_t now, int warnDays);
