@@ -12,6 +12,9 @@
 //     iisreset.log       one time-stamped record per iisreset action
 //     invocations.log    every tool invocation: time, tool, exit code, raw command line
 //     faults.tsv         faults injected into a tool until the next seed: tool, fault
+//     mirrored.tsv       what certutil added to the platform's own stores (system_stores.h)
+//     host-roots.pem, trusted-roots.pem
+//                        the roots Wine trusts, when the host arranges it (system_stores.cpp)
 #pragma once
 
 #include <windows.h>

@@ -12,6 +12,8 @@ namespace sandbox {
 namespace {
 
 const wchar_t kFile[] = L"mirrored.tsv";
+const wchar_t kHostRoots[] = L"host-roots.pem";
+const wchar_t kTrustedRoots[] = L"trusted-roots.pem";
 const wchar_t kMachine[] = L"LocalMachine";
 const wchar_t kUser[] = L"CurrentUser";
 
@@ -43,6 +45,41 @@ bool IsRecorded(const std::vector<Record>& records, const Record& record) {
     return false;
 }
 
+// The certificate in PEM, as the host's roots file holds its own.
+std::string Pem(PCCERT_CONTEXT context) {
+    const DWORD flags = CRYPT_STRING_BASE64HEADER | CRYPT_STRING_NOCR;
+    DWORD size = 0;
+    if (!CryptBinaryToStringA(context->pbCertEncoded, context->cbCertEncoded, flags, nullptr, &size)) return "";
+    std::string pem(size, '\0');
+    if (!CryptBinaryToStringA(context->pbCertEncoded, context->cbCertEncoded, flags, pem.data(), &size)) return "";
+    pem.resize(size);
+    return pem;
+}
+
+// Wine's chain engine trusts the roots of the Linux host's roots file, never a Root store's. The
+// sandbox host puts trusted-roots.pem in that file's place for its processes, and a copy of the
+// host's own roots in host-roots.pem: this rewrites trusted-roots.pem as those roots and every
+// certificate the stand-ins put into a Root store, so that what the simulated machine trusts is
+// what its Root store holds. A host without that arrangement has no host-roots.pem.
+void SyncTrustedRoots() {
+    std::vector<unsigned char> host;
+    if (!ReadFileBytes(StatePath(kHostRoots), host, nullptr)) return;
+    std::string roots(host.begin(), host.end());
+    for (const Record& record : ReadRecords(StatePath(kFile))) {
+        if (record.size() < 4 || record[0] != L"mirrored" || !EqualsNoCase(record[2], L"Root")) continue;
+        HCERTSTORE store = OpenRegistryStore(record[1], record[2], CERT_STORE_OPEN_EXISTING_FLAG);
+        if (!store) continue;
+        std::vector<BYTE> hash = HashOf(record[3]);
+        if (PCCERT_CONTEXT found = FindByHash(store, hash)) {
+            roots += Pem(found);
+            CertFreeCertificateContext(found);
+        }
+        CertCloseStore(store, 0);
+    }
+    // Written in place: the host's file is this file's inode, bound where Wine looks.
+    WriteFileBytes(StatePath(kTrustedRoots), roots.data(), roots.size());
+}
+
 }  // namespace
 
 bool MirrorCertificate(PCCERT_CONTEXT context, std::wstring_view storeName, bool user) {
@@ -68,7 +105,9 @@ bool MirrorCertificate(PCCERT_CONTEXT context, std::wstring_view storeName, bool
         ok = CertAddCertificateContextToStore(store, context, CERT_STORE_ADD_REPLACE_EXISTING, nullptr) != 0;
     }
     if (existing) CertFreeCertificateContext(existing);
-    return CertCloseStore(store, 0) && ok;  // the registry is written when the store closes
+    ok = CertCloseStore(store, 0) && ok;  // the registry is written when the store closes
+    if (ok && EqualsNoCase(storeName, L"Root")) SyncTrustedRoots();
+    return ok;
 }
 
 void RemoveMirroredCertificates() {
@@ -82,6 +121,7 @@ void RemoveMirroredCertificates() {
         }
         CertCloseStore(store, 0);
     }
+    SyncTrustedRoots();
 }
 
 }  // namespace sandbox

@@ -16,7 +16,9 @@ namespace sandbox {
 // there before and is not the sandbox's is left alone. The caller holds the state lock.
 bool MirrorCertificate(PCCERT_CONTEXT context, std::wstring_view store, bool user);
 
-// Removes all that MirrorCertificate added. The caller holds the state lock.
+// Removes all that MirrorCertificate added. The caller holds the state lock. Either one also
+// makes the simulated machine trust exactly its Root stores' certificates, where the host has
+// arranged for it (see SyncTrustedRoots in the source).
 void RemoveMirroredCertificates();
 
 }  // namespace sandbox

@@ -97,6 +97,7 @@ void RunDeployment(Main& m, const iis::DeployRequest& request) {
                          GetLangString("MsgBox_Deploy_Complete_Sites") + std::to_string(judgement.succeeded) +
                          GetLangString("MsgBox_Deploy_Complete_Success"),
                      BoxFor(judgement.verdict), GetLangString("MsgBox_Deploy_Complete_Title"));
+    if (judgement.succeeded > 0 && !m.ui.ClosePending()) VerifyDeployment(m, request, outcome);
 }
 
 }  // namespace
@@ -105,11 +106,7 @@ void cmdDeploy_Click(Main& m) {
     if (AnotherRuns(m)) return;
     BusyWork busy(m);
     // The selection as the button was pressed; names come from the list's own sites.
-    iis::DeployChoice choice{{}, m.ui.Text(Id::TxtHttpsPort), m.m_IsIIS8OrGreater};
-    const int count = m.ui.ListCount(Id::lstSites);
-    for (int i = 0; i < count; ++i)
-        if (m.ui.ListSelected(Id::lstSites, i) && i < static_cast<int>(m.sites.size()))
-            choice.sites.push_back(m.sites[static_cast<size_t>(i)].name);
+    iis::DeployChoice choice{SelectedSiteNames(m), m.ui.Text(Id::TxtHttpsPort), m.m_IsIIS8OrGreater};
     const certs::ServerFiles files = certs::DefaultServerFiles(m.machine.host);
     if (const iis::DeployRefusal refusal = iis::CheckDeployChoice(m.machine.fs, choice, files);
         refusal != iis::DeployRefusal::None)

@@ -1,12 +1,13 @@
 #pragma once
 // The window's events, wired by the Win32 window (src/win32) and by the tests. Each area of
 // the window has a file of its own: startup.cpp, certificates.cpp, chain_menu.cpp,
-// sites.cpp, commands.cpp, deploy.cpp, update.cpp.
+// sites.cpp, commands.cpp, deploy.cpp, verify.cpp, update.cpp.
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/main.h"
+#include "iis/deploy.h"
 #include "lang/store.h"
 
 namespace quillbay::app {
@@ -24,6 +25,12 @@ void ScanChainFolder(Main& m);
 void cmdImport_Click(Main& m);
 // Binds the certificate of fullchain.pfx to every selected site.
 void cmdDeploy_Click(Main& m);
+// The names of the sites selected in the list, in its order.
+std::vector<std::string> SelectedSiteNames(Main& m);
+// Deployment > Verify Deployment: probes the selected sites' HTTPS bindings; the findings in a box.
+void mnuToolsVerify_Click(Main& m);
+// After a deployment's summary: probes what it changed; the status line says whether all holds.
+void VerifyDeployment(Main& m, const iis::DeployRequest& request, const iis::DeployOutcome& outcome);
 
 // The Certificate Chain menu.
 void mnuChainManualImport_Click(Main& m);

@@ -51,6 +51,7 @@ void ApplyLanguage(Main& m) {
         {Id::mnuChainViewSystemStore, "mnuChainViewSystemStore_Caption"},
         {Id::mnuTools, "mnuTools_Caption"},
         {Id::mnuToolsSetPort, "mnuToolsSetPort_Caption"},
+        {Id::mnuToolsVerify, "mnuToolsVerify_Caption"},
         {Id::mnuHelp, "mnuHelp_Caption"},
         {Id::mnuHelpAbout, "mnuHelpAbout_Caption"},
         {Id::mnuHelpCheckUpdate, "mnuHelpCheckUpdate_Caption"},

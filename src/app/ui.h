@@ -28,6 +28,7 @@ enum class Id : int {
     mnuLanguageTraditionalChinese = 2007,
     mnuHelpAbout = 2008,
     mnuHelpCheckUpdate = 2009,
+    mnuToolsVerify = 2010,
     // Top-level menus carry no command; these IDs name them for captions only.
     mnuFile = 2101,
     mnuChain = 2102,

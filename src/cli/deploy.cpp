@@ -101,23 +101,11 @@ json::Value SitesJson(const iis::DeployOutcome& outcome) {
     return sites;
 }
 
-// The deployed sites' bindings on the port, read afresh, probed for the certificate deployed.
+// What a client now gets from the deployed sites.
 json::Value VerifyDeployed(Machine& machine, Progress& progress, const iis::DeployRequest& request,
                            const iis::DeployOutcome& outcome, Outcome& out) {
-    std::vector<iis::Site> deployed;
-    iis::SiteList list;
-    try {
-        list = iis::ListSites(machine, progress);
-    } catch (const Failure& f) {
-        machine.log.WriteErrorLog("VerifyDeployment", f.number(), f.description());
-    }
-    for (const iis::Site& site : list.sites)
-        for (const iis::SiteResult& result : outcome.sites)
-            if (result.name == site.name && !result.skipped) deployed.push_back(site);
-    std::vector<iis::ProbeTarget> targets = iis::ProbeTargets(deployed, std::stoi(request.port), request.redirect);
-    for (iis::ProbeTarget& t : targets) t.expected = request.thumbprint;
     Outcome verified;
-    RenderVerification(iis::VerifyHosts(machine, targets), verified);
+    RenderVerification(iis::VerifyHosts(machine, iis::DeployedTargets(machine, progress, request, outcome)), verified);
     out.text += verified.text;
     return verified.json;
 }

@@ -1,6 +1,7 @@
 #include "iis/verify.h"
 
 #include "certs/inspect.h"
+#include "iis/inventory.h"
 #include "support/errors.h"
 #include "support/text.h"
 
@@ -150,6 +151,42 @@ Verification VerifyHosts(Machine& machine, const std::vector<ProbeTarget>& targe
         verification.hosts.push_back(std::move(f));
     }
     return verification;
+}
+
+std::vector<ProbeTarget> DeployedTargets(Machine& machine, Progress& progress, const DeployRequest& request,
+                                         const DeployOutcome& outcome) {
+    SiteList list;
+    try {
+        list = ListSites(machine, progress);
+    } catch (const Failure& f) {
+        machine.log.WriteErrorLog("VerifyDeployment", f.number(), f.description());
+    }
+    std::vector<Site> deployed;
+    for (const Site& site : list.sites)
+        for (const SiteResult& result : outcome.sites)
+            if (result.name == site.name && !result.skipped) deployed.push_back(site);
+    const std::optional<std::string> port = ParsePort(request.port);
+    if (!port) return {};
+    std::vector<ProbeTarget> targets = ProbeTargets(deployed, std::stoi(*port), request.redirect);
+    for (ProbeTarget& t : targets) t.expected = request.thumbprint;
+    return targets;
+}
+
+std::vector<ProbeTarget> SiteTargets(Machine& machine, const certs::ServerFiles& files, const std::vector<Site>& sites) {
+    std::vector<ProbeTarget> targets;
+    for (const Site& site : sites)
+        for (ProbeTarget& t : ProbeTargets({site}, 0, site.redirectRule)) targets.push_back(std::move(t));
+    const certs::PfxRead pfx = certs::ReadPfx(machine, files);
+    if (const PfxCertificate* server = certs::ServerCertificate(pfx.certificates)) {
+        for (ProbeTarget& t : targets) t.expected = UpperHex(server->sha1);
+        return targets;
+    }
+    const Inventory inventory = TakeInventory(machine, sites);
+    for (ProbeTarget& t : targets)
+        for (const InventoryEndpoint& e : inventory.endpoints)
+            for (const SiteUse& use : e.sites)
+                if (use.site == t.site && use.binding == t.binding) t.expected = e.binding.thumbprint;
+    return targets;
 }
 
 }  // namespace quillbay::iis

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "certs/server_files.h"
+#include "iis/deploy.h"
 #include "iis/sites.h"
 #include "support/machine.h"
 
@@ -61,5 +63,15 @@ void JudgeRedirect(HostFinding& finding, const PlainHttpAnswer& answer);
 
 // Probes each target; each finding is also logged.
 Verification VerifyHosts(Machine& machine, const std::vector<ProbeTarget>& targets);
+
+// What the deployment changed, its sites read afresh: the hosts of their bindings on the
+// deployment's port, each expected to serve the deployed certificate.
+std::vector<ProbeTarget> DeployedTargets(Machine& machine, Progress& progress, const DeployRequest& request,
+                                         const DeployOutcome& outcome);
+
+// The hosts of every HTTPS binding of the sites, the redirect checked where a site has the rule;
+// each expected to serve the server certificate of the PFX, or without a readable PFX the
+// certificate HTTP.sys has bound for its endpoint.
+std::vector<ProbeTarget> SiteTargets(Machine& machine, const certs::ServerFiles& files, const std::vector<Site>& sites);
 
 }  // namespace quillbay::iis

@@ -47,7 +47,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         });
         win32::Win32SignatureVerifier signatures;
         win32::Win32XmlReader xml;
-        win32::Win32TlsProbe probe;
+        win32::Win32TlsProbe probe([&window] {
+            window.DoEvents();
+            return !window.ClosePending();
+        });
         Machine machine(shell, fs, host, clock, pkcs12, http, signatures, xml, probe);
         app::Main main(window, machine);
         window.Attach(main);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <memory>
+#include <thread>
 
 #include "support/text.h"
 #include "win32/system_library.h"
@@ -337,26 +338,70 @@ PlainHttpAnswer AskPlainly(const std::string& address, int port, const std::stri
     return ReadHead(head);
 }
 
+
+// What a probe's thread and the caller share: an abandoned probe finishes on its own, within its
+// time-out, and frees this with its last reference.
+template <class Result>
+struct PendingProbe {
+    PendingProbe() : done(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    ~PendingProbe() {
+        if (done) CloseHandle(done);
+    }
+    HANDLE done;
+    Result result{};
+};
+
 }  // namespace
+
+Win32TlsProbe::Win32TlsProbe(std::function<bool()> whileWaiting) : whileWaiting_(std::move(whileWaiting)) {}
+
+template <class Result>
+Result Win32TlsProbe::Await(std::function<Result()> probe, Result cancelled) {
+    if (!whileWaiting_) return probe();
+    if (!whileWaiting_()) return cancelled;
+    auto pending = std::make_shared<PendingProbe<Result>>();
+    if (!pending->done) return probe();
+    std::thread([pending, probe = std::move(probe)] {
+        pending->result = probe();
+        SetEvent(pending->done);
+    }).detach();
+    for (;;) {
+        const DWORD woke = MsgWaitForMultipleObjectsEx(1, &pending->done, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woke == WAIT_OBJECT_0) return std::move(pending->result);
+        if (woke == WAIT_FAILED || !whileWaiting_()) return cancelled;
+    }
+}
 
 TlsHandshake Win32TlsProbe::Handshake(const std::string& address, int port, const std::string& serverName,
                                       int timeoutMilliseconds) {
-    try {
-        return ShakeHands(address, port, serverName,
-                          std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMilliseconds));
-    } catch (const Failure& failure) {  // a system library that would not load
-        return {HandshakeResult::Failed, failure.number(), failure.description(), {}, 0};
-    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
+    return Await<TlsHandshake>(
+        [=]() -> TlsHandshake {
+            try {
+                return ShakeHands(address, port, serverName, deadline);
+            } catch (const Failure& failure) {  // a system library that would not load
+                return {HandshakeResult::Failed, failure.number(), failure.description(), {}, 0};
+            } catch (...) {  // nothing may escape a thread
+                return {HandshakeResult::Failed, ERROR_OUTOFMEMORY, "", {}, 0};
+            }
+        },
+        {HandshakeResult::Failed, ERROR_CANCELLED, "", {}, 0});
 }
 
 PlainHttpAnswer Win32TlsProbe::PlainGet(const std::string& address, int port, const std::string& host,
                                         const std::string& path, int timeoutMilliseconds) {
-    try {
-        return AskPlainly(address, port, host, path,
-                          std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMilliseconds));
-    } catch (const Failure& failure) {
-        return {false, failure.number(), 0, ""};
-    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
+    return Await<PlainHttpAnswer>(
+        [=]() -> PlainHttpAnswer {
+            try {
+                return AskPlainly(address, port, host, path, deadline);
+            } catch (const Failure& failure) {
+                return {false, failure.number(), 0, ""};
+            } catch (...) {
+                return {false, ERROR_OUTOFMEMORY, 0, ""};
+            }
+        },
+        {false, ERROR_CANCELLED, 0, ""});
 }
 
 }  // namespace quillbay::win32

@@ -25,6 +25,7 @@ const char* HandlerName(Id id) {
     case Id::mnuChainManualImport: return "mnuChainManualImport_Click";
     case Id::mnuChainViewSystemStore: return "mnuChainViewSystemStore_Click";
     case Id::mnuToolsSetPort: return "mnuToolsSetPort_Click";
+    case Id::mnuToolsVerify: return "mnuToolsVerify_Click";
     case Id::mnuLanguageEnglish: return "mnuLanguageEnglish_Click";
     case Id::mnuLanguageSimplifiedChinese: return "mnuLanguageSimplifiedChinese_Click";
     case Id::mnuLanguageTraditionalChinese: return "mnuLanguageTraditionalChinese_Click";

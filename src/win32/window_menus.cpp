@@ -8,7 +8,7 @@ using app::Id;
 constexpr int kFirstMenuBarId = static_cast<int>(Id::mnuFile);
 constexpr int kLastMenuBarId = static_cast<int>(Id::mnuHelp);
 constexpr int kFirstCommandId = static_cast<int>(Id::mnuFileExit);
-constexpr int kLastCommandId = static_cast<int>(Id::mnuHelpCheckUpdate);
+constexpr int kLastCommandId = static_cast<int>(Id::mnuToolsVerify);
 
 void AppendItem(HMENU menu, Id id, const wchar_t* caption) {
     AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(id), caption);
@@ -27,6 +27,7 @@ HMENU BuildMenuBar() {
     AppendItem(chain, Id::mnuChainViewSystemStore, L"View System Store(&V)");
     HMENU tools = CreatePopupMenu();
     AppendItem(tools, Id::mnuToolsSetPort, L"Set Deployment Port(&P)...");
+    AppendItem(tools, Id::mnuToolsVerify, L"Verify Deployment(&V)");
     HMENU language = CreatePopupMenu();
     AppendItem(language, Id::mnuLanguageEnglish, L"&English");
     AppendItem(language, Id::mnuLanguageSimplifiedChinese, L"简体中文");

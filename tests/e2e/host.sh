@@ -6,9 +6,9 @@
 # stops everything it started on exit.
 # WINEDLLOVERRIDES: no Mono or Gecko installer dialogs.
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
-xvfb_pid= front_pid=
+xvfb_pid=
 cleanup() {
-    [[ -z $front_pid ]] || { kill "$front_pid" 2>/dev/null; wait "$front_pid" 2>/dev/null; }
+    declare -F front_stop >/dev/null && front_stop
     wineserver -k >/dev/null 2>&1
     wineserver -w >/dev/null 2>&1
     [[ -z $xvfb_pid ]] || { kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; }
@@ -96,11 +96,35 @@ bash "$source_dir/sandbox/install.sh" "$WINEPREFIX" "$build_dir/sandbox" </dev/n
 
 export QB_APP_DIR=$WINEPREFIX/drive_c/Quillbay QB_DRIVER=$work/qbdriver.exe QB_DRIVER_LOG=$work/driver.log
 
-# The front reads the sandbox's state from the prefix and says "ready" once it serves it.
-exec {front_out}< <(exec python3 "$source_dir/sandbox/front/front.py" "$WINEPREFIX/drive_c/ProgramData/QuillbaySandbox" \
-    </dev/null 2>"$work/front.log")
-front_pid=$!
-read -r -t 30 ready <&"$front_out" && [[ $ready == ready ]] || { echo "the front did not start; see $work/front.log" >&2; exit 1; }
+# What the simulated machine trusts: the host's roots, and what its Root stores hold (the
+# stand-ins keep trusted-roots.pem so), in the place of the host's roots file (own_roots.sh).
+# QB_ROOTS_TRUSTED=1 says that a root certutil adds to Root is trusted by the programs.
+QB_ROOTS_TRUSTED=
+if [[ -n ${QB_OWN_ROOTS:-} ]]; then
+    state=$WINEPREFIX/drive_c/ProgramData/QuillbaySandbox
+    cp /etc/ssl/certs/ca-certificates.crt "$state/host-roots.pem" && cp "$state/host-roots.pem" "$state/trusted-roots.pem" &&
+        mount --bind "$state/trusted-roots.pem" /etc/ssl/certs/ca-certificates.crt ||
+        { echo "host: cannot put the simulated machine's roots in place" >&2; exit 1; }
+    QB_ROOTS_TRUSTED=1
+fi
+export QB_ROOTS_TRUSTED
+
+# front_start: the front reads the sandbox's state from the prefix and says "ready" once it
+# serves it. front_stop ends it, whichever shell of the run started it ($work/front.pid).
+front_start() {
+    local ready pid
+    exec {front_out}< <(exec python3 "$source_dir/sandbox/front/front.py" "$WINEPREFIX/drive_c/ProgramData/QuillbaySandbox" \
+        </dev/null 2>>"$work/front.log")
+    pid=$!
+    echo "$pid" >"$work/front.pid"
+    read -r -t 30 ready <&"$front_out" && [[ $ready == ready ]] || { echo "the front did not start; see $work/front.log" >&2; return 1; }
+}
+front_stop() {
+    local pid
+    pid=$(cat "$work/front.pid" 2>/dev/null) && rm -f "$work/front.pid" && kill "$pid" 2>/dev/null || return 0
+    tail --pid="$pid" -f /dev/null  # until it has ended (it may be another shell's child)
+}
+front_start || exit 1
 # front_wait PORT: until the front accepts connections there (it opens a port within a moment of
 # the binding that needs it), at most 10 s.
 front_wait() {

@@ -4,6 +4,7 @@
 # QB_E2E_WORK (default BUILD_DIR/e2e) is the run's folder, so that two runs can share one build.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/own_roots.sh" "$0" "$@"
 source_dir=$(cd "$here/../.." && pwd)
 build_dir=$(cd "${1:?usage: run_e2e.sh BUILD_DIR [SCENARIO...]}" && pwd) || exit 1
 shift

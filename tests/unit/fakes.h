@@ -258,6 +258,7 @@ struct FakeControl {
 struct ShownBox {
     std::string text;
     app::MsgStyle style;
+    std::string title;
 };
 
 class FakeUi : public app::Ui {
@@ -308,8 +309,8 @@ public:
     void SetCheckValue(app::Id box, app::CheckState value) override { C(box).check = value; }
     void SetMenuChecked(app::Id item, bool checked) override { C(item).menuChecked = checked; }
     bool MenuChecked(app::Id item) override { return C(item).menuChecked; }
-    app::MsgAnswer ShowMessage(const std::string& text, app::MsgStyle style, const std::string&) override {
-        boxes.push_back({text, style});
+    app::MsgAnswer ShowMessage(const std::string& text, app::MsgStyle style, const std::string& title) override {
+        boxes.push_back({text, style, title});
         const bool yesNo = style == app::MsgStyle::YesNoExclamation || style == app::MsgStyle::YesNoInformation;
         return yesNo ? yesNoAnswer : app::MsgAnswer::Ok;
     }

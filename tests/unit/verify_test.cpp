@@ -1,6 +1,7 @@
 // What a client gets, judged: each handshake and redirect against what was deployed.
 #include <gtest/gtest.h>
 
+#include "app/handlers.h"
 #include "fakes.h"
 #include "iis/verify.h"
 #include "support/errors.h"
@@ -83,6 +84,49 @@ TEST(Verify, TargetsFromTheSitesBindings) {
     EXPECT_EQ(seen, (std::vector<std::string>{"Shop a.example.test 127.0.0.1:443 80", "Shop b.example.test 127.0.0.1:443 8080",
                                               "Intranet  ::1:443 -", "Intranet c.example.test 10.0.0.5:443 -"}));
     EXPECT_EQ(iis::ProbeTargets(sites, 0, false).size(), 5u);
+}
+
+// The window: after a deployment the status line tells whether what it changed is served; the menu
+// item shows every selected site's findings in one box, those that fall short first.
+TEST(VerifyWindow, FindingsOnTheStatusLineAfterADeploymentAndInTheMenusBox) {
+    using app::Id;
+    ServerWindow t;
+    t.stage.sites = {{"Shop", "http/*:80:a.example.test,https/*:443:a.example.test,https/*:443:b.example.test"},
+                     {"Intranet (old)", "http/*:80:"}};
+    t.stage.Configure();
+    t.Start();
+    t.pkcs12.files["der:leaf"] = {t.pkcs12.certificates[0]};
+    const TlsHandshake leaf{HandshakeResult::Completed, 0, "", {"der:leaf", "der:inter"}, 0};
+    t.probe.handshakes["127.0.0.1:443|a.example.test"] = leaf;
+    t.probe.answers["127.0.0.1:80|a.example.test|/"] = {true, 0, 301, "https://a.example.test/"};
+    app::OnCommand(t.main, Id::cmdDeploy);
+    EXPECT_EQ(t.ui.boxes.back().title, lang::GetLangString("MsgBox_Deploy_Complete_Title"));
+    EXPECT_EQ(t.ui.Text(Id::lblStatus), lang::FormatLangString("lblStatus_VerifyFailed", {"1", "2"}));
+    EXPECT_THAT(t.ErrorLog(), HasSubstr("b.example.test at 127.0.0.1:443 (site Shop)"));
+
+    t.ui.boxes.clear();
+    app::OnCommand(t.main, Id::mnuToolsVerify);
+    EXPECT_EQ(t.ui.OnlyBox().style, app::MsgStyle::Exclamation);
+    EXPECT_EQ(t.ui.OnlyBox().title, lang::GetLangString("MsgBox_Verify_Title"));
+    const std::string& text = t.ui.OnlyBox().text;
+    EXPECT_EQ(text.find("[ERROR] b.example.test at 127.0.0.1:443 (site 'Shop'): nothing listens there"), 0u) << text;
+    EXPECT_THAT(text, HasSubstr("\r\n[OK] a.example.test at 127.0.0.1:443 (site 'Shop'): serves CN=leaf"));
+    EXPECT_THAT(text, HasSubstr("\r\n\r\nVerified 2 host(s): 1 as expected, 1 not."));
+
+    t.probe.handshakes["127.0.0.1:443|b.example.test"] = leaf;
+    t.ui.boxes.clear();
+    app::OnCommand(t.main, Id::mnuToolsVerify);
+    EXPECT_EQ(t.ui.OnlyBox().style, app::MsgStyle::Information);
+    EXPECT_EQ(t.ui.Text(Id::lblStatus), lang::FormatLangString("lblStatus_VerifyPassed", {"2"}));
+
+    t.ui.boxes.clear();
+    t.ui.ListSetSelected(Id::lstSites, 0, false);
+    app::OnCommand(t.main, Id::mnuToolsVerify);
+    EXPECT_EQ(t.ui.OnlyBox().text, lang::GetLangString("Verify_NoHost"));
+    t.ui.boxes.clear();
+    t.ui.ListSetSelected(Id::lstSites, 1, false);
+    app::OnCommand(t.main, Id::mnuToolsVerify);
+    EXPECT_EQ(t.ui.OnlyBox().text, lang::GetLangString("MsgBox_Deploy_SelectSite"));
 }
 
 }  // namespace
