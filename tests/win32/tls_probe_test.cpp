@@ -142,5 +142,35 @@ TEST(Win32TlsProbe, PlainGetReturnsTheStatusAndLocationAsTheyCame) {
     EXPECT_EQ(web.Request(), "GET /old?x=1 HTTP/1.1\r\nHost: www.example.com\r\nConnection: close\r\n\r\n");
 }
 
+// With a waiting function (the window's message pump), the probe runs on a thread of its own: the
+// caller's messages are answered throughout, and a caller that stops waiting is not held.
+TEST(Win32TlsProbe, TheCallerPumpsWhileItWaitsAndMayGiveUp) {
+    Listener silent;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, nullptr);
+    for (const int giveUpAfter : {0, 4}) {
+        int calls = 0;
+        Win32TlsProbe probe([&] {
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+            ++calls;
+            return giveUpAfter == 0 || calls < giveUpAfter;
+        });
+        const auto start = std::chrono::steady_clock::now();
+        const TlsHandshake got = probe.Handshake("::1", silent.port, "www.example.com", 1000);
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        if (giveUpAfter) {
+            EXPECT_EQ(got.error, ERROR_CANCELLED);
+            EXPECT_EQ(calls, giveUpAfter);
+            EXPECT_LT(ms.count(), 900);
+        } else {
+            EXPECT_EQ(got.error, WSAETIMEDOUT);
+            EXPECT_GT(calls, 5);  // the timer's messages, every 50 ms of the second it waited
+            const PlainHttpAnswer answer = probe.PlainGet("::1", silent.port, "www.example.com", "/", 300);
+            EXPECT_EQ(answer.error, WSAETIMEDOUT);
+        }
+    }
+    KillTimer(nullptr, timer);
+}
+
 }  // namespace
 }  // namespace quillbay::win32::testing
