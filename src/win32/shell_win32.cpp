@@ -160,7 +160,14 @@ std::int32_t Win32Shell::ExitCode(HANDLE process) {
 }
 
 std::int32_t Win32Shell::Run(const std::string& commandLine, WindowStyle style, bool wait) {
-    Process process = Start(commandLine, style, nullptr);
+    // What the tool prints goes nowhere: given none, a console tool may write into our own
+    // standard output (Wine hands it on), where the console program's JSON is.
+    HandleGuard discard;
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    *discard.out() = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (discard.get() == INVALID_HANDLE_VALUE) ThrowLastError();
+    Process process = Start(commandLine, style, discard.get());
     if (!wait) return 0;
     Wait(process.get());
     return ExitCode(process.get());
