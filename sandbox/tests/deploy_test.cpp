@@ -8,7 +8,9 @@
 #include "common/text.h"
 #include "harness.h"
 #include "iis/deploy.h"
+#include "iis/inventory.h"
 #include "iis/redirect.h"
+#include "win32/shell_win32.h"
 
 namespace sandbox::test {
 namespace {
@@ -124,6 +126,26 @@ TEST(Deploy, RefusesWhatTheRealToolsRefuse) {
         {Via::Sbx, L"sslcerts", 0, SslCertRecord(old, leaf)},
         {Via::Sbx, L"sites", 0, kDefaultSite + HttpsRecord(old) + kShopSite},
     });
+}
+
+// What a deployment puts back when the new certificate is refused after the old binding was
+// deleted: the line made from netsh's own listing gives HTTP.sys the binding byte for byte as it
+// was, by host name with its store and by address without one.
+TEST(Deploy, ABindingRefusedItsNewCertificateIsPutBackAsNetshListedIt) {
+    const std::wstring leaf = Thumbprint(L"leaf"), inter = Thumbprint(L"inter");
+    const Target sni{10, kDefault, kHost, L"443"}, address{10, kDefault, L"", L"8443"};
+    const std::wstring before = SslCertRecord(sni, leaf) + SslCertRecord(address, leaf);
+    Check({Seed(10), Ran(LeafImport(), 0), Ran(AddSslCert(sni, leaf), 0), Ran(AddSslCert(address, leaf), 0),
+           {Via::Sbx, L"sslcerts", 0, before}});
+    quillbay::win32::Win32Shell shell;
+    const quillbay::Captured listing = shell.RunAndCapture(Narrow(SystemDirectory()) + "\\netsh.exe http show sslcert");
+    const std::vector<iis::SslCertBinding> listed = iis::ParseSslCertListing(listing.output);
+    ASSERT_EQ(listed.size(), 2u);
+    const Target* targets[] = {&sni, &address};
+    for (std::size_t i = 0; i < 2; ++i)
+        Check({Ran(DeleteSslCert(*targets[i]), 0), Ran(AddSslCert(*targets[i], inter), 1, L"Error: 1312"),
+               Ran(Widen(iis::RestoreSslCertCommand(Tools(), listed[i])), 0)});
+    Check({{Via::Sbx, L"sslcerts", 0, before}});
 }
 
 }  // namespace

@@ -10,6 +10,18 @@ using lang::GetLangString;
 
 namespace {
 
+// What became of the certificate the endpoint had before, on a line of its own.
+std::string PreviousBindingText(const iis::EntryResult& entry) {
+    switch (entry.previous) {
+        case iis::PreviousBinding::Restored:
+            return "\r\n" + lang::FormatLangString("MsgBox_Deploy_PreviousRestored", {entry.previousThumbprint});
+        case iis::PreviousBinding::Lost:
+            return "\r\n" + lang::FormatLangString("MsgBox_Deploy_PreviousLost", {entry.previousThumbprint});
+        case iis::PreviousBinding::None: break;
+    }
+    return "";
+}
+
 std::string EntryFailureText(const std::string& site, const iis::EntryResult& entry) {
     const std::string label = entry.Wildcard() ? GetLangString("lblStatus_DomainWildcard") : entry.entry;
     switch (entry.status) {
@@ -23,7 +35,7 @@ std::string EntryFailureText(const std::string& site, const iis::EntryResult& en
             return lang::FormatLangString("MsgBox_Deploy_HostNameSkipped", {site, entry.entry});
         default:
             return GetLangString("MsgBox_Deploy_NetshFailed") + site + GetLangString("MsgBox_Deploy_NetshFailed_Error") +
-                   label + GetLangString("MsgBox_Deploy_NetshFailed_CheckLog");
+                   label + GetLangString("MsgBox_Deploy_NetshFailed_CheckLog") + PreviousBindingText(entry);
     }
 }
 
@@ -74,6 +86,14 @@ void ShowRefusal(Main& m, const iis::DeployThumbprint& read, iis::DeployRefusal 
             break;
         case iis::DeployRefusal::NoThumbprint:
             m.ui.ShowMessage(GetLangString("MsgBox_Deploy_GetThumbprintFailed"), MsgStyle::Critical, kAppTitle);
+            break;
+        case iis::DeployRefusal::NotInStore:
+            m.ui.ShowMessage(lang::FormatLangString("MsgBox_Deploy_NotInStore", {read.thumbprint}), MsgStyle::Critical,
+                             kAppTitle);
+            break;
+        case iis::DeployRefusal::BindingsUnlisted:
+            m.ui.ShowMessage(lang::FormatLangString("MsgBox_Deploy_BindingsUnlisted", {std::to_string(read.failure.number)}),
+                             MsgStyle::Critical, kAppTitle);
             break;
         case iis::DeployRefusal::EmptyPassword:
         case iis::DeployRefusal::PasswordUnreadable:
@@ -129,9 +149,11 @@ void cmdDeploy_Click(Main& m) {
             ShowRefusal(m, read, read.refusal);
         } else {
             ShowStatus(m, GetLangString("lblStatus_ThumbprintSuccess") + read.thumbprint.substr(0, 20) + "...");
-            RunDeployment(m, iis::MakeDeployRequest(std::move(choice.sites), *iis::ParsePort(choice.port),
-                                                    read.thumbprint, m.m_IsIIS8OrGreater, redirect,
-                                                    m.m_RewriteModuleInstalled));
+            iis::DeployRequest request = iis::MakeDeployRequest(std::move(choice.sites), *iis::ParsePort(choice.port),
+                                                                read.thumbprint, m.m_IsIIS8OrGreater, redirect,
+                                                                m.m_RewriteModuleInstalled);
+            request.current = read.current;
+            RunDeployment(m, request);
         }
     } catch (...) {
         ReportFailure(m, "cmdDeploy_Click", "MsgBox_Deploy_UnexpectedError", "MsgBox_Deploy_UnexpectedError_Title");

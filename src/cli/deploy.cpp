@@ -14,6 +14,7 @@ namespace {
 
 constexpr const char* kEntryStatusNames[] = {"bound", "netsh-failed", "appcmd-failed", "bad-host-name", "bindings-unread", "site-gone"};
 static_assert(std::size(kEntryStatusNames) == static_cast<int>(iis::EntryStatus::SiteGone) + 1);
+constexpr const char* kPreviousNames[] = {"none", "restored", "lost"};
 
 // The console's answers: the wildcard question as the options say, failures on standard error.
 class ConsoleDeployEvents final : public iis::DeployEvents {
@@ -24,7 +25,12 @@ public:
         const std::string label = entry.Wildcard() ? GetLangString("lblStatus_DomainWildcard") : entry.entry;
         const std::string code = std::to_string(entry.code);
         switch (entry.status) {
-            case iis::EntryStatus::NetshFailed: return Warn(Say("Cli_Deploy_NetshFailed", {site, label, code}));
+            case iis::EntryStatus::NetshFailed:
+                Warn(Say("Cli_Deploy_NetshFailed", {site, label, code}));
+                if (entry.previous == iis::PreviousBinding::Restored)
+                    Warn(Say("MsgBox_Deploy_PreviousRestored", {entry.previousThumbprint}));
+                if (entry.previous == iis::PreviousBinding::Lost) Warn(Say("MsgBox_Deploy_PreviousLost", {entry.previousThumbprint}));
+                return;
             case iis::EntryStatus::AppcmdFailed: return Warn(Say("Cli_Deploy_AppcmdFailed", {site, label, code}));
             case iis::EntryStatus::BadHostName: return Warn(Say("Cli_HostSkipped", {site, entry.entry}));
             case iis::EntryStatus::BindingsUnread: return Warn(Say("Cli_SiteBindingsUnread", {site}));
@@ -43,7 +49,8 @@ private:
     bool wildcard_;
 };
 
-Refusal RefusalOf(iis::DeployRefusal refusal, const certs::ServerFiles& files, const FailureInfo& failure) {
+Refusal RefusalOf(iis::DeployRefusal refusal, const certs::ServerFiles& files, const FailureInfo& failure,
+                  const std::string& thumbprint = "") {
     switch (refusal) {
         case iis::DeployRefusal::NoSite: return {"no-sites", GetLangString("MsgBox_Deploy_SelectSite")};
         case iis::DeployRefusal::OneSiteBelowIis8: return {"one-site-below-iis8", Say("Cli_OneSiteBelowIis8")};
@@ -56,6 +63,9 @@ Refusal RefusalOf(iis::DeployRefusal refusal, const certs::ServerFiles& files, c
             return {"password-unreadable", Say("Cli_PasswordUnreadable", {std::to_string(failure.number), failure.description}),
                     failure.number};
         case iis::DeployRefusal::NoThumbprint: return {"no-thumbprint", GetLangString("MsgBox_Deploy_GetThumbprintFailed")};
+        case iis::DeployRefusal::NotInStore: return {"not-in-store", Say("MsgBox_Deploy_NotInStore", {thumbprint})};
+        case iis::DeployRefusal::BindingsUnlisted:
+            return {"bindings-unlisted", Say("MsgBox_Deploy_BindingsUnlisted", {std::to_string(failure.number)}), failure.number};
         case iis::DeployRefusal::None: break;
     }
     return {};
@@ -76,10 +86,16 @@ iis::DeployRequest RequestOrRefuse(Machine& machine, Console& console, ConsolePr
 
     progress.Report({"lblStatus_GettingThumbprint"});
     const iis::DeployThumbprint read = iis::ReadDeployThumbprint(machine, files);
-    if (read.refusal != iis::DeployRefusal::None) throw RefusalOf(read.refusal, files, read.failure);
+    // A dry run shows what a deployment would run once the certificate is imported.
+    if (o.dryRun && read.refusal == iis::DeployRefusal::NotInStore)
+        console.Err(Line(GetLangString("Cli_Level_Warning") + " " + Say("MsgBox_Deploy_NotInStore", {read.thumbprint})));
+    else if (read.refusal != iis::DeployRefusal::None)
+        throw RefusalOf(read.refusal, files, read.failure, read.thumbprint);
     progress.Report({"lblStatus_ThumbprintSuccess", -1, -1, {{read.thumbprint.substr(0, 20) + "..."}}});
-    return iis::MakeDeployRequest(std::move(choice.sites), *iis::ParsePort(o.port), read.thumbprint, choice.iis8OrGreater,
-                                  o.redirect, iis::IsRewriteModuleInstalled(machine));
+    iis::DeployRequest request = iis::MakeDeployRequest(std::move(choice.sites), *iis::ParsePort(o.port), read.thumbprint,
+                                                        choice.iis8OrGreater, o.redirect, iis::IsRewriteModuleInstalled(machine));
+    request.current = read.current;
+    return request;
 }
 
 json::Value SitesJson(const iis::DeployOutcome& outcome) {
@@ -90,7 +106,9 @@ json::Value SitesJson(const iis::DeployOutcome& outcome) {
             entries.Add(json::Value::Object()
                             .Set("host", e.entry)
                             .Set("status", kEntryStatusNames[static_cast<int>(e.status)])
-                            .Set("exitCode", e.code));
+                            .Set("exitCode", e.code)
+                            .Set("previous", kPreviousNames[static_cast<int>(e.previous)])
+                            .Set("previousThumbprint", e.previousThumbprint));
         sites.Add(json::Value::Object()
                       .Set("name", site.name)
                       .Set("skipped", site.skipped)

@@ -5,6 +5,7 @@
 #include "support/command_line.h"
 #include "support/errors.h"
 #include "support/runner.h"
+#include "support/text.h"
 
 namespace quillbay::iis {
 
@@ -25,6 +26,39 @@ std::string BindingSpec(const std::string& host, const std::string& port) {
 std::vector<StatusPiece> SiteEntryPieces(const std::string& site, const std::string& entry) {
     if (entry == "*") return {{site + "' (域名: "}, {"lblStatus_DomainWildcard", true}, {")..."}};
     return {{site + "' (域名: " + entry + ")..."}};
+}
+
+// The binding HTTP.sys held before the run for the endpoint an entry deletes.
+const SslCertBinding* Previous(const DeployRequest& request, const std::string& host) {
+    const std::string endpoint = Endpoint(host, request.port, request.sni);
+    const std::string wanted = endpoint.substr(endpoint.find('=') + 1);
+    const EndpointKind kind = endpoint.rfind("hostnameport=", 0) == 0 ? EndpointKind::HostnamePort : EndpointKind::IpPort;
+    for (const SslCertBinding& b : request.current)
+        if (b.kind == kind && EqualsIgnoreCase(b.endpoint, wanted)) return &b;
+    return nullptr;
+}
+
+// Whether the listing's fields can go into a command line as they are: each a single token
+// of the characters such a field is made of.
+bool Carriable(const SslCertBinding& b) {
+    auto only = [](const std::string& text, const char* allowed) {
+        return !text.empty() && text.find_first_not_of(allowed) == std::string::npos;
+    };
+    constexpr const char* kHex = "0123456789ABCDEFabcdef";
+    return only(b.thumbprint, kHex) && only(b.appId, "{}-0123456789ABCDEFabcdef") &&
+           only(b.endpoint, "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-:[]*_") &&
+           (b.storeName.empty() || b.storeName == "(null)" ||
+            only(b.storeName, "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_"));
+}
+
+// After a failed add: the endpoint gets back the certificate it had, rather than none at all.
+void PutBack(Machine& machine, const DeployTools& tools, const SslCertBinding& before, EntryResult& result) {
+    const std::string line = RestoreSslCertCommand(tools, before);
+    const std::int32_t code = Carriable(before) ? machine.shell.Run(line, WindowStyle::Hidden, true) : kErrorInvalidParameter;
+    result.previous = code == 0 ? PreviousBinding::Restored : PreviousBinding::Lost;
+    result.previousThumbprint = before.thumbprint;
+    if (code == 0) machine.log.WriteLog(kProc, "The previous binding was put back: " + line);
+    else machine.log.WriteErrorLog(kProc, code, "The previous binding could not be put back; the endpoint has no certificate: " + line);
 }
 
 // Commands 1 to 4 for one entry; only the additions are judged.
@@ -49,6 +83,7 @@ EntryResult BindEntry(Machine& machine, const DeployTools& tools, const DeployRe
         result.status = EntryStatus::NetshFailed;
         machine.log.WriteErrorLog(kProc, result.code,
                                   "netsh add failed for site " + site + " (Domain: " + entry + ", Command: " + add + ")");
+        if (const SslCertBinding* before = Previous(request, host)) PutBack(machine, tools, *before, result);
         return result;
     }
     machine.shell.Run(RemoveSiteBindingCommand(tools, site, host, request.port), WindowStyle::Hidden, true);
@@ -78,6 +113,14 @@ std::string AddSslCertCommand(const DeployTools& tools, const std::string& host,
                        " certhash=" + thumbprint + " appid=" + kIisAppId;
     // A binding by host name names the store: HTTP.sys has no default for it.
     if (sni && !host.empty()) line += " certstorename=MY";
+    return line;
+}
+
+std::string RestoreSslCertCommand(const DeployTools& tools, const SslCertBinding& b) {
+    std::string line = ProgramToken(tools.netsh) + " http add sslcert " +
+                       (b.kind == EndpointKind::HostnamePort ? "hostnameport=" : "ipport=") + b.endpoint +
+                       " certhash=" + b.thumbprint + " appid=" + b.appId;
+    if (!b.storeName.empty() && b.storeName != "(null)") line += " certstorename=" + b.storeName;
     return line;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "iis/inventory.h"
 #include "support/machine.h"
 #include "support/progress.h"
 #include "support/verdict.h"
@@ -26,6 +27,8 @@ DeployTools FindDeployTools(FileSystem& fs);
 std::string DeleteSslCertCommand(const DeployTools& tools, const std::string& host, const std::string& port, bool sni);
 std::string AddSslCertCommand(const DeployTools& tools, const std::string& host, const std::string& port, bool sni,
                               const std::string& thumbprint);
+// The binding as it was: its certificate, application and store (none when it had none).
+std::string RestoreSslCertCommand(const DeployTools& tools, const SslCertBinding& binding);
 std::string RemoveSiteBindingCommand(const DeployTools& tools, const std::string& site, const std::string& host,
                                      const std::string& port);
 std::string AddSiteBindingCommand(const DeployTools& tools, const std::string& site, const std::string& host,
@@ -34,10 +37,16 @@ std::string AddSiteBindingCommand(const DeployTools& tools, const std::string& s
 // SiteGone: the site is no longer in IIS (deleted since it was listed).
 enum class EntryStatus { Bound, NetshFailed, AppcmdFailed, BadHostName, BindingsUnread, SiteGone };
 
+// When the new certificate could not be bound (NetshFailed), what became of the binding the
+// endpoint had before: none was there, it is bound again, or putting it back failed too.
+enum class PreviousBinding { None, Restored, Lost };
+
 struct EntryResult {
     std::string entry;  // the host name, "*" for the wildcard entry
     EntryStatus status = EntryStatus::Bound;
     std::int32_t code = 0;
+    PreviousBinding previous = PreviousBinding::None;
+    std::string previousThumbprint = {};
     bool Wildcard() const { return entry == "*"; }
 };
 
@@ -58,6 +67,8 @@ struct DeployRequest {
     // Without URL Rewrite appcmd knows no rule section: there is no rule, so the removal's
     // answer says nothing.
     bool rewriteInstalled = true;
+    // HTTP.sys's bindings before the run: one whose replacement fails is put back as it was.
+    std::vector<SslCertBinding> current = {};
 };
 
 // A deployment port as typed: a whole number 1..65535 with optional blanks around it and an

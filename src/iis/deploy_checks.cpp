@@ -1,6 +1,9 @@
 #include "iis/deploy_checks.h"
 
+#include <algorithm>
+
 #include "iis/deploy.h"
+#include "support/text.h"
 
 namespace quillbay::iis {
 
@@ -14,11 +17,37 @@ DeployRefusal CheckDeployChoice(FileSystem& fs, const DeployChoice& choice, cons
     return DeployRefusal::None;
 }
 
+namespace {
+
+void ConfirmBeforeChanges(Machine& machine, DeployThumbprint& read) {
+    try {
+        const std::vector<PfxCertificate> store = machine.pkcs12.PersonalCertificates();
+        const bool there = std::any_of(store.begin(), store.end(), [&](const PfxCertificate& c) {
+            return c.hasPrivateKey && UpperHex(c.sha1) == read.thumbprint;
+        });
+        if (!there) {
+            read.refusal = DeployRefusal::NotInStore;
+            machine.log.WriteErrorLog("cmdDeploy_Click", 0,
+                                      "The certificate " + read.thumbprint +
+                                          " is not in the machine's Personal store with its private key; nothing was changed");
+            return;
+        }
+        read.current = ListSslCertBindings(machine);
+    } catch (const Failure& f) {
+        read.refusal = DeployRefusal::BindingsUnlisted;
+        read.failure = {f.number(), f.description()};
+        machine.log.WriteErrorLog("cmdDeploy_Click", f.number(), f.description() + "; nothing was changed");
+    }
+}
+
+}  // namespace
+
 DeployThumbprint ReadDeployThumbprint(Machine& machine, const certs::ServerFiles& files) {
     DeployThumbprint read;
     try {
         read.thumbprint = certs::DeploymentThumbprint(machine, files);
         if (read.thumbprint.empty()) read.refusal = DeployRefusal::NoThumbprint;
+        else ConfirmBeforeChanges(machine, read);
         return read;
     } catch (const certs::NoPasswordLine&) {
         read.refusal = DeployRefusal::EmptyPassword;

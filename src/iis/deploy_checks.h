@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "certs/server_files.h"
+#include "iis/inventory.h"
 #include "support/machine.h"
 
 namespace quillbay::iis {
@@ -20,6 +21,8 @@ enum class DeployRefusal {
     EmptyPassword,       // the password file holds no line
     PasswordUnreadable,  // the password file could not be read (failure below)
     NoThumbprint,        // the PFX does not open, or holds no certificate with its key
+    NotInStore,          // the certificate is not in the machine's Personal store with its key
+    BindingsUnlisted,    // HTTP.sys's bindings could not be listed (failure below): none could be put back
 };
 
 // The checks that read nothing but the choice and whether the files exist, in this order.
@@ -33,9 +36,13 @@ DeployRefusal CheckDeployChoice(FileSystem& fs, const DeployChoice& choice, cons
 struct DeployThumbprint {
     DeployRefusal refusal = DeployRefusal::None;
     std::string thumbprint;  // 40 upper-case hexadecimal digits when there is no refusal
-    FailureInfo failure;     // EmptyPassword, PasswordUnreadable: the failure, logged under cmdDeploy_Click
+    FailureInfo failure;     // EmptyPassword, PasswordUnreadable, BindingsUnlisted: logged under cmdDeploy_Click
+    std::vector<SslCertBinding> current;  // what HTTP.sys holds before the run
 };
-// The thumbprint a deployment binds by (GetPfxThumbprint_API logs why there is none).
+// The thumbprint a deployment binds by (GetPfxThumbprint_API logs why there is none). Before
+// anything is deleted, the certificate must be in the machine's Personal store with its key
+// (else every add would fail and leave its endpoint empty), and HTTP.sys's bindings are read, so
+// that a binding whose replacement fails can be put back.
 DeployThumbprint ReadDeployThumbprint(Machine& machine, const certs::ServerFiles& files);
 
 }  // namespace quillbay::iis

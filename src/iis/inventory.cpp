@@ -97,12 +97,16 @@ Inventory JoinInventory(const std::vector<SslCertBinding>& bindings, const std::
     return inventory;
 }
 
-Inventory TakeInventory(Machine& machine, const std::vector<Site>& sites) {
+std::vector<SslCertBinding> ListSslCertBindings(Machine& machine) {
     const ToolRun run = RunHiddenAndCapture(machine.shell, machine.log,
                                             ProgramToken(SystemProgram(machine.fs, "netsh.exe")) + " http show sslcert");
     if (!run.Succeeded())
         throw Failure(run.exitCode, "The certificate bindings of HTTP.sys could not be listed: " + run.FirstLine());
-    return JoinInventory(ParseSslCertListing(run.output), machine.pkcs12.PersonalCertificates(), sites);
+    return ParseSslCertListing(run.output);
+}
+
+Inventory TakeInventory(Machine& machine, const std::vector<Site>& sites) {
+    return JoinInventory(ListSslCertBindings(machine), machine.pkcs12.PersonalCertificates(), sites);
 }
 
 bool NeedsAttention(const InventoryEndpoint& endpoint, std::int64_t now, int warnDays) {

@@ -51,7 +51,10 @@ const SslCertBinding* ServingEndpoint(const std::vector<SslCertBinding>& binding
 Inventory JoinInventory(const std::vector<SslCertBinding>& bindings, const std::vector<PfxCertificate>& store,
                         const std::vector<Site>& sites);
 
-// Runs netsh once and reads the store. A listing netsh refuses throws with its exit code.
+// Runs netsh once: a listing netsh refuses throws with its exit code.
+std::vector<SslCertBinding> ListSslCertBindings(Machine& machine);
+
+// Lists the bindings and reads the store.
 Inventory TakeInventory(Machine& machine, const std::vector<Site>& sites);
 
 // Whether the endpoint needs an administrator within the days: no certificate in the store, or

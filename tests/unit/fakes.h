@@ -503,6 +503,7 @@ struct FakeServer : FakeMachine {
         pkcs12.certificates = {FakeCertificate("leaf", "inter", true, {"a.example.test", "B.example.test"}, now - kDay,
                                                now + 90 * kDay),
                                inter};
+        pkcs12.personal = {pkcs12.certificates[0]};  // imported before: its key there too
         fs.AddFile(AppPath("chain\\inter.crt"), "der:inter");
         fs.AddFile(AppPath("chain\\root.cer"), "der:root");
         pkcs12.trustedRoots = {"der:root"};

@@ -3,6 +3,8 @@
 // code), names the same failed steps and runs the same command lines.
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "cli/program.h"
 #include "fakes.h"
 
@@ -106,6 +108,11 @@ TEST(BothRenderers, JudgeEveryImportOutcomeAlike) {
         ExpectAgreement(row, InWindow(row.arrange, Id::cmdImport), InConsole(row.arrange, {"import"}));
 }
 
+// A certificate a host was bound to before the run, as netsh lists it.
+const std::string kOld(40, 'A');
+const std::string kOldBinding = "    Hostname:port : a.example.test:443\r\n    Certificate Hash : " + kOld +
+                                "\r\n    Application ID : {4dc3e181-e14b-4a21-b022-59fc669b0914}\r\n    Certificate Store Name : MY\r\n\r\n";
+
 TEST(BothRenderers, JudgeEveryDeploymentOutcomeAndRefusalAlike) {
     const Row rows[] = {
         {"every site deployed", [](FakeServer&) {}, 0, {}, {"Failed"}},
@@ -136,6 +143,26 @@ TEST(BothRenderers, JudgeEveryDeploymentOutcomeAndRefusalAlike) {
          },
          1, {"'Intranet (old)' is no longer in IIS"}, {}, "0.0.0.0:443",
          "The site \"Intranet (old)\" is not in IIS's configuration"},
+        {"the certificate not in the Personal store: nothing deleted, nothing bound",
+         [](FakeServer& s) { s.pkcs12.personal[0].hasPrivateKey = false; }, 2,
+         {"is not in the machine's Personal store with its private key, so no binding was changed"}, {}, " sslcert ",
+         "is not in the machine's Personal store with its private key; nothing was changed"},
+        {"HTTP.sys's bindings cannot be listed: nothing deleted", [](FakeServer& s) { s.stage.sslcerts = {1, "Error: 5\r\n"}; },
+         2, {"could not be listed (code 1), so no binding was changed"}, {}, " sslcert "},
+        {"netsh refuses the new certificate for a host: the one it had is bound again",
+         [](FakeServer& s) { s.stage.sslcerts.output += kOldBinding, s.Fail("a.example.test:443 certhash=6C6C", 1312); }, 1,
+         {"SSL binding for site 'Shop'", "The certificate it had before (" + kOld + ") is bound to it again."}},
+        {"and when it cannot be bound again either, that is said",
+         [](FakeServer& s) { s.stage.sslcerts.output += kOldBinding, s.Fail("add sslcert hostnameport=a.", 1312); }, 1,
+         {"The certificate it had before (" + kOld + ") could not be bound again: it has no certificate now."}, {}, {},
+         "the endpoint has no certificate: C:\\windows\\system32\\netsh.exe http add sslcert hostnameport=a.example.test:443 "
+         "certhash=" + kOld + " appid={4dc3e181-e14b-4a21-b022-59fc669b0914} certstorename=MY"},
+        {"a listed binding whose fields a command line cannot carry as they are is not put back",
+         [](FakeServer& s) {
+             s.stage.sslcerts.output += std::regex_replace(kOldBinding, std::regex("Store Name : MY"), "Store Name : MY /x");
+             s.Fail("a.example.test:443 certhash=6C6C", 1312);
+         },
+         1, {"could not be bound again"}, {}, "certhash=" + kOld},
         {"no PFX", [](FakeServer& s) { s.fs.Delete(s.AppPath("fullchain.pfx")); }, 2, {"fullchain.pfx"}},
         {"no password file", [](FakeServer& s) { s.fs.Delete(s.AppPath("password.txt")); }, 2, {"password.txt"}},
         {"a password file without a line", [](FakeServer& s) { s.fs.AddFile(s.AppPath("password.txt"), ""); }, 2,
