@@ -17,26 +17,28 @@ constexpr CommandEntry kCommands[] = {{"status", Command::Status}, {"check", Com
                                       {"verify", Command::Verify}, {"help", Command::Help}};
 
 // Which commands an option belongs to; the files and the output options suit them all.
-enum class Scope { Any, Sites, Deploy, Changes, Status };
-bool Applies(Scope scope, Command c) {
-    if (scope == Scope::Status) return c == Command::Status;
-    return scope == Scope::Any || c == Command::Deploy ||
-           (scope == Scope::Sites && (c == Command::Check || c == Command::Verify)) ||
-           (scope == Scope::Changes && c == Command::Import);
-}
-constexpr Scope kAny = Scope::Any, kSites = Scope::Sites, kDeploy = Scope::Deploy, kChanges = Scope::Changes;
+constexpr unsigned Bit(Command c) { return 1u << static_cast<unsigned>(c); }
+constexpr unsigned kAny = ~0u;
+constexpr unsigned kSites = Bit(Command::Check) | Bit(Command::Verify) | Bit(Command::Deploy);
+constexpr unsigned kDeploy = Bit(Command::Deploy);
+constexpr unsigned kChanges = Bit(Command::Import) | Bit(Command::Deploy) | Bit(Command::Renew) | Bit(Command::Schedule);
+constexpr unsigned kRenew = Bit(Command::Renew);
+constexpr unsigned kSchedule = Bit(Command::Schedule);
 
 struct OptionEntry {
     const char* name;
     bool takesValue;
-    Scope scope;
+    unsigned commands;
 };
 constexpr OptionEntry kOptions[] = {
     {"--json", false, kAny},        {"--lang", true, kAny},         {"--pfx", true, kAny},
     {"--password-file", true, kAny}, {"--chain-folder", true, kAny}, {"--help", false, kAny},
     {"--site", true, kSites},       {"--all", false, kSites},       {"--port", true, kDeploy},
-    {"--redirect", true, kDeploy},  {"--wildcard", true, kDeploy},  {"--dry-run", false, kDeploy},
-    {"--restrict-folder", false, kChanges}, {"--warn-days", true, Scope::Status}, {"--no-verify", false, kDeploy},
+    {"--redirect", true, kDeploy},  {"--wildcard", true, kDeploy},  {"--dry-run", false, kDeploy | kRenew},
+    {"--restrict-folder", false, kChanges}, {"--warn-days", true, Bit(Command::Status)},
+    {"--no-verify", false, kDeploy | kRenew}, {"--from", true, kRenew | kSchedule}, {"--replace", true, kRenew},
+    {"--retire-old", false, kRenew | kSchedule}, {"--at", true, kSchedule}, {"--show", false, kSchedule},
+    {"--remove", false, kSchedule},
 };
 
 const OptionEntry* FindOption(const std::string& name) {
@@ -92,6 +94,24 @@ void TakeOption(Options& o, const std::string& name, const std::string& value, E
     else if (name == "--pfx") o.pfx = value;
     else if (name == "--password-file") o.passwordFile = value;
     else if (name == "--chain-folder") o.chainFolder = value;
+    else if (name == "--from") o.from = value;
+    else if (name == "--retire-old") o.retireOld = true;
+    else if (name == "--show") o.scheduleAction = ScheduleAction::Show;
+    else if (name == "--remove") o.scheduleAction = ScheduleAction::Remove;
+    else if (name == "--replace") {
+        const bool hex = value.size() == 40 && value.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+        if (hex) {
+            o.replace = value;
+            for (char& c : o.replace) c = c >= 'a' && c <= 'f' ? static_cast<char>(c - 'a' + 'A') : c;
+        }
+        else Error(errors, "Cli_Usage_BadValue", {name, value});
+    } else if (name == "--at") {
+        const bool clock = value.size() == 5 && value[2] == ':' && value.find_first_not_of("0123456789:") == std::string::npos &&
+                           value.find(':', 3) == std::string::npos && std::stoi(value.substr(0, 2)) < 24 &&
+                           std::stoi(value.substr(3)) < 60;
+        if (clock) o.at = value;
+        else Error(errors, "Cli_Usage_BadValue", {name, value});
+    }
     else if (name == "--lang") {
         if (value == "en") o.language = lang::kEnglish;
         else if (value == "zh-Hans") o.language = lang::kSimplifiedChinese;
@@ -112,7 +132,8 @@ void TakeOption(Options& o, const std::string& name, const std::string& value, E
         else (redirect ? o.redirect : o.wildcard) = *on;
     }
     // A path or a site name that is empty names nothing.
-    if (value.empty() && (name == "--site" || name == "--pfx" || name == "--password-file" || name == "--chain-folder"))
+    if (value.empty() && (name == "--site" || name == "--pfx" || name == "--password-file" || name == "--chain-folder" ||
+                          name == "--from"))
         Error(errors, "Cli_Usage_BadValue", {name, value});
 }
 
@@ -124,7 +145,7 @@ void CheckCombination(Parsed& parsed, const std::vector<const OptionEntry*>& giv
         return;
     }
     for (const OptionEntry* entry : given)
-        if (!Applies(entry->scope, o.command)) Error(parsed.errors, "Cli_Usage_NotForCommand", {entry->name, CommandName(o.command)});
+        if (!(entry->commands & Bit(o.command))) Error(parsed.errors, "Cli_Usage_NotForCommand", {entry->name, CommandName(o.command)});
     if (o.all && !o.sites.empty()) Error(parsed.errors, "Cli_Usage_SiteAndAll");
     if (o.command == Command::Deploy && !o.all && o.sites.empty()) Error(parsed.errors, "Cli_Usage_NoSites");
 }

@@ -7,7 +7,9 @@
 
 namespace quillbay::cli {
 
-enum class Command { None, Help, Status, Check, Import, Deploy, Verify };
+enum class Command { None, Help, Status, Check, Import, Deploy, Verify, Renew, Schedule };
+
+enum class ScheduleAction { Set, Show, Remove };
 
 struct Options {
     Command command = Command::None;
@@ -22,6 +24,11 @@ struct Options {
     bool verify = true;  // deploy: probe what it changed
     bool restrictFolder = false;  // restrict the program folder when others can change it
     int warnDays = 30;            // status: a bound certificate expiring sooner needs attention
+    std::string from;             // renew, schedule: the folder of the new files ("": beside the program)
+    std::string replace;          // renew: a thumbprint whose endpoints are replaced whatever they cover
+    bool retireOld = false;       // renew, schedule: delete superseded certificates no endpoint uses
+    std::string at = "03:00";     // schedule: the daily time, HH:MM
+    ScheduleAction scheduleAction = ScheduleAction::Set;
     // Empty: beside the program.
     std::string pfx;
     std::string passwordFile;
