@@ -144,7 +144,7 @@ TEST(Deploy, ABindingRefusedItsNewCertificateIsPutBackAsNetshListedIt) {
     const Target* targets[] = {&sni, &address};
     for (std::size_t i = 0; i < 2; ++i)
         Check({Ran(DeleteSslCert(*targets[i]), 0), Ran(AddSslCert(*targets[i], inter), 1, L"Error: 1312"),
-               Ran(Widen(iis::RestoreSslCertCommand(Tools(), listed[i])), 0)});
+               Ran(Widen(iis::SslCertAddCommand(Tools(), listed[i]).value()), 0)});
     Check({{Via::Sbx, L"sslcerts", 0, before}});
 }
 

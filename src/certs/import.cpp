@@ -90,6 +90,14 @@ ImportOutcome ImportCertificates(Machine& machine, const std::vector<std::string
 
 ImportOutcome ImportCertificates(Machine& machine, const ImportFiles& files, const std::vector<std::string>& chainFiles,
                                  Progress& progress) {
+    ImportOutcome outcome = ImportCertificateFiles(machine, files, chainFiles, progress);
+    progress.Report({"lblStatus_ApplyingSecurity"});
+    outcome.security = ApplySecurityConfiguration(machine, progress);
+    return outcome;
+}
+
+ImportOutcome ImportCertificateFiles(Machine& machine, const ImportFiles& files, const std::vector<std::string>& chainFiles,
+                                     Progress& progress) {
     ImportOutcome outcome;
     // Each import is waited for so that its exit code decides, and so that the hardening
     // and the IIS restart never race an import still running.
@@ -114,9 +122,6 @@ ImportOutcome ImportCertificates(Machine& machine, const ImportFiles& files, con
     }
 
     outcome.pfx = ImportPfx(machine, files.server, progress);
-
-    progress.Report({"lblStatus_ApplyingSecurity"});
-    outcome.security = ApplySecurityConfiguration(machine, progress);
     return outcome;
 }
 

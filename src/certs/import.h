@@ -79,5 +79,9 @@ ImportOutcome ImportCertificates(Machine& machine, const ImportFiles& files, con
                                  Progress& progress);
 // The same with the files beside the program.
 ImportOutcome ImportCertificates(Machine& machine, const std::vector<std::string>& chainFiles, Progress& progress);
+// The chain files and the PFX alone: no TLS value is written and IIS is not restarted (a
+// renewal; HTTP.sys takes a binding change at once).
+ImportOutcome ImportCertificateFiles(Machine& machine, const ImportFiles& files, const std::vector<std::string>& chainFiles,
+                                     Progress& progress);
 
 }  // namespace quillbay::certs

@@ -14,7 +14,8 @@ struct CommandEntry {
 };
 constexpr CommandEntry kCommands[] = {{"status", Command::Status}, {"check", Command::Check},
                                       {"import", Command::Import}, {"deploy", Command::Deploy},
-                                      {"verify", Command::Verify}, {"help", Command::Help}};
+                                      {"verify", Command::Verify}, {"renew", Command::Renew},
+                                      {"help", Command::Help}};
 
 // Which commands an option belongs to; the files and the output options suit them all.
 constexpr unsigned Bit(Command c) { return 1u << static_cast<unsigned>(c); }

@@ -38,5 +38,6 @@ Outcome RunCheck(Machine& machine, Console& console, const Options& options);
 Outcome RunImport(Machine& machine, Console& console, const Options& options);
 Outcome RunDeploy(Machine& machine, Console& console, const Options& options);
 Outcome RunVerify(Machine& machine, Console& console, const Options& options);
+Outcome RunRenew(Machine& machine, Console& console, const Options& options);
 
 }  // namespace quillbay::cli

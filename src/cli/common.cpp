@@ -69,13 +69,15 @@ json::Value FailureJson(const FailureInfo& f) {
 
 certs::ServerFiles FilesOf(Host& host, const Options& o) {
     certs::ServerFiles files = certs::DefaultServerFiles(host);
+    if (!o.from.empty()) files = {JoinPath(o.from, "fullchain.pfx"), JoinPath(o.from, "password.txt")};
     if (!o.pfx.empty()) files.pfx = o.pfx;
     if (!o.passwordFile.empty()) files.password = o.passwordFile;
     return files;
 }
 
 std::string ChainFolderOf(Host& host, const Options& o) {
-    return o.chainFolder.empty() ? certs::ChainFolder(host) : o.chainFolder;
+    if (!o.chainFolder.empty()) return o.chainFolder;
+    return o.from.empty() ? certs::ChainFolder(host) : JoinPath(o.from, "chain");
 }
 
 std::vector<iis::Site> ChooseSites(const iis::SiteList& list, const Options& o, std::vector<std::string>& unknown) {

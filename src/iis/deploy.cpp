@@ -28,16 +28,6 @@ std::vector<StatusPiece> SiteEntryPieces(const std::string& site, const std::str
     return {{site + "' (域名: " + entry + ")..."}};
 }
 
-// The binding HTTP.sys held before the run for the endpoint an entry deletes.
-const SslCertBinding* Previous(const DeployRequest& request, const std::string& host) {
-    const std::string endpoint = Endpoint(host, request.port, request.sni);
-    const std::string wanted = endpoint.substr(endpoint.find('=') + 1);
-    const EndpointKind kind = endpoint.rfind("hostnameport=", 0) == 0 ? EndpointKind::HostnamePort : EndpointKind::IpPort;
-    for (const SslCertBinding& b : request.current)
-        if (b.kind == kind && EqualsIgnoreCase(b.endpoint, wanted)) return &b;
-    return nullptr;
-}
-
 // Whether the listing's fields can go into a command line as they are: each a single token
 // of the characters such a field is made of.
 bool Carriable(const SslCertBinding& b) {
@@ -51,10 +41,21 @@ bool Carriable(const SslCertBinding& b) {
             only(b.storeName, "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_"));
 }
 
+// The binding HTTP.sys held before the run for the endpoint an entry deletes.
+const SslCertBinding* Previous(const DeployRequest& request, const std::string& host) {
+    const std::string endpoint = Endpoint(host, request.port, request.sni);
+    const std::string wanted = endpoint.substr(endpoint.find('=') + 1);
+    const EndpointKind kind = endpoint.rfind("hostnameport=", 0) == 0 ? EndpointKind::HostnamePort : EndpointKind::IpPort;
+    for (const SslCertBinding& b : request.current)
+        if (b.kind == kind && EqualsIgnoreCase(b.endpoint, wanted)) return &b;
+    return nullptr;
+}
+
 // After a failed add: the endpoint gets back the certificate it had, rather than none at all.
 void PutBack(Machine& machine, const DeployTools& tools, const SslCertBinding& before, EntryResult& result) {
-    const std::string line = RestoreSslCertCommand(tools, before);
-    const std::int32_t code = Carriable(before) ? machine.shell.Run(line, WindowStyle::Hidden, true) : kErrorInvalidParameter;
+    const std::optional<std::string> add = SslCertAddCommand(tools, before);
+    const std::string line = add.value_or("(a listed binding that no command line carries) " + before.endpoint);
+    const std::int32_t code = add ? machine.shell.Run(line, WindowStyle::Hidden, true) : kErrorInvalidParameter;
     result.previous = code == 0 ? PreviousBinding::Restored : PreviousBinding::Lost;
     result.previousThumbprint = before.thumbprint;
     if (code == 0) machine.log.WriteLog(kProc, "The previous binding was put back: " + line);
@@ -116,12 +117,18 @@ std::string AddSslCertCommand(const DeployTools& tools, const std::string& host,
     return line;
 }
 
-std::string RestoreSslCertCommand(const DeployTools& tools, const SslCertBinding& b) {
+std::optional<std::string> SslCertAddCommand(const DeployTools& tools, const SslCertBinding& b) {
+    if (!Carriable(b)) return std::nullopt;
     std::string line = ProgramToken(tools.netsh) + " http add sslcert " +
                        (b.kind == EndpointKind::HostnamePort ? "hostnameport=" : "ipport=") + b.endpoint +
                        " certhash=" + b.thumbprint + " appid=" + b.appId;
     if (!b.storeName.empty() && b.storeName != "(null)") line += " certstorename=" + b.storeName;
     return line;
+}
+
+std::string SslCertDeleteCommand(const DeployTools& tools, const SslCertBinding& b) {
+    return ProgramToken(tools.netsh) + " http delete sslcert " +
+           (b.kind == EndpointKind::HostnamePort ? "hostnameport=" : "ipport=") + b.endpoint;
 }
 
 std::string RemoveSiteBindingCommand(const DeployTools& tools, const std::string& site, const std::string& host,

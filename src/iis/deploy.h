@@ -27,8 +27,12 @@ DeployTools FindDeployTools(FileSystem& fs);
 std::string DeleteSslCertCommand(const DeployTools& tools, const std::string& host, const std::string& port, bool sni);
 std::string AddSslCertCommand(const DeployTools& tools, const std::string& host, const std::string& port, bool sni,
                               const std::string& thumbprint);
-// The binding as it was: its certificate, application and store (none when it had none).
-std::string RestoreSslCertCommand(const DeployTools& tools, const SslCertBinding& binding);
+// The add that gives HTTP.sys exactly this binding: its endpoint, certificate, application and
+// store (none when it had none). None when a field, as netsh listed it, is not one token a
+// command line can carry as it is.
+std::optional<std::string> SslCertAddCommand(const DeployTools& tools, const SslCertBinding& binding);
+// The delete of the binding's endpoint.
+std::string SslCertDeleteCommand(const DeployTools& tools, const SslCertBinding& binding);
 std::string RemoveSiteBindingCommand(const DeployTools& tools, const std::string& site, const std::string& host,
                                      const std::string& port);
 std::string AddSiteBindingCommand(const DeployTools& tools, const std::string& site, const std::string& host,

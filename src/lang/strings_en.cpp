@@ -289,6 +289,20 @@ const StringEntry kEnglishStrings[] = {
     {"MsgBox_Deploy_BindingsUnlisted", "The certificate bindings of HTTP.sys could not be listed (code {1}), so no binding was changed: a binding whose replacement failed could not be put back."},
     {"MsgBox_Deploy_PreviousRestored", "The certificate it had before ({1}) is bound to it again."},
     {"MsgBox_Deploy_PreviousLost", "The certificate it had before ({1}) could not be bound again: it has no certificate now."},
+    {"Renew_AlreadyCurrent", "The certificate {1} is already bound on {2} endpoint(s) and supersedes no other: nothing to do."},
+    {"Renew_NothingToReplace", "No HTTPS endpoint serves a certificate that {1} supersedes (every name covered, a later expiry), nor the one given with --replace: nothing was changed."},
+    {"Renew_NotCovered", "{1} would be replaced, but the new certificate does not cover {2}: nothing was changed."},
+    {"Renew_Planned", "{1}: {2} -> {3}"},
+    {"Renew_Replaced", "{1}: now serves {2}."},
+    {"Renew_PutBack", "{1}: did not serve the new certificate, so {2} is bound there again."},
+    {"Renew_AddFailed", "{1}: netsh refused the new certificate (code {3}), so {2} is bound there again."},
+    {"Renew_Lost", "{1}: {2} could not be bound there again (code {3}): the endpoint has no certificate now."},
+    {"Renew_Untouched", "{1}: left as it was, its binding could not be replaced (code {3})."},
+    {"Renew_Retired", "{1} was deleted from the Personal store: no endpoint uses it any more."},
+    {"Renew_RetireFailed", "{1} could not be deleted from the Personal store (certutil exit code {2})."},
+    {"Renew_NotImported", "The PFX did not reach the machine's Personal store with its key (code {1}): no binding was changed."},
+    {"Renew_Summary", "Renewal finished: {1} endpoint(s) replaced, {2} not."},
+    {"Renew_DryRun", "Dry run: these endpoints would take the new certificate; nothing was changed."},
 };
 
 static_assert(std::size(kEnglishStrings) == kBaseKeyCount + kExtraKeyCount);

@@ -265,6 +265,20 @@ const StringEntry kSimplifiedChineseStrings[] = {
     {"MsgBox_Deploy_BindingsUnlisted", "无法列出 HTTP.sys 的证书绑定（代码 {1}），因此未更改任何绑定：否则替换失败的绑定将无法恢复。"},
     {"MsgBox_Deploy_PreviousRestored", "其原有证书（{1}）已重新绑定。"},
     {"MsgBox_Deploy_PreviousLost", "其原有证书（{1}）无法重新绑定：该端点现在没有证书。"},
+    {"Renew_AlreadyCurrent", "证书 {1} 已绑定在 {2} 个终结点上，且不取代其他证书：无需操作。"},
+    {"Renew_NothingToReplace", "没有任何 HTTPS 终结点使用被 {1} 取代的证书（覆盖全部名称且到期更晚），也没有使用 --replace 指定的证书：未做任何更改。"},
+    {"Renew_NotCovered", "{1} 本应被替换，但新证书不包含 {2}：未做任何更改。"},
+    {"Renew_Planned", "{1}：{2} -> {3}"},
+    {"Renew_Replaced", "{1}：现在提供 {2}。"},
+    {"Renew_PutBack", "{1}：未提供新证书，因此已重新绑定 {2}。"},
+    {"Renew_AddFailed", "{1}：netsh 拒绝了新证书（代码 {3}），因此已重新绑定 {2}。"},
+    {"Renew_Lost", "{1}：无法重新绑定 {2}（代码 {3}）：该终结点现在没有证书。"},
+    {"Renew_Untouched", "{1}：保持原样，其绑定无法替换（代码 {3}）。"},
+    {"Renew_Retired", "{1} 已从“个人”存储中删除：已没有终结点使用它。"},
+    {"Renew_RetireFailed", "无法从“个人”存储中删除 {1}（certutil 退出代码 {2}）。"},
+    {"Renew_NotImported", "PFX 未能连同私钥导入本机“个人”存储（代码 {1}）：未更改任何绑定。"},
+    {"Renew_Summary", "续期完成：已替换 {1} 个终结点，{2} 个未替换。"},
+    {"Renew_DryRun", "试运行：以下终结点将使用新证书；未做任何更改。"},
 };
 
 static_assert(std::size(kSimplifiedChineseStrings) == kBaseKeyCount + kExtraKeyCount);

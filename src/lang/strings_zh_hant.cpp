@@ -265,6 +265,20 @@ const StringEntry kTraditionalChineseStrings[] = {
     {"MsgBox_Deploy_BindingsUnlisted", "無法列出 HTTP.sys 的憑證繫結（代碼 {1}），因此未變更任何繫結：否則取代失敗的繫結將無法還原。"},
     {"MsgBox_Deploy_PreviousRestored", "其原有憑證（{1}）已重新繫結。"},
     {"MsgBox_Deploy_PreviousLost", "其原有憑證（{1}）無法重新繫結：該端點現在沒有憑證。"},
+    {"Renew_AlreadyCurrent", "憑證 {1} 已繫結在 {2} 個端點上，且不取代其他憑證：無需操作。"},
+    {"Renew_NothingToReplace", "沒有任何 HTTPS 端點使用被 {1} 取代的憑證（涵蓋全部名稱且到期較晚），也沒有使用 --replace 指定的憑證：未做任何變更。"},
+    {"Renew_NotCovered", "{1} 本應被取代，但新憑證不涵蓋 {2}：未做任何變更。"},
+    {"Renew_Planned", "{1}：{2} -> {3}"},
+    {"Renew_Replaced", "{1}：現在提供 {2}。"},
+    {"Renew_PutBack", "{1}：未提供新憑證，因此已重新繫結 {2}。"},
+    {"Renew_AddFailed", "{1}：netsh 拒絕了新憑證（代碼 {3}），因此已重新繫結 {2}。"},
+    {"Renew_Lost", "{1}：無法重新繫結 {2}（代碼 {3}）：該端點現在沒有憑證。"},
+    {"Renew_Untouched", "{1}：保持原樣，其繫結無法取代（代碼 {3}）。"},
+    {"Renew_Retired", "{1} 已從「個人」存放區刪除：已沒有端點使用它。"},
+    {"Renew_RetireFailed", "無法從「個人」存放區刪除 {1}（certutil 結束代碼 {2}）。"},
+    {"Renew_NotImported", "PFX 未能連同私密金鑰匯入本機「個人」存放區（代碼 {1}）：未變更任何繫結。"},
+    {"Renew_Summary", "續期完成：已取代 {1} 個端點，{2} 個未取代。"},
+    {"Renew_DryRun", "試執行：以下端點將使用新憑證；未做任何變更。"},
 };
 
 static_assert(std::size(kTraditionalChineseStrings) == kBaseKeyCount + kExtraKeyCount);
