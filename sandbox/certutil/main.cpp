@@ -6,6 +6,8 @@
 #include <wincrypt.h>
 #include <ncrypt.h>
 
+#include <algorithm>
+#include <cwctype>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,6 +25,7 @@ using namespace sandbox;
 namespace {
 
 constexpr long kInvalidArg = static_cast<long>(0x80070057UL);
+constexpr long kNotFoundHr = static_cast<long>(0x80092004UL);  // CRYPT_E_NOT_FOUND
 constexpr long kInvalidPassword = static_cast<long>(0x80070056UL);
 constexpr long kNoMatch = static_cast<long>(0x80092009UL);
 constexpr long kBadEncode = static_cast<long>(0x80092002UL);
@@ -52,7 +55,7 @@ const StoreInfo* KnownStore(std::wstring_view name) {
     return nullptr;
 }
 
-const wchar_t* const kVerbs[] = {L"-addstore", L"-importPFX", L"-dump", L"-store", L"-?"};
+const wchar_t* const kVerbs[] = {L"-addstore", L"-importPFX", L"-dump", L"-store", L"-delstore", L"-?"};
 const wchar_t* const kFlagOptions[] = {L"-f", L"-user", L"-enterprise", L"-v", L"-silent", L"-q", L"-split",
                                        L"-gmt", L"-seconds", L"-Unicode"};
 const wchar_t* const kValueOptions[] = {L"-p", L"-csp", L"-config", L"-t"};
@@ -586,11 +589,37 @@ long ListStore(const Invocation& inv) {
     return Completed(verb);
 }
 
+// Deletes the certificate the id names (its SHA-1 hash, blanks allowed) from the store, after
+// showing it as -store does.
+long DelStore(const Invocation& inv) {
+    const wchar_t verb[] = L"-delstore";
+    if (inv.args.size() != 2) return Usage(verb, L"[CertificateStoreName [CertId]]");
+    std::wstring id;
+    for (wchar_t c : inv.args[1])
+        if (c != L' ') id += static_cast<wchar_t>(towupper(c));
+    StateLock lock;
+    CertificateStores stores = CertificateStores::Load();
+    const std::wstring key = StoreKey(inv.args[0], inv.user);
+    auto found = std::find_if(stores.certificates.begin(), stores.certificates.end(), [&](const StoredCertificate& c) {
+        return EqualsNoCase(c.store, key) && c.thumbprint == id;
+    });
+    if (found == stores.certificates.end()) return Failed(verb, kNotFoundHr);
+    const StoreInfo* known = KnownStore(inv.args[0]);
+    Out(known ? inv.args[0] + L" \"" + known->description + L"\"\r\n" : inv.args[0] + L"\r\n");
+    Out(L"================ Certificate 0 ================\r\nSubject: " + found->subject + L"\r\nCert Hash(sha1): " +
+        ToLower(found->thumbprint) + L"\r\nDeleting Certificate 0\r\n");
+    stores.certificates.erase(found);
+    if (!stores.Save()) return Failed(verb, static_cast<long>(0x80004005UL));
+    RemoveMirroredCertificate(CanonicalStore(inv.args[0]), inv.user, id);
+    return Completed(verb);
+}
+
 long Verbs() {
     Out(L"Verbs:\r\n"
         L"  -dump             -- Dump configuration information or file\r\n"
         L"  -addstore         -- Add certificate to store\r\n"
         L"  -store            -- Dump certificate store\r\n"
+        L"  -delstore         -- Delete certificate from store\r\n"
         L"  -importPFX        -- Import certificate and private key\r\n"
         L"\r\n"
         L"CertUtil -?              -- Display a verb list (command list)\r\n"
@@ -612,6 +641,7 @@ long Run(const Invocation& inv) {
     if (verb == L"-addstore") return AddStore(inv);
     if (verb == L"-importPFX") return ImportPfx(inv);
     if (verb == L"-store") return ListStore(inv);
+    if (verb == L"-delstore") return DelStore(inv);
     if (verb == L"-?") return Verbs();
     return Dump(inv);
 }

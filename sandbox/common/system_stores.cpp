@@ -110,6 +110,27 @@ bool MirrorCertificate(PCCERT_CONTEXT context, std::wstring_view storeName, bool
     return ok;
 }
 
+void RemoveMirroredCertificate(std::wstring_view storeName, bool user, std::wstring_view thumbprint) {
+    std::vector<Record> records = ReadRecords(StatePath(kFile)), kept;
+    for (const Record& record : records) {
+        const bool it = record.size() >= 4 && record[0] == L"mirrored" && record[1] == (user ? kUser : kMachine) &&
+                        EqualsNoCase(record[2], storeName) && EqualsNoCase(record[3], thumbprint);
+        if (!it) {
+            kept.push_back(record);
+            continue;
+        }
+        if (HCERTSTORE store = OpenRegistryStore(record[1], record[2], CERT_STORE_OPEN_EXISTING_FLAG)) {
+            std::vector<BYTE> hash = HashOf(record[3]);
+            PCCERT_CONTEXT found = nullptr;
+            while ((found = FindByHash(store, hash)) && CertDeleteCertificateFromStore(found)) {
+            }
+            CertCloseStore(store, 0);
+        }
+    }
+    WriteRecords(StatePath(kFile), kept);
+    if (EqualsNoCase(storeName, L"Root")) SyncTrustedRoots();
+}
+
 void RemoveMirroredCertificates() {
     for (const Record& record : ReadRecords(StatePath(kFile))) {
         if (record.size() < 4 || record[0] != L"mirrored") continue;

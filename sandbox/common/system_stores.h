@@ -16,6 +16,9 @@ namespace sandbox {
 // there before and is not the sandbox's is left alone. The caller holds the state lock.
 bool MirrorCertificate(PCCERT_CONTEXT context, std::wstring_view store, bool user);
 
+// Removes the one certificate MirrorCertificate added to that store. The caller holds the state lock.
+void RemoveMirroredCertificate(std::wstring_view store, bool user, std::wstring_view thumbprint);
+
 // Removes all that MirrorCertificate added. The caller holds the state lock. Either one also
 // makes the simulated machine trust exactly its Root stores' certificates, where the host has
 // arranged for it (see SyncTrustedRoots in the source).

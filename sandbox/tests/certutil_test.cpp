@@ -27,6 +27,12 @@ TEST(Certutil, AddsCertificatesInEveryEncodingToTheNamedStore) {
         {Via::Stores, L"", 0, L"CA/inter CA/root Root/root"},
         Ran(LeafImport(), 0),
         {Via::Stores, L"", 0, L"CA/inter CA/root My/leaf+key Root/root"},
+        // Deleted by its hash, in any letter case: from that store only, and once.
+        Ran(L"certutil.exe -delstore My " + ToLower(Thumbprint(L"leaf")), 0, L"Deleting Certificate 0"),
+        Ran(L"certutil.exe -delstore CA " + Thumbprint(L"leaf"), 0x80092004),
+        Ran(L"certutil.exe -delstore My " + Thumbprint(L"leaf"), 0x80092004),
+        Ran(L"certutil.exe -delstore My", 0x80070057),
+        {Via::Stores, L"", 0, L"CA/inter CA/root Root/root"},
     });
 }
 

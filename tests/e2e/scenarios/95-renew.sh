@@ -1,0 +1,46 @@
+# Renewal through the console program: a host deployed with certificate A (two host names and the
+# 0.0.0.0 binding), then B for the same names, lasting longer, in a folder of its own. renew binds
+# B wherever A was, with the front serving it, and --retire-old deletes A from the store; the same
+# files again are already current; a certificate that lacks a name of A's changes nothing.
+read -r http https < <(python3 -c 'import socket
+s = [socket.create_server(("127.0.0.1", 0)) for _ in range(2)]
+print(*(x.getsockname()[1] for x in s))')
+printf '%s\t%s\n' Shop "http/*:$http:a.example.test,http/*:$http:b.example.test" Intranet "http/*:$http:" |
+    seed_sites --iis-major 10 || fail "seed"
+pki() {  # NAME DAYS SAN: a PKI of its own in C:\qb-pki-NAME; the leaf's thumbprint in $leaf
+    QB_PKI=$WINEPREFIX/drive_c/qb-pki-$1 QB_PKI_DAYS=$2 QB_LEAF_SAN=$3 make_test_pki && leaf=$QB_THUMB_LEAF
+}
+folder() {  # NAME: the PKI's files as renew takes them, in C:\renew-NAME
+    local to=$WINEPREFIX/drive_c/renew-$1 from=$WINEPREFIX/drive_c/qb-pki-$1
+    mkdir -p "$to/chain" && cp "$from/fullchain.pfx" "$to/" && printf '%s\r\n' "$QB_PFX_PASSWORD" >"$to/password.txt" &&
+        cp "$from"/{inter1,inter2,root}.crt "$to/chain/"
+}
+bound() { sbx sslcerts | awk -F'\t' '{ print $2, $3 }' | sort | xargs; }
+
+pki a 20 DNS:a.example.test,DNS:b.example.test || return
+a=$leaf
+QB_PKI=$WINEPREFIX/drive_c/qb-pki-a put_files fullchain.pfx "$QB_PFX_PASSWORD" inter1.crt inter2.crt root.crt
+expect_cli 0 import
+expect_cli 0 deploy --all --wildcard yes --port "$https" --no-verify
+front_wait "$https" || fail "the front does not listen on $https"
+pki b 60 DNS:a.example.test,DNS:b.example.test && folder b || return
+b=$leaf
+
+restarts=$(sbx log | awk -F'\t' '$2 == "iisreset"' | wc -l) sites=$(sbx sites)
+expect_cli 0 renew --from 'C:\renew-b' --retire-old --json
+expect_eq "renew: endpoints" "$(json '[(e["endpoint"], e["from"] == "'"$a"'", e["to"] == "'"$b"'", e["result"]) for e in d["endpoints"]]')" \
+    "[('a.example.test:$https', True, True, 'replaced'), ('b.example.test:$https', True, True, 'replaced'), ('0.0.0.0:$https', True, True, 'replaced')]"
+expect_eq "renew: served" "$(json '[h["served"] for h in d["verification"]["hosts"]]')" "['expected', 'expected', 'expected']"
+expect_eq "renew: retired" "$(json '[(r["thumbprint"] == "'"$a"'", r["exitCode"]) for r in d["retired"]]')" "[(True, 0)]"
+expect_eq "bindings after the renewal" "$(bound)" "0.0.0.0:$https $b a.example.test:$https $b b.example.test:$https $b"
+expect_eq "A in the store" "$(sbx stores | grep -c "$a")" 0
+expect_eq "IIS restarts by the renewal" "$(sbx log | awk -F'\t' '$2 == "iisreset"' | wc -l)" "$restarts"
+expect_eq "IIS sites after the renewal" "$(sbx sites)" "$sites"
+
+expect_cli 0 renew --from 'C:\renew-b' --json
+expect_eq "renew again" "$(json '[d["alreadyCurrent"], d["endpoints"]]')" "[True, []]"
+
+pki c 90 DNS:a.example.test && folder c || return
+expect_cli 2 renew --from 'C:\renew-c' --json
+expect_eq "renew with a certificate lacking b.example.test" "$(json 'd["error"]["code"]')" "nothing-to-replace"
+expect_eq "bindings kept" "$(bound)" "0.0.0.0:$https $b a.example.test:$https $b b.example.test:$https $b"
