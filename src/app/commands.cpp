@@ -19,6 +19,7 @@ void OnCommand(Main& m, Id id) {
         case Id::mnuChainViewSystemStore: mnuChainViewSystemStore_Click(m); break;
         case Id::mnuToolsSetPort: mnuToolsSetPort_Click(m); break;
         case Id::mnuToolsVerify: mnuToolsVerify_Click(m); break;
+        case Id::mnuToolsRenew: mnuToolsRenew_Click(m); break;
         case Id::mnuLanguageEnglish: SetLanguage(m, lang::kEnglish); break;
         case Id::mnuLanguageSimplifiedChinese: SetLanguage(m, lang::kSimplifiedChinese); break;
         case Id::mnuLanguageTraditionalChinese: SetLanguage(m, lang::kTraditionalChinese); break;

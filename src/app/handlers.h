@@ -1,7 +1,7 @@
 #pragma once
 // The window's events, wired by the Win32 window (src/win32) and by the tests. Each area of
 // the window has a file of its own: startup.cpp, certificates.cpp, chain_menu.cpp,
-// sites.cpp, commands.cpp, deploy.cpp, verify.cpp, update.cpp.
+// sites.cpp, commands.cpp, deploy.cpp, verify.cpp, renew.cpp, update.cpp.
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,6 +29,9 @@ void cmdDeploy_Click(Main& m);
 std::vector<std::string> SelectedSiteNames(Main& m);
 // Deployment > Verify Deployment: probes the selected sites' HTTPS bindings; the findings in a box.
 void mnuToolsVerify_Click(Main& m);
+// Deployment > Replace Certificate Everywhere: the files beside the program take the place of the
+// certificates they supersede on every endpoint, after a question that lists them.
+void mnuToolsRenew_Click(Main& m);
 // After a deployment's summary: probes what it changed; the status line says whether all holds.
 void VerifyDeployment(Main& m, const iis::DeployRequest& request, const iis::DeployOutcome& outcome);
 

@@ -10,8 +10,8 @@ using lang::GetLangString;
 namespace {
 
 void DisableDeployment(Ui& ui) {
-    for (Id id : {Id::lstSites, Id::cmdDeploy, Id::mnuToolsSetPort, Id::mnuToolsVerify, Id::TxtHttpsPort,
-                  Id::chkHttpRedirect, Id::lblHttpsPort})
+    for (Id id : {Id::lstSites, Id::cmdDeploy, Id::mnuToolsSetPort, Id::mnuToolsVerify, Id::mnuToolsRenew,
+                  Id::TxtHttpsPort, Id::chkHttpRedirect, Id::lblHttpsPort})
         ui.SetEnabled(id, false);
 }
 

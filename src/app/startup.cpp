@@ -52,6 +52,7 @@ void ApplyLanguage(Main& m) {
         {Id::mnuTools, "mnuTools_Caption"},
         {Id::mnuToolsSetPort, "mnuToolsSetPort_Caption"},
         {Id::mnuToolsVerify, "mnuToolsVerify_Caption"},
+        {Id::mnuToolsRenew, "mnuToolsRenew_Caption"},
         {Id::mnuHelp, "mnuHelp_Caption"},
         {Id::mnuHelpAbout, "mnuHelpAbout_Caption"},
         {Id::mnuHelpCheckUpdate, "mnuHelpCheckUpdate_Caption"},

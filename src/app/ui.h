@@ -29,6 +29,7 @@ enum class Id : int {
     mnuHelpAbout = 2008,
     mnuHelpCheckUpdate = 2009,
     mnuToolsVerify = 2010,
+    mnuToolsRenew = 2011,
     // Top-level menus carry no command; these IDs name them for captions only.
     mnuFile = 2101,
     mnuChain = 2102,

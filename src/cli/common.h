@@ -12,6 +12,7 @@
 #include "iis/sites.h"
 #include "iis/verify.h"
 #include "lang/store.h"
+#include "render/findings.h"
 
 namespace quillbay::cli {
 
@@ -43,8 +44,8 @@ void RenderVerification(const iis::Verification& verification, Outcome& out);
 std::string CertificateText(const PfxCertificate& certificate, const std::string& indent);
 
 // A finding of the pre-flight: its stable code for JSON, its text in the current language.
-const char* FindingCode(certs::Check check);
-std::string FindingText(const certs::Finding& finding);
+using render::FindingCode;
+using render::FindingText;
 // The finding as a command's refusal.
 Refusal RefusalOf(const certs::Finding& finding);
 

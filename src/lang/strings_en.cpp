@@ -303,6 +303,10 @@ const StringEntry kEnglishStrings[] = {
     {"Renew_NotImported", "The PFX did not reach the machine's Personal store with its key (code {1}): no binding was changed."},
     {"Renew_Summary", "Renewal finished: {1} endpoint(s) replaced, {2} not."},
     {"Renew_DryRun", "Dry run: these endpoints would take the new certificate; nothing was changed."},
+    {"mnuToolsRenew_Caption", "Replace Certificate Everywhere(&R)..."},
+    {"MsgBox_Renew_Title", "Replace Certificate Everywhere"},
+    {"MsgBox_Renew_Question", "These HTTPS endpoints would change to the certificate of fullchain.pfx ({1}):\r\n\r\n{2}\r\nThe TLS settings and IIS's sites stay as they are, and IIS is not restarted. Each endpoint is then verified and put back when it does not serve the new certificate.\r\n\r\nReplace the certificate now?"},
+    {"lblStatus_Renewing", "Replacing the certificate on the endpoints..."},
 };
 
 static_assert(std::size(kEnglishStrings) == kBaseKeyCount + kExtraKeyCount);

@@ -279,6 +279,10 @@ const StringEntry kSimplifiedChineseStrings[] = {
     {"Renew_NotImported", "PFX 未能连同私钥导入本机“个人”存储（代码 {1}）：未更改任何绑定。"},
     {"Renew_Summary", "续期完成：已替换 {1} 个终结点，{2} 个未替换。"},
     {"Renew_DryRun", "试运行：以下终结点将使用新证书；未做任何更改。"},
+    {"mnuToolsRenew_Caption", "全部替换证书(&R)..."},
+    {"MsgBox_Renew_Title", "全部替换证书"},
+    {"MsgBox_Renew_Question", "以下 HTTPS 终结点将改用 fullchain.pfx 中的证书（{1}）：\r\n\r\n{2}\r\nTLS 设置和 IIS 站点保持不变，也不会重启 IIS。随后会验证每个终结点，未提供新证书的将恢复原有证书。\r\n\r\n现在替换证书吗？"},
+    {"lblStatus_Renewing", "正在替换各终结点上的证书..."},
 };
 
 static_assert(std::size(kSimplifiedChineseStrings) == kBaseKeyCount + kExtraKeyCount);

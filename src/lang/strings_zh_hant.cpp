@@ -279,6 +279,10 @@ const StringEntry kTraditionalChineseStrings[] = {
     {"Renew_NotImported", "PFX 未能連同私密金鑰匯入本機「個人」存放區（代碼 {1}）：未變更任何繫結。"},
     {"Renew_Summary", "續期完成：已取代 {1} 個端點，{2} 個未取代。"},
     {"Renew_DryRun", "試執行：以下端點將使用新憑證；未做任何變更。"},
+    {"mnuToolsRenew_Caption", "全部取代憑證(&R)..."},
+    {"MsgBox_Renew_Title", "全部取代憑證"},
+    {"MsgBox_Renew_Question", "以下 HTTPS 端點將改用 fullchain.pfx 中的憑證（{1}）：\r\n\r\n{2}\r\nTLS 設定和 IIS 網站保持不變，也不會重新啟動 IIS。隨後會驗證每個端點，未提供新憑證的將還原原有憑證。\r\n\r\n現在取代憑證嗎？"},
+    {"lblStatus_Renewing", "正在取代各端點上的憑證..."},
 };
 
 static_assert(std::size(kTraditionalChineseStrings) == kBaseKeyCount + kExtraKeyCount);

@@ -24,9 +24,7 @@ std::string PlanLines(const renew::RenewPlan& plan) {
 std::string RenewalLines(const renew::RenewPlan& plan, const renew::RenewOutcome& outcome) {
     if (outcome.notImported) return Line(FormatLangString("Renew_NotImported", {std::to_string(outcome.import.pfx.code)}));
     std::string text;
-    int replaced = 0;
     for (const renew::EndpointRenewal& r : outcome.endpoints) {
-        replaced += r.result == renew::EndpointResult::Replaced ? 1 : 0;
         const std::string& old = r.was.binding.thumbprint;
         text += Line(FormatLangString(kResultKeys[static_cast<int>(r.result)],
                                       {r.was.binding.endpoint, r.result == renew::EndpointResult::Replaced ? plan.thumbprint : old,
@@ -35,8 +33,14 @@ std::string RenewalLines(const renew::RenewPlan& plan, const renew::RenewOutcome
     for (const renew::Retirement& r : outcome.retired)
         text += Line(r.code == 0 ? FormatLangString("Renew_Retired", {r.thumbprint})
                                  : FormatLangString("Renew_RetireFailed", {r.thumbprint, std::to_string(r.code)}));
+    return text + Line(RenewalSummary(outcome));
+}
+
+std::string RenewalSummary(const renew::RenewOutcome& outcome) {
+    int replaced = 0;
+    for (const renew::EndpointRenewal& r : outcome.endpoints) replaced += r.result == renew::EndpointResult::Replaced ? 1 : 0;
     const int total = static_cast<int>(outcome.endpoints.size());
-    return text + Line(FormatLangString("Renew_Summary", {std::to_string(replaced), std::to_string(total - replaced)}));
+    return FormatLangString("Renew_Summary", {std::to_string(replaced), std::to_string(total - replaced)});
 }
 
 std::string RefusalText(const renew::RenewPlan& plan) {

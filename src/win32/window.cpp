@@ -26,6 +26,7 @@ const char* HandlerName(Id id) {
     case Id::mnuChainViewSystemStore: return "mnuChainViewSystemStore_Click";
     case Id::mnuToolsSetPort: return "mnuToolsSetPort_Click";
     case Id::mnuToolsVerify: return "mnuToolsVerify_Click";
+    case Id::mnuToolsRenew: return "mnuToolsRenew_Click";
     case Id::mnuLanguageEnglish: return "mnuLanguageEnglish_Click";
     case Id::mnuLanguageSimplifiedChinese: return "mnuLanguageSimplifiedChinese_Click";
     case Id::mnuLanguageTraditionalChinese: return "mnuLanguageTraditionalChinese_Click";

@@ -8,7 +8,7 @@ using app::Id;
 constexpr int kFirstMenuBarId = static_cast<int>(Id::mnuFile);
 constexpr int kLastMenuBarId = static_cast<int>(Id::mnuHelp);
 constexpr int kFirstCommandId = static_cast<int>(Id::mnuFileExit);
-constexpr int kLastCommandId = static_cast<int>(Id::mnuToolsVerify);
+constexpr int kLastCommandId = static_cast<int>(Id::mnuToolsRenew);
 
 void AppendItem(HMENU menu, Id id, const wchar_t* caption) {
     AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(id), caption);
@@ -28,6 +28,8 @@ HMENU BuildMenuBar() {
     HMENU tools = CreatePopupMenu();
     AppendItem(tools, Id::mnuToolsSetPort, L"Set Deployment Port(&P)...");
     AppendItem(tools, Id::mnuToolsVerify, L"Verify Deployment(&V)");
+    AppendMenuW(tools, MF_SEPARATOR, 0, nullptr);
+    AppendItem(tools, Id::mnuToolsRenew, L"Replace Certificate Everywhere(&R)...");
     HMENU language = CreatePopupMenu();
     AppendItem(language, Id::mnuLanguageEnglish, L"&English");
     AppendItem(language, Id::mnuLanguageSimplifiedChinese, L"简体中文");

@@ -36,7 +36,8 @@ constexpr struct { const wchar_t* name; Id id; } kNames[] = {
     QB_NAMED(Main), QB_NAMED(lstCertificates), QB_NAMED(lblCertList), QB_NAMED(cmdImport), QB_NAMED(lblStatus),
     QB_NAMED(lstSites), QB_NAMED(cmdDeploy), QB_NAMED(lblSiteList), QB_NAMED(chkHttpRedirect), QB_NAMED(TxtHttpsPort),
     QB_NAMED(lblHttpsPort), QB_NAMED(mnuFile), QB_NAMED(mnuFileExit), QB_NAMED(mnuChain), QB_NAMED(mnuChainManualImport),
-    QB_NAMED(mnuChainViewSystemStore), QB_NAMED(mnuTools), QB_NAMED(mnuToolsSetPort), QB_NAMED(mnuToolsVerify), QB_NAMED(mnuLanguage),
+    QB_NAMED(mnuChainViewSystemStore), QB_NAMED(mnuTools), QB_NAMED(mnuToolsSetPort), QB_NAMED(mnuToolsVerify), QB_NAMED(mnuToolsRenew),
+    QB_NAMED(mnuLanguage),
     QB_NAMED(mnuLanguageEnglish), QB_NAMED(mnuLanguageSimplifiedChinese), QB_NAMED(mnuLanguageTraditionalChinese),
     QB_NAMED(mnuHelp), QB_NAMED(mnuHelpAbout), QB_NAMED(mnuHelpCheckUpdate),
 };

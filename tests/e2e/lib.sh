@@ -5,7 +5,7 @@ QB_FAILURES=0
 QB_PKI=$WINEPREFIX/drive_c/qb-pki
 QB_PFX_PASSWORD='Secret pass!'
 QB_SECURITY_KEY='HKLM\SYSTEM\CurrentControlSet\Control\SecurityProviders'
-QB_DEPLOYMENT=(lstSites cmdDeploy TxtHttpsPort lblHttpsPort mnuToolsSetPort mnuToolsVerify)
+QB_DEPLOYMENT=(lstSites cmdDeploy TxtHttpsPort lblHttpsPort mnuToolsSetPort mnuToolsVerify mnuToolsRenew)
 
 # One driver process answers every drv call between drv_open and drv_close: starting a Wine
 # process costs a hundred times what a command does.
@@ -49,7 +49,7 @@ expect_state() { local n; for n in "${@:3}"; do expect_eq "$1 $n" "$(drv "$1" "$
 expect_captions() {
     local n
     for n in Main lblCertList cmdImport cmdDeploy lblHttpsPort mnuFile mnuFileExit mnuChain mnuChainManualImport \
-        mnuChainViewSystemStore mnuTools mnuToolsSetPort mnuToolsVerify mnuLanguage mnuLanguageEnglish mnuLanguageSimplifiedChinese \
+        mnuChainViewSystemStore mnuTools mnuToolsSetPort mnuToolsVerify mnuToolsRenew mnuLanguage mnuLanguageEnglish mnuLanguageSimplifiedChinese \
         mnuLanguageTraditionalChinese mnuHelp mnuHelpAbout mnuHelpCheckUpdate; do
         expect_text "$n" "$(str "$1" "${n}_Caption")"
     done

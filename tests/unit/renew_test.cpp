@@ -4,6 +4,7 @@
 
 #include <regex>
 
+#include "app/handlers.h"
 #include "cli/program.h"
 #include "fakes.h"
 #include "renew/renew.h"
@@ -175,6 +176,31 @@ TEST(Renew, NothingChangesWhenItCannotReplaceOrARefusedAddLeavesThePreviousBindi
         std::sort(sorted.begin(), sorted.end());
         EXPECT_EQ(after, sorted);
     }
+}
+
+// The window asks first, listing each endpoint's change; No changes nothing, Yes replaces and sums up.
+TEST(RenewWindow, AsksWithTheEndpointsThenReplacesAndSaysWhatBecameOfThem) {
+    Windowed<RenewalServer> w;
+    ASSERT_TRUE(app::Form_Load(w.main));
+    w.ui.boxes.clear();
+    w.ui.yesNoAnswer = app::MsgAnswer::No;
+    app::OnCommand(w.main, app::Id::mnuToolsRenew);
+    ASSERT_EQ(w.ui.boxes.size(), 1u);
+    EXPECT_EQ(w.ui.boxes[0].style, app::MsgStyle::YesNoExclamation);
+    EXPECT_THAT(w.ui.boxes[0].text, HasSubstr("(" + w.newPrint + "):\r\n\r\na.example.test:443: " + w.oldPrint + " -> " +
+                                              w.newPrint + "\r\nb.example.test:443: "));
+    EXPECT_TRUE(w.Changes().empty());
+
+    w.ui.yesNoAnswer = app::MsgAnswer::Yes;
+    app::OnCommand(w.main, app::Id::mnuToolsRenew);
+    EXPECT_EQ(w.ui.boxes.back().style, app::MsgStyle::Information);
+    EXPECT_THAT(w.ui.boxes.back().text, HasSubstr("0.0.0.0:443: now serves " + w.newPrint + "."));
+    EXPECT_EQ(w.ui.Text(app::Id::lblStatus), "Renewal finished: 3 endpoint(s) replaced, 0 not.");
+    EXPECT_TRUE(w.ui.Enabled(app::Id::cmdImport) && w.ui.Enabled(app::Id::cmdDeploy));
+
+    app::OnCommand(w.main, app::Id::mnuToolsRenew);
+    EXPECT_EQ(w.ui.boxes.back().style, app::MsgStyle::Information);
+    EXPECT_THAT(w.ui.boxes.back().text, HasSubstr("is already bound on 3 endpoint(s)"));
 }
 
 }  // namespace

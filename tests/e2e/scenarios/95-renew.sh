@@ -1,7 +1,8 @@
 # Renewal through the console program: a host deployed with certificate A (two host names and the
 # 0.0.0.0 binding), then B for the same names, lasting longer, in a folder of its own. renew binds
 # B wherever A was, with the front serving it, and --retire-old deletes A from the store; the same
-# files again are already current; a certificate that lacks a name of A's changes nothing.
+# files again are already current; a certificate that lacks a name of A's changes nothing. The
+# window's menu item does the same with the files beside the program, after its question.
 read -r http https < <(python3 -c 'import socket
 s = [socket.create_server(("127.0.0.1", 0)) for _ in range(2)]
 print(*(x.getsockname()[1] for x in s))')
@@ -44,3 +45,18 @@ pki c 90 DNS:a.example.test && folder c || return
 expect_cli 2 renew --from 'C:\renew-c' --json
 expect_eq "renew with a certificate lacking b.example.test" "$(json 'd["error"]["code"]')" "nothing-to-replace"
 expect_eq "bindings kept" "$(bound)" "0.0.0.0:$https $b a.example.test:$https $b b.example.test:$https $b"
+
+pki d 120 DNS:a.example.test,DNS:b.example.test || return
+d=$leaf
+QB_PKI=$WINEPREFIX/drive_c/qb-pki-d put_files fullchain.pfx "$QB_PFX_PASSWORD" inter1.crt inter2.crt root.crt
+start_app en_US.UTF-8 || return
+expect_ok "choose Replace Certificate Everywhere" drv menu mnuToolsRenew
+expect_box "Replace Certificate Everywhere" "These HTTPS endpoints would change to the certificate of fullchain.pfx ($d):\r\n\r\n\
+a.example.test:$https: $b -> $d\r\nb.example.test:$https: $b -> $d\r\n0.0.0.0:$https: $b -> $d\r\n\r\nThe TLS settings and IIS's \
+sites stay as they are, and IIS is not restarted. Each endpoint is then verified and put back when it does not serve the new \
+certificate.\r\n\r\nReplace the certificate now?" "6 7" 48 30000
+expect_ok "answer Yes" drv answer-box 6
+expect_box "Replace Certificate Everywhere" "a.example.test:$https: now serves $d.\r\nb.example.test:$https: now serves $d.\r\n\
+0.0.0.0:$https: now serves $d.\r\nRenewal finished: 3 endpoint(s) replaced, 0 not." 1 64 60000
+close_box
+expect_eq "bindings after the window's renewal" "$(bound)" "0.0.0.0:$https $d a.example.test:$https $d b.example.test:$https $d"
