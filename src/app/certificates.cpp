@@ -1,5 +1,6 @@
 // The certificate list and the Import button.
 #include "app/handlers.h"
+#include "support/events.h"
 #include "app/report.h"
 #include "certs/chain_files.h"
 #include "certs/import.h"
@@ -39,14 +40,16 @@ void ShowImportOutcome(Main& m, const certs::ImportOutcome& outcome) {
     const certs::ImportJudgement judgement = certs::JudgeImport(outcome);
     if (judgement.verdict == Verdict::Done) {
         const std::string restartNote = GetLangString("MsgBox_Import_RestartNote");
-        m.ui.ShowMessage(GetLangString("MsgBox_Import_CertImportSuccess") + std::to_string(outcome.ChainsImported()) +
-                             GetLangString("MsgBox_Import_CertImportSuccessPFX") + "\r\n" + restartNote,
-                         MsgStyle::Information, GetLangString("MsgBox_Import_CompleteTitle"));
+        const std::string text = GetLangString("MsgBox_Import_CertImportSuccess") + std::to_string(outcome.ChainsImported()) +
+                                 GetLangString("MsgBox_Import_CertImportSuccessPFX") + "\r\n" + restartNote;
+        WriteEvent(m.machine, OutcomeEvent(Operation::Import, judgement.verdict), text);
+        m.ui.ShowMessage(text, MsgStyle::Information, GetLangString("MsgBox_Import_CompleteTitle"));
         m.ui.SetText(Id::lblStatus, GetLangString("lblStatus_ImportCompleteDeployReady") + " " + restartNote);
         return;
     }
     std::string text = GetLangString("MsgBox_Import_PartialIntro");
     for (const certs::ImportFailure& f : judgement.failures) text += "\r\n" + ProblemLine(f);
+    WriteEvent(m.machine, OutcomeEvent(Operation::Import, judgement.verdict), text);
     m.ui.ShowMessage(text, BoxFor(judgement.verdict), GetLangString("MsgBox_Import_PartialCompleteTitle"));
     // The status line names the gravest kind of problem: the TLS settings, the certificates, the restart.
     using certs::ImportProblem;

@@ -3,6 +3,7 @@
 #include "app/report.h"
 #include "iis/deploy.h"
 #include "iis/deploy_checks.h"
+#include "support/events.h"
 
 namespace quillbay::app {
 
@@ -113,10 +114,11 @@ void RunDeployment(Main& m, const iis::DeployRequest& request) {
     if (outcome.stopped) return;
     const iis::DeployJudgement judgement = iis::JudgeDeployment(outcome);
     m.ui.SetText(Id::lblStatus, GetLangString("lblStatus_DeployComplete"));
-    m.ui.ShowMessage(GetLangString("MsgBox_Deploy_Complete") + std::to_string(judgement.selected) +
-                         GetLangString("MsgBox_Deploy_Complete_Sites") + std::to_string(judgement.succeeded) +
-                         GetLangString("MsgBox_Deploy_Complete_Success"),
-                     BoxFor(judgement.verdict), GetLangString("MsgBox_Deploy_Complete_Title"));
+    const std::string summary = GetLangString("MsgBox_Deploy_Complete") + std::to_string(judgement.selected) +
+                                GetLangString("MsgBox_Deploy_Complete_Sites") + std::to_string(judgement.succeeded) +
+                                GetLangString("MsgBox_Deploy_Complete_Success");
+    WriteEvent(m.machine, OutcomeEvent(Operation::Deploy, judgement.verdict), summary);
+    m.ui.ShowMessage(summary, BoxFor(judgement.verdict), GetLangString("MsgBox_Deploy_Complete_Title"));
     if (judgement.succeeded > 0 && !m.ui.ClosePending()) VerifyDeployment(m, request, outcome);
 }
 

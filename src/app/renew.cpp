@@ -6,6 +6,7 @@
 #include "render/findings.h"
 #include "render/renewal.h"
 #include "renew/renew.h"
+#include "support/events.h"
 
 namespace quillbay::app {
 
@@ -54,6 +55,7 @@ void mnuToolsRenew_Click(Main& m) {
         m.ui.SetEnabled(Id::cmdImport, true);
         m.ui.SetEnabled(Id::cmdDeploy, true);
         const std::string text = render::RenewalLines(plan, outcome);
+        WriteEvent(m.machine, renew::OutcomeRecord(outcome), text);
         m.ui.SetText(Id::lblStatus, render::RenewalSummary(outcome));
         m.ui.ShowMessage(text.substr(0, text.size() - 2), BoxFor(outcome.Judge()), GetLangString("MsgBox_Renew_Title"));
     } catch (...) {

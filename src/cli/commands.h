@@ -7,6 +7,9 @@
 #include "cli/arguments.h"
 #include "cli/console.h"
 #include "cli/json.h"
+#include <optional>
+
+#include "support/events.h"
 #include "support/machine.h"
 #include "support/verdict.h"
 
@@ -24,6 +27,7 @@ struct Outcome {
     int exitCode = kDone;
     json::Value json = json::Value::Object();  // the command's members of the document
     std::string text;                          // lines ending in CR LF
+    std::optional<EventRecord> event = {};     // for the event log, when not the exit code's
 };
 
 // Ends a command before it changes anything: exit code 2 with a reason.

@@ -138,7 +138,7 @@ Outcome RunDeploy(Machine& machine, Console& console, const Options& o) {
     // A dry run masks the password in the lines it shows.
     DryRunShell dryShell(machine.shell, o.dryRun ? certs::ReadServerPassword(machine.fs, FilesOf(machine.host, o).password) : "");
     Machine dry(dryShell, machine.fs, machine.host, machine.clock, machine.pkcs12, machine.http,
-                machine.signatures, machine.xml, machine.probe);
+                machine.signatures, machine.xml, machine.probe, machine.events);
     const iis::DeployOutcome outcome = iis::DeploySites(o.dryRun ? dry : machine, request, progress, events);
     const iis::DeployJudgement j = iis::JudgeDeployment(outcome);
 

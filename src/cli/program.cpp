@@ -14,9 +14,25 @@ json::Value Document(Command command, int exitCode) {
     return json::Value::Object().Set("version", kJsonVersion).Set("command", CommandName(command)).Set("exitCode", exitCode);
 }
 
+// Imports, deployments and renewals go to the Application event log whatever their outcome; an
+// inventory only when it needs attention. Dry runs change nothing and write nothing.
+void WriteOutcomeEvent(Machine& machine, const Options& o, int exitCode, const std::string& text,
+                       std::optional<EventRecord> event = std::nullopt) {
+    const Verdict verdict = exitCode == kDone ? Verdict::Done : exitCode == kPartlyDone ? Verdict::PartlyDone : Verdict::NothingDone;
+    if (o.dryRun) return;
+    if (o.command == Command::Status && exitCode != kDone)
+        event = EventRecord{exitCode == kPartlyDone ? EventKind::Warning : EventKind::Error, 4000 + exitCode};
+    else if (o.command == Command::Import) event = event.value_or(OutcomeEvent(Operation::Import, verdict));
+    else if (o.command == Command::Deploy) event = event.value_or(OutcomeEvent(Operation::Deploy, verdict));
+    else if (o.command == Command::Renew) event = event.value_or(OutcomeEvent(Operation::Renew, verdict));
+    // Event Viewer holds up to 31,839 characters a string.
+    if (event) WriteEvent(machine, *event, text.substr(0, 30000));
+}
+
 int Refuse(Machine& m, Console& console, const Options& o, const Refusal& refusal) {
     m.log.WriteErrorLog(std::string("quillbay-cli ") + CommandName(o.command), refusal.number, refusal.code + ": " + refusal.message);
     console.Err(refusal.message + "\r\n");
+    if (o.command != Command::Status) WriteOutcomeEvent(m, o, kNothingDone, refusal.message);
     if (o.json) {
         json::Value doc = Document(o.command, kNothingDone);
         doc.Set("error", json::Value::Object().Set("code", refusal.code).Set("message", refusal.message));
@@ -58,6 +74,7 @@ int RunConsole(Machine& machine, Console& console, const std::vector<std::string
             case Command::Renew: outcome = RunRenew(machine, console, o); break;
             default: outcome = RunDeploy(machine, console, o); break;
         }
+        WriteOutcomeEvent(machine, o, outcome.exitCode, outcome.text, outcome.event);
         if (o.json) {
             json::Value doc = Document(o.command, outcome.exitCode);
             for (auto& member : outcome.json.members) doc.Set(member.first, std::move(member.second));

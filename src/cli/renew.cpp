@@ -72,6 +72,7 @@ Outcome RunRenew(Machine& machine, Console& console, const Options& o) {
     }
     out.text += render::RenewalLines(plan, outcome);
     out.exitCode = ExitCodeOf(outcome.Judge());
+    out.event = renew::OutcomeRecord(outcome);
     return out;
 }
 

@@ -186,6 +186,15 @@ Verdict RenewOutcome::Judge() const {
     return replaced == static_cast<long>(endpoints.size()) && retiredAll ? Verdict::Done : Verdict::PartlyDone;
 }
 
+EventRecord OutcomeRecord(const RenewOutcome& outcome) {
+    const bool putBack = std::any_of(outcome.endpoints.begin(), outcome.endpoints.end(), [](const EndpointRenewal& r) {
+        return r.result == EndpointResult::PutBack || r.result == EndpointResult::AddFailed;
+    });
+    const Verdict verdict = outcome.Judge();
+    return putBack && verdict != Verdict::Done ? EventRecord{EventKind::Warning, kRenewRolledBack}
+                                               : OutcomeEvent(Operation::Renew, verdict);
+}
+
 RenewOutcome Renew(Machine& machine, const RenewFiles& files, const RenewPlan& plan, const RenewOptions& options,
                    Progress& progress) {
     RenewOutcome outcome;

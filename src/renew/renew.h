@@ -12,6 +12,7 @@
 #include "certs/preflight.h"
 #include "iis/inventory.h"
 #include "iis/verify.h"
+#include "support/events.h"
 #include "support/machine.h"
 #include "support/progress.h"
 #include "support/verdict.h"
@@ -93,6 +94,10 @@ struct RenewOutcome {
     // done when none did; partly done otherwise.
     Verdict Judge() const;
 };
+
+// The outcome's record for the event log: the verdict's, or "rolled back" when an endpoint did
+// not take the new certificate and was put back.
+EventRecord OutcomeRecord(const RenewOutcome& outcome);
 
 // Imports the chain files and the PFX, rebinds the plan's endpoints, verifies them, puts back
 // what does not hold, and retires what nothing uses any more. Every step is logged.

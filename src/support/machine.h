@@ -9,8 +9,8 @@ namespace quillbay {
 
 struct Machine {
     Machine(Shell& s, FileSystem& f, Host& h, Clock& c, Pkcs12& p, HttpClient& w, SignatureVerifier& v,
-            XmlReader& x, TlsProbe& t)
-        : shell(s), fs(f), host(h), clock(c), pkcs12(p), http(w), signatures(v), xml(x), probe(t), log(f, h, c) {}
+            XmlReader& x, TlsProbe& t, EventLog& e)
+        : shell(s), fs(f), host(h), clock(c), pkcs12(p), http(w), signatures(v), xml(x), probe(t), events(e), log(f, h, c) {}
     Machine(const Machine&) = delete;
     Machine& operator=(const Machine&) = delete;
 
@@ -23,6 +23,7 @@ struct Machine {
     SignatureVerifier& signatures;
     XmlReader& xml;
     TlsProbe& probe;
+    EventLog& events;
     Log log;
 };
 

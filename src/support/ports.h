@@ -186,6 +186,16 @@ public:
                                      const std::string& path, int timeoutMilliseconds) = 0;
 };
 
+// The Application event log, under the program's own source.
+enum class EventKind { Information, Warning, Error };
+class EventLog {
+public:
+    virtual ~EventLog() = default;
+    // Writes one record: its ID, its kind and the whole sentence it shows. A log that cannot
+    // be written throws Failure.
+    virtual void Report(EventKind kind, int id, const std::string& text) = 0;
+};
+
 // A real XML reader: the work never parses XML by hand.
 class XmlReader {
 public:

@@ -10,6 +10,7 @@
 #include "win32/pkcs12_win32.h"
 #include "win32/shell_win32.h"
 #include "win32/signature_win32.h"
+#include "win32/event_log_win32.h"
 #include "win32/tls_probe_win32.h"
 #include "win32/xml_win32.h"
 
@@ -36,7 +37,8 @@ int wmain(int argc, wchar_t** argv) {
         win32::Win32SignatureVerifier signatures;
         win32::Win32XmlReader xml;
         win32::Win32TlsProbe probe;
-        Machine machine(shell, fs, host, clock, pkcs12, http, signatures, xml, probe);
+        win32::Win32EventLog events;
+        Machine machine(shell, fs, host, clock, pkcs12, http, signatures, xml, probe, events);
         return cli::RunConsole(machine, console, win32::Utf8Arguments(argc, argv));
     } catch (const std::exception& e) {
         console.Err(std::string(e.what()) + "\r\n");

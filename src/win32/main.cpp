@@ -11,6 +11,7 @@
 #include "win32/shell_win32.h"
 #include "win32/text_win32.h"
 #include "win32/signature_win32.h"
+#include "win32/event_log_win32.h"
 #include "win32/tls_probe_win32.h"
 #include "win32/xml_win32.h"
 #include "win32/window.h"
@@ -51,7 +52,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
             window.DoEvents();
             return !window.ClosePending();
         });
-        Machine machine(shell, fs, host, clock, pkcs12, http, signatures, xml, probe);
+        win32::Win32EventLog events;
+        Machine machine(shell, fs, host, clock, pkcs12, http, signatures, xml, probe, events);
         app::Main main(window, machine);
         window.Attach(main);
         window.Create(showCommand);

@@ -366,6 +366,17 @@ public:
     }
 };
 
+// The Application log: every record kept, as "ID kind text" lines ("I", "W", "E").
+class FakeEventLog : public EventLog {
+public:
+    std::vector<std::string> records;
+    bool broken = false;
+    void Report(EventKind kind, int id, const std::string& text) override {
+        if (broken) throw Failure(1502, "The event log file is full.");
+        records.push_back(std::to_string(id) + " " + "IWE"[static_cast<int>(kind)] + " " + text);
+    }
+};
+
 // A machine of fakes, for the work's tests.
 struct FakeMachine {
     FakeMachine() {
@@ -380,7 +391,8 @@ struct FakeMachine {
     FakeSignatures signatures;
     TestXmlReader xml;
     FakeProbe probe;
-    Machine machine{shell, fs, host, clock, pkcs12, http, signatures, xml, probe};
+    FakeEventLog events;
+    Machine machine{shell, fs, host, clock, pkcs12, http, signatures, xml, probe, events};
 
     std::string AppPath(const std::string& name) const { return host.appFolder + "\\" + name; }
     std::string ErrorLog() const { return fs.Content(AppPath("log-error.txt")).value_or(""); }

@@ -65,7 +65,7 @@ TEST(IisVersion, APlatformFailureIsLoggedAndGivesUnknown) {
         std::string FileProductVersion(const std::string&) override { throw Failure(-2147467259, "Unspecified"); }
     } host;
     FakeMachine w;
-    Machine broken{w.shell, w.fs, host, w.clock, w.pkcs12, w.http, w.signatures, w.xml, w.probe};
+    Machine broken{w.shell, w.fs, host, w.clock, w.pkcs12, w.http, w.signatures, w.xml, w.probe, w.events};
     w.fs.AddFile(kInetMgr, "MZ");
     EXPECT_EQ(iis::DetectIisVersion(broken).source, iis::VersionSource::Unknown);
     EXPECT_THAT(w.ErrorLog(), HasSubstr("'IsIIS8OrGreater' 中发生错误: Unspecified (代码: -2147467259)"));

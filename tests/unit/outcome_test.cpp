@@ -20,7 +20,14 @@ struct Rendered {
     std::string text;
     std::vector<std::string> changes;
     std::string errorLog = {};
+    std::vector<std::string> events = {};  // "ID kind" of each record the Application log got
 };
+
+std::vector<std::string> EventsOf(const FakeEventLog& log) {
+    std::vector<std::string> ids;
+    for (const std::string& record : log.records) ids.push_back(record.substr(0, 6));
+    return ids;
+}
 
 // The window: start-up (every chain selected, as the list starts), every site selected, the
 // wildcard question answered Yes.
@@ -30,7 +37,7 @@ Rendered InWindow(const std::function<void(FakeServer&)>& arrange, Id button) {
     s.Start();
     app::OnCommand(s.main, button);
     const std::map<MsgStyle, int> codes{{MsgStyle::Information, 0}, {MsgStyle::Exclamation, 1}, {MsgStyle::Critical, 2}};
-    Rendered r{s.ui.boxes.empty() ? -1 : codes.at(s.ui.boxes.back().style), "", s.Changes(), s.ErrorLog()};
+    Rendered r{s.ui.boxes.empty() ? -1 : codes.at(s.ui.boxes.back().style), "", s.Changes(), s.ErrorLog(), EventsOf(s.events)};
     for (const ShownBox& box : s.ui.boxes) r.text += box.text + "\n";
     return r;
 }
@@ -41,7 +48,7 @@ Rendered InConsole(const std::function<void(FakeServer&)>& arrange, const std::v
     FakeConsole console;
     const int code = cli::RunConsole(s.machine, console, args);
     lang::ResetLanguageState();
-    return {code, console.err + console.out, s.Changes(), s.ErrorLog()};
+    return {code, console.err + console.out, s.Changes(), s.ErrorLog(), EventsOf(s.events)};
 }
 
 struct Row {
@@ -67,6 +74,14 @@ void ExpectAgreement(const Row& row, const Rendered& window, const Rendered& con
         EXPECT_THAT(console.text, ::testing::Not(HasSubstr(piece)));
     }
     EXPECT_EQ(console.changes, window.changes);
+    // One record each in the Application log, under the same ID: the operation's plus the exit
+    // code. A refusal the window shows before any work (no site chosen) is the user's to fix.
+    ASSERT_EQ(console.events.size(), 1u);
+    EXPECT_EQ(console.events[0].substr(3, 1), std::to_string(row.exitCode));
+    EXPECT_EQ(console.events[0].substr(5), std::string(1, "IWE"[row.exitCode]));
+    if (!window.events.empty()) {
+        EXPECT_EQ(window.events, console.events);
+    }
     for (const std::string& line : window.changes)
         EXPECT_TRUE(row.notRun.empty() || line.find(row.notRun) == std::string::npos) << line;
     EXPECT_THAT(window.errorLog, HasSubstr(row.logged));  // "" for any

@@ -126,15 +126,19 @@ TEST(Renew, EveryEndpointOfTheOldCertificateTakesTheNewOneOnceAndWhatDoesNotServ
     EXPECT_EQ(s.Count(" -delstore "), 0u);  // still bound to b: never retired
     EXPECT_EQ(s.Count("certutil.exe -f -p"), 1u);
     EXPECT_EQ(s.Count(" reg.exe") + s.Count("iisreset") + s.Count("appcmd"), 0u);  // TLS, IIS and sites untouched
+    EXPECT_THAT(s.events.records.back(), HasSubstr("3003 W "));  // put back: what monitoring must see
 
     s.Serve("b.example.test", "der:leaf");
     EXPECT_EQ(s.Renew({"--retire-old", "--json"}), 0) << s.console.out;
     EXPECT_THAT(s.console.out, HasSubstr("\"endpoints\":[{\"endpoint\":\"b.example.test:443\",\"kind\":\"hostnameport\",\"from\":\"" +
                                          s.oldPrint + "\",\"to\":\"" + s.newPrint + "\",\"result\":\"replaced\""));
     EXPECT_EQ(s.Count("certutil.exe -delstore My " + s.oldPrint), 1u);
+    EXPECT_THAT(s.events.records.back(), HasSubstr("3000 I "));
 
     const std::size_t runs = s.shell.runs.size();
+    s.events.broken = true;  // a full event log stops nothing
     EXPECT_EQ(s.Renew(), 0);  // a scheduled run the day after: nothing to do, nothing run
+    EXPECT_THAT(s.ErrorLog(), HasSubstr("Event 3000 not written: The event log file is full."));
     EXPECT_THAT(s.console.out, HasSubstr("is already bound on 3 endpoint(s)"));
     for (std::size_t i = runs; i < s.shell.runs.size(); ++i) EXPECT_TRUE(s.shell.runs[i].captured) << s.shell.runs[i].commandLine;
 }

@@ -60,3 +60,8 @@ expect_box "Replace Certificate Everywhere" "a.example.test:$https: now serves $
 0.0.0.0:$https: now serves $d.\r\nRenewal finished: 3 endpoint(s) replaced, 0 not." 1 64 60000
 close_box
 expect_eq "bindings after the window's renewal" "$(bound)" "0.0.0.0:$https $d a.example.test:$https $d b.example.test:$https $d"
+
+# The outcomes went to the Application event log under the source Quillbay, this program its
+# message file (Wine keeps no records: what each record holds is checked by the unit tests).
+expect_eq "event source" "$(wine reg query 'HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Quillbay' \
+    /v EventMessageFile </dev/null 2>/dev/null | tr -d '\r' | awk '/EventMessageFile/ { print $3 }')" 'C:\Quillbay\Quillbay.exe'
