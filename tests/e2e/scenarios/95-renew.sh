@@ -38,6 +38,14 @@ expect_eq "A in the store" "$(sbx stores | grep -c "$a")" 0
 expect_eq "IIS restarts by the renewal" "$(sbx log | awk -F'\t' '$2 == "iisreset"' | wc -l)" "$restarts"
 expect_eq "IIS sites after the renewal" "$(sbx sites)" "$sites"
 
+# What a client gets now, once the machine trusts B's CA: B by every name, and the redirect.
+if [[ -n $QB_ROOTS_TRUSTED ]]; then
+    wine 'C:\windows\system32\certutil.exe' -addstore Root 'C:\qb-pki-b\root.crt' </dev/null >/dev/null || fail "trust B's root"
+    expect_cli 0 verify --all --json --pfx 'C:\renew-b\fullchain.pfx' --password-file 'C:\renew-b\password.txt'
+    expect_eq "verify after the renewal" "$(json '[(h["host"], h["certificate"]["thumbprint"] == "'"$b"'", h["holds"]) for h in d["hosts"]]')" \
+        "[('a.example.test', True, True), ('b.example.test', True, True), ('', True, True)]"
+fi
+
 expect_cli 0 renew --from 'C:\renew-b' --json
 expect_eq "renew again" "$(json '[d["alreadyCurrent"], d["endpoints"]]')" "[True, []]"
 
