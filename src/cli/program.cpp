@@ -55,6 +55,7 @@ int RunConsole(Machine& machine, Console& console, const std::vector<std::string
             case Command::Check: outcome = RunCheck(machine, console, o); break;
             case Command::Import: outcome = RunImport(machine, console, o); break;
             case Command::Verify: outcome = RunVerify(machine, console, o); break;
+            case Command::Schedule: outcome = RunSchedule(machine, console, o); break;
             default: outcome = RunDeploy(machine, console, o); break;
         }
         if (o.json) {
