@@ -6,8 +6,8 @@
 #   sandbox/install.sh PREFIX SANDBOX_BIN_DIR
 #
 # PREFIX is the Wine prefix (a folder with drive_c), SANDBOX_BIN_DIR the build's sandbox output
-# folder (it holds appcmd.exe, certutil.exe, iisreset.exe, mmc.exe, netsh.exe, wscript.exe, sbx.exe,
-# inetmgr_stub.exe, planted.exe).
+# folder (it holds appcmd.exe, certutil.exe, iisreset.exe, mmc.exe, netsh.exe, schtasks.exe, wscript.exe,
+# sbx.exe, inetmgr_stub.exe, planted.exe).
 set -euo pipefail
 
 if [[ $# -ne 2 ]]; then
@@ -21,7 +21,7 @@ if [[ ! -d $prefix/drive_c/windows/system32 ]]; then
     exit 1
 fi
 
-tools=(appcmd.exe certutil.exe iisreset.exe mmc.exe netsh.exe wscript.exe inetmgr_stub.exe planted.exe)
+tools=(appcmd.exe certutil.exe iisreset.exe mmc.exe netsh.exe schtasks.exe wscript.exe inetmgr_stub.exe planted.exe)
 for file in sbx.exe "${tools[@]}"; do
     [[ -f $bin/$file ]] || { echo "install.sh: $bin/$file is missing (build the sandbox_tools target)" >&2; exit 1; }
 done
@@ -31,7 +31,7 @@ mkdir -p "$kit/bin"
 cp -f "$bin/sbx.exe" "$kit/sbx.exe"
 for file in "${tools[@]}"; do cp -f "$bin/$file" "$kit/bin/$file"; done
 
-# sbx does the rest from inside the prefix: DllOverrides, certutil/netsh/mmc/wscript in system32, first seed.
+# sbx does the rest from inside the prefix: DllOverrides, certutil/netsh/mmc/schtasks/wscript in system32, first seed.
 # Wine's output goes to a file, not a pipe: background Wine services started here would keep a
 # pipe of the caller open long after this script ends.
 log=$(mktemp)

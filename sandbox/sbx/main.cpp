@@ -17,6 +17,7 @@
 #include "common/iis_model.h"
 #include "common/state.h"
 #include "common/system_stores.h"
+#include "common/tasks.h"
 #include "common/text.h"
 #include "sbx/version_resource.h"
 
@@ -54,6 +55,9 @@ const wchar_t kUsage[] =
     L"  restarts              Number of IIS restarts (iisreset)\r\n"
     L"  log                   Tool invocations: time, tool, exit code, command line\r\n"
     L"  planted               Runs of planted.exe copies: time, own path, command line\r\n"
+    L"  tasks                 Scheduled tasks (schtasks): name, command, arguments\r\n"
+    L"  run-task NAME         Runs the task as the scheduler would: starts its program by its full\r\n"
+    L"                        path with its arguments, waits, logs and prints the exit code\r\n"
     L"  state                 All state files\r\n"
     L"  install               Register the stand-ins in this prefix and seed a default host\r\n"
     L"                        when there is no state yet (install.sh runs this)\r\n"
@@ -403,11 +407,12 @@ int Install() {
         Err(L"sbx: cannot open HKCU\\Software\\Wine\\DllOverrides\r\n");
         return 1;
     }
-    // Wine has built-in certutil and netsh that would otherwise win over the files in system32.
+    // Wine has built-in certutil, netsh and schtasks that would otherwise win over the files in system32.
     const wchar_t native[] = L"native";
     bool ok = true;
     // Wine (8.0) has no mmc of its own; the override keeps the sandbox's should a later one bring it.
-    for (const wchar_t* tool : {L"certutil.exe", L"netsh.exe", L"iisreset.exe", L"appcmd.exe", L"mmc.exe", L"wscript.exe"})
+    for (const wchar_t* tool :
+         {L"certutil.exe", L"netsh.exe", L"iisreset.exe", L"appcmd.exe", L"mmc.exe", L"schtasks.exe", L"wscript.exe"})
         ok = RegSetValueExW(overrides, tool, 0, REG_SZ, reinterpret_cast<const BYTE*>(native), sizeof native) ==
                  ERROR_SUCCESS &&
              ok;
@@ -416,6 +421,7 @@ int Install() {
     ok = Place(L"netsh.exe", SystemDirectory() + L"\\netsh.exe") && ok;
     ok = Place(L"mmc.exe", SystemDirectory() + L"\\mmc.exe") && ok;
     ok = Place(L"wscript.exe", SystemDirectory() + L"\\wscript.exe") && ok;
+    ok = Place(L"schtasks.exe", SystemDirectory() + L"\\schtasks.exe") && ok;
     if (!ok) return 1;
     if (!FileExists(StatePath(L"iis.tsv"))) return Seed({});
     // A host seeded by an older sbx gets the configuration file its state implies.
@@ -459,6 +465,42 @@ int SslCerts() {
     return 0;
 }
 
+// The action of each registered task, as the scheduler would start it.
+int Tasks() {
+    for (const std::wstring& name : TaskNames()) {
+        std::vector<unsigned char> bytes;
+        ReadFileBytes(*TaskFile(name), bytes, nullptr);
+        const std::optional<TaskAction> action = ReadAction(ParseXml(bytes));
+        Print({name, action ? action->command : L"", action ? action->arguments : L""});
+    }
+    return 0;
+}
+
+// What the scheduler does when the task's time comes: exit code 1 when there is no such task or
+// its program does not start.
+int RunTask(const std::wstring& name) {
+    const std::optional<std::wstring> file = TaskFile(name);
+    std::vector<unsigned char> bytes;
+    if (!file || !FileExists(*file) || !ReadFileBytes(*file, bytes, nullptr)) {
+        Err(L"sbx: no task " + name + L"\r\n");
+        return 1;
+    }
+    const std::optional<TaskAction> action = ReadAction(ParseXml(bytes));
+    if (!action) {
+        Err(L"sbx: the task " + name + L" starts no program\r\n");
+        return 1;
+    }
+    DWORD error = 0;
+    const std::optional<DWORD> code = RunAction(*action, &error);
+    LogInvocation(L"task", action->CommandLine(), code.value_or(error));
+    if (!code) {
+        Err(L"sbx: " + action->CommandLine() + L" could not be started (error " + std::to_wstring(error) + L")\r\n");
+        return 1;
+    }
+    Out(std::to_wstring(static_cast<long>(*code)) + L"\r\n");
+    return 0;
+}
+
 int Restarts() {
     std::wstring count = L"0";
     for (const Record& record : ReadRecords(StatePath(L"services.tsv")))
@@ -474,6 +516,8 @@ int State() {
         Out(L"== " + std::wstring(file) + L"\r\n");
         Records(file, {});
     }
+    Out(L"== tasks\r\n");
+    Tasks();
     Out(L"== registry HKLM\\SOFTWARE\\Microsoft\\InetStp\r\n");
     DWORD major = 0;
     DWORD size = sizeof major;
@@ -484,7 +528,8 @@ int State() {
     std::wstring inetsrv = InetsrvDirectory();
     std::wstring system = SystemDirectory();
     for (const std::wstring& path : {inetsrv + L"\\appcmd.exe", inetsrv + L"\\iisreset.exe", inetsrv + L"\\InetMgr.exe",
-                                     system + L"\\iisreset.exe", system + L"\\mmc.exe", system + L"\\wscript.exe", system + L"\\certlm.msc",
+                                     system + L"\\iisreset.exe", system + L"\\mmc.exe", system + L"\\wscript.exe",
+                                     system + L"\\schtasks.exe", system + L"\\certlm.msc",
                                      system + L"\\certmgr.msc", RedirectionConfigPath(), ApplicationHostConfigPath()})
         Print({path, FileExists(path) ? L"present" : L"absent"});
     return 0;
@@ -499,6 +544,7 @@ int wmain() {
     for (size_t i = 2; i < split.size(); ++i) args.push_back(split[i].value);
     std::wstring command = split.size() > 1 ? split[1].value : L"help";
     if (command == L"seed") return Seed(args);
+    if (command == L"run-task" && args.size() == 1) return RunTask(args[0]);
     if (!args.empty()) {
         Err(kUsage);
         return kUsageError;
@@ -511,6 +557,7 @@ int wmain() {
     if (command == L"restarts") return Restarts();
     if (command == L"log") return Records(L"invocations.log", {});
     if (command == L"planted") return Records(L"planted.log", {});
+    if (command == L"tasks") return Tasks();
     if (command == L"state") return State();
     if (command == L"help" || command == L"--help" || command == L"/?") {
         Out(kUsage);

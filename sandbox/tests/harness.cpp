@@ -79,6 +79,7 @@ void Check(const std::vector<Row>& rows) {
         } else {
             std::string stdOut, stdErr;
             code = Run(row.via == Via::Sbx ? kSbx + row.line : row.line, stdOut, stdErr);
+            if (row.via == Via::Refused) std::swap(stdOut, stdErr);
             EXPECT_TRUE((row.via == Via::Sbx && code != kNotStarted) || stdErr.empty()) << "the other stream: " << stdErr;
             out = row.via == Via::Sbx ? Widen(stdOut) : FromCodePage(CP_ACP, stdOut);
         }

@@ -11,6 +11,7 @@ namespace sandbox::test {
 
 enum class Via {
     Process,  // CreateProcessW, as the application starts them; standard error must stay empty
+    Refused,  // the same, judged by standard error; standard output must stay empty
     Sbx,      // sbx.exe LINE; its output decoded from UTF-8
     Stores,   // no command: the output is Stores()
 };
@@ -30,6 +31,10 @@ inline Row Ran(const std::wstring& line, DWORD code, const std::wstring& says = 
     return {Via::Process, line, code, says, says.empty() ? Match::Any : Match::Has};
 }
 inline Row Sbx(const std::wstring& line, DWORD code = 0) { return {Via::Sbx, line, code, L"", Match::Any}; }
+// A process row that fails with this exit code and says so on standard error.
+inline Row Refused(const std::wstring& line, DWORD code, const std::wstring& says, Match match = Match::Exact) {
+    return {Via::Refused, line, code, says, match};
+}
 
 // Records of "sbx log" for one tool, oldest first: time, tool, exit code, command line.
 std::vector<std::vector<std::wstring>> LogOf(const std::wstring& tool);

@@ -15,7 +15,7 @@ struct CommandEntry {
 constexpr CommandEntry kCommands[] = {{"status", Command::Status}, {"check", Command::Check},
                                       {"import", Command::Import}, {"deploy", Command::Deploy},
                                       {"verify", Command::Verify}, {"renew", Command::Renew},
-                                      {"help", Command::Help}};
+                                      {"schedule", Command::Schedule}, {"help", Command::Help}};
 
 // Which commands an option belongs to; the files and the output options suit them all.
 constexpr unsigned Bit(Command c) { return 1u << static_cast<unsigned>(c); }
@@ -138,6 +138,32 @@ void TakeOption(Options& o, const std::string& name, const std::string& value, E
         Error(errors, "Cli_Usage_BadValue", {name, value});
 }
 
+// schedule registers the task from a folder, or shows or removes it: one of the three. The task
+// carries no other file than the folder's, so the file options would change nothing it does.
+void CheckSchedule(Parsed& parsed, const std::vector<const OptionEntry*>& given) {
+    const Options& o = parsed.options;
+    std::string action;  // --show or --remove, as given
+    bool from = false;
+    for (const OptionEntry* entry : given) {
+        const std::string name = entry->name;
+        from = from || name == "--from";
+        if (name == "--pfx" || name == "--password-file" || name == "--chain-folder")
+            Error(parsed.errors, "Cli_Usage_NotForCommand", {name, CommandName(o.command)});
+        if (name != "--show" && name != "--remove") continue;
+        if (!action.empty() && action != name) Error(parsed.errors, "Cli_Usage_ScheduleShowAndRemove");
+        action = name;
+    }
+    if (action.empty()) {
+        if (!from) Error(parsed.errors, "Cli_Usage_ScheduleNeedsFrom");
+        return;
+    }
+    for (const OptionEntry* entry : given) {
+        const std::string name = entry->name;
+        if (name == "--from" || name == "--at" || name == "--retire-old" || name == "--restrict-folder")
+            Error(parsed.errors, "Cli_Usage_ScheduleActionOption", {name, action});
+    }
+}
+
 // What the command as a whole allows: options that belong to it, and the sites a deployment needs.
 void CheckCombination(Parsed& parsed, const std::vector<const OptionEntry*>& given) {
     Options& o = parsed.options;
@@ -149,6 +175,7 @@ void CheckCombination(Parsed& parsed, const std::vector<const OptionEntry*>& giv
         if (!(entry->commands & Bit(o.command))) Error(parsed.errors, "Cli_Usage_NotForCommand", {entry->name, CommandName(o.command)});
     if (o.all && !o.sites.empty()) Error(parsed.errors, "Cli_Usage_SiteAndAll");
     if (o.command == Command::Deploy && !o.all && o.sites.empty()) Error(parsed.errors, "Cli_Usage_NoSites");
+    if (o.command == Command::Schedule) CheckSchedule(parsed, given);
 }
 
 }  // namespace

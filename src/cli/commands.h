@@ -1,7 +1,7 @@
 #pragma once
 // The console program's commands over the same work as the window, one file each (status.cpp,
-// check.cpp, import.cpp, deploy.cpp). Each returns its exit code with its result twice: as
-// members of the JSON document and as text for a person.
+// check.cpp, import.cpp, deploy.cpp, verify.cpp, schedule.cpp). Each returns its exit code with
+// its result twice: as members of the JSON document and as text for a person.
 #include <string>
 
 #include "cli/arguments.h"
@@ -43,5 +43,8 @@ Outcome RunImport(Machine& machine, Console& console, const Options& options);
 Outcome RunDeploy(Machine& machine, Console& console, const Options& options);
 Outcome RunVerify(Machine& machine, Console& console, const Options& options);
 Outcome RunRenew(Machine& machine, Console& console, const Options& options);
+// The daily renewal's task: registered (--from), shown (--show: 1 when there is none) or
+// removed (--remove: 1 when there was none).
+Outcome RunSchedule(Machine& machine, Console& console, const Options& options);
 
 }  // namespace quillbay::cli

@@ -25,6 +25,45 @@ std::string QuoteArg(const std::string& arg) {
     return out;
 }
 
+std::vector<std::string> SplitArguments(std::string_view line) {
+    std::vector<std::string> args;
+    std::string current;
+    bool inArgument = false, quoted = false;
+    for (std::size_t i = 0; i < line.size();) {
+        const char c = line[i];
+        if ((c == ' ' || c == '\t') && !quoted) {
+            if (inArgument) args.push_back(std::move(current));
+            current.clear();
+            inArgument = false;
+            ++i;
+            continue;
+        }
+        inArgument = true;
+        if (c == '\\') {
+            std::size_t backslashes = 0;
+            for (; i < line.size() && line[i] == '\\'; ++i) ++backslashes;
+            // Before a quote, each pair is one backslash and an odd one makes the quote literal.
+            const bool beforeQuote = i < line.size() && line[i] == '"';
+            current.append(beforeQuote ? backslashes / 2 : backslashes, '\\');
+            if (beforeQuote && backslashes % 2 == 1) {
+                current += '"';
+                ++i;
+            }
+        } else if (c == '"') {
+            // Inside quotes, a doubled quote is one literal quote.
+            const bool doubled = quoted && i + 1 < line.size() && line[i + 1] == '"';
+            if (doubled) current += '"';
+            else quoted = !quoted;
+            i += doubled ? 2 : 1;
+        } else {
+            current += c;
+            ++i;
+        }
+    }
+    if (inArgument) args.push_back(std::move(current));
+    return args;
+}
+
 std::string Redact(const std::string& commandLine, const std::string& secret) {
     const std::string quoted = QuoteArg(secret);
     const std::string mask = QuoteArg(kRedactedText);

@@ -1,6 +1,8 @@
 #pragma once
 // Building command lines for programs started directly (no command interpreter between).
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace quillbay {
 
@@ -9,6 +11,10 @@ namespace quillbay {
 // a quote or before the closing quote are doubled, all other characters stay as they are.
 // Without an interpreter, %, &, |, ^ and blanks need nothing more.
 std::string QuoteArg(const std::string& arg);
+
+// The arguments of a command line that follow its program, split as the C runtime and
+// CommandLineToArgvW split them: the inverse of QuoteArg.
+std::vector<std::string> SplitArguments(std::string_view line);
 
 // What a log shows in place of a secret argument.
 inline constexpr const char* kRedactedText = "********";

@@ -83,6 +83,86 @@ std::optional<std::string> Base64Decode(std::string_view text) {
     return out;
 }
 
+namespace {
+
+// The code point that starts at i, i moved past it; U+FFFD for a byte that starts none.
+char32_t NextCodePoint(std::string_view s, std::size_t& i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    const int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
+    bool valid = extra >= 0 && i + static_cast<std::size_t>(extra) < s.size();
+    char32_t point = !valid ? 0 : extra == 0 ? c : c & (0x3F >> extra);
+    for (int k = 1; valid && k <= extra; ++k) {
+        const unsigned char next = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
+        valid = (next & 0xC0) == 0x80;
+        point = (point << 6) | (next & 0x3F);
+    }
+    if (!valid || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) {
+        ++i;
+        return 0xFFFD;
+    }
+    i += static_cast<std::size_t>(extra) + 1;
+    return point;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+void AppendUnit(std::string& out, char32_t unit) {
+    out += static_cast<char>(unit & 0xFF);
+    out += static_cast<char>((unit >> 8) & 0xFF);
+}
+
+}  // namespace
+
+std::string Utf16LeWithBom(std::string_view utf8) {
+    std::string out("\xFF\xFE", 2);
+    for (std::size_t i = 0; i < utf8.size();) {
+        char32_t point = NextCodePoint(utf8, i);
+        if (point >= 0x10000) {
+            point -= 0x10000;
+            AppendUnit(out, 0xD800 + (point >> 10));
+            AppendUnit(out, 0xDC00 + (point & 0x3FF));
+        } else {
+            AppendUnit(out, point);
+        }
+    }
+    return out;
+}
+
+std::string Utf16ToUtf8(const std::string& bytes, bool bigEndian) {
+    auto unit = [&](std::size_t i) -> char32_t {
+        const auto a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
+        return bigEndian ? (a << 8 | b) : (b << 8 | a);
+    };
+    std::string out;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        char32_t c = unit(i);
+        if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 && unit(i + 2) < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+            i += 2;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            c = 0xFFFD;
+        }
+        AppendUtf8(out, c);
+    }
+    return out;
+}
+
 std::string UpperHex(std::string_view bytes) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string text;

@@ -20,6 +20,11 @@ std::optional<std::string> Base64Decode(std::string_view text);
 std::vector<std::string> Split(std::string_view s, std::string_view separator);
 // Two upper-case hexadecimal digits a byte: how thumbprints are written.
 std::string UpperHex(std::string_view bytes);
+// The text as UTF-16 little-endian bytes after a byte-order mark, for a file a tool reads as
+// UTF-16; a byte that is not UTF-8 becomes U+FFFD.
+std::string Utf16LeWithBom(std::string_view utf8);
+// UTF-16 text (after its mark) as UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(const std::string& bytes, bool bigEndian);
 // A decimal whole number with optional blanks around it and an optional sign, within
 // the signed 16-bit range.
 std::optional<int> ParseInt16(std::string_view s);

@@ -1,6 +1,6 @@
 #pragma once
-// An XML document as the work reads it: elements with their attributes, in document order.
-// Text, comments and processing instructions are not kept: configuration lives in attributes.
+// An XML document as the work reads it: elements with their attributes and text, in document
+// order. Comments and processing instructions are not kept.
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +13,9 @@ struct XmlElement {
     std::string name;  // as written, prefix included
     std::vector<std::pair<std::string, std::string>> attributes;  // names and values, decoded, UTF-8
     std::vector<XmlElement> children;
+    // The character data directly inside the element (text and CDATA, whitespace included),
+    // decoded, UTF-8: where a task definition keeps its values.
+    std::string text;
 
     // The value of the attribute of this name; none when the element has none.
     std::optional<std::string> Attribute(std::string_view attribute) const;

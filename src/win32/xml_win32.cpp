@@ -102,6 +102,11 @@ XmlElement Win32XmlReader::Parse(const std::string& bytes) {
             if (!empty) open.push_back(placed);
         } else if (type == XmlNodeType_EndElement && !open.empty()) {
             open.pop_back();
+        } else if ((type == XmlNodeType_Text || type == XmlNodeType_CDATA || type == XmlNodeType_Whitespace) && !open.empty()) {
+            const WCHAR* text = nullptr;
+            UINT length = 0;
+            Check(reader.p->GetValue(&text, &length), reader.p);
+            open.back()->text += Text(text, length);
         }
     }
     Check(hr, reader.p);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes.h"
+#include "support/command_line.h"
 #include "support/password_file.h"
 #include "support/runner.h"
 
@@ -55,6 +56,32 @@ TEST(PasswordFile, FirstLineUntrimmedInItsEncoding) {
 TEST(SystemPrograms, AreQuotedOnlyWhenNeeded) {
     EXPECT_EQ(ProgramToken("C:\\windows\\system32\\reg.exe"), "C:\\windows\\system32\\reg.exe");
     EXPECT_EQ(ProgramToken("D:\\Win Dir\\system32\\reg.exe"), "\"D:\\Win Dir\\system32\\reg.exe\"");
+}
+
+// What QuoteArg writes, SplitArguments reads back; and the platform's own lines split as it splits them.
+TEST(CommandLine, SplitArgumentsUndoesQuoteArg) {
+    const std::vector<std::string> awkward = {"", "plain", "two words", "tab\there", "D:\\", "D:\\x\\\\", "a\"b",
+                                              "a\\\"b", "\\\\server\\share", "quote at end\"", "\"", "R&D <x> 'y'",
+                                              "\xE5\x95\x86\xE5\xBA\x97"};
+    std::string line;
+    for (const std::string& arg : awkward) line += (line.empty() ? "" : " ") + QuoteArg(arg);
+    EXPECT_EQ(SplitArguments(line), awkward);
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {"  renew   --from D:\\x\\  ", {"renew", "--from", "D:\\x\\"}},
+        {"a\\\\\"b c\" d", {"a\\b c", "d"}},  // two backslashes before a quote: one, and the quote opens
+        {"\"a \"\"b\" c", {"a \"b", "c"}},      // a doubled quote inside quotes is one
+        {"x\\y \\\\z", {"x\\y", "\\\\z"}},   // backslashes not before a quote stay
+        {"", {}},
+    };
+    for (const auto& [given, expected] : cases) EXPECT_EQ(SplitArguments(given), expected) << given;
+}
+
+TEST(Utf16, ToAndFromUtf8WithMarkAndSurrogates) {
+    const std::string text = "a\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80";  // a, é, 中, 😀
+    const std::string bytes = Utf16LeWithBom(text);
+    EXPECT_EQ(bytes, "\xFF\xFE" "a\0\xE9\0\x2D\x4E\x3D\xD8\x00\xDE"s);
+    EXPECT_EQ(Utf16ToUtf8(bytes.substr(2), false), text);
+    EXPECT_EQ(Utf16LeWithBom("x\xFFy"), "\xFF\xFEx\0\xFD\xFFy\0"s);  // not UTF-8: U+FFFD
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ struct Building {
 
 void Start(void* data, const XML_Char* name, const XML_Char** attributes) {
     auto* b = static_cast<Building*>(data);
-    XmlElement element{name, {}, {}};
+    XmlElement element{name, {}, {}, {}};
     for (const XML_Char** a = attributes; *a; a += 2) element.attributes.emplace_back(a[0], a[1]);
     if (b->open.empty()) {
         b->root = std::move(element);
@@ -36,6 +36,11 @@ void Start(void* data, const XML_Char* name, const XML_Char** attributes) {
 }
 
 void End(void* data, const XML_Char*) { static_cast<Building*>(data)->open.pop_back(); }
+
+void Characters(void* data, const XML_Char* text, int length) {
+    auto* b = static_cast<Building*>(data);
+    if (!b->open.empty()) b->open.back()->text.append(text, static_cast<std::size_t>(length));
+}
 
 // As the platform's reader is set up: no document type declarations.
 void RefuseDoctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
@@ -49,6 +54,7 @@ XmlElement TestXmlReader::Parse(const std::string& bytes) {
     XML_Parser parser = building.parser = XML_ParserCreate(nullptr);
     XML_SetUserData(parser, &building);
     XML_SetElementHandler(parser, Start, End);
+    XML_SetCharacterDataHandler(parser, Characters);
     XML_SetStartDoctypeDeclHandler(parser, RefuseDoctype);
     const bool parsed = XML_Parse(parser, bytes.data(), static_cast<int>(bytes.size()), XML_TRUE) == XML_STATUS_OK;
     const std::string where = "line " + std::to_string(XML_GetCurrentLineNumber(parser)) + ", column " +

@@ -2,7 +2,8 @@
 # 0.0.0.0 binding), then B for the same names, lasting longer, in a folder of its own. renew binds
 # B wherever A was, with the front serving it, and --retire-old deletes A from the store; the same
 # files again are already current; a certificate that lacks a name of A's changes nothing. The
-# window's menu item does the same with the files beside the program, after its question.
+# window's menu item does the same with the files beside the program, after its question, and so
+# does the daily task the console program registers, run as the scheduler runs it.
 read -r http https < <(python3 -c 'import socket
 s = [socket.create_server(("127.0.0.1", 0)) for _ in range(2)]
 print(*(x.getsockname()[1] for x in s))')
@@ -69,7 +70,15 @@ expect_box "Replace Certificate Everywhere" "a.example.test:$https: now serves $
 close_box
 expect_eq "bindings after the window's renewal" "$(bound)" "0.0.0.0:$https $d a.example.test:$https $d b.example.test:$https $d"
 
+# The daily task renews as the scheduler runs it: E, lasting longer still, placed in its folder.
+pki e 150 DNS:a.example.test,DNS:b.example.test && folder e || return
+expect_cli 0 schedule --from 'C:\renew-e' --retire-old
+expect_eq "the scheduled renewal" "$(sbx run-task '\Quillbay\Renew')" 0
+expect_eq "bindings after the scheduled renewal" "$(bound)" \
+    "0.0.0.0:$https $leaf a.example.test:$https $leaf b.example.test:$https $leaf"
+expect_eq "D retired by it" "$(sbx stores | grep -c "$d")" 0
+
 # The outcomes went to the Application event log under the source Quillbay, this program its
 # message file (Wine keeps no records: what each record holds is checked by the unit tests).
 expect_eq "event source" "$(wine reg query 'HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Quillbay' \
-    /v EventMessageFile </dev/null 2>/dev/null | tr -d '\r' | awk '/EventMessageFile/ { print $3 }')" 'C:\Quillbay\Quillbay.exe'
+    /v EventMessageFile </dev/null 2>/dev/null | tr -d '\r' | awk '/EventMessageFile/ { print $3 }')" 'C:\Quillbay\quillbay-cli.exe'
