@@ -188,6 +188,12 @@ void RestartIis(Machine& machine, Progress& progress, SecurityOutcome& outcome) 
 
 }  // namespace
 
+std::vector<TlsValue> CompatibleValues() {
+    std::vector<TlsValue> values;
+    for (const SettingRow& row : kSettings) values.push_back({KeyPath(row), row.valueName, row.type, row.data});
+    return values;
+}
+
 SecurityOutcome ApplySecurityConfiguration(Machine& machine, Progress& progress) {
     SecurityOutcome outcome;
     try {

@@ -2,6 +2,7 @@
 // The machine's TLS settings below HKLM\...\SecurityProviders, hardened in one go.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "support/machine.h"
 
@@ -25,6 +26,17 @@ struct SecurityOutcome {
     std::int32_t iisResetCode = 0;  // its exit code, or the failure's number when it did not start
     bool IisResetFailed() const { return iisRestarted && iisResetCode != 0; }
 };
+
+// A value of the TLS settings: its key (the whole path, "HKLM\..."), name, type and data as
+// reg.exe takes them ("0xffffffff", "3des,rc4").
+struct TlsValue {
+    std::string key;
+    std::string name;
+    std::string type;
+    std::string data;
+};
+// The 56 values the hardening writes, in its order.
+std::vector<TlsValue> CompatibleValues();
 
 // Saves the key into backup\ beside the program (an export of what was there and an undo
 // file for what was not), writes the 56 values, and restarts IIS when it is installed.

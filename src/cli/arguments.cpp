@@ -15,7 +15,8 @@ struct CommandEntry {
 constexpr CommandEntry kCommands[] = {{"status", Command::Status}, {"check", Command::Check},
                                       {"import", Command::Import}, {"deploy", Command::Deploy},
                                       {"verify", Command::Verify}, {"renew", Command::Renew},
-                                      {"schedule", Command::Schedule}, {"help", Command::Help}};
+                                      {"schedule", Command::Schedule}, {"tls", Command::Tls},
+                                      {"help", Command::Help}};
 
 // Which commands an option belongs to; the files and the output options suit them all.
 constexpr unsigned Bit(Command c) { return 1u << static_cast<unsigned>(c); }
@@ -38,7 +39,7 @@ constexpr OptionEntry kOptions[] = {
     {"--redirect", true, kDeploy},  {"--wildcard", true, kDeploy},  {"--dry-run", false, kDeploy | kRenew},
     {"--restrict-folder", false, kChanges}, {"--warn-days", true, Bit(Command::Status)},
     {"--no-verify", false, kDeploy | kRenew}, {"--from", true, kRenew | kSchedule}, {"--replace", true, kRenew},
-    {"--retire-old", false, kRenew | kSchedule}, {"--at", true, kSchedule}, {"--show", false, kSchedule},
+    {"--retire-old", false, kRenew | kSchedule}, {"--at", true, kSchedule}, {"--show", false, kSchedule | Bit(Command::Tls)},
     {"--remove", false, kSchedule},
 };
 
@@ -97,8 +98,8 @@ void TakeOption(Options& o, const std::string& name, const std::string& value, E
     else if (name == "--chain-folder") o.chainFolder = value;
     else if (name == "--from") o.from = value;
     else if (name == "--retire-old") o.retireOld = true;
-    else if (name == "--show") o.scheduleAction = ScheduleAction::Show;
-    else if (name == "--remove") o.scheduleAction = ScheduleAction::Remove;
+    else if (name == "--show") o.action = CommandAction::Show;
+    else if (name == "--remove") o.action = CommandAction::Remove;
     else if (name == "--replace") {
         const bool hex = value.size() == 40 && value.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
         if (hex) {
@@ -160,7 +161,7 @@ void CheckSchedule(Parsed& parsed, const std::vector<const OptionEntry*>& given)
     for (const OptionEntry* entry : given) {
         const std::string name = entry->name;
         if (name == "--from" || name == "--at" || name == "--retire-old" || name == "--restrict-folder")
-            Error(parsed.errors, "Cli_Usage_ScheduleActionOption", {name, action});
+            Error(parsed.errors, "Cli_Usage_CommandActionOption", {name, action});
     }
 }
 
@@ -176,6 +177,7 @@ void CheckCombination(Parsed& parsed, const std::vector<const OptionEntry*>& giv
     if (o.all && !o.sites.empty()) Error(parsed.errors, "Cli_Usage_SiteAndAll");
     if (o.command == Command::Deploy && !o.all && o.sites.empty()) Error(parsed.errors, "Cli_Usage_NoSites");
     if (o.command == Command::Schedule) CheckSchedule(parsed, given);
+    if (o.command == Command::Tls && o.action != CommandAction::Show) Error(parsed.errors, "Cli_Usage_TlsAction");
 }
 
 }  // namespace

@@ -7,9 +7,9 @@
 
 namespace quillbay::cli {
 
-enum class Command { None, Help, Status, Check, Import, Deploy, Verify, Renew, Schedule };
+enum class Command { None, Help, Status, Check, Import, Deploy, Verify, Renew, Schedule, Tls };
 
-enum class ScheduleAction { Set, Show, Remove };
+enum class CommandAction { Set, Show, Remove };
 
 struct Options {
     Command command = Command::None;
@@ -28,7 +28,7 @@ struct Options {
     std::string replace;          // renew: a thumbprint whose endpoints are replaced whatever they cover
     bool retireOld = false;       // renew, schedule: delete superseded certificates no endpoint uses
     std::string at = "03:00";     // schedule: the daily time, HH:MM
-    ScheduleAction scheduleAction = ScheduleAction::Set;
+    CommandAction action = CommandAction::Set;
     // Empty: beside the program.
     std::string pfx;
     std::string passwordFile;

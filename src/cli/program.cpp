@@ -72,6 +72,7 @@ int RunConsole(Machine& machine, Console& console, const std::vector<std::string
             case Command::Import: outcome = RunImport(machine, console, o); break;
             case Command::Verify: outcome = RunVerify(machine, console, o); break;
             case Command::Renew: outcome = RunRenew(machine, console, o); break;
+            case Command::Tls: outcome = RunTls(machine, console, o); break;
             case Command::Schedule: outcome = RunSchedule(machine, console, o); break;
             default: outcome = RunDeploy(machine, console, o); break;
         }

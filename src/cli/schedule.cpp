@@ -123,10 +123,10 @@ Outcome Remove(Machine& machine) {
 }  // namespace
 
 Outcome RunSchedule(Machine& machine, Console& console, const Options& o) {
-    switch (o.scheduleAction) {
-        case ScheduleAction::Show: return Show(machine);
-        case ScheduleAction::Remove: return Remove(machine);
-        case ScheduleAction::Set: break;
+    switch (o.action) {
+        case CommandAction::Show: return Show(machine);
+        case CommandAction::Remove: return Remove(machine);
+        case CommandAction::Set: break;
     }
     return Register(machine, console, o);
 }

@@ -148,7 +148,7 @@ const StringEntry kSimplifiedChineseStrings[] = {
     {"MsgBox_Deploy_BindingsUnread_End", "' 的绑定，该站点未作更改。\r\n请检查日志获取更多信息。"},
     {"lblStatus_ImportPartial", "导入未全部完成：部分证书未能导入，请检查文件后重新导入。"},
     // The console program (quillbay-cli): usage, refusals, findings and summaries.
-    {"Cli_Help", "用法: quillbay-cli 命令 [选项]\r\n无需窗口即可完成 Quillbay 窗口所做的工作。需要管理员权限。\r\n\r\n命令:\r\n  status [--warn-days N]\r\n            IIS 及其版本的来源、URL Rewrite、每个站点的主机名和 HTTPS 绑定、链证书文件、PFX 中的服务器证书；然后是 HTTP.sys 的每个 HTTPS 端点及其证书、到期时间和站点，以及带私钥但没有端点使用的证书。已绑定的证书在 N 天（默认 30）内到期或不在存储中时，退出代码为 1。\r\n  check [--site 名称 ... | --all]\r\n            部署前检查，不做任何更改。每项结果一行，带级别和原因。默认检查所有站点。\r\n  import    将链证书导入中间证书存储，PFX 导入计算机存储，加固 TLS 设置（先备份）并重启 IIS。\r\n  deploy (--site 名称 ... | --all) [--port N] [--redirect on|off] [--wildcard yes|no] [--dry-run] [--no-verify]\r\n            将 PFX 中的服务器证书绑定到站点。默认端口 443、启用重定向、wildcard no：没有主机名的站点将被跳过。--dry-run 只列出将要运行的命令，不运行任何命令。之后像 verify 命令一样验证每个主机，除非给出 --no-verify。\r\n  verify [--site 名称 ... | --all]\r\n            与站点 HTTPS 绑定的每个主机名进行 TLS 握手（默认为所有站点）：所提供的证书（PFX 中的证书；没有 PFX 时为 HTTP.sys 绑定的证书）、其证书链、名称和到期时间；站点有规则时还检查 HTTP 到 HTTPS 的重定向。不做任何更改。有结果不符合时退出代码为 1，没有任何应答时为 2。\r\n  renew [--from 文件夹] [--replace 指纹] [--retire-old] [--dry-run] [--no-verify]\r\n            用 文件夹\\fullchain.pfx（连同 password.txt 和 chain\\；默认位于程序旁边）中的证书，替换 HTTP.sys 各 HTTPS 终结点上被它取代的证书：其 DNS 名称全部被新证书覆盖且到期更早的证书，或用 --replace 指定的证书。不更改 TLS 设置，不重启 IIS。每个终结点都会被验证，未提供新证书的会恢复原有证书；随后 --retire-old 删除已没有终结点使用的旧证书。已是最新时无需操作，退出代码为 0。\r\n  schedule --from 文件夹 [--at HH:MM] [--retire-old] | --show | --remove\r\n            注册系统任务计划程序的每日任务 \\Quillbay\\Renew，以 SYSTEM 身份运行 renew --from 文件夹（默认 03:00，可用 --at 更改）；文件夹必须是仅管理员可以更改的完整路径。--show 显示该任务（没有时退出代码为 1），--remove 删除该任务（没有时为 1）。\r\n  help      显示本说明。\r\n\r\n所有命令的选项:\r\n  --json    在标准输出上输出一个 JSON 文档；进度信息输出到标准错误。\r\n  --lang en|zh-Hans|zh-Hant\r\n  --pfx 路径, --password-file 路径, --chain-folder 路径\r\n            代替程序所在文件夹中的 fullchain.pfx、password.txt 和 chain\\。\r\n  --restrict-folder\r\n            import、deploy、renew、schedule：当管理员以外的用户可以更改程序文件夹时，先将其限制为仅 Administrators 和 SYSTEM 可访问；不带此选项时命令将停止。\r\n\r\n退出码: 0 全部完成；1 部分完成（check: 有警告）；2 未做任何事：用法错误、未以管理员身份运行、缺少文件、密码错误（check: 有错误）。"},
+    {"Cli_Help", "用法: quillbay-cli 命令 [选项]\r\n无需窗口即可完成 Quillbay 窗口所做的工作。需要管理员权限。\r\n\r\n命令:\r\n  status [--warn-days N]\r\n            IIS 及其版本的来源、URL Rewrite、每个站点的主机名和 HTTPS 绑定、链证书文件、PFX 中的服务器证书；然后是 HTTP.sys 的每个 HTTPS 端点及其证书、到期时间和站点，以及带私钥但没有端点使用的证书。已绑定的证书在 N 天（默认 30）内到期或不在存储中时，退出代码为 1。\r\n  check [--site 名称 ... | --all]\r\n            部署前检查，不做任何更改。每项结果一行，带级别和原因。默认检查所有站点。\r\n  import    将链证书导入中间证书存储，PFX 导入计算机存储，加固 TLS 设置（先备份）并重启 IIS。\r\n  deploy (--site 名称 ... | --all) [--port N] [--redirect on|off] [--wildcard yes|no] [--dry-run] [--no-verify]\r\n            将 PFX 中的服务器证书绑定到站点。默认端口 443、启用重定向、wildcard no：没有主机名的站点将被跳过。--dry-run 只列出将要运行的命令，不运行任何命令。之后像 verify 命令一样验证每个主机，除非给出 --no-verify。\r\n  verify [--site 名称 ... | --all]\r\n            与站点 HTTPS 绑定的每个主机名进行 TLS 握手（默认为所有站点）：所提供的证书（PFX 中的证书；没有 PFX 时为 HTTP.sys 绑定的证书）、其证书链、名称和到期时间；站点有规则时还检查 HTTP 到 HTTPS 的重定向。不做任何更改。有结果不符合时退出代码为 1，没有任何应答时为 2。\r\n  renew [--from 文件夹] [--replace 指纹] [--retire-old] [--dry-run] [--no-verify]\r\n            用 文件夹\\fullchain.pfx（连同 password.txt 和 chain\\；默认位于程序旁边）中的证书，替换 HTTP.sys 各 HTTPS 终结点上被它取代的证书：其 DNS 名称全部被新证书覆盖且到期更早的证书，或用 --replace 指定的证书。不更改 TLS 设置，不重启 IIS。每个终结点都会被验证，未提供新证书的会恢复原有证书；随后 --retire-old 删除已没有终结点使用的旧证书。已是最新时无需操作，退出代码为 0。\r\n  schedule --from 文件夹 [--at HH:MM] [--retire-old] | --show | --remove\r\n            注册系统任务计划程序的每日任务 \\Quillbay\\Renew，以 SYSTEM 身份运行 renew --from 文件夹（默认 03:00，可用 --at 更改）；文件夹必须是仅管理员可以更改的完整路径。--show 显示该任务（没有时退出代码为 1），--remove 删除该任务（没有时为 1）。\r\n  tls --show\r\n            列出各配置涉及的每个 TLS 值在注册表中的当前值，以及与“兼容”配置（import 写入的值）和“现代”配置（仅 TLS 1.2 和 1.3）分别有多少个不同；不做任何更改。与某一配置完全一致时退出代码为 0，否则为 1。\r\n  help      显示本说明。\r\n\r\n所有命令的选项:\r\n  --json    在标准输出上输出一个 JSON 文档；进度信息输出到标准错误。\r\n  --lang en|zh-Hans|zh-Hant\r\n  --pfx 路径, --password-file 路径, --chain-folder 路径\r\n            代替程序所在文件夹中的 fullchain.pfx、password.txt 和 chain\\。\r\n  --restrict-folder\r\n            import、deploy、renew、schedule：当管理员以外的用户可以更改程序文件夹时，先将其限制为仅 Administrators 和 SYSTEM 可访问；不带此选项时命令将停止。\r\n\r\n退出码: 0 全部完成；1 部分完成（check: 有警告）；2 未做任何事：用法错误、未以管理员身份运行、缺少文件、密码错误（check: 有错误）。"},
     {"Cli_Usage_SeeHelp", "运行 quillbay-cli --help 查看命令和选项。"},
     {"Cli_Usage_NoCommand", "未指定命令。"},
     {"Cli_Usage_UnknownCommand", "未知命令: {1}"},
@@ -285,7 +285,7 @@ const StringEntry kSimplifiedChineseStrings[] = {
     {"lblStatus_Renewing", "正在替换各终结点上的证书..."},
     {"Cli_Usage_ScheduleNeedsFrom", "请用 --from 文件夹 指定任务从哪个文件夹续订，或给出 --show 或 --remove。"},
     {"Cli_Usage_ScheduleShowAndRemove", "--show 和 --remove 只能指定其一。"},
-    {"Cli_Usage_ScheduleActionOption", "选项 {1} 不能与 {2} 一起使用。"},
+    {"Cli_Usage_CommandActionOption", "选项 {1} 不能与 {2} 一起使用。"},
     {"Cli_Schedule_FromNotAbsolute", "'{1}' 不是文件夹的完整路径（例如 D:\\Certificates）：请给出完整路径，因为任务不在当前命令提示符的文件夹中启动。"},
     {"Cli_Schedule_FromMissing", "文件夹 '{1}' 不存在。"},
     {"Cli_Schedule_FromWritable", "除管理员以外的用户可以更改 '{1}'：任务会以 SYSTEM 的权限导入他们放在那里的文件。请限制该文件夹，例如：{2}，然后：{3}"},
@@ -301,6 +301,15 @@ const StringEntry kSimplifiedChineseStrings[] = {
     {"Cli_Schedule_Unreadable", "任务 {1}：已注册，但无法读取其定义（代码 {2}：{3}）。"},
     {"Cli_Schedule_Removed", "已删除任务 {1}。"},
     {"Cli_Schedule_NothingRemoved", "未注册任务 {1}，因此未删除任何内容（schtasks：{2}）。"},
+    {"TlsProfile_Compatible", "兼容"},
+    {"TlsProfile_Modern", "现代"},
+    {"TlsProfile_Unchanged", "保持不变"},
+    {"Cli_Usage_TlsAction", "tls 命令需要 --show。"},
+    {"Cli_Tls_Value", "{1}\\{2} = {3}（兼容：{4}；现代：{5}）"},
+    {"Cli_Tls_NotSet", "（未设置）"},
+    {"Cli_Tls_LeftAlone", "不更改"},
+    {"Cli_Tls_Summary", "与“兼容”配置有 {1} 个值不同，与“现代”配置有 {2} 个值不同（系统内部版本 {3}）。"},
+    {"Cli_Tls_Matches", "TLS 设置与“{1}”配置完全一致。"},
 };
 
 static_assert(std::size(kSimplifiedChineseStrings) == kBaseKeyCount + kExtraKeyCount);

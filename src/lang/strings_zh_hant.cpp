@@ -148,7 +148,7 @@ const StringEntry kTraditionalChineseStrings[] = {
     {"MsgBox_Deploy_BindingsUnread_End", "' 的綁定，該站點未作更改。\r\n請檢查日誌獲取更多信息。"},
     {"lblStatus_ImportPartial", "匯入未全部完成：部分憑證未能匯入，請檢查檔案後重新匯入。"},
     // The console program (quillbay-cli): usage, refusals, findings and summaries.
-    {"Cli_Help", "用法: quillbay-cli 命令 [選項]\r\n無需視窗即可完成 Quillbay 視窗所做的工作。需要系統管理員權限。\r\n\r\n命令:\r\n  status [--warn-days N]\r\n            IIS 及其版本的來源、URL Rewrite、每個網站的主機名稱和 HTTPS 繫結、鏈結憑證檔案、PFX 中的伺服器憑證；然後是 HTTP.sys 的每個 HTTPS 端點及其憑證、到期時間和網站，以及帶私密金鑰但沒有端點使用的憑證。已繫結的憑證在 N 天（預設 30）內到期或不在存放區中時，結束代碼為 1。\r\n  check [--site 名稱 ... | --all]\r\n            部署前檢查，不做任何變更。每項結果一行，附層級和原因。預設檢查所有網站。\r\n  import    將鏈結憑證匯入中繼憑證存放區，PFX 匯入電腦存放區，強化 TLS 設定（先備份）並重新啟動 IIS。\r\n  deploy (--site 名稱 ... | --all) [--port N] [--redirect on|off] [--wildcard yes|no] [--dry-run] [--no-verify]\r\n            將 PFX 中的伺服器憑證繫結到網站。預設連接埠 443、啟用重新導向、wildcard no：沒有主機名稱的網站將被略過。--dry-run 只列出將要執行的命令，不執行任何命令。之後像 verify 命令一樣驗證每個主機，除非指定 --no-verify。\r\n  verify [--site 名稱 ... | --all]\r\n            與網站 HTTPS 繫結的每個主機名稱進行 TLS 交握（預設為所有網站）：所提供的憑證（PFX 中的憑證；沒有 PFX 時為 HTTP.sys 繫結的憑證）、其憑證鏈、名稱和到期時間；網站有規則時還檢查 HTTP 到 HTTPS 的重新導向。不做任何變更。有結果不符合時結束代碼為 1，沒有任何回應時為 2。\r\n  renew [--from 資料夾] [--replace 指紋] [--retire-old] [--dry-run] [--no-verify]\r\n            用 資料夾\\fullchain.pfx（連同 password.txt 和 chain\\；預設位於程式旁邊）中的憑證，取代 HTTP.sys 各 HTTPS 端點上被它取代的憑證：其 DNS 名稱全部被新憑證涵蓋且到期較早的憑證，或用 --replace 指定的憑證。不變更 TLS 設定，不重新啟動 IIS。每個端點都會被驗證，未提供新憑證的會還原原有憑證；隨後 --retire-old 刪除已沒有端點使用的舊憑證。已是最新時無需操作，結束代碼為 0。\r\n  schedule --from 資料夾 [--at HH:MM] [--retire-old] | --show | --remove\r\n            登錄系統工作排程器的每日工作 \\Quillbay\\Renew，以 SYSTEM 身分執行 renew --from 資料夾（預設 03:00，可用 --at 變更）；資料夾必須是僅系統管理員可以變更的完整路徑。--show 顯示該工作（沒有時結束代碼為 1），--remove 刪除該工作（沒有時為 1）。\r\n  help      顯示本說明。\r\n\r\n所有命令的選項:\r\n  --json    在標準輸出上輸出一個 JSON 文件；進度資訊輸出到標準錯誤。\r\n  --lang en|zh-Hans|zh-Hant\r\n  --pfx 路徑, --password-file 路徑, --chain-folder 路徑\r\n            代替程式所在資料夾中的 fullchain.pfx、password.txt 和 chain\\。\r\n  --restrict-folder\r\n            import、deploy、renew、schedule：當系統管理員以外的使用者可以變更程式資料夾時，先將其限制為僅 Administrators 和 SYSTEM 可存取；不帶此選項時命令將停止。\r\n\r\n結束代碼: 0 全部完成；1 部分完成（check: 有警告）；2 未做任何事：用法錯誤、未以系統管理員身分執行、缺少檔案、密碼錯誤（check: 有錯誤）。"},
+    {"Cli_Help", "用法: quillbay-cli 命令 [選項]\r\n無需視窗即可完成 Quillbay 視窗所做的工作。需要系統管理員權限。\r\n\r\n命令:\r\n  status [--warn-days N]\r\n            IIS 及其版本的來源、URL Rewrite、每個網站的主機名稱和 HTTPS 繫結、鏈結憑證檔案、PFX 中的伺服器憑證；然後是 HTTP.sys 的每個 HTTPS 端點及其憑證、到期時間和網站，以及帶私密金鑰但沒有端點使用的憑證。已繫結的憑證在 N 天（預設 30）內到期或不在存放區中時，結束代碼為 1。\r\n  check [--site 名稱 ... | --all]\r\n            部署前檢查，不做任何變更。每項結果一行，附層級和原因。預設檢查所有網站。\r\n  import    將鏈結憑證匯入中繼憑證存放區，PFX 匯入電腦存放區，強化 TLS 設定（先備份）並重新啟動 IIS。\r\n  deploy (--site 名稱 ... | --all) [--port N] [--redirect on|off] [--wildcard yes|no] [--dry-run] [--no-verify]\r\n            將 PFX 中的伺服器憑證繫結到網站。預設連接埠 443、啟用重新導向、wildcard no：沒有主機名稱的網站將被略過。--dry-run 只列出將要執行的命令，不執行任何命令。之後像 verify 命令一樣驗證每個主機，除非指定 --no-verify。\r\n  verify [--site 名稱 ... | --all]\r\n            與網站 HTTPS 繫結的每個主機名稱進行 TLS 交握（預設為所有網站）：所提供的憑證（PFX 中的憑證；沒有 PFX 時為 HTTP.sys 繫結的憑證）、其憑證鏈、名稱和到期時間；網站有規則時還檢查 HTTP 到 HTTPS 的重新導向。不做任何變更。有結果不符合時結束代碼為 1，沒有任何回應時為 2。\r\n  renew [--from 資料夾] [--replace 指紋] [--retire-old] [--dry-run] [--no-verify]\r\n            用 資料夾\\fullchain.pfx（連同 password.txt 和 chain\\；預設位於程式旁邊）中的憑證，取代 HTTP.sys 各 HTTPS 端點上被它取代的憑證：其 DNS 名稱全部被新憑證涵蓋且到期較早的憑證，或用 --replace 指定的憑證。不變更 TLS 設定，不重新啟動 IIS。每個端點都會被驗證，未提供新憑證的會還原原有憑證；隨後 --retire-old 刪除已沒有端點使用的舊憑證。已是最新時無需操作，結束代碼為 0。\r\n  schedule --from 資料夾 [--at HH:MM] [--retire-old] | --show | --remove\r\n            登錄系統工作排程器的每日工作 \\Quillbay\\Renew，以 SYSTEM 身分執行 renew --from 資料夾（預設 03:00，可用 --at 變更）；資料夾必須是僅系統管理員可以變更的完整路徑。--show 顯示該工作（沒有時結束代碼為 1），--remove 刪除該工作（沒有時為 1）。\r\n  tls --show\r\n            列出各設定檔涉及的每個 TLS 值在登錄中的目前值，以及與「相容」設定檔（import 寫入的值）和「現代」設定檔（僅 TLS 1.2 和 1.3）分別有多少個不同；不做任何變更。與某一設定檔完全一致時結束代碼為 0，否則為 1。\r\n  help      顯示本說明。\r\n\r\n所有命令的選項:\r\n  --json    在標準輸出上輸出一個 JSON 文件；進度資訊輸出到標準錯誤。\r\n  --lang en|zh-Hans|zh-Hant\r\n  --pfx 路徑, --password-file 路徑, --chain-folder 路徑\r\n            代替程式所在資料夾中的 fullchain.pfx、password.txt 和 chain\\。\r\n  --restrict-folder\r\n            import、deploy、renew、schedule：當系統管理員以外的使用者可以變更程式資料夾時，先將其限制為僅 Administrators 和 SYSTEM 可存取；不帶此選項時命令將停止。\r\n\r\n結束代碼: 0 全部完成；1 部分完成（check: 有警告）；2 未做任何事：用法錯誤、未以系統管理員身分執行、缺少檔案、密碼錯誤（check: 有錯誤）。"},
     {"Cli_Usage_SeeHelp", "執行 quillbay-cli --help 查看命令和選項。"},
     {"Cli_Usage_NoCommand", "未指定命令。"},
     {"Cli_Usage_UnknownCommand", "未知的命令: {1}"},
@@ -285,7 +285,7 @@ const StringEntry kTraditionalChineseStrings[] = {
     {"lblStatus_Renewing", "正在取代各端點上的憑證..."},
     {"Cli_Usage_ScheduleNeedsFrom", "請用 --from 資料夾 指定工作從哪個資料夾續約，或指定 --show 或 --remove。"},
     {"Cli_Usage_ScheduleShowAndRemove", "--show 和 --remove 只能指定其一。"},
-    {"Cli_Usage_ScheduleActionOption", "選項 {1} 不能與 {2} 一起使用。"},
+    {"Cli_Usage_CommandActionOption", "選項 {1} 不能與 {2} 一起使用。"},
     {"Cli_Schedule_FromNotAbsolute", "'{1}' 不是資料夾的完整路徑（例如 D:\\Certificates）：請指定完整路徑，因為工作不會在目前命令提示字元的資料夾中啟動。"},
     {"Cli_Schedule_FromMissing", "資料夾 '{1}' 不存在。"},
     {"Cli_Schedule_FromWritable", "系統管理員以外的使用者可以變更 '{1}'：工作會以 SYSTEM 的權限匯入他們放在那裡的檔案。請限制該資料夾，例如：{2}，然後：{3}"},
@@ -301,6 +301,15 @@ const StringEntry kTraditionalChineseStrings[] = {
     {"Cli_Schedule_Unreadable", "工作 {1}：已登錄，但無法讀取其定義（代碼 {2}：{3}）。"},
     {"Cli_Schedule_Removed", "已刪除工作 {1}。"},
     {"Cli_Schedule_NothingRemoved", "未登錄工作 {1}，因此未刪除任何內容（schtasks：{2}）。"},
+    {"TlsProfile_Compatible", "相容"},
+    {"TlsProfile_Modern", "現代"},
+    {"TlsProfile_Unchanged", "保持不變"},
+    {"Cli_Usage_TlsAction", "tls 命令需要 --show。"},
+    {"Cli_Tls_Value", "{1}\\{2} = {3}（相容：{4}；現代：{5}）"},
+    {"Cli_Tls_NotSet", "（未設定）"},
+    {"Cli_Tls_LeftAlone", "不變更"},
+    {"Cli_Tls_Summary", "與「相容」設定檔有 {1} 個值不同，與「現代」設定檔有 {2} 個值不同（系統組建 {3}）。"},
+    {"Cli_Tls_Matches", "TLS 設定與「{1}」設定檔完全一致。"},
 };
 
 static_assert(std::size(kTraditionalChineseStrings) == kBaseKeyCount + kExtraKeyCount);

@@ -115,36 +115,36 @@ TEST(ScheduleFolder, OnlyAFullPathNamesTheSameFolderWhereverTheTaskStarts) {
 }
 
 TEST(ScheduleArguments, OneOfRegisterShowAndRemoveWithTheOptionsEachTakes) {
-    using cli::ScheduleAction;
+    using cli::CommandAction;
     const struct {
         std::vector<std::string> args;
-        ScheduleAction action;
+        CommandAction action;
         std::vector<std::string> errors;
     } cases[] = {
-        {{"schedule", "--from", "D:\\x"}, ScheduleAction::Set, {}},
-        {{"schedule", "--from=D:\\x", "--at", "04:30", "--retire-old", "--restrict-folder", "--json"}, ScheduleAction::Set, {}},
-        {{"--show", "schedule", "--lang", "zh-Hans"}, ScheduleAction::Show, {}},
-        {{"schedule", "--remove", "--json"}, ScheduleAction::Remove, {}},
-        {{"schedule"}, ScheduleAction::Set, {"Cli_Usage_ScheduleNeedsFrom"}},
-        {{"schedule", "--at", "04:00"}, ScheduleAction::Set, {"Cli_Usage_ScheduleNeedsFrom"}},
-        {{"schedule", "--from", ""}, ScheduleAction::Set, {"Cli_Usage_BadValue"}},
-        {{"schedule", "--from", "D:\\x", "--at", "24:00"}, ScheduleAction::Set, {"Cli_Usage_BadValue"}},
-        {{"schedule", "--from", "D:\\x", "--at", "4:30"}, ScheduleAction::Set, {"Cli_Usage_BadValue"}},
-        {{"schedule", "--show", "--remove"}, ScheduleAction::Remove, {"Cli_Usage_ScheduleShowAndRemove"}},
-        {{"schedule", "--show", "--from", "D:\\x"}, ScheduleAction::Show, {"Cli_Usage_ScheduleActionOption"}},
-        {{"schedule", "--remove", "--at", "04:00", "--retire-old"}, ScheduleAction::Remove,
-         {"Cli_Usage_ScheduleActionOption", "Cli_Usage_ScheduleActionOption"}},
-        {{"schedule", "--remove", "--restrict-folder"}, ScheduleAction::Remove, {"Cli_Usage_ScheduleActionOption"}},
-        {{"schedule", "--from", "D:\\x", "--pfx", "D:\\x\\a.pfx"}, ScheduleAction::Set, {"Cli_Usage_NotForCommand"}},
-        {{"schedule", "--from", "D:\\x", "--all"}, ScheduleAction::Set, {"Cli_Usage_NotForCommand"}},
-        {{"deploy", "--all", "--at", "04:00"}, ScheduleAction::Set, {"Cli_Usage_NotForCommand"}},
+        {{"schedule", "--from", "D:\\x"}, CommandAction::Set, {}},
+        {{"schedule", "--from=D:\\x", "--at", "04:30", "--retire-old", "--restrict-folder", "--json"}, CommandAction::Set, {}},
+        {{"--show", "schedule", "--lang", "zh-Hans"}, CommandAction::Show, {}},
+        {{"schedule", "--remove", "--json"}, CommandAction::Remove, {}},
+        {{"schedule"}, CommandAction::Set, {"Cli_Usage_ScheduleNeedsFrom"}},
+        {{"schedule", "--at", "04:00"}, CommandAction::Set, {"Cli_Usage_ScheduleNeedsFrom"}},
+        {{"schedule", "--from", ""}, CommandAction::Set, {"Cli_Usage_BadValue"}},
+        {{"schedule", "--from", "D:\\x", "--at", "24:00"}, CommandAction::Set, {"Cli_Usage_BadValue"}},
+        {{"schedule", "--from", "D:\\x", "--at", "4:30"}, CommandAction::Set, {"Cli_Usage_BadValue"}},
+        {{"schedule", "--show", "--remove"}, CommandAction::Remove, {"Cli_Usage_ScheduleShowAndRemove"}},
+        {{"schedule", "--show", "--from", "D:\\x"}, CommandAction::Show, {"Cli_Usage_CommandActionOption"}},
+        {{"schedule", "--remove", "--at", "04:00", "--retire-old"}, CommandAction::Remove,
+         {"Cli_Usage_CommandActionOption", "Cli_Usage_CommandActionOption"}},
+        {{"schedule", "--remove", "--restrict-folder"}, CommandAction::Remove, {"Cli_Usage_CommandActionOption"}},
+        {{"schedule", "--from", "D:\\x", "--pfx", "D:\\x\\a.pfx"}, CommandAction::Set, {"Cli_Usage_NotForCommand"}},
+        {{"schedule", "--from", "D:\\x", "--all"}, CommandAction::Set, {"Cli_Usage_NotForCommand"}},
+        {{"deploy", "--all", "--at", "04:00"}, CommandAction::Set, {"Cli_Usage_NotForCommand"}},
     };
     for (const auto& c : cases) {
         const cli::Parsed parsed = cli::ParseArguments(c.args);
         std::vector<std::string> keys;
         for (const cli::UsageError& e : parsed.errors) keys.push_back(e.key);
         EXPECT_EQ(keys, c.errors) << ::testing::PrintToString(c.args);
-        EXPECT_EQ(parsed.options.scheduleAction, c.action) << ::testing::PrintToString(c.args);
+        EXPECT_EQ(parsed.options.action, c.action) << ::testing::PrintToString(c.args);
     }
     const cli::Options o = cli::ParseArguments(cases[1].args).options;
     EXPECT_EQ(o.command, cli::Command::Schedule);

@@ -1,0 +1,48 @@
+#pragma once
+// The TLS settings as profiles: Compatible (the hardening's 56 values), Modern (TLS 1.2 and 1.3
+// only, AEAD suites with forward secrecy), or Unchanged; and an audit of what the registry holds
+// against each.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "certs/security.h"
+#include "support/machine.h"
+
+namespace quillbay::certs {
+
+enum class TlsProfile { Compatible, Modern, Unchanged };
+
+// The first Windows build whose TLS stack has TLS 1.3 (Windows Server 2022); below it TLS 1.3
+// is left alone.
+inline constexpr int kFirstBuildWithTls13 = 20348;
+// Where the cipher suite order is read as policy, and its value.
+inline constexpr const char* kCipherSuitePolicyKey =
+    "HKLM\\SOFTWARE\\Policies\\Microsoft\\Cryptography\\Configuration\\SSL\\00010002";
+
+// The values the profile writes, in order; none for Unchanged.
+std::vector<TlsValue> ProfileValues(TlsProfile profile, int osBuild);
+
+// The running system's build number (CurrentBuildNumber); 0 when it cannot be read.
+int OsBuild(Machine& machine);
+
+struct TlsAuditRow {
+    TlsValue value;                      // key, name and type; data as Compatible has it, else Modern
+    std::optional<std::string> current;  // as the registry holds it; none when not set
+    std::optional<std::string> compatible, modern;  // what each profile writes; none: it leaves it alone
+};
+struct TlsAudit {
+    int osBuild = 0;
+    std::vector<TlsAuditRow> rows;  // every value either profile touches, Compatible's first
+    int compatibleDiffers = 0;      // values of the profile the registry does not hold so
+    int modernDiffers = 0;
+    // The profile the registry matches exactly, if any.
+    std::optional<TlsProfile> Matches() const;
+};
+TlsAudit AuditTls(Machine& machine);
+
+// A value's data as the registry reads it back: text as it is, a number in decimal (signed, as
+// a 32-bit value reads), so that "0xffffffff" and "-1" compare equal.
+std::string AsRegistryReads(const TlsValue& value);
+
+}  // namespace quillbay::certs
