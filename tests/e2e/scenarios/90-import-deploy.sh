@@ -105,6 +105,10 @@ expect_eq "host state holds the bindings" "$(grep -c '^sslcert' <<<"$by_window")
 
 # One backup, named after the moment of the import: the values as they were, and the undo of
 # what was not there. Imported together they give back exactly the keys and values from before.
+# The audit reads them back as the Compatible profile, exactly.
+expect_cli 0 tls --show --json
+expect_eq "tls --show after the import" "$(json '[d["matches"], d["differ"]["compatible"], d["differ"]["modern"] > 0]')" "['compatible', 0, True]"
+
 backups=$(ls "$QB_APP_DIR/backup" 2>/dev/null) stamp=$(sed -n 's/^SecurityProviders-\([0-9]*\)\.reg$/\1/p' <<<"$backups")
 [[ $backups == "SecurityProviders-$stamp-undo.reg"$'\n'"SecurityProviders-$stamp.reg" && ${#stamp} == 14 &&
     ! ($stamp < $started || $stamp > $ended) ]] ||
