@@ -160,8 +160,8 @@ TEST(Json, OneLineOfAsciiWithEverythingElseEscaped) {
 TEST(Console, ExitCodeOfEveryOutcomeAndItsJson) {
     const std::int64_t now = 1796547907;
     // The leaf bound on 0.0.0.0:443, in the Personal store with the days left given.
-    const auto bound = [now](int days) {
-        return [now, days](FakeServer& h) {
+    const auto bound = [](int days) {
+        return [days](FakeServer& h) {
             h.pkcs12.personal = {h.pkcs12.certificates[0]};
             h.pkcs12.personal[0].details.notAfter = now + days * kDay;
             h.stage.sslcerts.output += "    IP:port : 0.0.0.0:443\r\n    Certificate Hash : " + UpperHex(h.pkcs12.certificates[0].sha1) +
@@ -196,11 +196,11 @@ TEST(Console, ExitCodeOfEveryOutcomeAndItsJson) {
         {"bad usage", {"deploy"}, {}, 2, "usage"},
         {"check passes", {"check", "--site", "shop"}, {}, 0, ""},
         {"check warns: 29 days", {"check", "--site", "Shop"},
-         [now](FakeServer& h) { h.pkcs12.certificates[0].details.notAfter = now + 30 * kDay - 1; }, 1, ""},
+         [](FakeServer& h) { h.pkcs12.certificates[0].details.notAfter = now + 30 * kDay - 1; }, 1, ""},
         {"check fails: one of two hosts", {"check"},
          [](FakeServer& h) { h.pkcs12.certificates[0].details.dnsNames = {"a.example.test"}; }, 2, ""},
         {"check fails: expired", {"check", "--site", "Shop"},
-         [now](FakeServer& h) { h.pkcs12.certificates[0].details.notAfter = now - 1; }, 2, ""},
+         [](FakeServer& h) { h.pkcs12.certificates[0].details.notAfter = now - 1; }, 2, ""},
         {"check warns: a host name the commands cannot carry", {"check", "--site", "Shop"},
          [](FakeServer& h) { h.stage.sites[0].second = "http/*:80:a.example.test,http/*:80:x'y.example.test"; }, 1, ""},
         {"check fails: no chain file", {"check", "--site", "Shop"},
