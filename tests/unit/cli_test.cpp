@@ -18,10 +18,12 @@ namespace {
 constexpr std::int64_t kDay = 86400;
 
 TEST(CliArguments, EveryCommandAndTheBadUsages) {
+    using cli::CommandAction;
     const struct {
         std::vector<std::string> args;
         Command command;
         std::vector<std::string> errors;  // keys, in order
+        CommandAction action = CommandAction::Set;
     } cases[] = {
         {{"status", "--json"}, Command::Status, {}},
         {{"--lang", "zh-Hant", "check"}, Command::Check, {}},
@@ -29,6 +31,10 @@ TEST(CliArguments, EveryCommandAndTheBadUsages) {
         {{"import", "--pfx", "D:\\certs\\a.pfx", "--password-file=D:\\certs\\p.txt"}, Command::Import, {}},
         {{"deploy", "--all", "--port", " +8443 ", "--redirect", "off", "--wildcard", "yes", "--dry-run"}, Command::Deploy, {}},
         {{"deploy", "--help"}, Command::Help, {}},
+        {{"schedule", "--from", "D:\\x"}, Command::Schedule, {}},
+        {{"schedule", "--from=D:\\x", "--at", "04:30", "--retire-old", "--restrict-folder", "--json"}, Command::Schedule, {}},
+        {{"--show", "schedule", "--lang", "zh-Hans"}, Command::Schedule, {}, CommandAction::Show},
+        {{"schedule", "--remove", "--json"}, Command::Schedule, {}, CommandAction::Remove},
         {{}, Command::None, {"Cli_Usage_NoCommand"}},
         {{"deplyo", "--all"}, Command::None, {"Cli_Usage_UnknownCommand"}},
         {{"status", "check"}, Command::Status, {"Cli_Usage_ExtraArgument"}},
@@ -46,6 +52,20 @@ TEST(CliArguments, EveryCommandAndTheBadUsages) {
         {{"check", "--port", "443"}, Command::Check, {"Cli_Usage_NotForCommand"}},
         {{"deploy", "--all", "--warn-days", "3"}, Command::Deploy, {"Cli_Usage_NotForCommand"}},
         {{"status", "--warn-days", "-3"}, Command::Status, {"Cli_Usage_BadValue"}},
+        {{"schedule"}, Command::Schedule, {"Cli_Usage_ScheduleNeedsFrom"}},
+        {{"schedule", "--at", "04:00"}, Command::Schedule, {"Cli_Usage_ScheduleNeedsFrom"}},
+        {{"schedule", "--from", ""}, Command::Schedule, {"Cli_Usage_BadValue"}},
+        {{"schedule", "--from", "D:\\x", "--at", "24:00"}, Command::Schedule, {"Cli_Usage_BadValue"}},
+        {{"schedule", "--from", "D:\\x", "--at", "4:30"}, Command::Schedule, {"Cli_Usage_BadValue"}},
+        {{"schedule", "--show", "--remove"}, Command::Schedule, {"Cli_Usage_ScheduleShowAndRemove"}, CommandAction::Remove},
+        {{"schedule", "--show", "--from", "D:\\x"}, Command::Schedule, {"Cli_Usage_CommandActionOption"}, CommandAction::Show},
+        {{"schedule", "--remove", "--at", "04:00", "--retire-old"}, Command::Schedule,
+         {"Cli_Usage_CommandActionOption", "Cli_Usage_CommandActionOption"}, CommandAction::Remove},
+        {{"schedule", "--remove", "--restrict-folder"}, Command::Schedule, {"Cli_Usage_CommandActionOption"},
+         CommandAction::Remove},
+        {{"schedule", "--from", "D:\\x", "--pfx", "D:\\x\\a.pfx"}, Command::Schedule, {"Cli_Usage_NotForCommand"}},
+        {{"schedule", "--from", "D:\\x", "--all"}, Command::Schedule, {"Cli_Usage_NotForCommand"}},
+        {{"deploy", "--all", "--at", "04:00"}, Command::Deploy, {"Cli_Usage_NotForCommand"}},
     };
     for (const auto& c : cases) {
         const cli::Parsed parsed = cli::ParseArguments(c.args);
@@ -53,12 +73,16 @@ TEST(CliArguments, EveryCommandAndTheBadUsages) {
         for (const cli::UsageError& e : parsed.errors) keys.push_back(e.key);
         EXPECT_EQ(parsed.options.command, c.command) << ::testing::PrintToString(c.args);
         EXPECT_EQ(keys, c.errors) << ::testing::PrintToString(c.args);
+        EXPECT_EQ(parsed.options.action, c.action) << ::testing::PrintToString(c.args);
     }
     const cli::Options o = cli::ParseArguments(cases[4].args).options;
     EXPECT_EQ(o.port, "8443");
     EXPECT_TRUE(o.all && !o.redirect && o.wildcard && o.dryRun);
     EXPECT_EQ(cli::ParseArguments(cases[2].args).options.sites, (std::vector<std::string>{"Shop", "Blog"}));
     EXPECT_EQ(cli::ParseArguments(cases[1].args).options.language, lang::kTraditionalChinese);
+    const cli::Options s = cli::ParseArguments(cases[7].args).options;
+    EXPECT_TRUE(s.from == "D:\\x" && s.at == "04:30" && s.retireOld && s.restrictFolder);
+    EXPECT_EQ(cli::ParseArguments(cases[6].args).options.at, "03:00");
 }
 
 TEST(CertificateCoverage, ExactNamesOneLabelWildcardsCaseAndIdn) {
@@ -136,8 +160,8 @@ TEST(Json, OneLineOfAsciiWithEverythingElseEscaped) {
 TEST(Console, ExitCodeOfEveryOutcomeAndItsJson) {
     const std::int64_t now = 1796547907;
     // The leaf bound on 0.0.0.0:443, in the Personal store with the days left given.
-    const auto bound = [now](int days) {
-        return [now, days](FakeServer& h) {
+    const auto bound = [](int days) {
+        return [days](FakeServer& h) {
             h.pkcs12.personal = {h.pkcs12.certificates[0]};
             h.pkcs12.personal[0].details.notAfter = now + days * kDay;
             h.stage.sslcerts.output += "    IP:port : 0.0.0.0:443\r\n    Certificate Hash : " + UpperHex(h.pkcs12.certificates[0].sha1) +
@@ -172,11 +196,11 @@ TEST(Console, ExitCodeOfEveryOutcomeAndItsJson) {
         {"bad usage", {"deploy"}, {}, 2, "usage"},
         {"check passes", {"check", "--site", "shop"}, {}, 0, ""},
         {"check warns: 29 days", {"check", "--site", "Shop"},
-         [now](FakeServer& h) { h.pkcs12.certificates[0].details.notAfter = now + 30 * kDay - 1; }, 1, ""},
+         [](FakeServer& h) { h.pkcs12.certificates[0].details.notAfter = now + 30 * kDay - 1; }, 1, ""},
         {"check fails: one of two hosts", {"check"},
          [](FakeServer& h) { h.pkcs12.certificates[0].details.dnsNames = {"a.example.test"}; }, 2, ""},
         {"check fails: expired", {"check", "--site", "Shop"},
-         [now](FakeServer& h) { h.pkcs12.certificates[0].details.notAfter = now - 1; }, 2, ""},
+         [](FakeServer& h) { h.pkcs12.certificates[0].details.notAfter = now - 1; }, 2, ""},
         {"check warns: a host name the commands cannot carry", {"check", "--site", "Shop"},
          [](FakeServer& h) { h.stage.sites[0].second = "http/*:80:a.example.test,http/*:80:x'y.example.test"; }, 1, ""},
         {"check fails: no chain file", {"check", "--site", "Shop"},

@@ -292,8 +292,6 @@ TEST(IisInventory, EndpointsJoinTheirSitesAndTheStore) {
     for (const iis::InventoryEndpoint& e : inventory.endpoints) attention.push_back(iis::NeedsAttention(e, now, 30));
     EXPECT_EQ(attention, (std::vector<bool>{false, true, true, true}));
     EXPECT_FALSE(iis::NeedsAttention(inventory.endpoints[1], now, 10));
-    EXPECT_EQ(certs::CheckValidity({"", "", "", "", {}, 0, now + 10 * day - 1}, now).daysLeft, 9);
-    EXPECT_EQ(certs::CheckValidity({"", "", "", "", {}, 0, now - 1}, now).daysLeft, -1);
 }
 
 }  // namespace

@@ -114,44 +114,6 @@ TEST(ScheduleFolder, OnlyAFullPathNamesTheSameFolderWhereverTheTaskStarts) {
     for (const auto& [given, expected] : cases) EXPECT_EQ(renew::AbsoluteFolder(given), expected) << given;
 }
 
-TEST(ScheduleArguments, OneOfRegisterShowAndRemoveWithTheOptionsEachTakes) {
-    using cli::CommandAction;
-    const struct {
-        std::vector<std::string> args;
-        CommandAction action;
-        std::vector<std::string> errors;
-    } cases[] = {
-        {{"schedule", "--from", "D:\\x"}, CommandAction::Set, {}},
-        {{"schedule", "--from=D:\\x", "--at", "04:30", "--retire-old", "--restrict-folder", "--json"}, CommandAction::Set, {}},
-        {{"--show", "schedule", "--lang", "zh-Hans"}, CommandAction::Show, {}},
-        {{"schedule", "--remove", "--json"}, CommandAction::Remove, {}},
-        {{"schedule"}, CommandAction::Set, {"Cli_Usage_ScheduleNeedsFrom"}},
-        {{"schedule", "--at", "04:00"}, CommandAction::Set, {"Cli_Usage_ScheduleNeedsFrom"}},
-        {{"schedule", "--from", ""}, CommandAction::Set, {"Cli_Usage_BadValue"}},
-        {{"schedule", "--from", "D:\\x", "--at", "24:00"}, CommandAction::Set, {"Cli_Usage_BadValue"}},
-        {{"schedule", "--from", "D:\\x", "--at", "4:30"}, CommandAction::Set, {"Cli_Usage_BadValue"}},
-        {{"schedule", "--show", "--remove"}, CommandAction::Remove, {"Cli_Usage_ScheduleShowAndRemove"}},
-        {{"schedule", "--show", "--from", "D:\\x"}, CommandAction::Show, {"Cli_Usage_CommandActionOption"}},
-        {{"schedule", "--remove", "--at", "04:00", "--retire-old"}, CommandAction::Remove,
-         {"Cli_Usage_CommandActionOption", "Cli_Usage_CommandActionOption"}},
-        {{"schedule", "--remove", "--restrict-folder"}, CommandAction::Remove, {"Cli_Usage_CommandActionOption"}},
-        {{"schedule", "--from", "D:\\x", "--pfx", "D:\\x\\a.pfx"}, CommandAction::Set, {"Cli_Usage_NotForCommand"}},
-        {{"schedule", "--from", "D:\\x", "--all"}, CommandAction::Set, {"Cli_Usage_NotForCommand"}},
-        {{"deploy", "--all", "--at", "04:00"}, CommandAction::Set, {"Cli_Usage_NotForCommand"}},
-    };
-    for (const auto& c : cases) {
-        const cli::Parsed parsed = cli::ParseArguments(c.args);
-        std::vector<std::string> keys;
-        for (const cli::UsageError& e : parsed.errors) keys.push_back(e.key);
-        EXPECT_EQ(keys, c.errors) << ::testing::PrintToString(c.args);
-        EXPECT_EQ(parsed.options.action, c.action) << ::testing::PrintToString(c.args);
-    }
-    const cli::Options o = cli::ParseArguments(cases[1].args).options;
-    EXPECT_EQ(o.command, cli::Command::Schedule);
-    EXPECT_TRUE(o.from == "D:\\x" && o.at == "04:30" && o.retireOld && o.restrictFolder);
-    EXPECT_EQ(cli::ParseArguments(cases[0].args).options.at, "03:00");
-}
-
 // Plays schtasks behind the fake shell: a definition registered from its file's UTF-16 bytes,
 // printed back by /Query as /XML ONE prints it (through the output's code page, as UTF-8 here).
 struct Scheduler {
