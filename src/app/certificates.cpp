@@ -4,6 +4,7 @@
 #include "app/report.h"
 #include "certs/chain_files.h"
 #include "certs/import.h"
+#include "render/tls.h"
 
 namespace quillbay::app {
 
@@ -36,19 +37,33 @@ std::string ProblemLine(const certs::ImportFailure& f) {
     return {};
 }
 
-void ShowImportOutcome(Main& m, const certs::ImportOutcome& outcome) {
+// The profile's line, and the note when Compatible switched protocols back on, after the box's text.
+std::string TlsLines(const certs::ImportOutcome& outcome, const std::vector<std::string>& reenabled) {
+    std::string lines;
+    for (const std::string& line : {render::TlsProfileLine(outcome.security), render::ReenablesLine(reenabled)})
+        if (!line.empty()) lines += "\r\n" + line;
+    return lines;
+}
+
+void ShowImportOutcome(Main& m, const certs::ImportOutcome& outcome, const std::vector<std::string>& reenabled) {
     const certs::ImportJudgement judgement = certs::JudgeImport(outcome);
     if (judgement.verdict == Verdict::Done) {
-        const std::string restartNote = GetLangString("MsgBox_Import_RestartNote");
-        const std::string text = GetLangString("MsgBox_Import_CertImportSuccess") + std::to_string(outcome.ChainsImported()) +
-                                 GetLangString("MsgBox_Import_CertImportSuccessPFX") + "\r\n" + restartNote;
+        const bool unchanged = outcome.security.profile == certs::TlsProfile::Unchanged;
+        const std::string restartNote = unchanged ? std::string() : GetLangString("MsgBox_Import_RestartNote");
+        const std::string text = GetLangString(unchanged ? "MsgBox_Import_CertOnlySuccess" : "MsgBox_Import_CertImportSuccess") +
+                                 std::to_string(outcome.ChainsImported()) + GetLangString("MsgBox_Import_CertImportSuccessPFX") +
+                                 (unchanged ? "" : "\r\n" + restartNote) + TlsLines(outcome, reenabled);
         WriteEvent(m.machine, OutcomeEvent(Operation::Import, judgement.verdict), text);
         m.ui.ShowMessage(text, MsgStyle::Information, GetLangString("MsgBox_Import_CompleteTitle"));
-        m.ui.SetText(Id::lblStatus, GetLangString("lblStatus_ImportCompleteDeployReady") + " " + restartNote);
+        m.ui.SetText(Id::lblStatus, GetLangString("lblStatus_ImportCompleteDeployReady") + " " +
+                                        (unchanged ? "" : restartNote + " ") +
+                                        lang::FormatLangString("lblStatus_ImportTlsProfile",
+                                                               {GetLangString(certs::ProfileKey(outcome.security.profile))}));
         return;
     }
     std::string text = GetLangString("MsgBox_Import_PartialIntro");
     for (const certs::ImportFailure& f : judgement.failures) text += "\r\n" + ProblemLine(f);
+    text += TlsLines(outcome, reenabled);
     WriteEvent(m.machine, OutcomeEvent(Operation::Import, judgement.verdict), text);
     m.ui.ShowMessage(text, BoxFor(judgement.verdict), GetLangString("MsgBox_Import_PartialCompleteTitle"));
     // The status line names the gravest kind of problem: the TLS settings, the certificates, the restart.
@@ -92,7 +107,12 @@ void cmdImport_Click(Main& m) {
             m.ui.ShowMessage(GetLangString("MsgBox_Import_SelectCert"), MsgStyle::Exclamation, kAppTitle);
         } else {
             StatusProgress progress(m);
-            ShowImportOutcome(m, certs::ImportCertificates(m.machine, selected, progress));
+            // Read before the import changes them.
+            const std::vector<std::string> reenabled =
+                m.tlsProfile == certs::TlsProfile::Compatible
+                    ? certs::CompatibleReenables(m.machine, certs::OsBuild(m.machine))
+                    : std::vector<std::string>();
+            ShowImportOutcome(m, certs::ImportCertificates(m.machine, selected, m.tlsProfile, progress), reenabled);
         }
     } catch (...) {
         ReportFailure(m, "cmdImport_Click", "MsgBox_Import_UnexpectedError", "MsgBox_Import_UnexpectedError_Title");

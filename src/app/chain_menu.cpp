@@ -1,4 +1,5 @@
-// The Certificate Chain menu: manual import and the view of the system store.
+// The Certificate Chain menu: manual import, the view of the system store and the TLS profile
+// Import sets.
 #include "app/handlers.h"
 #include "app/report.h"
 #include "certs/chain_files.h"
@@ -70,6 +71,34 @@ void mnuChainViewSystemStore_Click(Main& m) {
                          MsgStyle::Critical, GetLangString("MsgBox_ViewSystemStore_Failed_Title"));
     }
     m.ui.SetText(Id::lblStatus, GetLangString("lblStatus_Ready"));
+}
+
+namespace {
+constexpr const char* kTlsProfileSetting = "TlsProfile";
+
+void ShowTlsProfile(Main& m) {
+    m.ui.SetMenuChecked(Id::mnuChainTlsCompatible, m.tlsProfile == certs::TlsProfile::Compatible);
+    m.ui.SetMenuChecked(Id::mnuChainTlsModern, m.tlsProfile == certs::TlsProfile::Modern);
+    m.ui.SetMenuChecked(Id::mnuChainTlsUnchanged, m.tlsProfile == certs::TlsProfile::Unchanged);
+}
+}  // namespace
+
+void LoadTlsProfile(Main& m) {
+    const std::optional<std::string> kept = m.machine.host.UserSetting(kTlsProfileSetting);
+    const std::optional<certs::TlsProfile> profile = kept ? certs::ProfileNamed(*kept) : std::nullopt;
+    m.tlsProfile = profile.value_or(certs::TlsProfile::Compatible);
+    ShowTlsProfile(m);
+}
+
+void SetTlsProfile(Main& m, certs::TlsProfile profile) {
+    m.tlsProfile = profile;
+    ShowTlsProfile(m);
+    try {
+        m.machine.host.SetUserSetting(kTlsProfileSetting, certs::ProfileName(profile));
+    } catch (const Failure& f) {
+        // The choice holds for this run; the next starts from Compatible.
+        m.log.WriteErrorLog("SetTlsProfile", f.number(), f.description());
+    }
 }
 
 }  // namespace quillbay::app

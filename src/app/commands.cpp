@@ -20,6 +20,9 @@ void OnCommand(Main& m, Id id) {
         case Id::mnuToolsSetPort: mnuToolsSetPort_Click(m); break;
         case Id::mnuToolsVerify: mnuToolsVerify_Click(m); break;
         case Id::mnuToolsRenew: mnuToolsRenew_Click(m); break;
+        case Id::mnuChainTlsCompatible: SetTlsProfile(m, certs::TlsProfile::Compatible); break;
+        case Id::mnuChainTlsModern: SetTlsProfile(m, certs::TlsProfile::Modern); break;
+        case Id::mnuChainTlsUnchanged: SetTlsProfile(m, certs::TlsProfile::Unchanged); break;
         case Id::mnuLanguageEnglish: SetLanguage(m, lang::kEnglish); break;
         case Id::mnuLanguageSimplifiedChinese: SetLanguage(m, lang::kSimplifiedChinese); break;
         case Id::mnuLanguageTraditionalChinese: SetLanguage(m, lang::kTraditionalChinese); break;

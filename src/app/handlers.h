@@ -38,6 +38,9 @@ void VerifyDeployment(Main& m, const iis::DeployRequest& request, const iis::Dep
 // The Certificate Chain menu.
 void mnuChainManualImport_Click(Main& m);
 void mnuChainViewSystemStore_Click(Main& m);
+// The TLS profile for Import: the user's kept choice at start-up; a choice made is kept.
+void LoadTlsProfile(Main& m);
+void SetTlsProfile(Main& m, certs::TlsProfile profile);
 // Explorer-style dialog, file must exist, several files may be picked.
 inline constexpr unsigned kManualImportDialogFlags = 0x81200;
 // Full paths of the files picked in the open-file dialog, in the dialog's order, from its

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/ui.h"
+#include "certs/tls_profiles.h"
 #include "iis/sites.h"
 #include "support/machine.h"
 
@@ -18,6 +19,8 @@ struct Main {
 
     bool m_IsIIS8OrGreater = false;
     bool m_RewriteModuleInstalled = false;
+    // What Import does to the TLS settings; the user's last choice.
+    certs::TlsProfile tlsProfile = certs::TlsProfile::Compatible;
     // The sites behind lstSites' items, index for index: deployment takes the names from
     // here, never from the item texts (a name may itself hold " (").
     std::vector<iis::Site> sites;

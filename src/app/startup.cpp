@@ -12,6 +12,7 @@ bool Form_Load(Main& m) {
         m.m_IsIIS8OrGreater = iis::IsIIS8OrGreater(iis::DetectIisVersion(m.machine));
         lang::InitLanguageFromSystem(m.machine.host.UserUILanguage());
         ApplyLanguage(m);
+        LoadTlsProfile(m);
         // First shown with the chosen language's captions; the lists fill while it is up.
         m.ui.Show();
         RefreshAllLists(m);
@@ -49,6 +50,10 @@ void ApplyLanguage(Main& m) {
         {Id::mnuChain, "mnuChain_Caption"},
         {Id::mnuChainManualImport, "mnuChainManualImport_Caption"},
         {Id::mnuChainViewSystemStore, "mnuChainViewSystemStore_Caption"},
+        {Id::mnuChainTls, "mnuChainTls_Caption"},
+        {Id::mnuChainTlsCompatible, "mnuChainTlsCompatible_Caption"},
+        {Id::mnuChainTlsModern, "mnuChainTlsModern_Caption"},
+        {Id::mnuChainTlsUnchanged, "mnuChainTlsUnchanged_Caption"},
         {Id::mnuTools, "mnuTools_Caption"},
         {Id::mnuToolsSetPort, "mnuToolsSetPort_Caption"},
         {Id::mnuToolsVerify, "mnuToolsVerify_Caption"},

@@ -30,12 +30,17 @@ enum class Id : int {
     mnuHelpCheckUpdate = 2009,
     mnuToolsVerify = 2010,
     mnuToolsRenew = 2011,
+    // The TLS profile Import sets: radio items of the submenu mnuChainTls.
+    mnuChainTlsCompatible = 2012,
+    mnuChainTlsModern = 2013,
+    mnuChainTlsUnchanged = 2014,
     // Top-level menus carry no command; these IDs name them for captions only.
     mnuFile = 2101,
     mnuChain = 2102,
     mnuTools = 2103,
     mnuLanguage = 2104,
     mnuHelp = 2105,
+    mnuChainTls = 2106,  // the submenu under mnuChain
 };
 
 // Message box styles and answers, with the platform's values.

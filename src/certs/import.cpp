@@ -57,6 +57,17 @@ bool ImportJudgement::Has(ImportProblem problem) const {
     return false;
 }
 
+std::vector<ImportFailure> JudgeSecurity(const SecurityOutcome& security) {
+    std::vector<ImportFailure> failures;
+    if (security.backupFailed)
+        failures.push_back({ImportProblem::SettingsUnchanged, security.backupCode});
+    else if (security.valuesWritten < security.valuesExpected)
+        failures.push_back(
+            {ImportProblem::SettingsFailed, security.valueFailureCode, security.valuesExpected - security.valuesWritten});
+    if (security.IisResetFailed()) failures.push_back({ImportProblem::IisRestartFailed, security.iisResetCode});
+    return failures;
+}
+
 ImportJudgement JudgeImport(const ImportOutcome& outcome) {
     ImportJudgement judgement;
     std::vector<ImportFailure>& failures = judgement.failures;
@@ -69,12 +80,7 @@ ImportJudgement JudgeImport(const ImportOutcome& outcome) {
         failures.push_back(chains);
     }
     const SecurityOutcome& security = outcome.security;
-    if (security.backupFailed)
-        failures.push_back({ImportProblem::SettingsUnchanged, security.backupCode});
-    else if (security.valuesWritten < kSecurityValueCount)
-        failures.push_back(
-            {ImportProblem::SettingsFailed, security.valueFailureCode, kSecurityValueCount - security.valuesWritten});
-    if (security.IisResetFailed()) failures.push_back({ImportProblem::IisRestartFailed, security.iisResetCode});
+    for (ImportFailure& f : JudgeSecurity(security)) failures.push_back(std::move(f));
 
     const bool nothing = outcome.ChainsImported() == 0 && outcome.pfx.status != PfxStatus::Imported &&
                          security.valuesWritten == 0;
@@ -84,15 +90,16 @@ ImportJudgement JudgeImport(const ImportOutcome& outcome) {
 
 ImportFiles DefaultImportFiles(Host& host) { return {ChainFolder(host), DefaultServerFiles(host)}; }
 
-ImportOutcome ImportCertificates(Machine& machine, const std::vector<std::string>& chainFiles, Progress& progress) {
-    return ImportCertificates(machine, DefaultImportFiles(machine.host), chainFiles, progress);
+ImportOutcome ImportCertificates(Machine& machine, const std::vector<std::string>& chainFiles, TlsProfile profile,
+                                 Progress& progress) {
+    return ImportCertificates(machine, DefaultImportFiles(machine.host), chainFiles, profile, progress);
 }
 
 ImportOutcome ImportCertificates(Machine& machine, const ImportFiles& files, const std::vector<std::string>& chainFiles,
-                                 Progress& progress) {
+                                 TlsProfile profile, Progress& progress) {
     ImportOutcome outcome = ImportCertificateFiles(machine, files, chainFiles, progress);
-    progress.Report({"lblStatus_ApplyingSecurity"});
-    outcome.security = ApplySecurityConfiguration(machine, progress);
+    if (profile != TlsProfile::Unchanged) progress.Report({"lblStatus_ApplyingSecurity"});
+    outcome.security = ApplySecurityConfiguration(machine, progress, profile);
     return outcome;
 }
 

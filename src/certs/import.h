@@ -1,6 +1,6 @@
 #pragma once
 // The import: chain certificates into the intermediate store, fullchain.pfx into the
-// machine store, then the TLS hardening.
+// machine store, then the TLS settings of the chosen profile.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -61,6 +61,8 @@ struct ImportJudgement {
     int FailedSteps() const;
     bool Has(ImportProblem problem) const;
 };
+// The TLS step's failures alone: the backup, the values, the restart.
+std::vector<ImportFailure> JudgeSecurity(const SecurityOutcome& security);
 // Done when every step succeeded; nothing done when no chain, no PFX and no TLS value was
 // brought in; partly done otherwise.
 ImportJudgement JudgeImport(const ImportOutcome& outcome);
@@ -74,13 +76,14 @@ struct ImportFiles {
 ImportFiles DefaultImportFiles(Host& host);
 
 // Imports the named chain files (each waited for and judged by its exit code), then the
-// PFX with the password from its file (never logged), then hardens TLS.
+// PFX with the password from its file (never logged), then sets TLS to the profile.
 ImportOutcome ImportCertificates(Machine& machine, const ImportFiles& files, const std::vector<std::string>& chainFiles,
-                                 Progress& progress);
+                                 TlsProfile profile, Progress& progress);
 // The same with the files beside the program.
-ImportOutcome ImportCertificates(Machine& machine, const std::vector<std::string>& chainFiles, Progress& progress);
+ImportOutcome ImportCertificates(Machine& machine, const std::vector<std::string>& chainFiles, TlsProfile profile,
+                                 Progress& progress);
 // The chain files and the PFX alone: no TLS value is written and IIS is not restarted (a
-// renewal; HTTP.sys takes a binding change at once).
+// renewal, or the Unchanged profile; HTTP.sys takes a binding change at once).
 ImportOutcome ImportCertificateFiles(Machine& machine, const ImportFiles& files, const std::vector<std::string>& chainFiles,
                                      Progress& progress);
 

@@ -38,6 +38,8 @@ enum class Check {
     FolderReparsePoint,  // the path
     FolderWritable,      // the path, then the two commands that restrict the folder by hand
     SecretReadable,      // the path
+    // the TLS profile an import would set
+    TlsReenabled,        // the protocols Compatible would switch back on, joined
 };
 
 struct Finding {

@@ -1,6 +1,8 @@
 #include "certs/security.h"
 
-#include <iterator>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "certs/chain_files.h"
@@ -11,132 +13,98 @@ namespace quillbay::certs {
 
 namespace {
 
-constexpr const char* kBaseKey = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\SecurityProviders";
-
-struct SettingRow {
-    const char* keySuffix;
-    const char* valueName;
-    const char* type;
-    const char* data;
-    const char* statusKey;  // shown when the row is reached; nullptr for none
-};
-
-// Written in this order on every machine. Row 21 carries the 0x prefix: without it reg.exe
-// reads the digits as decimal and the minimum becomes 800 bits instead of 2048.
-constexpr SettingRow kSettings[] = {
-    {"", "SecurityProviders", "REG_SZ", "credssp.dll", "MsgBox_ApplyingSecurityProtocol"},
-    {"\\SCHANNEL", "EventLogging", "REG_DWORD", "1", "MsgBox_ConfiguringSCHANNEL"},
-    {"\\SCHANNEL\\Ciphers\\AES 128/128", "Enabled", "REG_DWORD", "0xffffffff", "MsgBox_ConfiguringCipher"},
-    {"\\SCHANNEL\\Ciphers\\AES 256/256", "Enabled", "REG_DWORD", "0xffffffff", nullptr},
-    {"\\SCHANNEL\\Ciphers\\DES 56/56", "Enabled", "REG_DWORD", "0", nullptr},
-    {"\\SCHANNEL\\Ciphers\\NULL", "Enabled", "REG_DWORD", "0", nullptr},
-    {"\\SCHANNEL\\Ciphers\\RC2 128/128", "Enabled", "REG_DWORD", "0", nullptr},
-    {"\\SCHANNEL\\Ciphers\\RC2 40/128", "Enabled", "REG_DWORD", "0", nullptr},
-    {"\\SCHANNEL\\Ciphers\\RC2 56/128", "Enabled", "REG_DWORD", "0", nullptr},
-    {"\\SCHANNEL\\Ciphers\\RC4 128/128", "Enabled", "REG_DWORD", "0", nullptr},
-    {"\\SCHANNEL\\Ciphers\\RC4 40/128", "Enabled", "REG_DWORD", "0", nullptr},
-    {"\\SCHANNEL\\Ciphers\\RC4 56/128", "Enabled", "REG_DWORD", "0", nullptr},
-    {"\\SCHANNEL\\Ciphers\\RC4 64/128", "Enabled", "REG_DWORD", "0", nullptr},
-    {"\\SCHANNEL\\Ciphers\\Triple DES 168", "Enabled", "REG_DWORD", "0xffffffff", nullptr},
-    {"\\SCHANNEL\\Hashes\\MD5", "Enabled", "REG_DWORD", "0xffffffff", "MsgBox_ConfiguringHash"},
-    {"\\SCHANNEL\\Hashes\\SHA", "Enabled", "REG_DWORD", "0xffffffff", nullptr},
-    {"\\SCHANNEL\\Hashes\\SHA256", "Enabled", "REG_DWORD", "0xffffffff", nullptr},
-    {"\\SCHANNEL\\Hashes\\SHA384", "Enabled", "REG_DWORD", "0xffffffff", nullptr},
-    {"\\SCHANNEL\\Hashes\\SHA512", "Enabled", "REG_DWORD", "0xffffffff", nullptr},
-    {"\\SCHANNEL\\KeyExchangeAlgorithms\\Diffie-Hellman", "Enabled", "REG_DWORD", "0xffffffff",
-     "MsgBox_ConfiguringKeyExchange"},
-    {"\\SCHANNEL\\KeyExchangeAlgorithms\\Diffie-Hellman", "ServerMinKeyBitLength", "REG_DWORD", "0x00000800",
-     nullptr},
-    {"\\SCHANNEL\\KeyExchangeAlgorithms\\ECDH", "Enabled", "REG_DWORD", "0xffffffff", nullptr},
-    {"\\SCHANNEL\\KeyExchangeAlgorithms\\PKCS", "Enabled", "REG_DWORD", "0xffffffff", nullptr},
-    {"\\SCHANNEL\\Protocols\\Multi-Protocol Unified Hello\\Client", "Enabled", "REG_DWORD", "0",
-     "MsgBox_ConfiguringSecurityProtocols"},
-    {"\\SCHANNEL\\Protocols\\Multi-Protocol Unified Hello\\Client", "DisabledByDefault", "REG_DWORD", "1", nullptr},
-    {"\\SCHANNEL\\Protocols\\Multi-Protocol Unified Hello\\Server", "Enabled", "REG_DWORD", "0", nullptr},
-    {"\\SCHANNEL\\Protocols\\Multi-Protocol Unified Hello\\Server", "DisabledByDefault", "REG_DWORD", "1", nullptr},
-    {"\\SCHANNEL\\Protocols\\PCT 1.0\\Client", "Enabled", "REG_DWORD", "0", nullptr},
-    {"\\SCHANNEL\\Protocols\\PCT 1.0\\Client", "DisabledByDefault", "REG_DWORD", "1", nullptr},
-    {"\\SCHANNEL\\Protocols\\PCT 1.0\\Server", "Enabled", "REG_DWORD", "0", nullptr},
-    {"\\SCHANNEL\\Protocols\\PCT 1.0\\Server", "DisabledByDefault", "REG_DWORD", "1", nullptr},
-    {"\\SCHANNEL\\Protocols\\SSL 2.0\\Client", "Enabled", "REG_DWORD", "0", nullptr},
-    {"\\SCHANNEL\\Protocols\\SSL 2.0\\Client", "DisabledByDefault", "REG_DWORD", "1", nullptr},
-    {"\\SCHANNEL\\Protocols\\SSL 2.0\\Server", "Enabled", "REG_DWORD", "0", nullptr},
-    {"\\SCHANNEL\\Protocols\\SSL 2.0\\Server", "DisabledByDefault", "REG_DWORD", "1", nullptr},
-    {"\\SCHANNEL\\Protocols\\SSL 3.0\\Client", "Enabled", "REG_DWORD", "0", nullptr},
-    {"\\SCHANNEL\\Protocols\\SSL 3.0\\Client", "DisabledByDefault", "REG_DWORD", "1", nullptr},
-    {"\\SCHANNEL\\Protocols\\SSL 3.0\\Server", "Enabled", "REG_DWORD", "0", nullptr},
-    {"\\SCHANNEL\\Protocols\\SSL 3.0\\Server", "DisabledByDefault", "REG_DWORD", "1", nullptr},
-    {"\\SCHANNEL\\Protocols\\TLS 1.0\\Client", "Enabled", "REG_DWORD", "0xffffffff", nullptr},
-    {"\\SCHANNEL\\Protocols\\TLS 1.0\\Client", "DisabledByDefault", "REG_DWORD", "0", nullptr},
-    {"\\SCHANNEL\\Protocols\\TLS 1.0\\Server", "Enabled", "REG_DWORD", "0xffffffff", nullptr},
-    {"\\SCHANNEL\\Protocols\\TLS 1.0\\Server", "DisabledByDefault", "REG_DWORD", "0", nullptr},
-    {"\\SCHANNEL\\Protocols\\TLS 1.1\\Client", "Enabled", "REG_DWORD", "0xffffffff", nullptr},
-    {"\\SCHANNEL\\Protocols\\TLS 1.1\\Client", "DisabledByDefault", "REG_DWORD", "0", nullptr},
-    {"\\SCHANNEL\\Protocols\\TLS 1.1\\Server", "Enabled", "REG_DWORD", "0xffffffff", nullptr},
-    {"\\SCHANNEL\\Protocols\\TLS 1.1\\Server", "DisabledByDefault", "REG_DWORD", "0", nullptr},
-    {"\\SCHANNEL\\Protocols\\TLS 1.2\\Client", "Enabled", "REG_DWORD", "0xffffffff", nullptr},
-    {"\\SCHANNEL\\Protocols\\TLS 1.2\\Client", "DisabledByDefault", "REG_DWORD", "0", nullptr},
-    {"\\SCHANNEL\\Protocols\\TLS 1.2\\Server", "Enabled", "REG_DWORD", "0xffffffff", nullptr},
-    {"\\SCHANNEL\\Protocols\\TLS 1.2\\Server", "DisabledByDefault", "REG_DWORD", "0", nullptr},
-    {"\\WDigest", "Debuglevel", "REG_DWORD", "0", "MsgBox_ConfiguringWDigest"},
-    {"\\WDigest", "Negotiate", "REG_DWORD", "0", nullptr},
-    {"\\WDigest", "UTF8HTTP", "REG_DWORD", "1", nullptr},
-    {"\\WDigest", "UTF8SASL", "REG_DWORD", "1", nullptr},
-    {"\\WDigest", "DigestEncryptionAlgorithms", "REG_SZ", "3des,rc4", nullptr},
-};
-static_assert(std::size(kSettings) == kSecurityValueCount);
+const char* const kBaseKey = kSecurityProvidersKey;
 
 std::string RegProgram(Machine& machine) { return ProgramToken(SystemProgram(machine.fs, "reg.exe")); }
 
-std::string KeyPath(const SettingRow& row) { return std::string(kBaseKey) + row.keySuffix; }
+std::string RegAddLine(const std::string& reg, const TlsValue& v) {
+    const std::string data = v.type == "REG_SZ" ? "\"" + v.data + "\"" : v.data;
+    return reg + " add \"" + v.key + "\" /v " + v.name + " /t " + v.type + " /d " + data + " /f";
+}
 
-std::string RegAddLine(const std::string& reg, const SettingRow& row) {
-    const std::string type = row.type;
-    const std::string data = type == "REG_SZ" ? "\"" + std::string(row.data) + "\"" : std::string(row.data);
-    return reg + " add \"" + KeyPath(row) + "\" /v " + row.valueName + " /t " + type + " /d " + data + " /f";
+// The status shown while a group of values is written: the group is the key below SCHANNEL.
+const char* GroupStatus(const std::string& key) {
+    static constexpr struct {
+        const char* below;  // after SecurityProviders
+        const char* status;
+    } kGroups[] = {{"\\SCHANNEL\\Ciphers", "MsgBox_ConfiguringCipher"},
+                   {"\\SCHANNEL\\Hashes", "MsgBox_ConfiguringHash"},
+                   {"\\SCHANNEL\\KeyExchangeAlgorithms", "MsgBox_ConfiguringKeyExchange"},
+                   {"\\SCHANNEL\\Protocols", "MsgBox_ConfiguringSecurityProtocols"},
+                   {"\\SCHANNEL", "MsgBox_ConfiguringSCHANNEL"},
+                   {"\\WDigest", "MsgBox_ConfiguringWDigest"}};
+    if (key.rfind(kBaseKey, 0) != 0) return "MsgBox_ConfiguringCipher";  // the suite order's policy
+    const std::string below = key.substr(std::string(kBaseKey).size());
+    for (const auto& group : kGroups)
+        if (below.rfind(group.below, 0) == 0) return group.status;
+    return "MsgBox_ApplyingSecurityProtocol";
 }
 
 std::string LongRoot(const std::string& key) { return "HKEY_LOCAL_MACHINE" + key.substr(4); }
 
 std::string ParentKey(const std::string& key) { return key.substr(0, key.rfind('\\')); }
 
-// An export merges when imported: it cannot remove what the hardening adds. The undo file
-// deletes each key that was not there (its topmost missing ancestor) and each missing value
-// of a key that was.
-std::string UndoText(Machine& machine) {
+// Data as a .reg file writes it after the name's "=".
+std::string RegFileData(const std::string& type, const std::string& data) {
+    if (type == "REG_DWORD") {
+        char hex[9];
+        std::snprintf(hex, sizeof hex, "%08lx", std::strtoul(data.c_str(), nullptr, 0) & 0xffffffffUL);
+        return std::string("dword:") + hex;
+    }
+    std::string quoted = "\"";
+    for (char c : data) quoted += c == '\\' || c == '"' ? std::string("\\") + c : std::string(1, c);
+    return quoted + "\"";
+}
+
+}  // namespace
+
+// An export merges when imported: it cannot remove what the profile adds, and it holds only the
+// SecurityProviders key.
+std::string UndoText(Machine& machine, const std::vector<TlsValue>& values) {
     std::vector<std::string> deletedKeys;
-    std::vector<std::pair<std::string, std::string>> deletedValues;  // key, value name
+    std::vector<std::pair<std::string, std::string>> entries;  // key, "name"=data or "name"=-
     auto contains = [](const std::vector<std::string>& keys, const std::string& key) {
         for (const std::string& k : keys)
             if (k == key) return true;
         return false;
     };
-    for (const SettingRow& row : kSettings) {
-        const std::string key = KeyPath(row);
+    for (const TlsValue& v : values) {
+        const bool exported = v.key.rfind(kBaseKey, 0) == 0;
         // The base key was just exported, so it is there; it is never deleted.
-        if (key == kBaseKey || machine.shell.RegKeyExists(key)) {
-            if (!machine.shell.RegValueExists(key + "\\" + row.valueName)) deletedValues.emplace_back(key, row.valueName);
+        if (v.key == kBaseKey || machine.shell.RegKeyExists(v.key)) {
+            const std::string path = v.key + "\\" + v.name;
+            if (!machine.shell.RegValueExists(path))
+                entries.emplace_back(v.key, "\"" + v.name + "\"=-");
+            else if (!exported)
+                entries.emplace_back(v.key, "\"" + v.name + "\"=" + RegFileData(v.type, machine.shell.RegRead(path)));
             continue;
         }
-        std::string top = key;
-        while (ParentKey(top) != kBaseKey && !machine.shell.RegKeyExists(ParentKey(top))) top = ParentKey(top);
+        // Up to the exported key, or below the hive's first level (HKLM\SOFTWARE is always there).
+        auto stop = [&](const std::string& parent) {
+            return parent == kBaseKey || std::count(parent.begin(), parent.end(), '\\') < 2 ||
+                   machine.shell.RegKeyExists(parent);
+        };
+        std::string top = v.key;
+        while (!stop(ParentKey(top))) top = ParentKey(top);
         if (!contains(deletedKeys, top)) deletedKeys.push_back(top);
     }
     std::string text = "Windows Registry Editor Version 5.00\r\n";
     for (const std::string& key : deletedKeys) text += "\r\n[-" + LongRoot(key) + "]\r\n";
     std::string currentKey;
-    for (const auto& [key, name] : deletedValues) {
+    for (const auto& [key, entry] : entries) {
         if (key != currentKey) text += "\r\n[" + LongRoot(key) + "]\r\n";
         currentKey = key;
-        text += "\"" + name + "\"=-\r\n";
+        text += entry + "\r\n";
     }
     return text;
 }
 
+namespace {
+
 // Keeps what the hardening is about to change so that an administrator can put it back:
 // the export restores the old values, the undo file removes what was added. Throws when
 // either cannot be made; the failure is logged.
-void BackupSecurityProviders(Machine& machine, SecurityOutcome& outcome) {
+void BackupSecurityProviders(Machine& machine, const std::vector<TlsValue>& values, SecurityOutcome& outcome) {
     std::string commandLine;
     try {
         // Only administrators may put anything where the elevated export writes.
@@ -151,7 +119,7 @@ void BackupSecurityProviders(Machine& machine, SecurityOutcome& outcome) {
         const std::int32_t exitCode = machine.shell.Run(commandLine, WindowStyle::Hidden, true);
         if (exitCode != 0) throw Failure(exitCode, "reg export ended with an error");
         const std::string undo = target.substr(0, target.size() - 4) + "-undo.reg";
-        machine.fs.WriteNewBytes(undo, UndoText(machine));
+        machine.fs.WriteNewBytes(undo, UndoText(machine, values));
         outcome.backupPath = target;
         outcome.undoPath = undo;
     } catch (...) {
@@ -188,20 +156,23 @@ void RestartIis(Machine& machine, Progress& progress, SecurityOutcome& outcome) 
 
 }  // namespace
 
-std::vector<TlsValue> CompatibleValues() {
-    std::vector<TlsValue> values;
-    for (const SettingRow& row : kSettings) values.push_back({KeyPath(row), row.valueName, row.type, row.data});
-    return values;
-}
-
-SecurityOutcome ApplySecurityConfiguration(Machine& machine, Progress& progress) {
+SecurityOutcome ApplySecurityConfiguration(Machine& machine, Progress& progress, TlsProfile profile) {
     SecurityOutcome outcome;
+    outcome.profile = profile;
+    if (profile == TlsProfile::Unchanged) {
+        outcome.ok = true;
+        return outcome;
+    }
+    const std::vector<TlsValue> values = ProfileValues(profile, OsBuild(machine));
+    outcome.valuesExpected = static_cast<int>(values.size());
     try {
-        BackupSecurityProviders(machine, outcome);
+        BackupSecurityProviders(machine, values, outcome);
         const std::string reg = RegProgram(machine);
-        for (const SettingRow& row : kSettings) {
-            if (row.statusKey) progress.Report({row.statusKey});
-            const std::string line = RegAddLine(reg, row);
+        const char* shown = nullptr;
+        for (const TlsValue& v : values) {
+            const char* status = GroupStatus(v.key);
+            if (status != shown) progress.Report({shown = status});
+            const std::string line = RegAddLine(reg, v);
             const std::int32_t exitCode = machine.shell.Run(line, WindowStyle::Hidden, true);
             if (exitCode == 0) {
                 ++outcome.valuesWritten;

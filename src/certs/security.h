@@ -1,17 +1,17 @@
 #pragma once
-// The machine's TLS settings below HKLM\...\SecurityProviders, hardened in one go.
+// The machine's TLS settings set to a profile in one go, after a backup that can undo it.
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "certs/tls_profiles.h"
 #include "support/machine.h"
 
 namespace quillbay::certs {
 
-// The values the hardening writes.
-inline constexpr int kSecurityValueCount = 56;
-
 struct SecurityOutcome {
+    TlsProfile profile = TlsProfile::Compatible;
+    int valuesExpected = 0;       // the profile's values; none for Unchanged
     bool ok = false;              // backed up, every value written, IIS restarted where it is installed
     int valuesWritten = 0;        // reg add exited with 0
     int valuesFailed = 0;         // reg add exited with another code
@@ -19,7 +19,7 @@ struct SecurityOutcome {
     // started (the values after it were not tried).
     std::int32_t valueFailureCode = 0;
     std::string backupPath;       // the key as it was (reg export); empty when the backup failed
-    std::string undoPath;         // removes the values and keys that were not there before
+    std::string undoPath;         // removes what was not there before, puts back what the export lacks
     bool backupFailed = false;    // then no value was written
     std::int32_t backupCode = 0;  // reg export's exit code, or the failure's number
     bool iisRestarted = false;    // iisreset was run
@@ -27,21 +27,16 @@ struct SecurityOutcome {
     bool IisResetFailed() const { return iisRestarted && iisResetCode != 0; }
 };
 
-// A value of the TLS settings: its key (the whole path, "HKLM\..."), name, type and data as
-// reg.exe takes them ("0xffffffff", "3des,rc4").
-struct TlsValue {
-    std::string key;
-    std::string name;
-    std::string type;
-    std::string data;
-};
-// The 56 values the hardening writes, in its order.
-std::vector<TlsValue> CompatibleValues();
+// Saves what the profile is about to change into backup\ beside the program (an export of the
+// SecurityProviders key and an undo file for what the export cannot give back), writes the
+// profile's values, and restarts IIS when it is installed. Nothing is written when the backup
+// cannot be made. Reports a status key per group of values. A reg.exe that cannot be started
+// ends it there with ok false. Unchanged runs nothing and is ok.
+SecurityOutcome ApplySecurityConfiguration(Machine& machine, Progress& progress, TlsProfile profile);
 
-// Saves the key into backup\ beside the program (an export of what was there and an undo
-// file for what was not), writes the 56 values, and restarts IIS when it is installed.
-// Nothing is written when the backup cannot be made. Reports a status key per group of
-// values. A reg.exe that cannot be started ends the hardening there with ok false.
-SecurityOutcome ApplySecurityConfiguration(Machine& machine, Progress& progress);
+// The undo file for these values as the registry holds them now: each key that is not there
+// (its topmost missing ancestor) deleted, each missing value of a key that is deleted, and, for a
+// value outside the SecurityProviders key that the export does not hold, its data put back.
+std::string UndoText(Machine& machine, const std::vector<TlsValue>& values);
 
 }  // namespace quillbay::certs

@@ -2,15 +2,84 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
 
 namespace quillbay::certs {
 
 namespace {
 
-constexpr const char* kSchannel = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\SecurityProviders\\SCHANNEL";
+std::string Schannel() { return std::string(kSecurityProvidersKey) + "\\SCHANNEL"; }
+
+struct CompatibleRow {
+    const char* keySuffix;  // below SecurityProviders
+    const char* name;
+    const char* type;
+    const char* data;
+};
+// Row 21 carries the 0x prefix: without it reg.exe reads the digits as decimal and the minimum
+// becomes 800 bits instead of 2048.
+constexpr CompatibleRow kCompatible[] = {
+    {"", "SecurityProviders", "REG_SZ", "credssp.dll"},
+    {"\\SCHANNEL", "EventLogging", "REG_DWORD", "1"},
+    {"\\SCHANNEL\\Ciphers\\AES 128/128", "Enabled", "REG_DWORD", "0xffffffff"},
+    {"\\SCHANNEL\\Ciphers\\AES 256/256", "Enabled", "REG_DWORD", "0xffffffff"},
+    {"\\SCHANNEL\\Ciphers\\DES 56/56", "Enabled", "REG_DWORD", "0"},
+    {"\\SCHANNEL\\Ciphers\\NULL", "Enabled", "REG_DWORD", "0"},
+    {"\\SCHANNEL\\Ciphers\\RC2 128/128", "Enabled", "REG_DWORD", "0"},
+    {"\\SCHANNEL\\Ciphers\\RC2 40/128", "Enabled", "REG_DWORD", "0"},
+    {"\\SCHANNEL\\Ciphers\\RC2 56/128", "Enabled", "REG_DWORD", "0"},
+    {"\\SCHANNEL\\Ciphers\\RC4 128/128", "Enabled", "REG_DWORD", "0"},
+    {"\\SCHANNEL\\Ciphers\\RC4 40/128", "Enabled", "REG_DWORD", "0"},
+    {"\\SCHANNEL\\Ciphers\\RC4 56/128", "Enabled", "REG_DWORD", "0"},
+    {"\\SCHANNEL\\Ciphers\\RC4 64/128", "Enabled", "REG_DWORD", "0"},
+    {"\\SCHANNEL\\Ciphers\\Triple DES 168", "Enabled", "REG_DWORD", "0xffffffff"},
+    {"\\SCHANNEL\\Hashes\\MD5", "Enabled", "REG_DWORD", "0xffffffff"},
+    {"\\SCHANNEL\\Hashes\\SHA", "Enabled", "REG_DWORD", "0xffffffff"},
+    {"\\SCHANNEL\\Hashes\\SHA256", "Enabled", "REG_DWORD", "0xffffffff"},
+    {"\\SCHANNEL\\Hashes\\SHA384", "Enabled", "REG_DWORD", "0xffffffff"},
+    {"\\SCHANNEL\\Hashes\\SHA512", "Enabled", "REG_DWORD", "0xffffffff"},
+    {"\\SCHANNEL\\KeyExchangeAlgorithms\\Diffie-Hellman", "Enabled", "REG_DWORD", "0xffffffff"},
+    {"\\SCHANNEL\\KeyExchangeAlgorithms\\Diffie-Hellman", "ServerMinKeyBitLength", "REG_DWORD", "0x00000800"},
+    {"\\SCHANNEL\\KeyExchangeAlgorithms\\ECDH", "Enabled", "REG_DWORD", "0xffffffff"},
+    {"\\SCHANNEL\\KeyExchangeAlgorithms\\PKCS", "Enabled", "REG_DWORD", "0xffffffff"},
+    {"\\SCHANNEL\\Protocols\\Multi-Protocol Unified Hello\\Client", "Enabled", "REG_DWORD", "0"},
+    {"\\SCHANNEL\\Protocols\\Multi-Protocol Unified Hello\\Client", "DisabledByDefault", "REG_DWORD", "1"},
+    {"\\SCHANNEL\\Protocols\\Multi-Protocol Unified Hello\\Server", "Enabled", "REG_DWORD", "0"},
+    {"\\SCHANNEL\\Protocols\\Multi-Protocol Unified Hello\\Server", "DisabledByDefault", "REG_DWORD", "1"},
+    {"\\SCHANNEL\\Protocols\\PCT 1.0\\Client", "Enabled", "REG_DWORD", "0"},
+    {"\\SCHANNEL\\Protocols\\PCT 1.0\\Client", "DisabledByDefault", "REG_DWORD", "1"},
+    {"\\SCHANNEL\\Protocols\\PCT 1.0\\Server", "Enabled", "REG_DWORD", "0"},
+    {"\\SCHANNEL\\Protocols\\PCT 1.0\\Server", "DisabledByDefault", "REG_DWORD", "1"},
+    {"\\SCHANNEL\\Protocols\\SSL 2.0\\Client", "Enabled", "REG_DWORD", "0"},
+    {"\\SCHANNEL\\Protocols\\SSL 2.0\\Client", "DisabledByDefault", "REG_DWORD", "1"},
+    {"\\SCHANNEL\\Protocols\\SSL 2.0\\Server", "Enabled", "REG_DWORD", "0"},
+    {"\\SCHANNEL\\Protocols\\SSL 2.0\\Server", "DisabledByDefault", "REG_DWORD", "1"},
+    {"\\SCHANNEL\\Protocols\\SSL 3.0\\Client", "Enabled", "REG_DWORD", "0"},
+    {"\\SCHANNEL\\Protocols\\SSL 3.0\\Client", "DisabledByDefault", "REG_DWORD", "1"},
+    {"\\SCHANNEL\\Protocols\\SSL 3.0\\Server", "Enabled", "REG_DWORD", "0"},
+    {"\\SCHANNEL\\Protocols\\SSL 3.0\\Server", "DisabledByDefault", "REG_DWORD", "1"},
+    {"\\SCHANNEL\\Protocols\\TLS 1.0\\Client", "Enabled", "REG_DWORD", "0xffffffff"},
+    {"\\SCHANNEL\\Protocols\\TLS 1.0\\Client", "DisabledByDefault", "REG_DWORD", "0"},
+    {"\\SCHANNEL\\Protocols\\TLS 1.0\\Server", "Enabled", "REG_DWORD", "0xffffffff"},
+    {"\\SCHANNEL\\Protocols\\TLS 1.0\\Server", "DisabledByDefault", "REG_DWORD", "0"},
+    {"\\SCHANNEL\\Protocols\\TLS 1.1\\Client", "Enabled", "REG_DWORD", "0xffffffff"},
+    {"\\SCHANNEL\\Protocols\\TLS 1.1\\Client", "DisabledByDefault", "REG_DWORD", "0"},
+    {"\\SCHANNEL\\Protocols\\TLS 1.1\\Server", "Enabled", "REG_DWORD", "0xffffffff"},
+    {"\\SCHANNEL\\Protocols\\TLS 1.1\\Server", "DisabledByDefault", "REG_DWORD", "0"},
+    {"\\SCHANNEL\\Protocols\\TLS 1.2\\Client", "Enabled", "REG_DWORD", "0xffffffff"},
+    {"\\SCHANNEL\\Protocols\\TLS 1.2\\Client", "DisabledByDefault", "REG_DWORD", "0"},
+    {"\\SCHANNEL\\Protocols\\TLS 1.2\\Server", "Enabled", "REG_DWORD", "0xffffffff"},
+    {"\\SCHANNEL\\Protocols\\TLS 1.2\\Server", "DisabledByDefault", "REG_DWORD", "0"},
+    {"\\WDigest", "Debuglevel", "REG_DWORD", "0"},
+    {"\\WDigest", "Negotiate", "REG_DWORD", "0"},
+    {"\\WDigest", "UTF8HTTP", "REG_DWORD", "1"},
+    {"\\WDigest", "UTF8SASL", "REG_DWORD", "1"},
+    {"\\WDigest", "DigestEncryptionAlgorithms", "REG_SZ", "3des,rc4"},
+};
+static_assert(std::size(kCompatible) == kCompatibleValueCount);
 
 TlsValue Dword(const std::string& suffix, const char* name, const char* data) {
-    return {std::string(kSchannel) + suffix, name, "REG_DWORD", data};
+    return {Schannel() + suffix, name, "REG_DWORD", data};
 }
 
 // A protocol for client and server: on (Enabled 1, DisabledByDefault 0) or off (0, 1).
@@ -50,7 +119,45 @@ std::vector<TlsValue> ModernValues(int osBuild) {
 
 bool SameValue(const TlsValue& a, const TlsValue& b) { return a.key == b.key && a.name == b.name; }
 
+constexpr const char* kProfileNames[] = {"compatible", "modern", "unchanged"};
+constexpr const char* kProfileKeys[] = {"TlsProfile_Compatible", "TlsProfile_Modern", "TlsProfile_Unchanged"};
+
 }  // namespace
+
+std::vector<TlsValue> CompatibleValues() {
+    std::vector<TlsValue> values;
+    for (const CompatibleRow& row : kCompatible)
+        values.push_back({std::string(kSecurityProvidersKey) + row.keySuffix, row.name, row.type, row.data});
+    return values;
+}
+
+const char* ProfileName(TlsProfile profile) { return kProfileNames[static_cast<int>(profile)]; }
+const char* ProfileKey(TlsProfile profile) { return kProfileKeys[static_cast<int>(profile)]; }
+
+std::optional<TlsProfile> ProfileNamed(const std::string& name) {
+    for (TlsProfile p : {TlsProfile::Compatible, TlsProfile::Modern, TlsProfile::Unchanged})
+        if (name == ProfileName(p)) return p;
+    return std::nullopt;
+}
+
+std::vector<std::string> CompatibleReenables(Machine& machine, int osBuild) {
+    std::vector<std::string> protocols;
+    for (const char* protocol : {"TLS 1.0", "TLS 1.1"}) {
+        const std::string server = Schannel() + "\\Protocols\\" + protocol + "\\Server\\";
+        std::optional<std::string> enabled, byDefault;
+        try {
+            enabled = machine.shell.RegRead(server + "Enabled");
+        } catch (const Failure&) {  // not set: the release decides
+        }
+        try {
+            byDefault = machine.shell.RegRead(server + "DisabledByDefault");
+        } catch (const Failure&) {
+        }
+        const bool off = enabled ? *enabled == "0" || byDefault == "1" : byDefault == "1" || osBuild >= kFirstBuildWithoutTls10;
+        if (off) protocols.push_back(protocol);
+    }
+    return protocols;
+}
 
 std::vector<TlsValue> ProfileValues(TlsProfile profile, int osBuild) {
     switch (profile) {

@@ -37,10 +37,11 @@ constexpr OptionEntry kOptions[] = {
     {"--password-file", true, kAny}, {"--chain-folder", true, kAny}, {"--help", false, kAny},
     {"--site", true, kSites},       {"--all", false, kSites},       {"--port", true, kDeploy},
     {"--redirect", true, kDeploy},  {"--wildcard", true, kDeploy},  {"--dry-run", false, kDeploy | kRenew},
-    {"--restrict-folder", false, kChanges}, {"--warn-days", true, Bit(Command::Status)},
+    {"--restrict-folder", false, kChanges | Bit(Command::Tls)}, {"--warn-days", true, Bit(Command::Status)},
     {"--no-verify", false, kDeploy | kRenew}, {"--from", true, kRenew | kSchedule}, {"--replace", true, kRenew},
     {"--retire-old", false, kRenew | kSchedule}, {"--at", true, kSchedule}, {"--show", false, kSchedule | Bit(Command::Tls)},
-    {"--remove", false, kSchedule},
+    {"--remove", false, kSchedule}, {"--tls", true, Bit(Command::Import) | Bit(Command::Check)},
+    {"--apply", true, Bit(Command::Tls)}, {"--undo", true, Bit(Command::Tls)},
 };
 
 const OptionEntry* FindOption(const std::string& name) {
@@ -100,6 +101,14 @@ void TakeOption(Options& o, const std::string& name, const std::string& value, E
     else if (name == "--retire-old") o.retireOld = true;
     else if (name == "--show") o.action = CommandAction::Show;
     else if (name == "--remove") o.action = CommandAction::Remove;
+    else if (name == "--undo") o.action = CommandAction::Undo, o.undo = value;
+    else if (name == "--tls" || name == "--apply") {
+        const std::optional<certs::TlsProfile> profile = certs::ProfileNamed(value);
+        // Applying Unchanged would change nothing: a mistake, not a request.
+        if (profile && !(name == "--apply" && *profile == certs::TlsProfile::Unchanged)) o.tls = *profile;
+        else Error(errors, "Cli_Usage_BadValue", {name, value});
+        if (name == "--apply") o.action = CommandAction::Apply;
+    }
     else if (name == "--replace") {
         const bool hex = value.size() == 40 && value.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
         if (hex) {
@@ -135,7 +144,7 @@ void TakeOption(Options& o, const std::string& name, const std::string& value, E
     }
     // A path or a site name that is empty names nothing.
     if (value.empty() && (name == "--site" || name == "--pfx" || name == "--password-file" || name == "--chain-folder" ||
-                          name == "--from"))
+                          name == "--from" || name == "--undo"))
         Error(errors, "Cli_Usage_BadValue", {name, value});
 }
 
@@ -177,7 +186,13 @@ void CheckCombination(Parsed& parsed, const std::vector<const OptionEntry*>& giv
     if (o.all && !o.sites.empty()) Error(parsed.errors, "Cli_Usage_SiteAndAll");
     if (o.command == Command::Deploy && !o.all && o.sites.empty()) Error(parsed.errors, "Cli_Usage_NoSites");
     if (o.command == Command::Schedule) CheckSchedule(parsed, given);
-    if (o.command == Command::Tls && o.action != CommandAction::Show) Error(parsed.errors, "Cli_Usage_TlsAction");
+    if (o.command == Command::Tls) {
+        int actions = 0;
+        for (const OptionEntry* entry : given)
+            actions += std::string(entry->name) == "--show" || std::string(entry->name) == "--apply" ||
+                       std::string(entry->name) == "--undo";
+        if (actions != 1) Error(parsed.errors, "Cli_Usage_TlsAction");
+    }
 }
 
 }  // namespace

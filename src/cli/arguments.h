@@ -3,13 +3,14 @@
 #include <string>
 #include <vector>
 
+#include "certs/tls_profiles.h"
 #include "lang/store.h"
 
 namespace quillbay::cli {
 
 enum class Command { None, Help, Status, Check, Import, Deploy, Verify, Renew, Schedule, Tls };
 
-enum class CommandAction { Set, Show, Remove };
+enum class CommandAction { Set, Show, Remove, Apply, Undo };
 
 struct Options {
     Command command = Command::None;
@@ -29,6 +30,8 @@ struct Options {
     bool retireOld = false;       // renew, schedule: delete superseded certificates no endpoint uses
     std::string at = "03:00";     // schedule: the daily time, HH:MM
     CommandAction action = CommandAction::Set;
+    certs::TlsProfile tls = certs::TlsProfile::Compatible;  // import, check, tls --apply
+    std::string undo;                                        // tls --undo: the backup to go back to
     // Empty: beside the program.
     std::string pfx;
     std::string passwordFile;

@@ -1,6 +1,8 @@
 // check: the pre-flight, changing nothing.
 #include "certs/inspect.h"
+#include "certs/tls_profiles.h"
 #include "cli/common.h"
+#include "render/tls.h"
 
 namespace quillbay::cli {
 
@@ -40,6 +42,12 @@ Outcome RunCheck(Machine& machine, Console& console, const Options& o) {
     for (certs::Finding& f : certs::FolderFindings(
              certs::CheckProgramFolder(machine.fs, programFolder, folder, files), programFolder))
         findings.push_back(std::move(f));
+    // What the import would do to the TLS settings with the profile chosen.
+    if (o.tls == certs::TlsProfile::Compatible) {
+        const std::vector<std::string> reenabled = certs::CompatibleReenables(machine, certs::OsBuild(machine));
+        if (!reenabled.empty())
+            findings.push_back({certs::Level::Warning, certs::Check::TlsReenabled, {render::JoinProtocols(reenabled)}});
+    }
 
     Outcome out;
     json::Value list = json::Value::Array();

@@ -44,6 +44,7 @@ Outcome RunDeploy(Machine& machine, Console& console, const Options& options);
 Outcome RunVerify(Machine& machine, Console& console, const Options& options);
 Outcome RunRenew(Machine& machine, Console& console, const Options& options);
 // tls --show: every value the TLS profiles touch as the registry holds it; 0 when it matches one.
+// tls --apply PROFILE: the profile set after a backup; tls --undo BACKUP: the pair imported back.
 Outcome RunTls(Machine& machine, Console& console, const Options& options);
 // The daily renewal's task: registered (--from), shown (--show: 1 when there is none) or
 // removed (--remove: 1 when there was none).

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "certs/folder_check.h"
+#include "certs/import.h"
 #include "certs/preflight.h"
 #include "certs/server_files.h"
 #include "cli/commands.h"
@@ -48,6 +49,10 @@ using render::FindingCode;
 using render::FindingText;
 // The finding as a command's refusal.
 Refusal RefusalOf(const certs::Finding& finding);
+
+// An import's or a TLS change's failed step, as a line and as JSON names it.
+std::string ImportProblemLine(const certs::ImportFailure& f);
+const char* ImportProblemName(certs::ImportProblem problem);
 
 // The program folder and the files the options name, checked before a command that changes
 // the machine uses them: a refusal for a junction, or for rights that let others change them

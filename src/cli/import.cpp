@@ -3,6 +3,7 @@
 #include "certs/chain_files.h"
 #include "certs/import.h"
 #include "cli/common.h"
+#include "render/tls.h"
 
 namespace quillbay::cli {
 
@@ -11,8 +12,6 @@ using lang::GetLangString;
 namespace {
 
 constexpr const char* kPfxNames[] = {"imported", "missing", "failed"};
-constexpr const char* kProblemNames[] = {"pfx-missing", "pfx-failed", "chains-failed",
-                                         "settings-unchanged", "settings-failed", "iis-restart-failed"};
 
 // The chain files to import, or a refusal: none there, or a PFX that would not import.
 std::vector<std::string> ChainFilesOrRefuse(Machine& machine, const Options& o, const certs::ImportFiles& files) {
@@ -27,7 +26,15 @@ std::vector<std::string> ChainFilesOrRefuse(Machine& machine, const Options& o, 
     return chain;
 }
 
-std::string ProblemLine(const certs::ImportFailure& f) {
+}  // namespace
+
+const char* ImportProblemName(certs::ImportProblem problem) {
+    constexpr const char* kNames[] = {"pfx-missing",       "pfx-failed",      "chains-failed",
+                                      "settings-unchanged", "settings-failed", "iis-restart-failed"};
+    return kNames[static_cast<int>(problem)];
+}
+
+std::string ImportProblemLine(const certs::ImportFailure& f) {
     const std::string code = std::to_string(f.code);
     switch (f.problem) {
         case certs::ImportProblem::PfxMissing: return GetLangString("MsgBox_Import_PfxMissing");
@@ -47,11 +54,14 @@ std::string ProblemLine(const certs::ImportFailure& f) {
     return {};
 }
 
-json::Value ImportJson(const certs::ImportOutcome& outcome, const certs::ImportJudgement& judgement) {
+namespace {
+
+json::Value ImportJson(const certs::ImportOutcome& outcome, const certs::ImportJudgement& judgement,
+                       const std::vector<std::string>& reenabled) {
     json::Value chains = json::Value::Array(), problems = json::Value::Array();
     for (const certs::ChainImport& c : outcome.chains)
         chains.Add(json::Value::Object().Set("file", c.file).Set("imported", c.Imported()).Set("exitCode", c.exitCode));
-    for (const certs::ImportFailure& f : judgement.failures) problems.Add(kProblemNames[static_cast<int>(f.problem)]);
+    for (const certs::ImportFailure& f : judgement.failures) problems.Add(ImportProblemName(f.problem));
     const certs::SecurityOutcome& security = outcome.security;
     return json::Value::Object()
         .Set("chain", chains)
@@ -59,6 +69,8 @@ json::Value ImportJson(const certs::ImportOutcome& outcome, const certs::ImportJ
                         .Set("status", kPfxNames[static_cast<int>(outcome.pfx.status)])
                         .Set("exitCode", outcome.pfx.code))
         .Set("security", json::Value::Object()
+                             .Set("profile", certs::ProfileName(security.profile))
+                             .Set("reenabled", json::Value::Strings(reenabled))
                              .Set("ok", security.ok)
                              .Set("valuesWritten", security.valuesWritten)
                              .Set("valuesFailed", security.valuesFailed)
@@ -80,18 +92,26 @@ Outcome RunImport(Machine& machine, Console& console, const Options& o) {
     CheckFolderOrRefuse(machine, console, o);
     const std::vector<std::string> chain = ChainFilesOrRefuse(machine, o, files);
 
+    // Read before the import changes them.
+    const std::vector<std::string> reenabled = o.tls == certs::TlsProfile::Compatible
+                                                   ? certs::CompatibleReenables(machine, certs::OsBuild(machine))
+                                                   : std::vector<std::string>();
     progress.Report({"lblStatus_Importing"});
-    const certs::ImportOutcome outcome = certs::ImportCertificates(machine, files, chain, progress);
+    const certs::ImportOutcome outcome = certs::ImportCertificates(machine, files, chain, o.tls, progress);
     const certs::ImportJudgement judgement = certs::JudgeImport(outcome);
+    const bool unchanged = o.tls == certs::TlsProfile::Unchanged;
     Outcome out;
     out.exitCode = ExitCodeOf(judgement.verdict);
-    out.json = ImportJson(outcome, judgement);
+    out.json = ImportJson(outcome, judgement, reenabled);
     if (judgement.verdict == Verdict::Done)
-        out.text += Line(Say("Cli_ImportDone", {std::to_string(outcome.ChainsImported()), outcome.security.backupPath}));
+        out.text += Line(unchanged ? Say("Cli_ImportDoneCertsOnly", {std::to_string(outcome.ChainsImported())})
+                                   : Say("Cli_ImportDone", {std::to_string(outcome.ChainsImported()), outcome.security.backupPath}));
     else
         out.text += Line(Say("Cli_ImportPartly", {std::to_string(judgement.FailedSteps())}));
-    for (const certs::ImportFailure& f : judgement.failures) out.text += Line("  " + ProblemLine(f));
-    out.text += Line(GetLangString("MsgBox_Import_RestartNote"));
+    for (const certs::ImportFailure& f : judgement.failures) out.text += Line("  " + ImportProblemLine(f));
+    for (const std::string& line : {render::TlsProfileLine(outcome.security), render::ReenablesLine(reenabled)})
+        if (!line.empty()) out.text += Line(line);
+    if (!unchanged) out.text += Line(GetLangString("MsgBox_Import_RestartNote"));
     return out;
 }
 

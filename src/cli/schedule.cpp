@@ -123,11 +123,8 @@ Outcome Remove(Machine& machine) {
 }  // namespace
 
 Outcome RunSchedule(Machine& machine, Console& console, const Options& o) {
-    switch (o.action) {
-        case CommandAction::Show: return Show(machine);
-        case CommandAction::Remove: return Remove(machine);
-        case CommandAction::Set: break;
-    }
+    if (o.action == CommandAction::Show) return Show(machine);
+    if (o.action == CommandAction::Remove) return Remove(machine);
     return Register(machine, console, o);
 }
 

@@ -41,13 +41,14 @@ constexpr FindingEntry kFindings[] = {
     {certs::Check::FolderReparsePoint, "folder-reparse-point", "MsgBox_Folder_ReparsePoint"},
     {certs::Check::FolderWritable, "folder-writable", "Cli_Folder_Writable"},
     {certs::Check::SecretReadable, "secret-readable", "Cli_Folder_Readable"},
+    {certs::Check::TlsReenabled, "tls-reenabled", "Tls_CompatibleReenables"},
 };
 constexpr bool InCheckOrder() {
     for (std::size_t i = 0; i < std::size(kFindings); ++i)
         if (static_cast<std::size_t>(kFindings[i].check) != i) return false;
     return true;
 }
-static_assert(InCheckOrder() && std::size(kFindings) == static_cast<std::size_t>(certs::Check::SecretReadable) + 1);
+static_assert(InCheckOrder() && std::size(kFindings) == static_cast<std::size_t>(certs::Check::TlsReenabled) + 1);
 
 }  // namespace
 

@@ -125,6 +125,11 @@ public:
     virtual void EndProcess() = 0;
     // Whether the process runs with administrator rights (an elevated token).
     virtual bool IsElevated() = 0;
+    // A choice kept for the user who runs the program, across runs; empty optional when none
+    // was kept or it cannot be read.
+    virtual std::optional<std::string> UserSetting(const std::string& name) = 0;
+    // Keeps it; a failure throws.
+    virtual void SetUserSetting(const std::string& name, const std::string& value) = 0;
 };
 
 // Milliseconds; 0 leaves the platform's default.

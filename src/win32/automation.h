@@ -4,7 +4,7 @@
 // read across processes on every platform (Wine refuses GetMenuItemInfo there), so the
 // window answers two registered messages of its own:
 //
-//   kMenuStateMessage, wParam = menu ID (command ID, or 2101..2105 for the menu-bar
+//   kMenuStateMessage, wParam = menu ID (command ID, or 2101..2106 for the menu-bar
 //   entries): returns -1 for an unknown ID, else bit 0 = enabled, bit 1 = checked.
 //
 //   kMenuTextMessage, wParam = menu ID: copies the caption as NUL-terminated UTF-16 into

@@ -139,4 +139,34 @@ bool Win32Host::IsElevated() {
     return read && elevation.TokenIsElevated != 0;
 }
 
+namespace {
+constexpr const wchar_t* kUserSettingsKey = L"Software\\Quillbay";
+}  // namespace
+
+std::optional<std::string> Win32Host::UserSetting(const std::string& name) {
+    const std::wstring value = Utf8ToWide(name);
+    DWORD size = 0;
+    if (RegGetValueW(HKEY_CURRENT_USER, kUserSettingsKey, value.c_str(), RRF_RT_REG_SZ, nullptr, nullptr, &size) !=
+            ERROR_SUCCESS ||
+        size < sizeof(wchar_t))
+        return std::nullopt;
+    std::wstring data(size / sizeof(wchar_t), L'\0');
+    if (RegGetValueW(HKEY_CURRENT_USER, kUserSettingsKey, value.c_str(), RRF_RT_REG_SZ, nullptr, data.data(), &size) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    data.resize(wcsnlen(data.c_str(), data.size()));
+    return WideToUtf8(data);
+}
+
+void Win32Host::SetUserSetting(const std::string& name, const std::string& value) {
+    HKEY key = nullptr;
+    LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, kUserSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+    if (status != ERROR_SUCCESS) throw MakeFailure(static_cast<DWORD>(status));
+    const std::wstring data = Utf8ToWide(value);
+    status = RegSetValueExW(key, Utf8ToWide(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                            static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS) throw MakeFailure(static_cast<DWORD>(status));
+}
+
 }  // namespace quillbay::win32

@@ -24,6 +24,8 @@ public:
     void EndProcess() override;
     // The process token's elevation; false when the token cannot be read.
     bool IsElevated() override;
+    std::optional<std::string> UserSetting(const std::string& name) override;
+    void SetUserSetting(const std::string& name, const std::string& value) override;
 };
 
 }  // namespace quillbay::win32

@@ -27,6 +27,9 @@ const char* HandlerName(Id id) {
     case Id::mnuToolsSetPort: return "mnuToolsSetPort_Click";
     case Id::mnuToolsVerify: return "mnuToolsVerify_Click";
     case Id::mnuToolsRenew: return "mnuToolsRenew_Click";
+    case Id::mnuChainTlsCompatible:
+    case Id::mnuChainTlsModern:
+    case Id::mnuChainTlsUnchanged: return "SetTlsProfile";
     case Id::mnuLanguageEnglish: return "mnuLanguageEnglish_Click";
     case Id::mnuLanguageSimplifiedChinese: return "mnuLanguageSimplifiedChinese_Click";
     case Id::mnuLanguageTraditionalChinese: return "mnuLanguageTraditionalChinese_Click";

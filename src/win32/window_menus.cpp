@@ -8,10 +8,17 @@ using app::Id;
 constexpr int kFirstMenuBarId = static_cast<int>(Id::mnuFile);
 constexpr int kLastMenuBarId = static_cast<int>(Id::mnuHelp);
 constexpr int kFirstCommandId = static_cast<int>(Id::mnuFileExit);
-constexpr int kLastCommandId = static_cast<int>(Id::mnuToolsRenew);
+constexpr int kLastCommandId = static_cast<int>(Id::mnuChainTlsUnchanged);
+// The TLS submenu's place in the Certificate Chain menu.
+constexpr UINT kChainMenuPosition = 1, kTlsSubmenuPosition = 2;
 
 void AppendItem(HMENU menu, Id id, const wchar_t* caption) {
     AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(id), caption);
+}
+
+// Checked, it shows a bullet: one of a group.
+void AppendRadioItem(HMENU menu, Id id, const wchar_t* caption) {
+    AppendMenuW(menu, MF_STRING | MFT_RADIOCHECK, static_cast<UINT_PTR>(id), caption);
 }
 
 }  // namespace
@@ -23,6 +30,12 @@ HMENU BuildMenuBar() {
     AppendItem(file, Id::mnuFileExit, L"Exit(&X)");
     HMENU chain = CreatePopupMenu();
     AppendItem(chain, Id::mnuChainManualImport, L"Manual Import...(&M)");
+    AppendMenuW(chain, MF_SEPARATOR, 0, nullptr);
+    HMENU tls = CreatePopupMenu();
+    AppendRadioItem(tls, Id::mnuChainTlsCompatible, L"Compatible(&C)");
+    AppendRadioItem(tls, Id::mnuChainTlsModern, L"Modern: TLS 1.2 and 1.3 Only(&M)");
+    AppendRadioItem(tls, Id::mnuChainTlsUnchanged, L"Leave Unchanged(&L)");
+    AppendMenuW(chain, MF_POPUP, reinterpret_cast<UINT_PTR>(tls), L"TLS Settings for Import(&T)");
     AppendMenuW(chain, MF_SEPARATOR, 0, nullptr);
     AppendItem(chain, Id::mnuChainViewSystemStore, L"View System Store(&V)");
     HMENU tools = CreatePopupMenu();
@@ -53,6 +66,11 @@ std::optional<MenuItem> FindMenuItem(HWND window, Id id) {
     HMENU menu = window ? GetMenu(window) : nullptr;
     if (!menu) return std::nullopt;
     const int value = static_cast<int>(id);
+    if (id == Id::mnuChainTls) {
+        HMENU chain = GetSubMenu(menu, kChainMenuPosition);
+        if (!chain) return std::nullopt;
+        return MenuItem{chain, kTlsSubmenuPosition, MF_BYPOSITION};
+    }
     if (value >= kFirstMenuBarId && value <= kLastMenuBarId)
         return MenuItem{menu, static_cast<UINT>(value - kFirstMenuBarId), MF_BYPOSITION};
     if (IsMenuCommand(value)) return MenuItem{menu, static_cast<UINT>(value), MF_BYCOMMAND};

@@ -1,6 +1,7 @@
 #pragma once
 // The main window's menu bar, and its items as the behaviour names them: a command item
-// by its command ID, a menu-bar entry (Id::mnuFile..mnuHelp) by its position on the bar.
+// by its command ID, a menu-bar entry (Id::mnuFile..mnuHelp) by its position on the bar, the TLS submenu
+// (Id::mnuChainTls) by its position in the Certificate Chain menu.
 #include <windows.h>
 
 #include <optional>

@@ -49,7 +49,7 @@ expect_state() { local n; for n in "${@:3}"; do expect_eq "$1 $n" "$(drv "$1" "$
 expect_captions() {
     local n
     for n in Main lblCertList cmdImport cmdDeploy lblHttpsPort mnuFile mnuFileExit mnuChain mnuChainManualImport \
-        mnuChainViewSystemStore mnuTools mnuToolsSetPort mnuToolsVerify mnuToolsRenew mnuLanguage mnuLanguageEnglish mnuLanguageSimplifiedChinese \
+        mnuChainViewSystemStore mnuChainTls mnuChainTlsCompatible mnuChainTlsModern mnuChainTlsUnchanged mnuTools mnuToolsSetPort mnuToolsVerify mnuToolsRenew mnuLanguage mnuLanguageEnglish mnuLanguageSimplifiedChinese \
         mnuLanguageTraditionalChinese mnuHelp mnuHelpAbout mnuHelpCheckUpdate; do
         expect_text "$n" "$(str "$1" "${n}_Caption")"
     done

@@ -31,7 +31,7 @@ using certs::SecurityOutcome;
 // A machine with IIS's restart tool.
 struct Bed : FakeMachine {
     Bed() { fs.AddFile(fs.systemFolder + "\\inetsrv\\iisreset.exe", "MZ"); }
-    SecurityOutcome Harden() { return certs::ApplySecurityConfiguration(machine, progress); }
+    SecurityOutcome Harden() { return certs::ApplySecurityConfiguration(machine, progress, certs::TlsProfile::Compatible); }
     NoProgress progress;
 };
 
@@ -42,7 +42,7 @@ struct ImportBed : Bed {
         fs.AddFile(AppPath("password.txt"), "P@ss \"w0rd\" %x%\r\n");
     }
     certs::ImportOutcome Import(const std::vector<std::string>& chains = {"a.crt", "b.cer"}) {
-        return certs::ImportCertificates(machine, chains, progress);
+        return certs::ImportCertificates(machine, chains, certs::TlsProfile::Compatible, progress);
     }
 };
 

@@ -207,6 +207,12 @@ public:
     std::vector<int> OwnVersion() override { return {1, 0, 0, 10}; }
     void EndProcess() override { ended = true; }
     bool IsElevated() override { return elevated; }
+    std::map<std::string, std::string> settings;
+    std::optional<std::string> UserSetting(const std::string& name) override {
+        const auto it = settings.find(name);
+        return it == settings.end() ? std::nullopt : std::optional<std::string>(it->second);
+    }
+    void SetUserSetting(const std::string& name, const std::string& value) override { settings[name] = value; }
 };
 
 // Answers each GET from answers by its URL; any other URL gets no connection.
