@@ -85,6 +85,15 @@ void TakeCommand(Options& o, const std::string& word, ErrorSink& errors) {
         o.command = found;
 }
 
+// --tls PROFILE or --apply PROFILE.
+void TakeProfile(Options& o, const std::string& name, const std::string& value, ErrorSink& errors) {
+    const std::optional<certs::TlsProfile> profile = certs::ProfileNamed(value);
+    // Applying Unchanged would change nothing: a mistake, not a request.
+    if (profile && !(name == "--apply" && *profile == certs::TlsProfile::Unchanged)) o.tls = *profile;
+    else Error(errors, "Cli_Usage_BadValue", {name, value});
+    if (name == "--apply") o.action = CommandAction::Apply;
+}
+
 // An option with its value (empty for a switch) into the options.
 void TakeOption(Options& o, const std::string& name, const std::string& value, ErrorSink& errors) {
     if (name == "--json") o.json = true;
@@ -102,13 +111,7 @@ void TakeOption(Options& o, const std::string& name, const std::string& value, E
     else if (name == "--show") o.action = CommandAction::Show;
     else if (name == "--remove") o.action = CommandAction::Remove;
     else if (name == "--undo") o.action = CommandAction::Undo, o.undo = value;
-    else if (name == "--tls" || name == "--apply") {
-        const std::optional<certs::TlsProfile> profile = certs::ProfileNamed(value);
-        // Applying Unchanged would change nothing: a mistake, not a request.
-        if (profile && !(name == "--apply" && *profile == certs::TlsProfile::Unchanged)) o.tls = *profile;
-        else Error(errors, "Cli_Usage_BadValue", {name, value});
-        if (name == "--apply") o.action = CommandAction::Apply;
-    }
+    else if (name == "--tls" || name == "--apply") TakeProfile(o, name, value, errors);
     else if (name == "--replace") {
         const bool hex = value.size() == 40 && value.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
         if (hex) {
