@@ -69,9 +69,14 @@ std::optional<std::optional<std::string>> Before(const RegFile& backup, const Re
     return std::nullopt;
 }
 
+// Once each, whichever profile writes it.
 std::vector<TlsValue> EveryTouchedValue() {
     std::vector<TlsValue> values = CompatibleValues();
-    for (TlsValue& v : ProfileValues(TlsProfile::Modern, kFirstBuildWithTls13)) values.push_back(std::move(v));
+    for (TlsValue& v : ProfileValues(TlsProfile::Modern, kFirstBuildWithTls13)) {
+        bool known = false;
+        for (const TlsValue& k : values) known = known || (EqualsIgnoreCase(k.key, v.key) && EqualsIgnoreCase(k.name, v.name));
+        if (!known) values.push_back(std::move(v));
+    }
     return values;
 }
 

@@ -75,6 +75,39 @@ TEST_F(ImportClick, SuccessPaintsEveryStepAndEnablesDeploy) {
     EXPECT_EQ(w.ui.doEvents, static_cast<int>(w.ui.statusHistory.size()) - 1);
 }
 
+// The TLS submenu: one profile checked, kept for the user, named by Import's box; Unchanged runs
+// neither reg.exe nor iisreset; Compatible says when it switches old protocols back on.
+TEST_F(ImportClick, TheChosenTlsProfileIsKeptAndNamed) {
+    const auto checked = [&] {
+        return std::vector<bool>{w.ui.MenuChecked(Id::mnuChainTlsCompatible), w.ui.MenuChecked(Id::mnuChainTlsModern),
+                                 w.ui.MenuChecked(Id::mnuChainTlsUnchanged)};
+    };
+    EXPECT_EQ(checked(), (std::vector<bool>{true, false, false}));
+    app::OnCommand(w.main, Id::mnuChainTlsUnchanged);
+    EXPECT_EQ(checked(), (std::vector<bool>{false, false, true}));
+    w.host.settings["TlsProfile"] = "modern";  // as a later run finds what an earlier one kept
+    app::LoadTlsProfile(w.main);
+    EXPECT_EQ(checked(), (std::vector<bool>{false, true, false}));
+    app::OnCommand(w.main, Id::mnuChainTlsUnchanged);
+    EXPECT_EQ(w.host.settings["TlsProfile"], "unchanged");
+
+    app::OnCommand(w.main, Id::cmdImport);
+    EXPECT_EQ(w.ui.OnlyBox().text, "Certificate import successful! Imported 2 certificate chains and 1 PFX certificate.\r\n"
+                                   "You can now select sites from the right list for deployment.\r\n"
+                                   "TLS settings: left unchanged (no registry value written, IIS not restarted).");
+    EXPECT_EQ(w.Count("reg.exe") + w.Count("iisreset"), 0u);
+
+    w.ui.boxes.clear();
+    w.shell.registry[Lower("HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\CurrentBuildNumber")] = "26100";
+    app::OnCommand(w.main, Id::mnuChainTlsCompatible);
+    app::OnCommand(w.main, Id::cmdImport);
+    EXPECT_THAT(w.ui.OnlyBox().text, EndsWith("\r\nTLS settings: the Compatible profile. Backup: C:\\Tools\\Quillbay\\backup\\"
+                                              "SecurityProviders-20261206090507.reg and C:\\Tools\\Quillbay\\backup\\"
+                                              "SecurityProviders-20261206090507-undo.reg.\r\nThe Compatible profile switches "
+                                              "TLS 1.0 and TLS 1.1 back on, which this system has off; the Modern profile keeps them off."));
+    EXPECT_THAT(w.ui.Text(Id::lblStatus), EndsWith(" TLS: Compatible."));
+}
+
 TEST_F(ImportClick, NothingSelectedOrUnexpectedFailureAndTheButtonsComeBack) {
     for (int i = 0; i < 2; ++i) w.ui.ListSetSelected(Id::lstCertificates, i, false);
     w.ui.SetEnabled(Id::lstSites, false);  // no usable sites: Deploy stays off

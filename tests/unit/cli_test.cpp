@@ -66,6 +66,13 @@ TEST(CliArguments, EveryCommandAndTheBadUsages) {
         {{"schedule", "--from", "D:\\x", "--pfx", "D:\\x\\a.pfx"}, Command::Schedule, {"Cli_Usage_NotForCommand"}},
         {{"schedule", "--from", "D:\\x", "--all"}, Command::Schedule, {"Cli_Usage_NotForCommand"}},
         {{"deploy", "--all", "--at", "04:00"}, Command::Deploy, {"Cli_Usage_NotForCommand"}},
+        {{"import", "--tls", "modern"}, Command::Import, {}},
+        {{"tls", "--apply", "compatible"}, Command::Tls, {}, CommandAction::Apply},
+        {{"tls", "--undo", "D:\\b.reg", "--restrict-folder"}, Command::Tls, {}, CommandAction::Undo},
+        {{"tls", "--apply", "unchanged"}, Command::Tls, {"Cli_Usage_BadValue"}, CommandAction::Apply},
+        {{"tls", "--show", "--undo", "D:\\b.reg"}, Command::Tls, {"Cli_Usage_TlsAction"}, CommandAction::Undo},
+        {{"tls"}, Command::Tls, {"Cli_Usage_TlsAction"}},
+        {{"deploy", "--all", "--tls", "modern"}, Command::Deploy, {"Cli_Usage_NotForCommand"}},
     };
     for (const auto& c : cases) {
         const cli::Parsed parsed = cli::ParseArguments(c.args);
@@ -83,6 +90,7 @@ TEST(CliArguments, EveryCommandAndTheBadUsages) {
     const cli::Options s = cli::ParseArguments(cases[7].args).options;
     EXPECT_TRUE(s.from == "D:\\x" && s.at == "04:30" && s.retireOld && s.restrictFolder);
     EXPECT_EQ(cli::ParseArguments(cases[6].args).options.at, "03:00");
+    EXPECT_EQ(cli::ParseArguments({"import", "--tls", "modern"}).options.tls, certs::TlsProfile::Modern);
 }
 
 TEST(CertificateCoverage, ExactNamesOneLabelWildcardsCaseAndIdn) {

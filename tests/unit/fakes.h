@@ -26,6 +26,7 @@
 namespace quillbay::testing {
 
 using ::testing::HasSubstr;
+using ::testing::EndsWith;
 
 // Windows paths compare case-insensitively.
 inline std::string Lower(std::string s) {
