@@ -3,7 +3,7 @@
 # a valid answer and confirms it, refuses an invalid one, and Cancel ("-") does nothing; which
 # answers are valid is the unit tests'. About speaks the language, with the build's version. The
 # close box pressed while a handler runs (About's box open) closes the window once the handler
-# has finished; File > Exit ends the program.
+# has finished; File > Exit ends the program. The TLS profile chosen is kept for the next run.
 version=$(sed -nE 's/^project\(Quillbay VERSION ([0-9]+)\.([0-9]+)\.[0-9]+\.([0-9]+).*/\1.\2.\3/p' "$QB_SOURCE_DIR/CMakeLists.txt")
 add_chain_files intermediate-ca.crt
 start_app en_US.UTF-8 || return
@@ -46,6 +46,13 @@ for case in 8443:8443 -:8443 65536:8443 65535:65535; do  # the answer and the po
     expect_text TxtHttpsPort "$port"
 done
 
+# The TLS profile Import sets: one of three checked, Compatible until another is chosen.
+tls_marks() { expect_state checked "$1" mnuChainTlsCompatible && expect_state checked "$2" mnuChainTlsModern &&
+    expect_state checked "$3" mnuChainTlsUnchanged; }
+tls_marks 1 0 0
+choose mnuChainTlsModern
+tls_marks 0 1 0
+
 choose mnuLanguageTraditionalChinese
 expect_ok "choose About" drv menu mnuHelpAbout
 expect_box "關於本工具" "Quillbay\r\n\r\n版本: $version\r\n一個簡化IIS伺服器上SSL憑證配置部署的工具。" 1 64
@@ -56,6 +63,9 @@ expect_state enabled 0 Main
 expect_ok "close the About box" drv answer-box 1
 drv wait-gone >/dev/null || fail "the window stayed open after the command finished"
 
+# The next run starts with the profile chosen before; Compatible again for the scenarios after.
 start_app en_US.UTF-8 || return
+tls_marks 0 1 0
+choose mnuChainTlsCompatible
 expect_ok "choose Exit" drv menu mnuFileExit
 drv wait-gone >/dev/null || fail "the program did not end after File > Exit"

@@ -4,9 +4,11 @@
 # and an SNI site binding per host, Intranet (no host name, the wildcard question answered Yes)
 # the 0.0.0.0 binding, both the redirect rule. Files named like the tools lie beside the program
 # and never run. The console program leaves a fresh host as the window did. Then the same again
-# with the redirect off, and IIS 7.5, before and after the certificate is in the store.
+# with the redirect off, and IIS 7.5, before and after the certificate is in the store. The TLS
+# profiles: the backup undone with tls --undo, Modern and Unchanged from the console.
 make_test_pki || return
 app_id='{4dc3e181-e14b-4a21-b022-59fc669b0914}' leaf=$QB_THUMB_LEAF system='C:\windows\system32'
+QB_SUITE_POLICY_KEY='HKLM\SOFTWARE\Policies\Microsoft\Cryptography\Configuration\SSL\00010002'
 summary() { echo "Deployment task completed.\r\nSelected $1 sites, successfully deployed to $2 sites.\r\nIt is recommended \
 to restart sites or perform iisreset to ensure changes take effect."; }
 # deploy: Deploy with both sites selected, Yes to the wildcard question; both deployed.
@@ -67,11 +69,15 @@ start_app en_US.UTF-8 || return
 started=$(date +%Y%m%d%H%M%S)
 restart="SCHANNEL changes take full effect after the server restarts."
 expect_ok "press Import" drv click cmdImport
-expect_box "Import Complete" "Certificate import and security configuration successful! Imported 3 certificate chains \
-and 1 PFX certificate.\r\nYou can now select sites from the right list for deployment.\r\n$restart" 1 64 180000
-close_box
+box=$(drv wait-box 180000)
 ended=$(date +%Y%m%d%H%M%S)
-expect_text lblStatus "Import completed. You can now select sites for deployment. $restart"
+backups=$(ls "$QB_APP_DIR/backup" 2>/dev/null) stamp=$(sed -n 's/^SecurityProviders-\([0-9]*\)\.reg$/\1/p' <<<"$backups")
+backup="C:\\Quillbay\\backup\\SecurityProviders-$stamp"
+expect_eq "message box" "$box" "title=Import Complete"$'\n'"text=Certificate import and security configuration successful! \
+Imported 3 certificate chains and 1 PFX certificate.\r\nYou can now select sites from the right list for deployment.\r\n\
+$restart\r\nTLS settings: the Compatible profile. Backup: ${backup//\\/\\\\}.reg and ${backup//\\/\\\\}-undo.reg."$'\n'"buttons=1"$'\n'"icon=64"
+close_box
+expect_text lblStatus "Import completed. You can now select sites for deployment. $restart TLS: Compatible."
 expect_eq "stores" "$(store_entries)" "$(printf '%s\n' "CA $QB_THUMB_INTER1 no" "CA $QB_THUMB_INTER2 no" \
     "CA $QB_THUMB_ROOT no" "My $QB_THUMB_LEAF yes" | sort)"
 expect_eq "IIS restarts" "$(sbx restarts)" 1
@@ -104,20 +110,18 @@ by_window=$(host_state)
 expect_eq "host state holds the bindings" "$(grep -c '^sslcert' <<<"$by_window")" 3
 
 # One backup, named after the moment of the import: the values as they were, and the undo of
-# what was not there. Imported together they give back exactly the keys and values from before.
-# The audit reads them back as the Compatible profile, exactly.
+# what was not there. The audit reads the import's values back as the Compatible profile, exactly;
+# tls --undo gives back exactly the keys and values from before.
 expect_cli 0 tls --show --json
 expect_eq "tls --show after the import" "$(json '[d["matches"], d["differ"]["compatible"], d["differ"]["modern"] > 0]')" "['compatible', 0, True]"
-
-backups=$(ls "$QB_APP_DIR/backup" 2>/dev/null) stamp=$(sed -n 's/^SecurityProviders-\([0-9]*\)\.reg$/\1/p' <<<"$backups")
 [[ $backups == "SecurityProviders-$stamp-undo.reg"$'\n'"SecurityProviders-$stamp.reg" && ${#stamp} == 14 &&
     ! ($stamp < $started || $stamp > $ended) ]] ||
     fail "backup folder: expected SecurityProviders-<$started..$ended>.reg and its undo, got [$backups]"
 cmp -s "$QB_APP_DIR/backup/SecurityProviders-$stamp.reg" "$QB_PKI/before.reg" || fail "the backup differs from the values before"
-for file in "SecurityProviders-$stamp.reg" "SecurityProviders-$stamp-undo.reg"; do
-    wine reg import "C:\\Quillbay\\backup\\$file" </dev/null >/dev/null 2>&1 || fail "reg import $file"
-done
-expect_eq "values after restoring the backup" "$(security_values)" "$values_before"
+expect_cli 0 tls --undo "$backup.reg"
+expect_eq "tls --undo" "$(tr -d '\r' <"$QB_CLI_OUT" | tail -1)" "The restored settings take effect when the server restarts: \
+SCHANNEL reads them at start-up, so an IIS restart (iisreset) is not enough."
+expect_eq "values after tls --undo" "$(security_values)" "$values_before"
 
 expect_ok "untick the redirect" drv click chkHttpRedirect
 deploy
@@ -125,6 +129,25 @@ expect_eq "HTTP.sys bindings deployed again" "$(sslcerts)" "$bound"
 expect_eq "site bindings deployed again" "$(https_bindings)" "$https"
 expect_eq "redirect rules after the redirect was turned off" "$(rules)" ""
 stop_app
+
+# The console's import with the Modern profile: exactly its values, the suite order as policy, a
+# second backup pair; tls --undo takes the keys and values it made away again. Unchanged writes
+# no value, makes no backup and does not restart IIS.
+restarts=$(sbx restarts)
+expect_cli 0 import --tls modern --json
+expect_eq "import --tls modern" "$(json '[d["failed"], d["security"]["profile"], d["security"]["valuesWritten"] in (36, 40)]')" \
+    "[0, 'modern', True]"
+modern_backup=$(json 'd["security"]["backup"]')
+expect_cli 0 tls --show --json
+expect_eq "tls --show after Modern" "$(json '[d["matches"], d["differ"]["modern"]]')" "['modern', 0]"
+expect_ok "the suite order as policy" wine reg query "$QB_SUITE_POLICY_KEY" /v Functions
+expect_cli 0 tls --undo "$modern_backup"
+expect_eq "values after undoing Modern" "$(security_values)" "$values_before"
+wine reg query "$QB_SUITE_POLICY_KEY" </dev/null >/dev/null 2>&1 && fail "the suite order's policy key is still there"
+expect_cli 0 import --tls unchanged
+expect_eq "values after import --tls unchanged" "$(security_values)" "$values_before"
+expect_eq "IIS restarts" "$(sbx restarts)" "$((restarts + 1))"
+expect_eq "backups" "$(ls "$QB_APP_DIR/backup" | wc -l)" 4
 
 # The console program on a fresh host: the same changes, in the same order, the same state.
 fresh_host
