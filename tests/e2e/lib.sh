@@ -1,4 +1,4 @@
-# Helpers for the end-to-end scenarios, sourced before each one in the host of host.sh. A failed
+# Helpers for the end-to-end scenarios, sourced before each one in the host of sandbox/host.sh. A failed
 # check prints a line and is counted. Expected texts are written out; str gives one key's text.
 
 QB_FAILURES=0

@@ -4,7 +4,7 @@
 # QB_E2E_WORK (default BUILD_DIR/e2e) is the run's folder, so that two runs can share one build.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-source "$here/own_roots.sh" "$0" "$@"
+source "$here/../../sandbox/own_roots.sh" "$0" "$@"
 source_dir=$(cd "$here/../.." && pwd)
 build_dir=$(cd "${1:?usage: run_e2e.sh BUILD_DIR [SCENARIO...]}" && pwd) || exit 1
 shift
@@ -25,7 +25,7 @@ work=${QB_E2E_WORK:-$build_dir/e2e}
 # Wine gives a file without a stored descriptor one made from its Unix mode: files others may
 # read would be reported as the program folder's secrets open to other users.
 umask 077
-source "$here/host.sh"
+source "$source_dir/sandbox/host.sh"
 export QB_SOURCE_DIR=$source_dir QB_BUILD_DIR=$build_dir
 echo "e2e: host ready in $(since "$started") s"
 
