@@ -62,16 +62,13 @@ ManualImportOutcome ImportChainFiles(Machine& machine, const std::vector<std::st
     const std::string certutil = ProgramToken(SystemProgram(machine.fs, "certutil.exe"));
     // Every file is tried and every failure logged; one that fails does not stop the others.
     for (const std::string& file : files) {
-        std::int32_t code = 0;
-        try {
-            code = machine.shell.Run(certutil + " -addstore -f \"CA\" " + QuoteArg(file), WindowStyle::Hidden, true);
-        } catch (const Failure& f) {
-            code = f.number();  // not started: not imported, but still copied
-        }
-        if (code == 0)
+        // One that did not start or was ended is not imported, but still copied.
+        const ToolRun run = RunChange(machine.shell, certutil + " -addstore -f \"CA\" " + QuoteArg(file));
+        if (run.Succeeded())
             ++outcome.imported;
         else
-            machine.log.WriteErrorLog("ImportChainFiles", code, "The chain certificate was not imported: " + file);
+            machine.log.WriteErrorLog("ImportChainFiles", run.exitCode,
+                                      Explained("The chain certificate was not imported: " + file, run));
         try {
             machine.fs.Copy(file, CopyTarget(machine, chainPath, file), false);
             ++outcome.copied;

@@ -25,15 +25,11 @@ PfxImport ImportPfx(Machine& machine, const ServerFiles& files, Progress& progre
     // character of it intact.
     const std::string commandLine = ProgramToken(SystemProgram(machine.fs, "certutil.exe")) + " -f -p " +
                                     QuoteArg(*password) + " -importpfx " + QuoteArg(pfxPath) + " NoRoot";
-    PfxImport result{PfxStatus::Failed, 0};
-    try {
-        result.code = machine.shell.Run(commandLine, WindowStyle::Hidden, true);
-        if (result.code == 0) return {PfxStatus::Imported, 0};
-    } catch (const Failure& f) {
-        result.code = f.number();
-    }
-    machine.log.WriteErrorLog("导入PFX证书失败", result.code, Redact(commandLine, *password));
-    return result;
+    const ToolRun run = RunChange(machine.shell, commandLine);
+    if (run.Succeeded()) return {PfxStatus::Imported, 0};
+    // Neither the command line nor what certutil said may carry the password into the log.
+    machine.log.WriteErrorLog("导入PFX证书失败", run.exitCode, Redact(Explained(commandLine, run), *password));
+    return {PfxStatus::Failed, run.exitCode};
 }
 
 }  // namespace
@@ -112,18 +108,14 @@ ImportOutcome ImportCertificateFiles(Machine& machine, const ImportFiles& files,
     const std::string certutil = ProgramToken(SystemProgram(machine.fs, "certutil.exe"));
     int imported = 0;
     for (const std::string& file : chainFiles) {
-        ChainImport chain{file};
-        try {
-            chain.exitCode = machine.shell.Run(certutil + " -addstore -f \"CA\" " + QuoteArg(JoinPath(files.chainFolder, file)),
-                                               WindowStyle::Hidden, true);
-            chain.started = true;
-        } catch (const Failure& f) {
-            chain.exitCode = f.number();  // not started: reported with the others that failed
-        }
+        // One that did not start, or was ended at its time-out, is reported with the others that failed.
+        const ToolRun run = RunChange(machine.shell, certutil + " -addstore -f \"CA\" " + QuoteArg(JoinPath(files.chainFolder, file)));
+        const ChainImport chain{file, run.started, run.exitCode};
         if (chain.Imported())
             ++imported;
         else
-            machine.log.WriteErrorLog("ImportCertificates", chain.exitCode, "The chain certificate was not imported: " + file);
+            machine.log.WriteErrorLog("ImportCertificates", chain.exitCode,
+                                      Explained("The chain certificate was not imported: " + file, run));
         outcome.chains.push_back(chain);
         progress.Report({"lblStatus_ImportingCertChain", imported, total});
     }

@@ -116,8 +116,8 @@ void BackupSecurityProviders(Machine& machine, const std::vector<TlsValue>& valu
             machine.fs, folder + "\\SecurityProviders-" + CompactTimestamp(machine.clock.Now()), ".reg");
         machine.fs.WriteNewBytes(target, "");
         commandLine = RegProgram(machine) + " export \"" + std::string(kBaseKey) + "\" \"" + target + "\" /y";
-        const std::int32_t exitCode = machine.shell.Run(commandLine, WindowStyle::Hidden, true);
-        if (exitCode != 0) throw Failure(exitCode, "reg export ended with an error");
+        const Captured run = machine.shell.RunTool(commandLine);
+        if (run.exitCode != 0) throw Failure(run.exitCode, WithToolWords("reg export ended with an error", run.output));
         const std::string undo = target.substr(0, target.size() - 4) + "-undo.reg";
         machine.fs.WriteNewBytes(undo, UndoText(machine, values));
         outcome.backupPath = target;
@@ -142,8 +142,9 @@ void RestartIis(Machine& machine, Progress& progress, SecurityOutcome& outcome) 
     const std::string commandLine = ProgramToken(iisreset);
     std::string reason;
     try {
-        outcome.iisResetCode = machine.shell.Run(commandLine, WindowStyle::Hidden, true);
-        reason = "iisreset ended with an error";
+        const Captured run = machine.shell.RunTool(commandLine);
+        outcome.iisResetCode = run.exitCode;
+        reason = WithToolWords("iisreset ended with an error", run.output);
     } catch (const Failure& f) {
         outcome.iisResetCode = f.number();
         reason = f.description();
@@ -173,12 +174,13 @@ SecurityOutcome ApplySecurityConfiguration(Machine& machine, Progress& progress,
             const char* status = GroupStatus(v.key);
             if (status != shown) progress.Report({shown = status});
             const std::string line = RegAddLine(reg, v);
-            const std::int32_t exitCode = machine.shell.Run(line, WindowStyle::Hidden, true);
-            if (exitCode == 0) {
+            const Captured run = machine.shell.RunTool(line);
+            if (run.exitCode == 0) {
                 ++outcome.valuesWritten;
             } else {
-                if (outcome.valuesFailed++ == 0) outcome.valueFailureCode = exitCode;
-                machine.log.WriteErrorLog("ApplySecurityConfiguration", exitCode, "A TLS value was not written: " + line);
+                if (outcome.valuesFailed++ == 0) outcome.valueFailureCode = run.exitCode;
+                machine.log.WriteErrorLog("ApplySecurityConfiguration", run.exitCode,
+                                          WithToolWords("A TLS value was not written: " + line, run.output));
             }
         }
     } catch (...) {

@@ -144,13 +144,10 @@ TlsUndo UndoTlsChange(Machine& machine, const std::string& backupPath) {
     const std::string reg = ProgramToken(SystemProgram(machine.fs, "reg.exe"));
     for (const std::string& file : {outcome.backupPath, outcome.undoPath}) {
         const std::string line = reg + " import " + QuoteArg(file);
-        try {
-            outcome.code = machine.shell.Run(line, WindowStyle::Hidden, true);
-        } catch (const Failure& f) {
-            outcome.code = f.number();
-        }
-        if (outcome.code != 0) {
-            machine.log.WriteErrorLog("UndoTlsChange", outcome.code, "reg import failed: " + line);
+        const ToolRun run = RunChange(machine.shell, line);
+        outcome.code = run.exitCode;
+        if (!run.Succeeded()) {
+            machine.log.WriteErrorLog("UndoTlsChange", outcome.code, Explained("reg import failed: " + line, run));
             outcome.result = TlsUndoResult::ImportFailed;
             return outcome;
         }

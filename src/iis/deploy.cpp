@@ -55,11 +55,15 @@ const SslCertBinding* Previous(const DeployRequest& request, const std::string& 
 void PutBack(Machine& machine, const DeployTools& tools, const SslCertBinding& before, EntryResult& result) {
     const std::optional<std::string> add = SslCertAddCommand(tools, before);
     const std::string line = add.value_or("(a listed binding that no command line carries) " + before.endpoint);
-    const std::int32_t code = add ? machine.shell.Run(line, WindowStyle::Hidden, true) : kErrorInvalidParameter;
-    result.previous = code == 0 ? PreviousBinding::Restored : PreviousBinding::Lost;
+    const Captured run = add ? machine.shell.RunTool(line) : Captured{kErrorInvalidParameter, ""};
+    result.previous = run.exitCode == 0 ? PreviousBinding::Restored : PreviousBinding::Lost;
     result.previousThumbprint = before.thumbprint;
-    if (code == 0) machine.log.WriteLog(kProc, "The previous binding was put back: " + line);
-    else machine.log.WriteErrorLog(kProc, code, "The previous binding could not be put back; the endpoint has no certificate: " + line);
+    if (run.exitCode == 0)
+        machine.log.WriteLog(kProc, "The previous binding was put back: " + line);
+    else
+        machine.log.WriteErrorLog(kProc, run.exitCode,
+                                  WithToolWords("The previous binding could not be put back; the endpoint has no certificate: " + line,
+                                                run.output));
 }
 
 // Commands 1 to 4 for one entry; only the additions are judged.
@@ -75,25 +79,29 @@ EntryResult BindEntry(Machine& machine, const DeployTools& tools, const DeployRe
         return result;
     }
     progress.Report({"lblStatus_RemovingOldBinding", -1, -1, SiteEntryPieces(site, entry)});
-    machine.shell.Run(DeleteSslCertCommand(tools, host, request.port, request.sni), WindowStyle::Hidden, true);
+    machine.shell.RunTool(DeleteSslCertCommand(tools, host, request.port, request.sni));
 
     progress.Report({"lblStatus_BindingCert", -1, -1, SiteEntryPieces(site, entry)});
     const std::string add = AddSslCertCommand(tools, host, request.port, request.sni, request.thumbprint);
-    result.code = machine.shell.Run(add, WindowStyle::Hidden, true);
+    const Captured added = machine.shell.RunTool(add);
+    result.code = added.exitCode;
     if (result.code != 0) {
         result.status = EntryStatus::NetshFailed;
-        machine.log.WriteErrorLog(kProc, result.code,
-                                  "netsh add failed for site " + site + " (Domain: " + entry + ", Command: " + add + ")");
+        machine.log.WriteErrorLog(
+            kProc, result.code,
+            WithToolWords("netsh add failed for site " + site + " (Domain: " + entry + ", Command: " + add + ")", added.output));
         if (const SslCertBinding* before = Previous(request, host)) PutBack(machine, tools, *before, result);
         return result;
     }
-    machine.shell.Run(RemoveSiteBindingCommand(tools, site, host, request.port), WindowStyle::Hidden, true);
+    machine.shell.RunTool(RemoveSiteBindingCommand(tools, site, host, request.port));
     const std::string bind = AddSiteBindingCommand(tools, site, host, request.port, request.sni);
-    result.code = machine.shell.Run(bind, WindowStyle::Hidden, true);
+    const Captured bound = machine.shell.RunTool(bind);
+    result.code = bound.exitCode;
     if (result.code != 0) {
         result.status = EntryStatus::AppcmdFailed;
-        machine.log.WriteErrorLog(kProc, result.code,
-                                  "appcmd failed for site " + site + " (Domain: " + entry + ", Command: " + bind + ")");
+        machine.log.WriteErrorLog(
+            kProc, result.code,
+            WithToolWords("appcmd failed for site " + site + " (Domain: " + entry + ", Command: " + bind + ")", bound.output));
     }
     return result;
 }

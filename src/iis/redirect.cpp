@@ -42,10 +42,12 @@ bool ConfigureHttpToHttpsRedirect(Machine& machine, const std::string& appcmd, c
         // An earlier rule of that name is replaced, never duplicated. Only its removal on its
         // own is judged: before an add, the add's own steps say whether the rule is right.
         const std::string removal = RedirectCommand(appcmd, siteName, 0, port);
-        const std::int32_t removed = machine.shell.Run(removal, WindowStyle::Hidden, true);
+        const Captured removed = machine.shell.RunTool(removal);
         if (!add) {
-            if (removed == 0 || NothingToRemove(removed)) return true;
-            machine.log.WriteErrorLog(kProc, removed, "Failed to remove redirect rule for site '" + siteName + "' : " + removal);
+            if (removed.exitCode == 0 || NothingToRemove(removed.exitCode)) return true;
+            machine.log.WriteErrorLog(kProc, removed.exitCode,
+                                      WithToolWords("Failed to remove redirect rule for site '" + siteName + "' : " + removal,
+                                                    removed.output));
             return false;
         }
         static const char* const kPrefixes[] = {"Failed to create redirect rule for site '",
@@ -54,9 +56,10 @@ bool ConfigureHttpToHttpsRedirect(Machine& machine, const std::string& appcmd, c
                                                 "Failed to set action for site '"};
         for (int step = 1; step <= 4; ++step) {
             const std::string line = RedirectCommand(appcmd, siteName, step, port);
-            const std::int32_t code = machine.shell.Run(line, WindowStyle::Hidden, true);
-            if (code != 0) {
-                machine.log.WriteErrorLog(kProc, code, kPrefixes[step - 1] + siteName + "'" + " : " + line);
+            const Captured run = machine.shell.RunTool(line);
+            if (run.exitCode != 0) {
+                machine.log.WriteErrorLog(kProc, run.exitCode,
+                                          WithToolWords(kPrefixes[step - 1] + siteName + "'" + " : " + line, run.output));
                 return false;
             }
         }

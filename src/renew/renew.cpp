@@ -38,15 +38,10 @@ bool InStoreWithKey(Machine& machine, const std::string& thumbprint) {
 }
 
 std::int32_t RunLogged(Machine& machine, const std::string& line) {
-    std::int32_t code = 0;
-    try {
-        code = machine.shell.Run(line, WindowStyle::Hidden, true);
-    } catch (const Failure& f) {
-        code = f.number();
-    }
-    if (code == 0) machine.log.WriteLog(kProc, line);
-    else machine.log.WriteErrorLog(kProc, code, line);
-    return code;
+    const ToolRun run = RunChange(machine.shell, line);
+    if (run.Succeeded()) machine.log.WriteLog(kProc, line);
+    else machine.log.WriteErrorLog(kProc, run.exitCode, Explained(line, run));
+    return run.exitCode;
 }
 
 // The binding as it will be with the new certificate: the same endpoint and application, the

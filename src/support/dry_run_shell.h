@@ -13,6 +13,7 @@ public:
     DryRunShell(Shell& real, std::string secret) : real_(real), secret_(std::move(secret)) {}
     std::int32_t Run(const std::string& commandLine, WindowStyle style, bool wait) override;
     Captured RunAndCapture(const std::string& commandLine) override { return real_.RunAndCapture(commandLine); }
+    Captured RunTool(const std::string& commandLine) override { return {Run(commandLine, WindowStyle::Hidden, true), ""}; }
     std::string RegRead(const std::string& valuePath) override { return real_.RegRead(valuePath); }
     bool RegKeyExists(const std::string& keyPath) override { return real_.RegKeyExists(keyPath); }
     bool RegValueExists(const std::string& valuePath) override { return real_.RegValueExists(valuePath); }

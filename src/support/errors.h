@@ -14,6 +14,7 @@ inline constexpr std::int32_t kErrorFileExists = 80;        // ERROR_FILE_EXISTS
 inline constexpr std::int32_t kErrorInvalidParameter = 87;  // ERROR_INVALID_PARAMETER
 inline constexpr std::int32_t kErrorAlreadyExists = 183;    // ERROR_ALREADY_EXISTS
 inline constexpr std::int32_t kErrorNotFound = 1168;        // ERROR_NOT_FOUND: no such element
+inline constexpr std::int32_t kErrorTimeout = 1460;         // ERROR_TIMEOUT: a tool ran past its time-out and was ended
 // What the platform's chain check says of a certificate that is otherwise sound.
 inline constexpr std::int32_t kCertExpired = -2146762495;    // CERT_E_EXPIRED
 inline constexpr std::int32_t kCertNameMismatch = -2146762481;  // CERT_E_CN_NO_MATCH

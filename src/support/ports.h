@@ -32,6 +32,10 @@ public:
     // Runs the command line as Run does, hidden, waits for it and returns its exit code with
     // everything it wrote to standard output and standard error.
     virtual Captured RunAndCapture(const std::string& commandLine) = 0;
+    // The same for a tool that changes the machine: what it wrote is kept so that a failure's
+    // record can carry the tool's own words. Every wait is bounded by the program's time-out
+    // (ToolTimeoutSeconds): a tool still running then is ended and Failure(kErrorTimeout) thrown.
+    virtual Captured RunTool(const std::string& commandLine) = 0;
     // Reads a value given as a full path "HKLM\...\Name". Missing key or value throws.
     // REG_DWORD values come back as decimal text.
     virtual std::string RegRead(const std::string& valuePath) = 0;

@@ -12,6 +12,7 @@
 #include "win32/signature_win32.h"
 #include "win32/event_log_win32.h"
 #include "win32/tls_probe_win32.h"
+#include "win32/system_library.h"
 #include "win32/xml_win32.h"
 
 #include "cli/program.h"
@@ -21,7 +22,7 @@ int wmain(int argc, wchar_t** argv) {
     // Run unattended: a failure must never wait for someone to close a system error box.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     // As for the window: DLLs from the system folder only, and nothing found in the current folder.
-    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    win32::RestrictDllSearch();
     wchar_t systemFolder[MAX_PATH + 1];
     const UINT length = GetSystemDirectoryW(systemFolder, MAX_PATH + 1);
     if (length > 0 && length <= MAX_PATH) SetCurrentDirectoryW(systemFolder);

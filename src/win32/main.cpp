@@ -13,6 +13,7 @@
 #include "win32/signature_win32.h"
 #include "win32/event_log_win32.h"
 #include "win32/tls_probe_win32.h"
+#include "win32/system_library.h"
 #include "win32/xml_win32.h"
 #include "win32/window.h"
 
@@ -24,7 +25,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     using namespace quillbay;
     // DLLs that system code loads by name later on come from the system folder too, never
     // from beside the program or the current folder.
-    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    win32::RestrictDllSearch();
     // Whatever the current folder was (the program's folder, a download folder), nothing is
     // ever found there.
     wchar_t systemFolder[MAX_PATH + 1];

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/runner.h"
 #include "win32/text_win32.h"
 
 namespace quillbay::win32 {
@@ -98,7 +99,12 @@ namespace {
 constexpr int kStartAttempts = 3;
 }  // namespace
 
-Win32Shell::Win32Shell(std::function<void()> whileWaiting) : whileWaiting_(std::move(whileWaiting)) {}
+Win32Shell::Win32Shell(std::function<void()> whileWaiting, std::function<DWORD(const std::string&)> timeoutMs)
+    : whileWaiting_(std::move(whileWaiting)), timeoutMs_(std::move(timeoutMs)) {}
+
+DWORD Win32Shell::DefaultTimeoutMs(const std::string& commandLine) {
+    return static_cast<DWORD>(ToolTimeoutSeconds(commandLine)) * 1000;
+}
 
 Win32Shell::Process Win32Shell::Start(const std::string& commandLine, WindowStyle style, HANDLE output) {
     // A NUL would end the line early: the program would run without what came after it.
@@ -142,12 +148,25 @@ Win32Shell::Process Win32Shell::Start(const std::string& commandLine, WindowStyl
     return Process(info.hProcess);
 }
 
-void Win32Shell::Wait(HANDLE handle) {
+void Win32Shell::Wait(HANDLE handle, const std::string& commandLine) {
+    const DWORD timeout = timeoutMs_ ? timeoutMs_(commandLine) : 0;
+    const ULONGLONG deadline = GetTickCount64() + timeout;
     for (;;) {
-        const DWORD woke = whileWaiting_ ? MsgWaitForMultipleObjectsEx(1, &handle, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE)
-                                         : WaitForSingleObject(handle, INFINITE);
+        const ULONGLONG now = GetTickCount64();
+        const DWORD left = timeout == 0 ? INFINITE : now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
+        const DWORD woke = whileWaiting_ ? MsgWaitForMultipleObjectsEx(1, &handle, left, QS_ALLINPUT, MWMO_INPUTAVAILABLE)
+                                         : WaitForSingleObject(handle, left);
         if (woke == WAIT_OBJECT_0) return;
         if (woke == WAIT_FAILED) ThrowLastError();
+        if (woke == WAIT_TIMEOUT) {
+            // A tool that waits for something that never comes would hold the run for ever.
+            TerminateProcess(handle, ERROR_TIMEOUT);
+            WaitForSingleObject(handle, 5000);
+            const std::string within = timeout % 1000 == 0 ? std::to_string(timeout / 1000) + " seconds"
+                                                            : std::to_string(timeout) + " milliseconds";
+            throw Failure(ERROR_TIMEOUT, "The program did not finish within " + within + " and was ended: " +
+                                             SplitCommandLine(commandLine).first);
+        }
         // Messages arrived: the window repaints and answers while the tool works.
         whileWaiting_();
     }
@@ -169,7 +188,7 @@ std::int32_t Win32Shell::Run(const std::string& commandLine, WindowStyle style, 
     if (discard.get() == INVALID_HANDLE_VALUE) ThrowLastError();
     Process process = Start(commandLine, style, discard.get());
     if (!wait) return 0;
-    Wait(process.get());
+    Wait(process.get(), commandLine);
     return ExitCode(process.get());
 }
 
@@ -191,7 +210,7 @@ Captured Win32Shell::RunAndCapture(const std::string& commandLine) {
         while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
     });
     try {
-        Wait(process.get());
+        Wait(process.get(), commandLine);
     } catch (...) {
         TerminateProcess(process.get(), ERROR_CANCELLED);
         reader.join();

@@ -18,8 +18,11 @@ std::pair<std::string, std::string> SplitCommandLine(const std::string& commandL
 class Win32Shell : public Shell {
 public:
     // whileWaiting runs whenever messages arrive while a started program is waited for, so
-    // that a window stays responsive; without it the wait blocks.
-    explicit Win32Shell(std::function<void()> whileWaiting = {});
+    // that a window stays responsive; without it the wait blocks. timeoutMs gives a command
+    // line's time-out in milliseconds (0: none); by default the tool's (ToolTimeoutSeconds).
+    explicit Win32Shell(std::function<void()> whileWaiting = {},
+                        std::function<DWORD(const std::string&)> timeoutMs = DefaultTimeoutMs);
+    static DWORD DefaultTimeoutMs(const std::string& commandLine);
 
     // CreateProcess with the program's full path as the application name, the system folder
     // as the child's current folder, no window for a hidden start. With wait, returns the
@@ -28,8 +31,10 @@ public:
     // line that cannot be started throws Failure with the Win32 error code.
     std::int32_t Run(const std::string& commandLine, WindowStyle style, bool wait) override;
     // Standard output and standard error share one pipe, so their lines keep their order;
-    // standard input is the NUL device.
+    // standard input is the NUL device. A program still running at its time-out is ended
+    // and Failure(ERROR_TIMEOUT) thrown, for Run with wait as well.
     Captured RunAndCapture(const std::string& commandLine) override;
+    Captured RunTool(const std::string& commandLine) override { return RunAndCapture(commandLine); }
 
     // "ROOT\key\path\Name": the root is HKLM, HKCU, HKCR, HKU, HKCC or their long forms
     // (HKEY_LOCAL_MACHINE, ...), any letter case. The text after the last backslash names
@@ -57,10 +62,11 @@ private:
         HANDLE handle_;
     };
     Process Start(const std::string& commandLine, WindowStyle style, HANDLE output);
-    void Wait(HANDLE handle);
+    void Wait(HANDLE handle, const std::string& commandLine);
     static std::int32_t ExitCode(HANDLE process);
 
     std::function<void()> whileWaiting_;
+    std::function<DWORD(const std::string&)> timeoutMs_;
 };
 
 }  // namespace quillbay::win32

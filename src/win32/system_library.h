@@ -17,6 +17,12 @@
 
 namespace quillbay::win32 {
 
+// DLLs that system code loads by name later on come from the system folder only, and nothing
+// is ever found in the current folder. Windows 7 and Server 2008 R2 without update KB2533623
+// lack SetDefaultDllDirectories: there the current folder at least leaves the search. Returns
+// whether the system-folder-only search is in force.
+bool RestrictDllSearch();
+
 // The module from the system folder. Throws Failure when it cannot be loaded.
 HMODULE SystemModule(const wchar_t* name);
 // An exported function of it. Throws Failure(ERROR_PROC_NOT_FOUND) when it has none.

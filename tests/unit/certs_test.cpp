@@ -150,6 +150,8 @@ TEST_F(Certs, ManualImportCountsAndNeverOverwritesTheUsersFiles) {
         if (l.find("noext") != std::string::npos) throw Failure(2, "not found");
         return 0;
     };
+    // What the tool said of its failure goes into the record: the line naming it, not the first.
+    shell.toolOutput = [](const std::string&) { return "CA\r\n\r\nCertUtil: -addstore command FAILED: 0x80092009\r\nCertUtil: Cannot find object\r\n"; };
     const certs::ManualImportOutcome outcome =
         certs::ImportChainFiles(machine, {"D:\\one\\inter.crt", "D:\\two\\inter.crt", "D:\\noext", "D:\\x.der"});
     EXPECT_EQ(outcome.imported, 2);
@@ -162,7 +164,8 @@ TEST_F(Certs, ManualImportCountsAndNeverOverwritesTheUsersFiles) {
     EXPECT_EQ(fs.Content(chain + "noext_20261206090507."), "D:\\noext");
     EXPECT_EQ(fs.Content(chain + "x.der"), "D:\\x.der");
 
-    EXPECT_THAT(ErrorLog(), HasSubstr("'ImportChainFiles' 中发生错误: The chain certificate was not imported: D:\\noext (代码: 2)"));
+    EXPECT_THAT(ErrorLog(), HasSubstr("imported: D:\\one\\inter.crt; the tool said: CertUtil: -addstore command FAILED: 0x80092009 (代码: 1)"));
+    EXPECT_THAT(ErrorLog(), HasSubstr("'ImportChainFiles' 中发生错误: The chain certificate was not imported: D:\\noext: not found (代码: 2)"));
 
     // A copy that fails is logged, and the files after it are still handled.
     fs.onCopy = [](const std::string& to) {

@@ -165,6 +165,13 @@ public:
         runs.push_back({line, WindowStyle::Hidden, true, true});
         return onCapture ? onCapture(line) : Captured{onRun ? onRun(line) : 0, ""};
     }
+    // A change: onRun decides the exit code (or throws), toolOutput what the tool wrote.
+    std::function<std::string(const std::string&)> toolOutput;
+    Captured RunTool(const std::string& line) override {
+        runs.push_back({line, WindowStyle::Hidden, true});
+        const std::int32_t code = onRun ? onRun(line) : 0;
+        return {code, toolOutput ? toolOutput(line) : ""};
+    }
     std::string RegRead(const std::string& valuePath) override {
         const auto it = registry.find(Lower(valuePath));
         if (it == registry.end()) throw Failure(-2147024894, "Unable to open registry key \"" + valuePath + "\".");

@@ -109,6 +109,31 @@ TEST_F(Win32ShellRun, TheWindowIsServedWhileAProgramRuns) {
     EXPECT_EQ(pumping.RunAndCapture(helper + " 6 -wait " + Quoted(release)).exitCode, 6);
 }
 
+// A tool that never finishes is ended at its time-out, waited for with or without output; one
+// that finishes in time is not. The time-out is the tool's, by the program's name.
+TEST_F(Win32ShellRun, AToolThatHangsIsEndedAtItsTimeout) {
+    Win32Shell bounded({}, [](const std::string& line) { return line.find(" 9 ") != std::string::npos ? 300u : 0u; });
+    const std::string never = " -wait " + Quoted(scratch / "never");
+    for (int form = 0; form < 3; ++form) {
+        const DWORD started = GetTickCount();
+        try {
+            if (form == 0) bounded.Run(helper + " 9" + never, WindowStyle::Hidden, true);
+            if (form == 1) bounded.RunAndCapture(helper + " 9" + never);
+            if (form == 2) bounded.RunTool(helper + " 9" + never);
+            ADD_FAILURE() << "no time-out in form " << form;
+        } catch (const Failure& f) {
+            EXPECT_EQ(f.number(), ERROR_TIMEOUT);
+            EXPECT_EQ(f.description(), "The program did not finish within 300 milliseconds and was ended: " + HelperPath());
+        }
+        EXPECT_LT(GetTickCount() - started, 10000u) << form;
+    }
+    WriteRaw(scratch / "never", "now");
+    EXPECT_EQ(bounded.RunTool(helper + " 9" + never).exitCode, 9);
+    EXPECT_EQ(Win32Shell::DefaultTimeoutMs("C:\\Windows\\system32\\inetsrv\\APPCMD.EXE list site"), 120000u);
+    EXPECT_EQ(Win32Shell::DefaultTimeoutMs("\"C:\\Windows\\system32\\certutil.exe\" -f"), 300000u);
+    EXPECT_EQ(Win32Shell::DefaultTimeoutMs("C:\\Windows\\system32\\mmc.exe certlm.msc"), 0u);
+}
+
 TEST(Win32ShellRegRead, ReadsTextAndNumbersUnderEitherFormOfTheRootAndThrowsForWhatItCannotRead) {
     const wchar_t* key = L"Software\\QuillbayAdapterTests";
     RegDeleteTreeW(HKEY_CURRENT_USER, key);
