@@ -87,12 +87,16 @@ TEST(Redirect, RuleCommandsAndTheirFailures) {
     EXPECT_THAT(iis::RedirectCommand(kAppcmd, "Shop", 4, "443"), HasSubstr("https://{HTTP_HOST}{REQUEST_URI}"));
     EXPECT_THAT(iis::RedirectCommand(kAppcmd, "Shop", 4, " 443"), HasSubstr("https://{HTTP_HOST}: 443{REQUEST_URI}"));
 
-    FakeMachine failing;  // the match fails: nothing after it runs, one record
+    FakeMachine failing;  // the match fails: nothing after it runs, one record with appcmd's own words
     failing.Fail(".match.url", 13);
+    failing.shell.toolOutput = [](const std::string&) {
+        return "ERROR ( message:Unknown config section \"system.webServer/rewrite/rules\".  Replace with ? for help. )\r\n";
+    };
     EXPECT_FALSE(iis::ConfigureHttpToHttpsRedirect(failing.machine, kAppcmd, "Shop", "8443", true));
     EXPECT_EQ(failing.shell.runs.size(), 3u);
     EXPECT_THAT(failing.ErrorLog(), HasSubstr("'ConfigureHttpToHttpsRedirect' 中发生错误: Failed to set match URL for site "
-                                              "'Shop' : " + all[2] + " (代码: 13)"));
+                                              "'Shop' : " + all[2] + "; the tool said: ERROR ( message:Unknown config section "
+                                              "\"system.webServer/rewrite/rules\".  Replace with ? for help. ) (代码: 13)"));
 
     // Removing: gone or never there is done; any other answer is a failure, logged.
     for (const std::int32_t code : {0, 1168, -2147023728, 4312, 5, 13}) {

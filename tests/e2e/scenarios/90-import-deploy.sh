@@ -148,6 +148,15 @@ expect_cli 0 import --tls unchanged
 expect_eq "values after import --tls unchanged" "$(security_values)" "$values_before"
 expect_eq "IIS restarts" "$(sbx restarts)" "$((restarts + 1))"
 expect_eq "backups" "$(ls "$QB_APP_DIR/backup" | wc -l)" 4
+# A tool that fails says why in its record: an iisreset refused, in the real tool's words.
+expect_ok "seed an iisreset that fails" seed_shop --iis-major 10 --iisreset-fault 0x80070005
+clear_logs
+expect_cli 1 tls --apply compatible --json
+expect_eq "tls --apply with a failing restart" "$(json '[d["valuesWritten"], d["problems"]]')" "[56, ['iis-restart-failed']]"
+expect_eq "iisreset's record" "$(log_records log-error.txt)" "ApplySecurityConfiguration	IIS could not be restarted: iisreset \
+ended with an error; the tool said: Restart attempt failed. ($system\\inetsrv\\iisreset.exe)	-2147024891"
+expect_cli 0 tls --undo "$(json 'd["backup"]')"
+expect_eq "values after undoing --apply" "$(security_values)" "$values_before"
 
 # The console program on a fresh host: the same changes, in the same order, the same state.
 fresh_host
