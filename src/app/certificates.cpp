@@ -4,6 +4,7 @@
 #include "app/report.h"
 #include "certs/chain_files.h"
 #include "certs/import.h"
+#include "certs/pfx_encryption.h"
 #include "render/tls.h"
 
 namespace quillbay::app {
@@ -105,6 +106,12 @@ void cmdImport_Click(Main& m) {
         const std::vector<std::string> selected = SelectedItems(m.ui, Id::lstCertificates);
         if (selected.empty()) {
             m.ui.ShowMessage(GetLangString("MsgBox_Import_SelectCert"), MsgStyle::Exclamation, kAppTitle);
+        } else if (const std::optional<int> build = certs::AesPfxTooNew(m.machine, certs::DefaultServerFiles(m.machine.host))) {
+            // certutil would blame the password: said as it is, before anything is imported.
+            m.ui.ShowMessage(lang::FormatLangString("Pfx_AesTooNew", {std::to_string(*build)}) + "\r\n\r\n" +
+                                 GetLangString("MsgBox_Import_NothingImported"),
+                             MsgStyle::Critical, GetLangString("MsgBox_Import_PfxAes_Title"));
+            ShowStatus(m, GetLangString("lblStatus_Ready"));
         } else {
             StatusProgress progress(m);
             // Read before the import changes them.

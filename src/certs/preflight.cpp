@@ -55,6 +55,7 @@ std::vector<Finding> CheckPfx(const PfxRead& pfx, const ServerFiles& files) {
         case PfxState::EmptyPassword: return {{Level::Error, Check::PasswordEmpty, {files.password}}};
         case PfxState::NotOpened:
             return {{Level::Error, Check::PfxNotOpened, {std::to_string(pfx.failure.number), pfx.failure.description}}};
+        case PfxState::AesTooNew: return {{Level::Error, Check::PfxAesTooNew, {std::to_string(pfx.osBuild)}}};
         case PfxState::Opened: break;
     }
     if (!ServerCertificate(pfx.certificates)) return {{Level::Error, Check::NoServerCertificate, {}}};

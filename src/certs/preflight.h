@@ -16,6 +16,7 @@ enum class Check {
     // the server certificate's files; details: the file's path
     PfxMissing, PasswordMissing, PasswordEmpty,
     PfxNotOpened,         // the failure's number, its description
+    PfxAesTooNew,         // the system's build; the PFX is encrypted with AES
     NoServerCertificate,  // none
     PfxOpened,            // subject, thumbprint
     // its validity

@@ -2,6 +2,7 @@
 
 #include "certs/chain_files.h"
 #include "certs/inspect.h"
+#include "certs/pfx_encryption.h"
 #include "certs/thumbprint.h"
 #include "support/password_file.h"
 #include "support/paths.h"
@@ -30,6 +31,11 @@ PfxRead ReadPfx(Machine& machine, const ServerFiles& files) {
     if (!machine.fs.FileExists(files.password)) return read;
     try {
         const std::string password = ReadServerPassword(machine.fs, files.password);
+        if (const std::optional<int> build = AesPfxTooNew(machine, files)) {
+            read.state = PfxState::AesTooNew;
+            read.osBuild = *build;
+            return read;
+        }
         read.certificates = machine.pkcs12.Open(machine.fs.ReadBytes(files.pfx), password);
         read.state = PfxState::Opened;
     } catch (const NoPasswordLine&) {

@@ -32,10 +32,13 @@ std::string ReadServerPassword(FileSystem& fs, const std::string& passwordPath);
 std::string DeploymentThumbprint(Machine& machine, const ServerFiles& files);
 
 // The PFX opened with its password, as the import and the deployment will open it.
-enum class PfxState { Opened, NoPfx, NoPassword, EmptyPassword, NotOpened };
+// AesTooNew: encrypted with AES on a release that cannot read that (it is not opened: the
+// platform would blame the password).
+enum class PfxState { Opened, NoPfx, NoPassword, EmptyPassword, NotOpened, AesTooNew };
 struct PfxRead {
     PfxState state = PfxState::NoPfx;
     FailureInfo failure;  // NotOpened: why (a wrong password, a damaged file, an unreadable one)
+    int osBuild = 0;      // AesTooNew: the system's build
     std::vector<PfxCertificate> certificates;
 };
 PfxRead ReadPfx(Machine& machine, const ServerFiles& files);

@@ -16,7 +16,8 @@ const char* SourceName(iis::VersionSource source) {
     return source == iis::VersionSource::Registry ? "registry" : source == iis::VersionSource::IisManager ? "iis-manager" : "unknown";
 }
 
-constexpr const char* kPfxStateNames[] = {"opened", "missing", "password-missing", "password-empty", "not-opened"};
+constexpr const char* kPfxStateNames[] = {"opened", "missing", "password-missing", "password-empty", "not-opened",
+                                           "aes-unsupported"};
 
 // IIS, its version and URL Rewrite; whether appcmd is there to list sites.
 bool ShowIis(Machine& machine, Outcome& out) {

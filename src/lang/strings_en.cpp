@@ -352,6 +352,9 @@ const StringEntry kEnglishStrings[] = {
     {"Cli_Tls_UndoImportFailed", "reg import failed (exit code {1}) after {2} of the 2 files; see log-error.txt."},
     {"Cli_Tls_UndoDiffers", "{1}\\{2} reads {3}, not {4} as before the change."},
     {"Cli_Tls_Undone", "The TLS settings are back as they were before the change: {1} value(s) checked against {2}."},
+    {"Pfx_AesTooNew", "The PFX is encrypted with AES, which Windows reads only from Windows Server 2019 (build 17763) on; this system is build {1}, where certutil would report a wrong password. Export it again with the older encryption: openssl pkcs12 -export -legacy ..., or with -certpbe PBE-SHA1-3DES -keypbe PBE-SHA1-3DES -macalg sha1."},
+    {"MsgBox_Import_NothingImported", "Nothing was imported."},
+    {"MsgBox_Import_PfxAes_Title", "PFX Not Readable on This Server"},
 };
 
 static_assert(std::size(kEnglishStrings) == kBaseKeyCount + kExtraKeyCount);

@@ -328,6 +328,9 @@ const StringEntry kSimplifiedChineseStrings[] = {
     {"Cli_Tls_UndoImportFailed", "reg import 失败（退出代码 {1}），2 个文件中已导入 {2} 个；请查看 log-error.txt。"},
     {"Cli_Tls_UndoDiffers", "{1}\\{2} 的值为 {3}，而更改前为 {4}。"},
     {"Cli_Tls_Undone", "TLS 设置已恢复到更改前的状态：已按 {2} 核对 {1} 个值。"},
+    {"Pfx_AesTooNew", "该 PFX 使用 AES 加密，而 Windows 从 Windows Server 2019（内部版本 17763）起才能读取这种 PFX；本系统的内部版本为 {1}，certutil 会报告密码错误。请用旧式加密重新导出：openssl pkcs12 -export -legacy ...，或加上 -certpbe PBE-SHA1-3DES -keypbe PBE-SHA1-3DES -macalg sha1。"},
+    {"MsgBox_Import_NothingImported", "未导入任何内容。"},
+    {"MsgBox_Import_PfxAes_Title", "此服务器无法读取该 PFX"},
 };
 
 static_assert(std::size(kSimplifiedChineseStrings) == kBaseKeyCount + kExtraKeyCount);

@@ -328,6 +328,9 @@ const StringEntry kTraditionalChineseStrings[] = {
     {"Cli_Tls_UndoImportFailed", "reg import 失敗（結束代碼 {1}），2 個檔案中已匯入 {2} 個；請查看 log-error.txt。"},
     {"Cli_Tls_UndoDiffers", "{1}\\{2} 的值為 {3}，而變更前為 {4}。"},
     {"Cli_Tls_Undone", "TLS 設定已還原到變更前的狀態：已依 {2} 核對 {1} 個值。"},
+    {"Pfx_AesTooNew", "此 PFX 使用 AES 加密，而 Windows 自 Windows Server 2019（組建 17763）起才能讀取這種 PFX；本系統的組建為 {1}，certutil 會回報密碼錯誤。請以舊式加密重新匯出：openssl pkcs12 -export -legacy ...，或加上 -certpbe PBE-SHA1-3DES -keypbe PBE-SHA1-3DES -macalg sha1。"},
+    {"MsgBox_Import_NothingImported", "未匯入任何內容。"},
+    {"MsgBox_Import_PfxAes_Title", "此伺服器無法讀取該 PFX"},
 };
 
 static_assert(std::size(kTraditionalChineseStrings) == kBaseKeyCount + kExtraKeyCount);

@@ -19,6 +19,7 @@ constexpr FindingEntry kFindings[] = {
     {certs::Check::PasswordMissing, "password-missing", "Cli_NoPassword"},
     {certs::Check::PasswordEmpty, "password-empty", "Cli_EmptyPassword"},
     {certs::Check::PfxNotOpened, "pfx-not-opened", "Cli_PfxNotOpened"},
+    {certs::Check::PfxAesTooNew, "pfx-aes-unsupported", "Pfx_AesTooNew"},
     {certs::Check::NoServerCertificate, "no-server-certificate", "Cli_NoServerCertificate"},
     {certs::Check::PfxOpened, "pfx-opened", "Cli_PfxOpened"},
     {certs::Check::Valid, "valid", "Cli_Valid"},

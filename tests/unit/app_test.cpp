@@ -108,6 +108,18 @@ TEST_F(ImportClick, TheChosenTlsProfileIsKeptAndNamed) {
     EXPECT_THAT(w.ui.Text(Id::lblStatus), EndsWith(" TLS: Compatible."));
 }
 
+// A PFX this release cannot read is named as such, before certutil could blame the password.
+TEST_F(ImportClick, AnAesPfxOnAnOlderServerIsRefusedBeforeAnythingIsImported) {
+    w.fs.AddFile(w.AppPath("fullchain.pfx"), Fixture("nonascii.pfx"));
+    w.shell.registry[Lower("HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\CurrentBuildNumber")] = "9600";
+    app::OnCommand(w.main, Id::cmdImport);
+    EXPECT_EQ(w.ui.OnlyBox().style, MsgStyle::Critical);
+    EXPECT_THAT(w.ui.OnlyBox().text, HasSubstr("this system is build 9600, where certutil would report a wrong password"));
+    EXPECT_THAT(w.ui.OnlyBox().text, EndsWith("\r\n\r\nNothing was imported."));
+    EXPECT_TRUE(w.Changes().empty());
+    EXPECT_TRUE(w.ui.Enabled(Id::cmdImport));
+}
+
 TEST_F(ImportClick, NothingSelectedOrUnexpectedFailureAndTheButtonsComeBack) {
     for (int i = 0; i < 2; ++i) w.ui.ListSetSelected(Id::lstCertificates, i, false);
     w.ui.SetEnabled(Id::lstSites, false);  // no usable sites: Deploy stays off

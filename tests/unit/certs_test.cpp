@@ -5,6 +5,7 @@
 
 #include "certs/chain_files.h"
 #include "certs/import.h"
+#include "certs/pfx_encryption.h"
 #include "certs/store_view.h"
 #include "certs/thumbprint.h"
 #include "fakes.h"
@@ -130,6 +131,18 @@ TEST(ImportPfx, MissingWithoutTheFilesOrAPasswordLine) {
         EXPECT_EQ(certs::JudgeImport(outcome).verdict, Verdict::PartlyDone);
         EXPECT_EQ(t.Count("-importpfx"), 0u);
     }
+}
+
+// The PFX's encryption from the file: OpenSSL's legacy 3DES, OpenSSL 3's default AES; a file
+// that is not a PFX, or is cut short, tells nothing.
+TEST(PfxEncryption, ReadFromTheFileItself) {
+    const std::string aes = Fixture("nonascii.pfx");
+    ASSERT_GT(aes.size(), 1000u);
+    EXPECT_EQ(certs::ReadPfxEncryption(Fixture("leaf.pfx")), certs::PfxEncryption::Legacy);
+    EXPECT_EQ(certs::ReadPfxEncryption(aes), certs::PfxEncryption::Aes);
+    EXPECT_EQ(certs::ReadPfxEncryption(aes.substr(0, aes.size() / 2)), certs::PfxEncryption::Unknown);
+    EXPECT_EQ(certs::ReadPfxEncryption("PFX"), certs::PfxEncryption::Unknown);
+    EXPECT_EQ(certs::ReadPfxEncryption(std::string(40, '\x30')), certs::PfxEncryption::Unknown);
 }
 
 TEST_F(Certs, ChainFilesAreCertificatesDirectlyInTheFolderInAnyLetterCase) {

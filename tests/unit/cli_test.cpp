@@ -184,6 +184,13 @@ TEST(Console, ExitCodeOfEveryOutcomeAndItsJson) {
             h.probe.handshakes["127.0.0.1:443|a.example.test"] = {HandshakeResult::Completed, 0, "", {der}, 0};
         };
     };
+    // A PFX as OpenSSL 3 writes it (AES), on a system of the build given.
+    const auto aesOn = [](const char* build) {
+        return [build](FakeServer& h) {
+            h.fs.AddFile(h.AppPath("fullchain.pfx"), Fixture("nonascii.pfx"));
+            h.shell.registry[Lower("HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\CurrentBuildNumber")] = build;
+        };
+    };
     const struct {
         const char* what;
         std::vector<std::string> args;
@@ -221,6 +228,11 @@ TEST(Console, ExitCodeOfEveryOutcomeAndItsJson) {
         {"import with a wrong password", {"import"}, [](FakeServer& h) { h.pkcs12.password = "other"; }, 2, "pfx-not-opened"},
         {"import without chain files", {"import"}, [](FakeServer& h) { h.fs.Delete(h.AppPath("chain\\root.cer")), h.fs.Delete(h.AppPath("chain\\inter.crt")); }, 2,
          "no-chain-files"},
+        {"import of an AES PFX on Windows Server 2016", {"import"}, aesOn("14393"), 2, "pfx-aes-unsupported"},
+        {"check fails: an AES PFX on Windows Server 2016", {"check", "--site", "Shop"}, aesOn("14393"), 2, ""},
+        {"check passes: an AES PFX on Windows Server 2019", {"check", "--site", "Shop"}, aesOn("17763"), 0, ""},
+        {"check warns: Compatible switches TLS 1.0 and 1.1 back on", {"check", "--site", "Shop"}, aesOn("26100"), 1, ""},
+        {"check with the Modern profile", {"check", "--site", "Shop", "--tls", "modern"}, aesOn("26100"), 0, ""},
         {"deploy: a site without host names skipped", {"deploy", "--all"}, {}, 0, ""},
         {"deploy: a site that is not there", {"deploy", "--site", "Blog"}, {}, 2, "unknown-site"},
         {"deploy with a wrong password", {"deploy", "--all"}, [](FakeServer& h) { h.pkcs12.password = "other"; }, 2,

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <optional>
@@ -27,6 +28,12 @@ namespace quillbay::testing {
 
 using ::testing::HasSubstr;
 using ::testing::EndsWith;
+
+// An openssl-made file of tests/fixtures, as bytes.
+inline std::string Fixture(const std::string& name) {
+    std::ifstream file(QB_FIXTURES + name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
 
 // Windows paths compare case-insensitively.
 inline std::string Lower(std::string s) {
