@@ -47,6 +47,9 @@ make_prefix() {
     # those names point at the same font.
     cp "$wine_fonts"/tahoma*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null ||
         echo "host: Wine's Tahoma not found; screenshots use a substitute font"
+    # The title bar's buttons are glyphs of Marlett: without it they show as the letters "0 1 r".
+    cp "$wine_fonts"/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null ||
+        echo "host: Wine's Marlett not found; the title bar's buttons show as letters"
     [[ -f $cjk_font ]] || { echo "host: $cjk_font missing; Chinese screenshots will show boxes"; return 0; }
     cp "$cjk_font" "$WINEPREFIX/drive_c/windows/Fonts/"
     local face
@@ -62,7 +65,7 @@ make_prefix() {
 # That prefix depends only on Wine, this file and the fonts, so it is made once per build
 # folder and key, and each run starts from a copy: its DLLs (nine tenths of it, never written)
 # as hard links, everything else copied.
-key=$({ wine --version; cat "${BASH_SOURCE[0]}"; ls -lL "$wine_fonts"/tahoma*.ttf "$cjk_font" "$wine_fonts/../wine.inf"; } 2>&1 |
+key=$({ wine --version; cat "${BASH_SOURCE[0]}"; ls -lL "$wine_fonts"/tahoma*.ttf "$wine_fonts"/marlett.ttf "$cjk_font" "$wine_fonts/../wine.inf"; } 2>&1 |
     sha256sum | cut -c1-16)
 template=$build_dir/e2e-prefix-$key
 if [[ ! -f $template/.complete ]]; then
