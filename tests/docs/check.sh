@@ -1,22 +1,27 @@
 #!/usr/bin/env bash
 # The administrators' documentation exists in English (README.md, from "# For administrators" to
-# "# For developers") and in Simplified Chinese (README.zh-Hans.md): both must carry the same
-# sections, the same table rows and, byte for byte, the same commands and examples.
+# "# For developers"), in Simplified Chinese (README.zh-Hans.md) and in Traditional Chinese
+# (README.zh-Hant.md), each from its first section on: all must carry the same sections, the same
+# table rows and, byte for byte, the same commands and examples.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 english=$(sed -n '/^# For administrators$/,/^# For developers$/p' "$root/README.md" | sed '$d')
-# The Chinese file links back to README.md above its first section; the English part has no such link.
-chinese=$(grep -vxF '[English](README.md)' "$root/README.zh-Hans.md")
 failures=0
-same() {  # WHAT COMMAND: the command's output on each text must agree
-    local a b
-    a=$(eval "$2" <<<"$english") b=$(eval "$2" <<<"$chinese")
-    [[ $a == "$b" ]] || { echo "docs: $1 differ:"; diff <(echo "$a") <(echo "$b") | head -20; failures=$((failures + 1)); }
-}
-same "section levels" "grep -E '^#{2,4} ' | sed -E 's/ .*//'"
-same "table rows per table" "awk '/^\\|/ { n++; next } n { print n; n = 0 } END { if (n) print n }'"
-same "code blocks" "awk '/^\`\`\`/ { inside = !inside; print; next } inside'"
-same "links to files and anchors in code" "grep -oE '\\]\\((docs|README)[^)]*\\)' | sort"
+for translation in README.zh-Hans.md README.zh-Hant.md; do
+    [[ -f $root/$translation ]] || { echo "docs: $translation is missing"; failures=$((failures + 1)); continue; }
+    # Above its first section a translation has its title, the links to the other languages and its screenshots.
+    chinese=$(sed -n '/^## /,$p' "$root/$translation")
+    same() {  # WHAT COMMAND: the command's output on each text must agree
+        local a b
+        a=$(eval "$2" <<<"$english") b=$(eval "$2" <<<"$chinese")
+        [[ $a == "$b" ]] || { echo "docs: $translation: $1 differ:"; diff <(echo "$a") <(echo "$b") | head -20; failures=$((failures + 1)); }
+    }
+    same "section levels" "grep -E '^#{2,4} ' | sed -E 's/ .*//'"
+    same "table rows per table" "awk '/^\\|/ { n++; next } n { print n; n = 0 } END { if (n) print n }'"
+    same "code blocks" "awk '/^\`\`\`/ { inside = !inside; print; next } inside'"
+    same "links to files and anchors in code" "grep -oE '\\]\\((docs|README)[^)]*\\)' | sort"
+done
+
 # Every warning and error the window can show has a troubleshooting row: the start of its English
 # text (its first piece between the parts filled in at run time, or its longest) appears there.
 # Texts that continue another (they start with punctuation) are checked with the one they follow.
@@ -42,5 +47,5 @@ for key, literals in re.findall(r'\{"([A-Za-z_]+)",\s*((?:"(?:[^"\\]|\\.)*"\s*)+
 PY
 )
 [[ -z $missing ]] || { echo "docs: messages without a troubleshooting row:"; echo "$missing"; failures=$((failures + 1)); }
-((failures == 0)) && echo "docs: README.zh-Hans.md is in step with README.md"
+((failures == 0)) && echo "docs: README.zh-Hans.md and README.zh-Hant.md are in step with README.md"
 exit $((failures > 0))
