@@ -15,8 +15,6 @@ using cli::json::Value;
 
 namespace {
 
-constexpr std::int64_t kDay = 86400;
-
 TEST(CliArguments, EveryCommandAndTheBadUsages) {
     using cli::CommandAction;
     const struct {

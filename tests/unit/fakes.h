@@ -28,6 +28,10 @@ namespace quillbay::testing {
 using ::testing::HasSubstr;
 using ::testing::EndsWith;
 
+constexpr std::int64_t kDay = 86400;
+constexpr PathAccess kOpenToUsers{false, true, true};  // a folder made under C:\ inherits this
+constexpr PathAccess kLink{true, false, false};
+
 // Windows paths compare case-insensitively.
 inline std::string Lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -420,7 +424,6 @@ struct FakeMachine {
     void Fail(std::string piece, std::int32_t code) {
         shell.onRun = [piece, code](const std::string& line) { return line.find(piece) != std::string::npos ? code : 0; };
     }
-    // IIS's version as the registry gives it.
     void SetIisVersion(int major) { shell.registry["hklm\\software\\microsoft\\inetstp\\majorversion"] = std::to_string(major); }
 };
 
@@ -507,7 +510,6 @@ inline PfxCertificate FakeCertificate(const std::string& name, const std::string
 // folder; a PFX whose server certificate opens with the password file's first line, covers both
 // of Shop's names and is valid 90 more days.
 struct FakeServer : FakeMachine {
-    static constexpr std::int64_t kDay = 86400;
     AppcmdStage stage{*this};
 
     FakeServer() {

@@ -14,9 +14,6 @@ using app::Id;
 using app::MsgAnswer;
 using app::MsgStyle;
 
-constexpr PathAccess kOpenToUsers{false, true, true};  // a folder made under C:\ inherits this
-constexpr PathAccess kLink{true, false, false};
-
 std::string Folder(FakeServer& s) { return s.host.appFolder; }
 
 TEST(ProgramFolder, TheWindowAsksOnceAndRestrictsOnlyOnYes) {
