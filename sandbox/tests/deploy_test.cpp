@@ -26,7 +26,6 @@ struct Target {
 };
 bool Sni(const Target& t) { return t.iis >= 8 && !t.host.empty(); }  // a named host from IIS 8 on
 
-// The application's own lines.
 namespace iis = quillbay::iis;
 iis::DeployTools Tools() { return {Narrow(SystemDirectory() + L"\\netsh.exe"), Narrow(AppcmdPath())}; }
 std::wstring DeleteSslCert(const Target& t) {

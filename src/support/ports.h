@@ -119,8 +119,6 @@ public:
     // Full path of the executable, as the platform reports the running module's file.
     virtual std::string ExePath() = 0;
     virtual std::uint16_t UserUILanguage() = 0;
-    // Empty optional when the variable is not set.
-    virtual std::optional<std::string> GetEnv(const std::string& name) = 0;
     // The product version text of a file's version record; empty when it has none.
     virtual std::string FileProductVersion(const std::string& path) = 0;
     // The executable's own version record as major.minor.build.revision.

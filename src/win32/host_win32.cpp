@@ -62,24 +62,6 @@ std::string Win32Host::ExePath() { return win32::ExePath(); }
 
 std::uint16_t Win32Host::UserUILanguage() { return GetUserDefaultUILanguage(); }
 
-std::optional<std::string> Win32Host::GetEnv(const std::string& name) {
-    std::wstring wideName = Utf8ToWide(name);
-    std::wstring value(256, L'\0');
-    for (;;) {
-        SetLastError(ERROR_SUCCESS);
-        DWORD length = GetEnvironmentVariableW(wideName.c_str(), value.data(), static_cast<DWORD>(value.size()));
-        if (length == 0) {
-            if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
-            return std::string();
-        }
-        if (length < value.size()) {
-            value.resize(length);
-            return WideToUtf8(value);
-        }
-        value.resize(length);  // the size needed, terminator included
-    }
-}
-
 std::string Win32Host::FileProductVersion(const std::string& path) {
     std::vector<BYTE> data = VersionResource(Utf8ToWide(path));
     if (data.empty()) return {};

@@ -14,7 +14,6 @@ public:
     std::string AppFolder() override;
     std::string ExePath() override;
     std::uint16_t UserUILanguage() override;
-    std::optional<std::string> GetEnv(const std::string& name) override;
     // The ProductVersion text of the version record's first translation; when the record
     // has no such text, its fixed product version as "a.b.c.d". "" for a missing file or a
     // file without a version record.

@@ -29,7 +29,6 @@ std::string AddStore(const std::string& path) { return kSys + "certutil.exe -add
 
 using certs::SecurityOutcome;
 
-// A machine with IIS's restart tool.
 struct Bed : FakeMachine {
     Bed() { fs.AddFile(fs.systemFolder + "\\inetsrv\\iisreset.exe", "MZ"); }
     SecurityOutcome Harden() { return certs::ApplySecurityConfiguration(machine, progress, certs::TlsProfile::Compatible); }

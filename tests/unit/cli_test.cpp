@@ -15,8 +15,6 @@ using cli::json::Value;
 
 namespace {
 
-constexpr std::int64_t kDay = 86400;
-
 TEST(CliArguments, EveryCommandAndTheBadUsages) {
     using cli::CommandAction;
     const struct {
@@ -191,6 +189,8 @@ TEST(Console, ExitCodeOfEveryOutcomeAndItsJson) {
             h.shell.registry[Lower("HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\CurrentBuildNumber")] = build;
         };
     };
+    const auto noChain = [](FakeServer& h) { h.fs.Delete(h.AppPath("chain\\root.cer")), h.fs.Delete(h.AppPath("chain\\inter.crt")); };
+    const auto noPassword = [](FakeServer& h) { h.fs.Delete(h.AppPath("password.txt")); };
     const struct {
         const char* what;
         std::vector<std::string> args;
@@ -218,16 +218,13 @@ TEST(Console, ExitCodeOfEveryOutcomeAndItsJson) {
          [](FakeServer& h) { h.pkcs12.certificates[0].details.notAfter = now - 1; }, 2, ""},
         {"check warns: a host name the commands cannot carry", {"check", "--site", "Shop"},
          [](FakeServer& h) { h.stage.sites[0].second = "http/*:80:a.example.test,http/*:80:x'y.example.test"; }, 1, ""},
-        {"check fails: no chain file", {"check", "--site", "Shop"},
-         [](FakeServer& h) { h.fs.Delete(h.AppPath("chain\\root.cer")), h.fs.Delete(h.AppPath("chain\\inter.crt")); }, 2, ""},
+        {"check fails: no chain file", {"check", "--site", "Shop"}, noChain, 2, ""},
         {"import with an empty password file", {"import"}, [](FakeServer& h) { h.fs.AddFile(h.AppPath("password.txt"), ""); }, 2,
          "password-empty"},
-        {"check fails: no password", {"check"}, [](FakeServer& h) { h.fs.Delete(h.AppPath("password.txt")); }, 2, ""},
-        {"import without password.txt", {"import"}, [](FakeServer& h) { h.fs.Delete(h.AppPath("password.txt")); }, 2,
-         "password-missing"},
+        {"check fails: no password", {"check"}, noPassword, 2, ""},
+        {"import without password.txt", {"import"}, noPassword, 2, "password-missing"},
         {"import with a wrong password", {"import"}, [](FakeServer& h) { h.pkcs12.password = "other"; }, 2, "pfx-not-opened"},
-        {"import without chain files", {"import"}, [](FakeServer& h) { h.fs.Delete(h.AppPath("chain\\root.cer")), h.fs.Delete(h.AppPath("chain\\inter.crt")); }, 2,
-         "no-chain-files"},
+        {"import without chain files", {"import"}, noChain, 2, "no-chain-files"},
         {"import of an AES PFX on Windows Server 2016", {"import"}, aesOn("14393"), 2, "pfx-aes-unsupported"},
         {"check fails: an AES PFX on Windows Server 2016", {"check", "--site", "Shop"}, aesOn("14393"), 2, ""},
         {"check passes: an AES PFX on Windows Server 2019", {"check", "--site", "Shop"}, aesOn("17763"), 0, ""},

@@ -35,6 +35,10 @@ inline std::string Fixture(const std::string& name) {
     return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
+constexpr std::int64_t kDay = 86400;
+constexpr PathAccess kOpenToUsers{false, true, true};  // a folder made under C:\ inherits this
+constexpr PathAccess kLink{true, false, false};
+
 // Windows paths compare case-insensitively.
 inline std::string Lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -203,18 +207,12 @@ public:
 class FakeHost : public Host {
 public:
     std::string appFolder = "C:\\Tools\\Quillbay";
-    std::map<std::string, std::string> env;
     std::map<std::string, std::string> productVersions;  // lower-cased path -> version
     bool ended = false, elevated = true;
 
     std::string AppFolder() override { return appFolder; }
     std::string ExePath() override { return JoinPath(appFolder, "Quillbay.exe"); }
     std::uint16_t UserUILanguage() override { return 1033; }
-    std::optional<std::string> GetEnv(const std::string& name) override {
-        for (const auto& [k, v] : env)
-            if (Lower(k) == Lower(name)) return v;
-        return std::nullopt;
-    }
     std::string FileProductVersion(const std::string& path) override {
         const auto it = productVersions.find(Lower(path));
         return it == productVersions.end() ? std::string() : it->second;
@@ -434,7 +432,6 @@ struct FakeMachine {
     void Fail(std::string piece, std::int32_t code) {
         shell.onRun = [piece, code](const std::string& line) { return line.find(piece) != std::string::npos ? code : 0; };
     }
-    // IIS's version as the registry gives it.
     void SetIisVersion(int major) { shell.registry["hklm\\software\\microsoft\\inetstp\\majorversion"] = std::to_string(major); }
 };
 
@@ -521,7 +518,6 @@ inline PfxCertificate FakeCertificate(const std::string& name, const std::string
 // folder; a PFX whose server certificate opens with the password file's first line, covers both
 // of Shop's names and is valid 90 more days.
 struct FakeServer : FakeMachine {
-    static constexpr std::int64_t kDay = 86400;
     AppcmdStage stage{*this};
 
     FakeServer() {

