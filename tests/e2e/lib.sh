@@ -1,6 +1,6 @@
 # Helpers for the end-to-end scenarios, sourced before each one in the host of sandbox/host.sh;
-# they bring in sandbox/drive.sh, which scripts/try shares. A failed check prints a line and is counted. Expected texts are written
-# out; str gives one key's text.
+# they bring in sandbox/drive.sh, which scripts/try shares. A failed check prints a line and is
+# counted. Expected texts are written out; str gives one key's text.
 
 source "$(dirname "${BASH_SOURCE[0]}")/../../sandbox/drive.sh"
 QB_FAILURES=0
