@@ -53,6 +53,8 @@ Refusal RefusalOf(const certs::Finding& finding);
 // An import's or a TLS change's failed step, as a line and as JSON names it.
 std::string ImportProblemLine(const certs::ImportFailure& f);
 const char* ImportProblemName(certs::ImportProblem problem);
+// What setting a TLS profile did, as import's "security" member and tls --apply's.
+json::Value SecurityJson(const certs::SecurityOutcome& security, const std::vector<std::string>& reenabled);
 
 // The program folder and the files the options name, checked before a command that changes
 // the machine uses them: a refusal for a junction, or for rights that let others change them

@@ -28,6 +28,21 @@ std::vector<std::string> ChainFilesOrRefuse(Machine& machine, const Options& o, 
 
 }  // namespace
 
+json::Value SecurityJson(const certs::SecurityOutcome& security, const std::vector<std::string>& reenabled) {
+    return json::Value::Object()
+        .Set("profile", certs::ProfileName(security.profile))
+        .Set("reenabled", json::Value::Strings(reenabled))
+        .Set("ok", security.ok)
+        .Set("valuesWritten", security.valuesWritten)
+        .Set("valuesFailed", security.valuesFailed)
+        .Set("backup", security.backupPath)
+        .Set("undo", security.undoPath)
+        .Set("backupFailed", security.backupFailed)
+        .Set("backupCode", security.backupCode)
+        .Set("iisRestarted", security.iisRestarted)
+        .Set("iisResetCode", security.iisResetCode);
+}
+
 const char* ImportProblemName(certs::ImportProblem problem) {
     constexpr const char* kNames[] = {"pfx-missing",       "pfx-failed",      "chains-failed",
                                       "settings-unchanged", "settings-failed", "iis-restart-failed"};
@@ -62,24 +77,12 @@ json::Value ImportJson(const certs::ImportOutcome& outcome, const certs::ImportJ
     for (const certs::ChainImport& c : outcome.chains)
         chains.Add(json::Value::Object().Set("file", c.file).Set("imported", c.Imported()).Set("exitCode", c.exitCode));
     for (const certs::ImportFailure& f : judgement.failures) problems.Add(ImportProblemName(f.problem));
-    const certs::SecurityOutcome& security = outcome.security;
     return json::Value::Object()
         .Set("chain", chains)
         .Set("pfx", json::Value::Object()
                         .Set("status", kPfxNames[static_cast<int>(outcome.pfx.status)])
                         .Set("exitCode", outcome.pfx.code))
-        .Set("security", json::Value::Object()
-                             .Set("profile", certs::ProfileName(security.profile))
-                             .Set("reenabled", json::Value::Strings(reenabled))
-                             .Set("ok", security.ok)
-                             .Set("valuesWritten", security.valuesWritten)
-                             .Set("valuesFailed", security.valuesFailed)
-                             .Set("backup", security.backupPath)
-                             .Set("undo", security.undoPath)
-                             .Set("backupFailed", security.backupFailed)
-                             .Set("backupCode", security.backupCode)
-                             .Set("iisRestarted", security.iisRestarted)
-                             .Set("iisResetCode", security.iisResetCode))
+        .Set("security", SecurityJson(outcome.security, reenabled))
         .Set("problems", problems)
         .Set("failed", judgement.FailedSteps());
 }

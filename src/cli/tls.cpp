@@ -64,15 +64,7 @@ Outcome ApplyTls(Machine& machine, Console& console, const Options& o) {
     for (const std::string& line : {render::TlsProfileLine(s), render::ReenablesLine(reenabled)})
         if (!line.empty()) out.text += Line(line);
     if (s.valuesWritten > 0) out.text += Line(GetLangString("MsgBox_Import_RestartNote"));
-    out.json.Set("profile", certs::ProfileName(o.tls))
-        .Set("valuesWritten", s.valuesWritten)
-        .Set("valuesFailed", s.valuesFailed)
-        .Set("backup", s.backupPath)
-        .Set("undo", s.undoPath)
-        .Set("iisRestarted", s.iisRestarted)
-        .Set("iisResetCode", s.iisResetCode)
-        .Set("reenabled", json::Value::Strings(reenabled))
-        .Set("problems", problems);
+    out.json.Set("security", SecurityJson(s, reenabled)).Set("problems", problems);
     return out;
 }
 
