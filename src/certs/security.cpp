@@ -1,6 +1,5 @@
 #include "certs/security.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -8,6 +7,7 @@
 #include "certs/chain_files.h"
 #include "support/paths.h"
 #include "support/runner.h"
+#include "support/text.h"
 
 namespace quillbay::certs {
 
@@ -79,10 +79,11 @@ std::string UndoText(Machine& machine, const std::vector<TlsValue>& values) {
                 entries.emplace_back(v.key, "\"" + v.name + "\"=" + RegFileData(v.type, machine.shell.RegRead(path)));
             continue;
         }
-        // Up to the exported key, or below the hive's first level (HKLM\SOFTWARE is always there).
+        // Up to the exported key, or up to the policy's own root: never a key above them.
+        const std::string root = exported ? kBaseKey : kCipherSuitePolicyRoot;
         auto stop = [&](const std::string& parent) {
-            return parent == kBaseKey || std::count(parent.begin(), parent.end(), '\\') < 2 ||
-                   machine.shell.RegKeyExists(parent);
+            const bool within = EqualsIgnoreCase(parent, root) || EqualsIgnoreCase(parent.substr(0, root.size() + 1), root + "\\");
+            return !within || machine.shell.RegKeyExists(parent);
         };
         std::string top = v.key;
         while (!stop(ParentKey(top))) top = ParentKey(top);

@@ -52,7 +52,8 @@ bool Below(const std::string& key, const std::string& root) {
 // Whether every key the file names is one a TLS profile may change.
 bool OnlyTlsKeys(const RegFile& file, bool policyToo) {
     for (const std::string& key : file.keys) {
-        const bool policy = policyToo && (Below(kCipherSuitePolicyKey, key) || Below(key, kCipherSuitePolicyKey));
+        const bool policy = policyToo && Below(key, kCipherSuitePolicyRoot) &&
+                            (Below(kCipherSuitePolicyKey, key) || Below(key, kCipherSuitePolicyKey));
         if (!Below(key, kSecurityProvidersKey) && !policy) return false;
     }
     return file.header && !file.keys.empty();

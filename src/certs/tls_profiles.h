@@ -22,6 +22,9 @@ inline constexpr int kFirstBuildWithoutTls10 = 26100;
 // Where the cipher suite order is read as policy, and its value.
 inline constexpr const char* kCipherSuitePolicyKey =
     "HKLM\\SOFTWARE\\Policies\\Microsoft\\Cryptography\\Configuration\\SSL\\00010002";
+// The shallowest key above it that a TLS change may create, and so its undo delete: never the
+// policies of anything else.
+inline constexpr const char* kCipherSuitePolicyRoot = "HKLM\\SOFTWARE\\Policies\\Microsoft\\Cryptography";
 
 // A value of the TLS settings: its key (the whole path, "HKLM\..."), name, type and data as
 // reg.exe takes them ("0xffffffff", "3des,rc4").

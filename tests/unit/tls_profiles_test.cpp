@@ -109,6 +109,8 @@ TEST(TlsProfiles, ModernKeepsWhatTheExportLacksInTheUndoFile) {
          "\"Functions\"=\"OLD_SUITE,\\\"Q\\\\\"\r\n"},
         {"no policy before", {{"HKLM\\SOFTWARE\\Policies\\Microsoft\\Windows\\x", "1"}},
          "\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\Microsoft\\Cryptography]\r\n"},
+        // Never the policies of anything else, even where the profile made their keys.
+        {"no policies at all", {}, "\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\Microsoft\\Cryptography]\r\n"},
     };
     for (const auto& c : cases) {
         FakeMachine w;
@@ -192,7 +194,8 @@ TEST(TlsProfiles, UndoImportsThePairAndChecksTheValuesBack) {
     EXPECT_THAT(text, HasSubstr("reg import failed (exit code 1) after 1 of the 2 files"));
 
     for (const std::string& foreign : {std::string("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]\r\n"),
-                                       std::string("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\Microsoft\\Cryptography\\Configuration\\SSL\\00010003]\r\n")}) {
+                                       std::string("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\Microsoft\\Cryptography\\Configuration\\SSL\\00010003]\r\n"),
+                                       std::string("[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies]\r\n")}) {
         std::tie(code, text, runs) = run([&](FakeMachine& w) { w.fs.AddFile(kBackup + "-undo.reg", undo + foreign); });
         EXPECT_EQ(code, 2);
         EXPECT_THAT(text, HasSubstr("is not a backup of the TLS settings"));
