@@ -158,7 +158,8 @@ void Win32Shell::Wait(HANDLE handle, const std::string& commandLine) {
                                          : WaitForSingleObject(handle, left);
         if (woke == WAIT_OBJECT_0) return;
         if (woke == WAIT_FAILED) ThrowLastError();
-        if (woke == WAIT_TIMEOUT) {
+        // A window busy with messages past the deadline must not keep the tool alive.
+        if (woke == WAIT_TIMEOUT || (timeout != 0 && GetTickCount64() >= deadline)) {
             // A tool that waits for something that never comes would hold the run for ever.
             TerminateProcess(handle, ERROR_TIMEOUT);
             WaitForSingleObject(handle, 5000);

@@ -127,6 +127,14 @@ TEST_F(Win32ShellRun, AToolThatHangsIsEndedAtItsTimeout) {
         }
         EXPECT_LT(GetTickCount() - started, 10000u) << form;
     }
+    // Messages that never stop arriving do not hold it either.
+    Win32Shell busy([] { PostThreadMessageW(GetCurrentThreadId(), WM_APP, 0, 0); },
+                    [](const std::string&) { return 300u; });
+    PostThreadMessageW(GetCurrentThreadId(), WM_APP, 0, 0);
+    EXPECT_THROW(busy.Run(helper + " 9" + never, WindowStyle::Hidden, true), Failure);
+    MSG drained;
+    while (PeekMessageW(&drained, nullptr, 0, 0, PM_REMOVE)) {
+    }
     WriteRaw(scratch / "never", "now");
     EXPECT_EQ(bounded.RunTool(helper + " 9" + never).exitCode, 9);
     EXPECT_EQ(Win32Shell::DefaultTimeoutMs("C:\\Windows\\system32\\inetsrv\\APPCMD.EXE list site"), 120000u);
