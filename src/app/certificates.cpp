@@ -115,10 +115,7 @@ void cmdImport_Click(Main& m) {
         } else {
             StatusProgress progress(m);
             // Read before the import changes them.
-            const std::vector<std::string> reenabled =
-                m.tlsProfile == certs::TlsProfile::Compatible
-                    ? certs::CompatibleReenables(m.machine, certs::OsBuild(m.machine))
-                    : std::vector<std::string>();
+            const std::vector<std::string> reenabled = certs::ReenabledBy(m.machine, m.tlsProfile);
             ShowImportOutcome(m, certs::ImportCertificates(m.machine, selected, m.tlsProfile, progress), reenabled);
         }
     } catch (...) {

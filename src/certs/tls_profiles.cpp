@@ -159,6 +159,10 @@ std::vector<std::string> CompatibleReenables(Machine& machine, int osBuild) {
     return protocols;
 }
 
+std::vector<std::string> ReenabledBy(Machine& machine, TlsProfile profile) {
+    return profile == TlsProfile::Compatible ? CompatibleReenables(machine, OsBuild(machine)) : std::vector<std::string>();
+}
+
 std::vector<TlsValue> ProfileValues(TlsProfile profile, int osBuild) {
     switch (profile) {
         case TlsProfile::Compatible: return CompatibleValues();

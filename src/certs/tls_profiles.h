@@ -48,6 +48,8 @@ int OsBuild(Machine& machine);
 // The protocols the Compatible profile would switch on although this system has them off, by its
 // registry or, where the registry says nothing, by the release's default: "TLS 1.0", "TLS 1.1".
 std::vector<std::string> CompatibleReenables(Machine& machine, int osBuild);
+// The same for the profile an import is about to set, on this system; none unless Compatible.
+std::vector<std::string> ReenabledBy(Machine& machine, TlsProfile profile);
 
 struct TlsAuditRow {
     TlsValue value;                      // key, name and type; data as Compatible has it, else Modern

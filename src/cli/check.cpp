@@ -43,11 +43,8 @@ Outcome RunCheck(Machine& machine, Console& console, const Options& o) {
              certs::CheckProgramFolder(machine.fs, programFolder, folder, files), programFolder))
         findings.push_back(std::move(f));
     // What the import would do to the TLS settings with the profile chosen.
-    if (o.tls == certs::TlsProfile::Compatible) {
-        const std::vector<std::string> reenabled = certs::CompatibleReenables(machine, certs::OsBuild(machine));
-        if (!reenabled.empty())
-            findings.push_back({certs::Level::Warning, certs::Check::TlsReenabled, {render::JoinProtocols(reenabled)}});
-    }
+    if (const std::vector<std::string> reenabled = certs::ReenabledBy(machine, o.tls); !reenabled.empty())
+        findings.push_back({certs::Level::Warning, certs::Check::TlsReenabled, {render::JoinProtocols(reenabled)}});
 
     Outcome out;
     json::Value list = json::Value::Array();

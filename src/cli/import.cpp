@@ -96,9 +96,7 @@ Outcome RunImport(Machine& machine, Console& console, const Options& o) {
     const std::vector<std::string> chain = ChainFilesOrRefuse(machine, o, files);
 
     // Read before the import changes them.
-    const std::vector<std::string> reenabled = o.tls == certs::TlsProfile::Compatible
-                                                   ? certs::CompatibleReenables(machine, certs::OsBuild(machine))
-                                                   : std::vector<std::string>();
+    const std::vector<std::string> reenabled = certs::ReenabledBy(machine, o.tls);
     progress.Report({"lblStatus_Importing"});
     const certs::ImportOutcome outcome = certs::ImportCertificates(machine, files, chain, o.tls, progress);
     const certs::ImportJudgement judgement = certs::JudgeImport(outcome);

@@ -46,9 +46,7 @@ Outcome ShowTls(Machine& machine) {
 Outcome ApplyTls(Machine& machine, Console& console, const Options& o) {
     ConsoleProgress progress(console);
     CheckFolderOrRefuse(machine, console, o);
-    const std::vector<std::string> reenabled = o.tls == certs::TlsProfile::Compatible
-                                                   ? certs::CompatibleReenables(machine, certs::OsBuild(machine))
-                                                   : std::vector<std::string>();
+    const std::vector<std::string> reenabled = certs::ReenabledBy(machine, o.tls);
     const certs::SecurityOutcome s = certs::ApplySecurityConfiguration(machine, progress, o.tls);
     const std::vector<certs::ImportFailure> failures = certs::JudgeSecurity(s);
     Outcome out;
