@@ -32,6 +32,7 @@ echo "host: fresh prefix in $WINEPREFIX, display $DISPLAY"
 
 wine_fonts=$(dirname "$(command -v wine)")/../share/wine/fonts
 cjk_font=/usr/share/fonts/truetype/wqy/wqy-microhei.ttc
+ui_font=/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf
 wine_reg() { wine reg add "$@" /f </dev/null >>"$work/setup.log" 2>&1 || { echo "reg add $* failed" >&2; return 1; }; }
 
 # make_prefix: wineboot and the settings every run needs. Wine's services get none of our
@@ -41,12 +42,14 @@ make_prefix() {
     wineboot -i </dev/null >"$work/wineboot.log" 2>&1 || { echo "wineboot failed" >&2; return 1; }
     # Without a window manager, Wine's own frames; avoids a stall when a nested dialog closes.
     wine_reg 'HKCU\Software\Wine\X11 Driver' /v Managed /d N || return 1
-    # The dialog font (MS Shell Dlg) maps to Tahoma, which Wine only finds once its own copy is in the
-    # prefix. Chinese glyphs come from the fonts linked behind Tahoma: our CJK font; and since Wine rewrites
+    # The dialog and menu font (MS Shell Dlg, Tahoma) is drawn with Liberation Sans. Wine's own Tahoma
+    # draws its glyphs narrower than it measures them, so every accelerator's underline lands to the
+    # right of its letter, past the parenthesis in the longer English menu names.
+    wine_reg 'HKCU\Software\Wine\Fonts\Replacements' /v Tahoma /d "Liberation Sans" || return 1
+    [[ -f $ui_font ]] || echo "host: $ui_font missing; the window is drawn with a substitute font"
+    # Chinese glyphs come from the fonts linked behind Tahoma: our CJK font; and since Wine rewrites
     # those links with its defaults (SimSun, PMingLiU, ...) whenever the code page changes between runs,
     # those names point at the same font.
-    cp "$wine_fonts"/tahoma*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null ||
-        echo "host: Wine's Tahoma not found; screenshots use a substitute font"
     # The title bar's buttons are glyphs of Marlett: without it they show as the letters "0 1 r".
     cp "$wine_fonts"/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null ||
         echo "host: Wine's Marlett not found; the title bar's buttons show as letters"
@@ -65,7 +68,7 @@ make_prefix() {
 # That prefix depends only on Wine, this file and the fonts, so it is made once per build
 # folder and key, and each run starts from a copy: its DLLs (nine tenths of it, never written)
 # as hard links, everything else copied.
-key=$({ wine --version; cat "${BASH_SOURCE[0]}"; ls -lL "$wine_fonts"/tahoma*.ttf "$wine_fonts"/marlett.ttf "$cjk_font" "$wine_fonts/../wine.inf"; } 2>&1 |
+key=$({ wine --version; cat "${BASH_SOURCE[0]}"; ls -lL "$wine_fonts"/marlett.ttf "$cjk_font" "$ui_font" "$wine_fonts/../wine.inf"; } 2>&1 |
     sha256sum | cut -c1-16)
 template=$build_dir/e2e-prefix-$key
 if [[ ! -f $template/.complete ]]; then
