@@ -55,18 +55,18 @@ const SslCertBinding* Previous(const DeployRequest& request, const std::string& 
 void PutBack(Machine& machine, const DeployTools& tools, const SslCertBinding& before, EntryResult& result) {
     const std::optional<std::string> add = SslCertAddCommand(tools, before);
     const std::string line = add.value_or("(a listed binding that no command line carries) " + before.endpoint);
-    const Captured run = add ? machine.shell.RunTool(line) : Captured{kErrorInvalidParameter, ""};
-    result.previous = run.exitCode == 0 ? PreviousBinding::Restored : PreviousBinding::Lost;
+    const ToolRun run = add ? RunChange(machine.shell, line) : ToolRun{true, kErrorInvalidParameter, "", ""};
+    result.previous = run.Succeeded() ? PreviousBinding::Restored : PreviousBinding::Lost;
     result.previousThumbprint = before.thumbprint;
-    if (run.exitCode == 0)
+    if (run.Succeeded())
         machine.log.WriteLog(kProc, "The previous binding was put back: " + line);
     else
         machine.log.WriteErrorLog(kProc, run.exitCode,
-                                  WithToolWords("The previous binding could not be put back; the endpoint has no certificate: " + line,
-                                                run.output));
+                                  Explained("The previous binding could not be put back; the endpoint has no certificate: " + line, run));
 }
 
-// Commands 1 to 4 for one entry; only the additions are judged.
+// Commands 1 to 4 for one entry; only the additions are judged. A tool ended at its time-out
+// fails its step like a refusal, so that the endpoint is put back and the other hosts go on.
 EntryResult BindEntry(Machine& machine, const DeployTools& tools, const DeployRequest& request,
                       const std::string& site, const std::string& entry, Progress& progress) {
     EntryResult result;
@@ -79,29 +79,27 @@ EntryResult BindEntry(Machine& machine, const DeployTools& tools, const DeployRe
         return result;
     }
     progress.Report({"lblStatus_RemovingOldBinding", -1, -1, SiteEntryPieces(site, entry)});
-    machine.shell.RunTool(DeleteSslCertCommand(tools, host, request.port, request.sni));
+    RunChange(machine.shell, DeleteSslCertCommand(tools, host, request.port, request.sni));
 
     progress.Report({"lblStatus_BindingCert", -1, -1, SiteEntryPieces(site, entry)});
     const std::string add = AddSslCertCommand(tools, host, request.port, request.sni, request.thumbprint);
-    const Captured added = machine.shell.RunTool(add);
+    const ToolRun added = RunChange(machine.shell, add);
     result.code = added.exitCode;
-    if (result.code != 0) {
+    if (!added.Succeeded()) {
         result.status = EntryStatus::NetshFailed;
-        machine.log.WriteErrorLog(
-            kProc, result.code,
-            WithToolWords("netsh add failed for site " + site + " (Domain: " + entry + ", Command: " + add + ")", added.output));
+        machine.log.WriteErrorLog(kProc, result.code,
+                                  Explained("netsh add failed for site " + site + " (Domain: " + entry + ", Command: " + add + ")", added));
         if (const SslCertBinding* before = Previous(request, host)) PutBack(machine, tools, *before, result);
         return result;
     }
-    machine.shell.RunTool(RemoveSiteBindingCommand(tools, site, host, request.port));
+    RunChange(machine.shell, RemoveSiteBindingCommand(tools, site, host, request.port));
     const std::string bind = AddSiteBindingCommand(tools, site, host, request.port, request.sni);
-    const Captured bound = machine.shell.RunTool(bind);
+    const ToolRun bound = RunChange(machine.shell, bind);
     result.code = bound.exitCode;
-    if (result.code != 0) {
+    if (!bound.Succeeded()) {
         result.status = EntryStatus::AppcmdFailed;
-        machine.log.WriteErrorLog(
-            kProc, result.code,
-            WithToolWords("appcmd failed for site " + site + " (Domain: " + entry + ", Command: " + bind + ")", bound.output));
+        machine.log.WriteErrorLog(kProc, result.code,
+                                  Explained("appcmd failed for site " + site + " (Domain: " + entry + ", Command: " + bind + ")", bound));
     }
     return result;
 }

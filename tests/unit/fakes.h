@@ -432,6 +432,13 @@ struct FakeMachine {
     void Fail(std::string piece, std::int32_t code) {
         shell.onRun = [piece, code](const std::string& line) { return line.find(piece) != std::string::npos ? code : 0; };
     }
+    // Every command line holding the piece runs until its time-out and is ended, as the shell reports it.
+    void Hang(std::string piece) {
+        shell.onRun = [piece](const std::string& line) -> std::int32_t {
+            if (line.find(piece) == std::string::npos) return 0;
+            throw Failure(kErrorTimeout, "The program did not finish within 60 seconds and was ended: " + line.substr(0, line.find(' ')));
+        };
+    }
     void SetIisVersion(int major) { shell.registry["hklm\\software\\microsoft\\inetstp\\majorversion"] = std::to_string(major); }
 };
 

@@ -176,6 +176,12 @@ TEST(BothRenderers, JudgeEveryDeploymentOutcomeAndRefusalAlike) {
              s.Fail("a.example.test:443 certhash=6C6C", 1312);
          },
          1, {"could not be bound again"}, {}, "certhash=" + kOld},
+        {"netsh ended at its time-out: the certificate it had is bound again, the other hosts go on",
+         [](FakeServer& s) { s.stage.sslcerts.output += kOldBinding, s.Hang("a.example.test:443 certhash=6C6C"); }, 1,
+         {"SSL binding for site 'Shop'", "is bound to it again"}, {}, {},
+         "certstorename=MY): The program did not finish within 60 seconds and was ended"},
+        {"appcmd ended at its time-out for one binding", [](FakeServer& s) { s.Hang("b.example.test',sslFlags"); }, 1,
+         {"IIS HTTPS binding for site 'Shop'", "b.example.test"}, {}, {}, "The program did not finish within 60 seconds"},
         {"no PFX", [](FakeServer& s) { s.fs.Delete(s.AppPath("fullchain.pfx")); }, 2, {"fullchain.pfx"}},
         {"no password file", [](FakeServer& s) { s.fs.Delete(s.AppPath("password.txt")); }, 2, {"password.txt"}},
         {"a password file without a line", [](FakeServer& s) { s.fs.AddFile(s.AppPath("password.txt"), ""); }, 2,
