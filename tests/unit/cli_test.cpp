@@ -232,6 +232,7 @@ TEST(Console, ExitCodeOfEveryOutcomeAndItsJson) {
         {"check with the Modern profile", {"check", "--site", "Shop", "--tls", "modern"}, aesOn("26100"), 0, ""},
         {"deploy: a site without host names skipped", {"deploy", "--all"}, {}, 0, ""},
         {"deploy: a site that is not there", {"deploy", "--site", "Blog"}, {}, 2, "unknown-site"},
+        {"deploy without password.txt", {"deploy", "--all"}, noPassword, 2, "password-missing"},
         {"deploy with a wrong password", {"deploy", "--all"}, [](FakeServer& h) { h.pkcs12.password = "other"; }, 2,
          "no-thumbprint"},
         {"deploy below IIS 8, two sites", {"deploy", "--all"}, [](FakeServer& h) { h.SetIisVersion(7); }, 2,
@@ -250,6 +251,9 @@ TEST(Console, ExitCodeOfEveryOutcomeAndItsJson) {
         EXPECT_THAT(json.out, HasSubstr(exitCode));
         if (c.error.empty()) EXPECT_THAT(json.out, ::testing::Not(HasSubstr(refusal)));
         else EXPECT_THAT(json.out, HasSubstr(refusal + "\"" + c.error + "\","));
+        if (!c.error.empty() && c.error != "usage") {  // a refusal is logged with its code, a mistyped line is not
+            EXPECT_THAT(h.ErrorLog(), HasSubstr("'quillbay-cli " + c.args[0] + "' 中发生错误: " + c.error + ": "));
+        }
         EXPECT_EQ(cli::RunConsole(h.machine, text, c.args), c.exitCode);  // text and JSON agree
     }
 }

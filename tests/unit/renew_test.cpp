@@ -151,8 +151,8 @@ TEST(Renew, NothingChangesWhenItCannotReplaceOrARefusedAddLeavesThePreviousBindi
         std::size_t adds;
     } cases[] = {
         {"the new one lacks a name the old one has",
-         [](RenewalServer& s) { s.pkcs12.certificates[0].details.dnsNames = {"a.example.test"}; }, {}, 2,
-         "nothing was changed", 0},
+         [](RenewalServer& s) { s.pkcs12.certificates[0].details.dnsNames = {"a.example.test"}; }, {"--json"}, 2,
+         "\"error\":{\"code\":\"nothing-to-replace\"", 0},
         {"--replace for an endpoint whose name it does not cover",
          [](RenewalServer& s) { s.pkcs12.certificates[0].details.dnsNames = {"a.example.test"}; }, {"--replace", ""}, 2,
          "would be replaced, but the new certificate does not cover b.example.test", 0},

@@ -1,6 +1,6 @@
 # The console program on the simulated host: status and check report and change nothing, --json
-# parses, without its password file nothing is done (exit codes as the README gives them), and a
-# dry run changes nothing. Its import and deployment are compared with the window's in 90.
+# parses, and a dry run changes nothing; its refusals and exit codes are the unit tests'. Its
+# import and deployment are compared with the window's in 90.
 make_test_pki || return
 changes() { sbx log | awk -F'\t' '$4 !~ /( list | show sslcert$)/' | wc -l; }  # tool runs other than listings
 
@@ -30,17 +30,7 @@ no root from the PFX; add a root you trust to the machine's Trusted Root store y
     "Errors: 1. Warnings: 2.")"
 expect_eq "tools that changed something" "$(changes)" 0
 
-# Without password.txt nothing is done: exit 2, and the reason says which file is missing.
-rm "$QB_APP_DIR/password.txt"
-expect_cli 2 import
-expect_eq "message without password.txt" "$(tr -d '\r' <"$QB_CLI_ERR")" "The password file was not found: C:\\Quillbay\\password.txt"
-expect_eq "certificates stored without password.txt" "$(store_entries)" ""
-expect_cli 2 deploy --all --json
-expect_eq "refusal in JSON" "$(json '[d["exitCode"], d["error"]["code"]]')" "[2, 'password-missing']"
-expect_eq "refusals in log-error.txt" "$(log_records log-error.txt | cut -f1)" "$(printf 'quillbay-cli %s\n' import deploy)"
-
 # A dry run prints what it would run and leaves the host as it was.
-put_files fullchain.pfx "$QB_PFX_PASSWORD" inter1.crt inter2.crt root.crt
 expect_cli 0 deploy --all --wildcard yes --dry-run --json
 expect_eq "dry run: commands" "$(json 'len(d["commands"])')" 22
 expect_eq "dry run: no change made" "$(changes)" 0
