@@ -175,12 +175,6 @@ TEST(Win32ShellRegRead, ReadsTextAndNumbersUnderEitherFormOfTheRootAndThrowsForW
     RegDeleteTreeW(HKEY_CURRENT_USER, key);
 }
 
-// Characters beyond the basic plane round-trip through QuoteArg's test.
-TEST(Utf8AndWide, RoundTripPastNul) {
-    EXPECT_EQ(Utf8ToWide(std::string("a\0\xC3\xA9", 4)), std::wstring(L"a\0\u00e9", 3));
-    EXPECT_EQ(WideToUtf8(std::wstring(L"a\0\u00e9", 3)), std::string("a\0\xC3\xA9", 4));
-}
-
 // Passwords an administrator may well have, each hostile to some layer of quoting, through
 // the platform's own argument parser.
 TEST(QuoteArg, EveryAwkwardArgumentSurvivesThePlatformsParserAndIsRedacted) {

@@ -12,6 +12,7 @@
 #include <thread>
 #include <utility>
 
+#include "certs/inspect.h"
 #include "support/text.h"
 #include "test_support.h"
 #include "win32/tls_probe_win32.h"
@@ -24,12 +25,6 @@ std::string FromServers(const std::string& name) {
     const char* value = std::getenv(("QUILLBAY_TLS_" + name).c_str());
     if (!value) throw std::runtime_error("QUILLBAY_TLS_" + name + " is not set: run the tests through tls-servers.sh");
     return value;
-}
-
-std::string Der(const char* pemFixture) {
-    const std::string pem = ReadRaw(FixturePath(pemFixture));
-    const size_t body = pem.find('\n') + 1;
-    return Base64Decode(pem.substr(body, pem.find("-----END") - body)).value();
 }
 
 // A listener on [::1] whose connections wait in its backlog unanswered, unless it has a reply:
@@ -74,8 +69,9 @@ private:
 int RefusingPort() { return Listener().port; }
 
 TEST(Win32TlsProbe, HandshakeReturnsWhatTheServerSentAndHowItsChainFares) {
-    std::map<std::string, std::string> names{{Der("leaf.crt"), "leaf"}, {Der("inter.crt"), "inter"},
-                                             {Der("root.crt"), "root"}};
+    std::map<std::string, std::string> names;
+    for (const std::string name : {"leaf", "inter", "root"})
+        names[certs::CertificateBlobs(ReadRaw(FixturePath(name + ".crt"))).at(0)] = name;
     names[Base64Decode(FromServers("OTHER_CERT")).value()] = "other";
     const int sni = std::stoi(FromServers("SNI_PORT")), bare = std::stoi(FromServers("BARE_PORT")),
               refusing = std::stoi(FromServers("REFUSING_PORT"));
