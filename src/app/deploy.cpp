@@ -92,6 +92,10 @@ void ShowRefusal(Main& m, const iis::DeployThumbprint& read, iis::DeployRefusal 
             m.ui.ShowMessage(lang::FormatLangString("MsgBox_Deploy_NotInStore", {read.thumbprint}), MsgStyle::Critical,
                              kAppTitle);
             break;
+        case iis::DeployRefusal::StoreUnread:
+            m.ui.ShowMessage(lang::FormatLangString("MsgBox_Deploy_StoreUnread", {std::to_string(read.failure.number)}),
+                             MsgStyle::Critical, kAppTitle);
+            break;
         case iis::DeployRefusal::BindingsUnlisted:
             m.ui.ShowMessage(lang::FormatLangString("MsgBox_Deploy_BindingsUnlisted", {std::to_string(read.failure.number)}),
                              MsgStyle::Critical, kAppTitle);

@@ -64,6 +64,8 @@ Refusal RefusalOf(iis::DeployRefusal refusal, const certs::ServerFiles& files, c
                     failure.number};
         case iis::DeployRefusal::NoThumbprint: return {"no-thumbprint", GetLangString("MsgBox_Deploy_GetThumbprintFailed")};
         case iis::DeployRefusal::NotInStore: return {"not-in-store", Say("MsgBox_Deploy_NotInStore", {thumbprint})};
+        case iis::DeployRefusal::StoreUnread:
+            return {"store-unread", Say("MsgBox_Deploy_StoreUnread", {std::to_string(failure.number)}), failure.number};
         case iis::DeployRefusal::BindingsUnlisted:
             return {"bindings-unlisted", Say("MsgBox_Deploy_BindingsUnlisted", {std::to_string(failure.number)}), failure.number};
         case iis::DeployRefusal::None: break;

@@ -20,8 +20,17 @@ DeployRefusal CheckDeployChoice(FileSystem& fs, const DeployChoice& choice, cons
 namespace {
 
 void ConfirmBeforeChanges(Machine& machine, DeployThumbprint& read) {
+    std::vector<PfxCertificate> store;
     try {
-        const std::vector<PfxCertificate> store = machine.pkcs12.PersonalCertificates();
+        store = machine.pkcs12.PersonalCertificates();
+    } catch (const Failure& f) {
+        read.refusal = DeployRefusal::StoreUnread;
+        read.failure = {f.number(), f.description()};
+        machine.log.WriteErrorLog("cmdDeploy_Click", f.number(), "The Personal store could not be read: " + f.description() +
+                                                                     "; nothing was changed");
+        return;
+    }
+    try {
         const bool there = std::any_of(store.begin(), store.end(), [&](const PfxCertificate& c) {
             return c.hasPrivateKey && UpperHex(c.sha1) == read.thumbprint;
         });

@@ -22,6 +22,7 @@ enum class DeployRefusal {
     PasswordUnreadable,  // the password file could not be read (failure below)
     NoThumbprint,        // the PFX does not open, or holds no certificate with its key
     NotInStore,          // the certificate is not in the machine's Personal store with its key
+    StoreUnread,         // that store could not be read (failure below)
     BindingsUnlisted,    // HTTP.sys's bindings could not be listed (failure below): none could be put back
 };
 
@@ -36,7 +37,7 @@ DeployRefusal CheckDeployChoice(FileSystem& fs, const DeployChoice& choice, cons
 struct DeployThumbprint {
     DeployRefusal refusal = DeployRefusal::None;
     std::string thumbprint;  // 40 upper-case hexadecimal digits when there is no refusal
-    FailureInfo failure;     // EmptyPassword, PasswordUnreadable, BindingsUnlisted: logged under cmdDeploy_Click
+    FailureInfo failure;     // EmptyPassword, PasswordUnreadable, StoreUnread, BindingsUnlisted: logged under cmdDeploy_Click
     std::vector<SslCertBinding> current;  // what HTTP.sys holds before the run
 };
 // The thumbprint a deployment binds by (GetPfxThumbprint_API logs why there is none). Before

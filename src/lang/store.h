@@ -23,7 +23,7 @@ struct StringEntry {
 // kExtraKeyCount keys after them serve the import's outcome report, deployment and the console
 // program. Each table holds kStringCount == kBaseKeyCount + kExtraKeyCount entries.
 inline constexpr std::size_t kBaseKeyCount = 119;
-inline constexpr std::size_t kExtraKeyCount = 197;
+inline constexpr std::size_t kExtraKeyCount = 198;
 
 // The three tables: the same keys in the same order.
 extern const StringEntry kEnglishStrings[];

@@ -286,6 +286,7 @@ const StringEntry kEnglishStrings[] = {
     {"lblStatus_VerifyPassed", "Verified: all {1} host(s) serve the certificate."},
     {"lblStatus_VerifyFailed", "Verification failed for {1} of {2} host(s); see log-error.txt."},
     {"MsgBox_Deploy_NotInStore", "The certificate {1} is not in the machine's Personal store with its private key, so no binding was changed. Import it first (1. Import Chain and PFX)."},
+    {"MsgBox_Deploy_StoreUnread", "The machine's Personal store could not be read (code {1}), so no binding was changed."},
     {"MsgBox_Deploy_BindingsUnlisted", "The certificate bindings of HTTP.sys could not be listed (code {1}), so no binding was changed: a binding whose replacement failed could not be put back."},
     {"MsgBox_Deploy_PreviousRestored", "The certificate it had before ({1}) is bound to it again."},
     {"MsgBox_Deploy_PreviousLost", "The certificate it had before ({1}) could not be bound again: it has no certificate now."},

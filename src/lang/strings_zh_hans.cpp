@@ -262,6 +262,7 @@ const StringEntry kSimplifiedChineseStrings[] = {
     {"lblStatus_VerifyPassed", "验证通过：全部 {1} 个主机均提供该证书。"},
     {"lblStatus_VerifyFailed", "{2} 个主机中有 {1} 个验证失败，请查看 log-error.txt。"},
     {"MsgBox_Deploy_NotInStore", "证书 {1} 不在本机“个人”存储中或缺少私钥，因此未更改任何绑定。请先导入（1. 导入证书链和PFX）。"},
+    {"MsgBox_Deploy_StoreUnread", "无法读取本机“个人”存储（代码 {1}），因此未更改任何绑定。"},
     {"MsgBox_Deploy_BindingsUnlisted", "无法列出 HTTP.sys 的证书绑定（代码 {1}），因此未更改任何绑定：否则替换失败的绑定将无法恢复。"},
     {"MsgBox_Deploy_PreviousRestored", "其原有证书（{1}）已重新绑定。"},
     {"MsgBox_Deploy_PreviousLost", "其原有证书（{1}）无法重新绑定：该端点现在没有证书。"},

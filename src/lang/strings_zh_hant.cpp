@@ -262,6 +262,7 @@ const StringEntry kTraditionalChineseStrings[] = {
     {"lblStatus_VerifyPassed", "驗證通過：全部 {1} 個主機均提供該憑證。"},
     {"lblStatus_VerifyFailed", "{2} 個主機中有 {1} 個驗證失敗，請查看 log-error.txt。"},
     {"MsgBox_Deploy_NotInStore", "憑證 {1} 不在本機「個人」存放區中或缺少私密金鑰，因此未變更任何繫結。請先匯入（1. 匯入憑證鏈和PFX）。"},
+    {"MsgBox_Deploy_StoreUnread", "無法讀取本機「個人」存放區（代碼 {1}），因此未變更任何繫結。"},
     {"MsgBox_Deploy_BindingsUnlisted", "無法列出 HTTP.sys 的憑證繫結（代碼 {1}），因此未變更任何繫結：否則取代失敗的繫結將無法還原。"},
     {"MsgBox_Deploy_PreviousRestored", "其原有憑證（{1}）已重新繫結。"},
     {"MsgBox_Deploy_PreviousLost", "其原有憑證（{1}）無法重新繫結：該端點現在沒有憑證。"},

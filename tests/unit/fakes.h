@@ -262,7 +262,11 @@ public:
     std::set<std::string> trustedRoots;  // encoded subject names
     bool InTrustedRoots(const std::string& subjectName) override { return trustedRoots.count(subjectName) > 0; }
     std::vector<PfxCertificate> personal;  // the machine's Personal store
-    std::vector<PfxCertificate> PersonalCertificates() override { return personal; }
+    bool personalUnreadable = false;
+    std::vector<PfxCertificate> PersonalCertificates() override {
+        if (personalUnreadable) throw Failure(kErrorAccessDenied, "Access is denied.");
+        return personal;
+    }
 };
 
 struct FakeControl {
