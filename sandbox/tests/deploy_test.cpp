@@ -51,9 +51,6 @@ std::wstring SslCertRecord(const Target& t, const std::wstring& hash) {
     return (Sni(t) ? L"hostnameport\t" + t.host + L":" + t.port : L"ipport\t0.0.0.0:" + t.port) + L"\t" + hash +
            L"\t{4dc3e181-e14b-4a21-b022-59fc669b0914}\t" + (Sni(t) ? L"MY" : L"") + L"\r\n";
 }
-std::wstring HttpsRecord(const Target& t) {
-    return L"binding\t1\thttps\t*:" + t.port + L":" + t.host + L"\t" + (Sni(t) ? L"1" : L"0") + L"\r\n";
-}
 const std::wstring kDefaultSite = L"site\t1\tDefault Web Site\tStarted\r\nbinding\t1\thttp\t*:80:\t0\r\nbinding\t1\thttp\t*:80:www.example.com\t0\r\n";
 const std::wstring kShopSite = L"site\t2\tShop Site\tStarted\r\nbinding\t2\thttp\t*:8080:shop.example.com\t0\r\n";
 Row Seed(DWORD iis, const std::wstring& more = L"") {
@@ -76,9 +73,6 @@ TEST(Deploy, NetshWantsTheCertificateInTheMachinesMyStoreAndRulesWantUrlRewrite)
         Ran(AddSslCert(t, leaf), 1, noKey),
         Ran(AddSslCert(t, Thumbprint(L"inter")), 1, noKey),
         {Via::Sbx, L"sslcerts", 0, L""},
-        Ran(LeafImport(), 0),
-        Ran(AddSslCert(t, leaf), 0),
-        {Via::Sbx, L"sslcerts", 0, SslCertRecord(t, leaf)},
     };
     for (int which = 0; which < 5; ++which)
         rows.push_back(Ran(Rule(t, which), 13, L"Unknown config section \"system.webServer/rewrite/rules\""));
@@ -88,7 +82,7 @@ TEST(Deploy, NetshWantsTheCertificateInTheMachinesMyStoreAndRulesWantUrlRewrite)
 
 TEST(Deploy, RefusesWhatTheRealToolsRefuse) {
     const std::wstring leaf = Thumbprint(L"leaf");
-    const Target sni{10, kDefault, kHost, L"443"}, old{7, kDefault, kHost, L"443"}, unknown{10, L"No Such Site", kHost, L"443"};
+    const Target sni{10, kDefault, kHost, L"443"}, unknown{10, L"No Such Site", kHost, L"443"};
     const std::wstring duplicate = L"Cannot add duplicate collection entry of type ";
     Check({
         // The seed, the certificate's import and one deployment: the removals find nothing.
@@ -120,10 +114,6 @@ TEST(Deploy, RefusesWhatTheRealToolsRefuse) {
         Ran(AddBinding(sni), 87, L"Unknown attribute \"sslFlags\""),
         Ran(AddSslCert(sni, leaf), 1, L"\r\nUsage: add sslcert ipport=<ipaddr:port>\r\n"),
         Ran(DeleteSslCert(sni), 1, L"\r\nUsage: delete sslcert ipport=<ipaddr:port>\r\n"),
-        Ran(AddSslCert(old, leaf), 0),
-        Ran(AddBinding(old), 0),
-        {Via::Sbx, L"sslcerts", 0, SslCertRecord(old, leaf)},
-        {Via::Sbx, L"sites", 0, kDefaultSite + HttpsRecord(old) + kShopSite},
     });
 }
 
