@@ -89,6 +89,7 @@ TEST(CliArguments, EveryCommandAndTheBadUsages) {
     EXPECT_TRUE(s.from == "D:\\x" && s.at == "04:30" && s.retireOld && s.restrictFolder);
     EXPECT_EQ(cli::ParseArguments(cases[6].args).options.at, "03:00");
     EXPECT_EQ(cli::ParseArguments({"import", "--tls", "modern"}).options.tls, certs::TlsProfile::Modern);
+    EXPECT_EQ(cli::ParseArguments({"check", "--tls", "unchanged"}).options.tls, certs::TlsProfile::Unchanged);
 }
 
 TEST(CertificateCoverage, ExactNamesOneLabelWildcardsCaseAndIdn) {
