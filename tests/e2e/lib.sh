@@ -64,6 +64,8 @@ plant_tools() {
     for name in cmd certutil reg iisreset; do printf '@"C:\\QuillbaySandbox\\bin\\planted.exe" %%0 %%*\r\n' >"$1/$name.bat"; done
     printf '<?xml version="1.0"?>\r\n<MMC_ConsoleFile/>\r\n' >"$1/certlm.msc"
 }
+# free_ports: two ports of 127.0.0.1 that nothing listens on, for the front's http and https.
+free_ports() { python3 -c 'import socket; s = [socket.create_server(("127.0.0.1", 0)) for _ in range(2)]; print(*(x.getsockname()[1] for x in s))'; }
 # seed_shop [OPTION...]: Shop with two host names and Intranet with none.
 seed_shop() { printf '%s\t%s\n' Shop 'http/*:80:a.example.test,http/*:80:b.example.test' Intranet 'http/*:80:' | seed_sites "$@"; }
 

@@ -4,9 +4,7 @@
 # files again are already current (which certificates supersede which is the unit tests'). The
 # window's menu item does the same with the files beside the program, after its question, and so
 # does the daily task the console program registers, run as the scheduler runs it.
-read -r http https < <(python3 -c 'import socket
-s = [socket.create_server(("127.0.0.1", 0)) for _ in range(2)]
-print(*(x.getsockname()[1] for x in s))')
+read -r http https < <(free_ports)
 printf '%s\t%s\n' Shop "http/*:$http:a.example.test,http/*:$http:b.example.test" Intranet "http/*:$http:" |
     seed_sites --iis-major 10 || fail "seed"
 pki() {  # NAME DAYS SAN: a PKI of its own in C:\qb-pki-NAME; the leaf's thumbprint in $leaf

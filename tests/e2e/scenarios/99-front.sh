@@ -7,9 +7,7 @@
 # and so is a front that has stopped.
 QB_PKI=$WINEPREFIX/drive_c/qb-pki-front
 QB_LEAF_SAN=DNS:a.example.test,DNS:b.example.test make_test_pki || return
-read -r http https < <(python3 -c 'import socket
-s = [socket.create_server(("127.0.0.1", 0)) for _ in range(2)]
-print(*(x.getsockname()[1] for x in s))')
+read -r http https < <(free_ports)
 printf '%s\t%s\n' Shop "http/*:$http:a.example.test,http/*:$http:b.example.test" Intranet "http/*:$http:" |
     seed_sites --iis-major 10 || fail "seed"
 put_files fullchain.pfx "$QB_PFX_PASSWORD" inter1.crt inter2.crt root.crt
