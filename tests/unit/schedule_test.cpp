@@ -98,6 +98,7 @@ TEST(ScheduleFolder, OnlyAFullPathNamesTheSameFolderWhereverTheTaskStarts) {
         {"D:\\..", std::nullopt},
         {"certs", std::nullopt},
         {"D:certs", std::nullopt},  // relative to D:'s current folder
+        {"\\certs", std::nullopt},  // relative to the current drive
         {"\\\\files", std::nullopt},
         {"\\\\?\\D:\\certs", std::nullopt},
         {"\\\\.\\pipe\\x", std::nullopt},
@@ -193,7 +194,8 @@ TEST(ScheduleConsole, RegistersOnlyWhatNoOneButAdministratorsCanChange) {
          },
          2, "folder-reparse-point", "'D:\\Renew\\chain' is a junction"},
         {"--restrict-folder leaves that folder alone", restrict, open("D:\\Renew"), 2, "folder-writable", ""},
-        {"the program folder restricted first", restrict, open("C:\\Tools\\Quillbay"), 0, "", "Restricted 'C:\\Tools\\Quillbay'"},
+        {"others may change the program folder", from, open("C:\\Tools\\Quillbay"), 2, "folder-writable", ""},
+        {"which --restrict-folder restricts", restrict, open("C:\\Tools\\Quillbay"), 0, "", "Restricted 'C:\\Tools\\Quillbay'"},
         {"others may replace the program", from, open("C:\\Tools\\Quillbay\\Quillbay.exe"), 2, "folder-writable",
          "can change 'C:\\Tools\\Quillbay\\Quillbay.exe'"},
         {"which --restrict-folder puts right", restrict, open("C:\\Tools\\Quillbay\\Quillbay.exe"), 0, "", "Restricted"},

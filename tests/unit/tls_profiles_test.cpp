@@ -103,6 +103,8 @@ TEST(TlsProfiles, ModernKeepsWhatTheExportLacksInTheUndoFile) {
         {"a suite order set before", {{kPolicy + "\\Functions", "OLD_SUITE,\"Q\\"}},
          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\Microsoft\\Cryptography\\Configuration\\SSL\\00010002]\r\n"
          "\"Functions\"=\"OLD_SUITE,\\\"Q\\\\\"\r\n"},
+        {"part of the policy's path there before", {{"HKLM\\SOFTWARE\\Policies\\Microsoft\\Cryptography\\Configuration\\x", "1"}},
+         "\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\Microsoft\\Cryptography\\Configuration\\SSL]\r\n"},
         // Never the policies of anything else, even where the profile made their keys.
         {"no policies at all", {}, "\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\Microsoft\\Cryptography]\r\n"},
     };
