@@ -160,13 +160,12 @@ expect_eq "error records" "$(log_records log-error.txt)" ""
 expect_eq "host state after the console's deployment" "$(host_state)" "$by_window"
 
 # status: each endpoint with the certificate the store holds and the sites it serves. The test
-# PKI's certificate has 29 days left: within the default 30 days, not within 20.
+# PKI's certificate has 29 days left: within the default 30 days.
 runs=$(sbx log | wc -l)
 expect_cli 1 status --json
 expect_eq "status: its one tool run" "$(sbx log | tail -n +$((runs + 1)) | cut -f2,4)" "netsh	$system\\netsh.exe http show sslcert"
 expect_eq "status: endpoints" "$(json '[(e["endpoint"], e["thumbprint"], e["certificate"]["hasPrivateKey"], e["needsAttention"], [(s["name"], s["binding"]) for s in e["sites"]]) for e in sorted(d["endpoints"], key=lambda e: e["endpoint"])]')" \
     "[('0.0.0.0:443', '$leaf', True, True, [('Intranet', '*:443:')]), ('a.example.test:443', '$leaf', True, True, [('Shop', '*:443:a.example.test')]), ('b.example.test:443', '$leaf', True, True, [('Shop', '*:443:b.example.test')])]"
-expect_cli 0 status --warn-days 20
 
 # verify: a handshake by each name with the front, which serves what HTTP.sys has bound. The
 # deployed certificate is served everywhere and the redirect answers; it covers only
